@@ -1,0 +1,72 @@
+#include "TestUtil.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testutil {
+
+TempDir::TempDir()
+{
+    std::string base = VARDEX_BINARY_DIR "/testtmp";
+    mkdir(base.c_str(), 0755);
+    std::string tmpl = base + "/t.XXXXXX";
+    char* made = mkdtemp(&tmpl[0]);
+    path_ = made ? made : base;
+}
+
+TempDir::~TempDir()
+{
+    if (path_.find("/testtmp/t.") != std::string::npos && !getenv("VARDEX_KEEP_TEMP"))
+        RunCommand("rm -rf '" + path_ + "'");
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+    return (bool)out;
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+int RunCommand(const std::string& command, std::string* out)
+{
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return -1;
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        text.append(buf, n);
+    int status = pclose(p);
+    if (out)
+        *out = text;
+    if (status == -1 || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+bool HaveTool(const std::string& name)
+{
+    return RunCommand("command -v '" + name + "' >/dev/null 2>&1") == 0;
+}
+
+}  // namespace testutil

@@ -1,0 +1,34 @@
+// Small helpers shared by every test program.
+#ifndef VARDEX_TESTS_TESTUTIL_H
+#define VARDEX_TESTS_TESTUTIL_H
+
+#include <string>
+
+namespace testutil {
+
+// A fresh folder under the build tree, removed with its contents when the object dies.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// Runs a shell command; returns its exit status (or -1), with its standard output in *out.
+int RunCommand(const std::string& command, std::string* out = nullptr);
+// True when a program of that name is on PATH.
+bool HaveTool(const std::string& name);
+
+}  // namespace testutil
+
+#endif
