@@ -1,0 +1,98 @@
+#include "Resources/Fonts/BaseFonts.h"
+#include "Resources/Fonts/FontEng.h"
+
+#include <gtest/gtest.h>
+#include FT_GLYPH_H
+
+namespace {
+
+FT_Library Library()
+{
+    if (!FontEng::m_library)
+        FT_Init_FreeType(&FontEng::m_library);
+    return FontEng::m_library;
+}
+
+struct Row { const char* name; const char* face; };
+const Row kRows[] = {
+    {"Courier", "NimbusMonoPS-Regular"},
+    {"Courier-Bold", "NimbusMonoPS-Bold"},
+    {"Courier-Oblique", "NimbusMonoPS-Italic"},
+    {"Courier-BoldOblique", "NimbusMonoPS-BoldItalic"},
+    {"Helvetica", "NimbusSans-Regular"},
+    {"Helvetica-Bold", "NimbusSans-Bold"},
+    {"Helvetica-Oblique", "NimbusSans-Italic"},
+    {"Helvetica-BoldOblique", "NimbusSans-BoldItalic"},
+    {"Times-Roman", "NimbusRoman-Regular"},
+    {"Times-Bold", "NimbusRoman-Bold"},
+    {"Times-Italic", "NimbusRoman-Italic"},
+    {"Times-BoldItalic", "NimbusRoman-BoldItalic"},
+    {"Symbol", "StandardSymbolsPS"},
+    {"ZapfDingbats", "D050000L"},
+    {"Chancery", "Z003-MediumItalic"},
+};
+
+// Each row opens from memory, is the face it should be, has the font's own (platform 7)
+// charmap that text showing selects, and draws code 'A' as an outline, loaded the way text
+// showing loads it.
+TEST(BaseFonts, EveryRowOpensFromMemoryAndDrawsA)
+{
+    ASSERT_NE(Library(), nullptr);
+    size_t n = 0;
+    while (basefonts[n].name)
+        n++;
+    ASSERT_EQ(n, sizeof kRows / sizeof kRows[0]);
+    EXPECT_EQ(basefonts[n].data, nullptr);
+    EXPECT_EQ(basefonts[n].length, nullptr);
+
+    for (size_t i = 0; i < n; i++) {
+        SCOPED_TRACE(kRows[i].name);
+        EXPECT_STREQ(basefonts[i].name, kRows[i].name);
+        ASSERT_NE(basefonts[i].data, nullptr);
+        ASSERT_GT(*basefonts[i].length, 10000u);
+
+        FontEng eng;
+        eng.error = FT_New_Memory_Face(Library(), basefonts[i].data,
+                                       (FT_Long)*basefonts[i].length, 0, &eng.face);
+        ASSERT_EQ(eng.error, 0);
+        EXPECT_STREQ(FT_Get_Postscript_Name(eng.face), kRows[i].face);
+        ASSERT_EQ(FT_Set_Char_Size(eng.face, 64000, 64000, 72, 72), 0);
+
+        FT_CharMap own = nullptr;
+        for (int k = 0; k < eng.face->num_charmaps && !own; k++)
+            if (eng.face->charmaps[k]->platform_id == 7)
+                own = eng.face->charmaps[k];
+        ASSERT_NE(own, nullptr);
+        ASSERT_EQ(FT_Set_Charmap(eng.face, own), 0);
+
+        FT_UInt glyph = FT_Get_Char_Index(eng.face, 'A');
+        ASSERT_NE(glyph, 0u);
+        ASSERT_EQ(FT_Load_Glyph(eng.face, glyph, 0x208), 0);
+        FT_Glyph g;
+        ASSERT_EQ(FT_Get_Glyph(eng.face->glyph, &g), 0);
+        ASSERT_EQ(g->format, FT_GLYPH_FORMAT_OUTLINE);
+        PDF_PathGeometry path;
+        eng.GlyphtoPath(&((FT_OutlineGlyph)g)->outline, &path);
+        eng.advance = (double)eng.face->glyph->advance.x;
+        FT_Done_Glyph(g);
+        FT_Done_Face(eng.face);
+
+        // At 1000 pixels per em the path is in thousandths of an em: an outline that begins
+        // with a move and stays within a few ems.
+        ASSERT_GT(path.firstOps->count, 0);
+        EXPECT_EQ(path.firstOps->ops[0], PDF_PATH_OP_MOVETO);
+        int ops = 0;
+        for (const PDF_PATH_OP_CHUNK* c = path.firstOps; c; c = c->next)
+            ops += c->count;
+        EXPECT_GE(ops, 3);
+        for (const PDF_POINT_CHUNK* c = path.firstPts; c; c = c->next)
+            for (int k = 0; k < c->count; k++) {
+                EXPECT_LT(c->pts[k].x < 0 ? -c->pts[k].x : c->pts[k].x, 3000.0);
+                EXPECT_LT(c->pts[k].y < 0 ? -c->pts[k].y : c->pts[k].y, 3000.0);
+            }
+        EXPECT_GT(eng.advance / 64.0, 100.0);
+        EXPECT_LT(eng.advance / 64.0, 2000.0);
+    }
+}
+
+}  // namespace
