@@ -1,0 +1,36 @@
+// Named limits of the PDF side. Every number a file supplies is checked against one of
+// these before it sizes an allocation or drives a loop.
+#ifndef VARDEX_PDF_LIMITS_H
+#define VARDEX_PDF_LIMITS_H
+
+enum {
+    // Slots of the live-object registry (indices 0 to 65000); the cursor wraps after the last.
+    PDF_REGISTRY_SLOTS = 65001,
+
+    // Deepest nesting of arrays and dictionaries the object parser follows; a container
+    // opened below it is returned empty, as if its closing token had come at once.
+    PDF_MAX_NESTING = 256,
+
+    // Token buffer of the cross-reference object, the page tree and content streams.
+    PDF_PARSE_BUF = 4096,
+
+    // The trailer's Size: the entry table holds 1 to this many entries.
+    XREF_MAX_SIZE = 8388607,
+
+    // Bytes at the end of the file searched for "startxref".
+    XREF_TAIL_BYTES = 1024,
+
+    // Cross-reference sections followed through Prev before the walk gives up.
+    XREF_MAX_SECTIONS = 1000,
+
+    // Largest width of one field of a cross-reference stream record, in bytes.
+    XREF_MAX_FIELD_WIDTH = 8,
+
+    // One record of a classic cross-reference table.
+    XREF_RECORD_BYTES = 20,
+
+    // Codes of the LZW dictionary; at this many the dictionary stops growing.
+    LZW_MAX_CODES = 4096
+};
+
+#endif

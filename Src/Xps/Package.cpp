@@ -1,0 +1,369 @@
+#include "Xps/Package.h"
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// Which Package a zip handle belongs to, so that zipLocateFile can answer from the names that
+// Package recorded.
+std::unordered_map<zipFile, const Package*>& Registry()
+{
+    static std::unordered_map<zipFile, const Package*> packages;
+    return packages;
+}
+
+std::string FoldAscii(const char* s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    return out;
+}
+
+// The zip library completes every entry by seeking back to its local header. That works on
+// standard output only when it is a seekable stream whose writes land where it seeks to: a
+// pipe or terminal cannot seek, and a file opened for appending puts every write at its end.
+bool StdoutTakesSeeks()
+{
+    int fd = fileno(stdout);
+    if (fd < 0)
+        return false;
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || (flags & O_APPEND))
+        return false;
+    return lseek(fd, 0, SEEK_CUR) != (off_t)-1;
+}
+
+bool MakeSpoolFile(const char* dir, std::string* path)
+{
+    std::string base = dir && *dir ? dir : "";
+    if (base.empty()) {
+        const char* env = getenv("TMPDIR");
+        base = env && *env ? env : "/tmp";
+    }
+    while (base.size() > 1 && (base.back() == '/' || base.back() == '\\'))
+        base.pop_back();
+    std::string tmpl = base + "/stdout-package.XXXXXX";
+    int fd = mkstemp(&tmpl[0]);
+    if (fd < 0)
+        return false;
+    close(fd);
+    *path = tmpl;
+    return true;
+}
+
+int CopyToStdout(const std::string& path)
+{
+    FILE* in = fopen(path.c_str(), "rb");
+    if (!in)
+        return -1;
+    std::vector<unsigned char> block(65536);
+    int rc = 0;
+    size_t n;
+    while ((n = fread(block.data(), 1, block.size(), in)) > 0) {
+        if (fwrite(block.data(), 1, n, stdout) != n) {
+            rc = -1;
+            break;
+        }
+    }
+    if (ferror(in))
+        rc = -1;
+    fclose(in);
+    if (fflush(stdout) != 0)
+        rc = -1;
+    return rc;
+}
+
+}  // namespace
+
+Package::Package() : handle(nullptr), info()
+{
+    folder[0] = 0;
+}
+
+Package::~Package()
+{
+    Close();
+}
+
+int Package::Create(const char* path, const char* spoolDir)
+{
+    if (handle)
+        return 1;
+    if (path) {
+        fputs("DEBUG: pszPackageNam NOT null\n", stderr);
+        handle = zipOpen2_64(path, APPEND_STATUS_CREATE, nullptr, nullptr);
+    } else {
+        fputs("DEBUG: pszPackageNam should be null\n", stderr);
+        zlib_filefunc64_def table;
+        brl_fill_fopen_filefunc(&table);
+        bool direct = StdoutTakesSeeks();
+        const char* name = nullptr;  // the callbacks' name for standard output
+        if (!direct && MakeSpoolFile(spoolDir, &spoolPath_))
+            name = spoolPath_.c_str();
+        if (direct || name)
+            handle = zipOpen2_64(name, APPEND_STATUS_CREATE, nullptr, &table);
+    }
+    if (!handle) {
+        fputs("DEBUG: Failed to create in zipOpen2\n", stderr);
+        if (!spoolPath_.empty())
+            remove(spoolPath_.c_str());
+        spoolPath_.clear();
+        return 1;
+    }
+    Registry()[handle] = this;
+    return 0;
+}
+
+int Package::Close()
+{
+    if (!handle)
+        return 0;
+    Registry().erase(handle);
+    int rc = zipClose(handle, nullptr);
+    handle = nullptr;
+    names_.clear();
+    folded_.clear();
+    if (!spoolPath_.empty()) {
+        if (rc == ZIP_OK)
+            rc = CopyToStdout(spoolPath_);
+        remove(spoolPath_.c_str());
+        spoolPath_.clear();
+    }
+    return rc;
+}
+
+int Package::SetFolder(const char* name)
+{
+    if (!name)
+        name = "";
+    size_t len = strlen(name);
+    bool addSlash = len > 0 && name[len - 1] != '/' && name[len - 1] != '\\';
+    if (len + (addSlash ? 1 : 0) >= sizeof folder)
+        return -1;
+    memcpy(folder, name, len);
+    if (addSlash)
+        folder[len++] = '/';
+    folder[len] = 0;
+    return 0;
+}
+
+int Package::OpenEntry(const std::string& entryName, bool stored)
+{
+    int rc = zipOpenNewFileInZip3(handle, entryName.c_str(), &info, nullptr, 0, nullptr, 0,
+                                  nullptr, stored ? 0 : Z_DEFLATED, 1, 0, -MAX_WBITS, 8,
+                                  Z_DEFAULT_STRATEGY, nullptr, 0);
+    if (rc == ZIP_OK) {
+        names_.insert(entryName);
+        folded_.insert(FoldAscii(entryName.c_str()));
+    }
+    return rc;
+}
+
+int Package::OpenForWrite(const char* name, bool stored)
+{
+    memset(&info, 0, sizeof info);
+    if (!name)
+        return ZIP_PARAMERROR;
+    std::string entryName = std::string(folder) + name;
+    if (zipLocateFile(handle, entryName.c_str(), 0) == 0) {
+        fputs("DEBUG: Failed  in Package::OpenForWrite\n", stderr);
+        return -1;
+    }
+    return OpenEntry(entryName, stored);
+}
+
+int Package::Write(const char* format, ...)
+{
+    if (!format)
+        return ZIP_PARAMERROR;
+    char buf[2048];
+    va_list ap, again;
+    va_start(ap, format);
+    va_copy(again, ap);
+    int n = vsnprintf(buf, sizeof buf, format, ap);
+    va_end(ap);
+    int rc;
+    if (n < 0) {
+        rc = ZIP_PARAMERROR;
+    } else if ((size_t)n < sizeof buf) {
+        rc = zipWriteInFileInZip(handle, buf, (unsigned)n);
+    } else {
+        std::vector<char> big((size_t)n + 1);
+        vsnprintf(big.data(), big.size(), format, again);
+        rc = zipWriteInFileInZip(handle, big.data(), (unsigned)n);
+    }
+    va_end(again);
+    return rc;
+}
+
+int Package::Write(const unsigned char* data, int size)
+{
+    if (size < 0 || (!data && size > 0))
+        return ZIP_PARAMERROR;
+    return zipWriteInFileInZip(handle, data, (unsigned)size);
+}
+
+int Package::CloseWrite()
+{
+    return zipCloseFileInZip(handle);
+}
+
+int Package::Add(const char* path, bool stored)
+{
+    if (!path || strlen(path) >= PDF_MAX_PATH)
+        return 1;
+    char base[PDF_MAX_PATH];
+    GetFileNameFromPath(path, base, false);
+    std::string entryName = std::string(folder) + base;
+    if (zipLocateFile(handle, entryName.c_str(), 0) == 0)
+        return 0;
+
+    memset(&info, 0, sizeof info);
+    FILE* fp = fopen(path, "rb");
+    if (!fp)
+        return 1;
+    // The first block is read before the entry exists: a path that opens but cannot be read
+    // (a folder, say) must not leave an empty part behind.
+    unsigned char block[4096];
+    size_t n = fread(block, 1, sizeof block, fp);
+    if (n < sizeof block && !feof(fp)) {
+        fclose(fp);
+        return -1;
+    }
+    int status = OpenEntry(entryName, stored);
+    if (status != ZIP_OK) {
+        fclose(fp);
+        return status;
+    }
+    for (;;) {
+        if (n > 0) {
+            int w = zipWriteInFileInZip(handle, block, (unsigned)n);
+            if (w < 0) {
+                status = w;
+                break;
+            }
+        }
+        if (n < sizeof block) {
+            status = feof(fp) ? 0 : -1;
+            break;
+        }
+        n = fread(block, 1, sizeof block, fp);
+    }
+    fclose(fp);
+    int closed = zipCloseFileInZip(handle);
+    if (status == 0 && closed != ZIP_OK)
+        status = closed;
+    return status;
+}
+
+int zipLocateFile(zipFile file, const char* name, int caseSensitivity)
+{
+    if (!file || !name)
+        return ZIP_INTERNALERROR;
+    auto it = Registry().find(file);
+    if (it == Registry().end())
+        return ZIP_INTERNALERROR;
+    const Package* p = it->second;
+    bool found = caseSensitivity == 1 ? p->names_.count(name) != 0
+                                      : p->folded_.count(FoldAscii(name)) != 0;
+    return found ? 0 : ZIP_INTERNALERROR;
+}
+
+int str_upr(char* s)
+{
+    if (!s)
+        return 0;
+    for (; *s; s++)
+        *s = (char)toupper((unsigned char)*s);
+    return *s;
+}
+
+void brl_fill_fopen_filefunc(zlib_filefunc64_def* def)
+{
+    def->zopen64_file = brl_fopen_file_func;
+    def->zread_file = brl_fread_file_func;
+    def->zwrite_file = brl_fwrite_file_func;
+    def->ztell64_file = brl_ftell_file_func;
+    def->zseek64_file = brl_fseek_file_func;
+    def->zclose_file = brl_fclose_file_func;
+    def->zerror_file = brl_ferror_file_func;
+    def->opaque = nullptr;
+}
+
+voidpf ZCALLBACK brl_fopen_file_func(voidpf, const void* filename, int mode)
+{
+    fputs("fopen_file_func\n", stderr);
+    if (!filename)
+        return stdout;
+    const char* how = nullptr;
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ)
+        how = "rb";
+    else if (mode & ZLIB_FILEFUNC_MODE_EXISTING)
+        how = "r+b";
+    else if (mode & ZLIB_FILEFUNC_MODE_CREATE)
+        how = "wb";
+    return how ? fopen((const char*)filename, how) : nullptr;
+}
+
+uLong ZCALLBACK brl_fread_file_func(voidpf, voidpf stream, void* buf, uLong size)
+{
+    fputs("fread_file_func\n", stderr);
+    return stream ? (uLong)fread(buf, 1, size, (FILE*)stream) : 0;
+}
+
+uLong ZCALLBACK brl_fwrite_file_func(voidpf, voidpf stream, const void* buf, uLong size)
+{
+    fputs("fwrite_file_func\n", stderr);
+    return stream ? (uLong)fwrite(buf, 1, size, (FILE*)stream) : 0;
+}
+
+ZPOS64_T ZCALLBACK brl_ftell_file_func(voidpf, voidpf stream)
+{
+    fputs("ftell_file_func\n", stderr);
+    return stream ? (ZPOS64_T)ftello((FILE*)stream) : (ZPOS64_T)-1;
+}
+
+long ZCALLBACK brl_fseek_file_func(voidpf, voidpf stream, ZPOS64_T offset, int origin)
+{
+    fputs("fseek_file_func\n", stderr);
+    int whence;
+    switch (origin) {
+    case ZLIB_FILEFUNC_SEEK_SET: whence = SEEK_SET; break;
+    case ZLIB_FILEFUNC_SEEK_CUR: whence = SEEK_CUR; break;
+    case ZLIB_FILEFUNC_SEEK_END: whence = SEEK_END; break;
+    default: return -1;
+    }
+    if (!stream)
+        return -1;
+    return fseeko((FILE*)stream, (off_t)(int64_t)offset, whence) == 0 ? 0 : -1;
+}
+
+int ZCALLBACK brl_fclose_file_func(voidpf, voidpf stream)
+{
+    fputs("fclose_file_func\n", stderr);
+    if (!stream)
+        return -1;
+    // Standard output outlives the archive: the process may still write to it (the next
+    // package in standard-output mode), so it is flushed, which reports the same write
+    // errors a close would, and left open.
+    if (stream == stdout)
+        return fflush(stdout) == 0 ? 0 : -1;
+    return fclose((FILE*)stream);
+}
+
+int ZCALLBACK brl_ferror_file_func(voidpf, voidpf stream)
+{
+    fputs("ferror_file_func\n", stderr);
+    return stream ? ferror((FILE*)stream) : 1;
+}
