@@ -1,10 +1,19 @@
 #include "Resources/Fonts/BaseFonts.h"
 #include "Resources/Fonts/FontEng.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
+
+#include "Pdf/PdfObj.h"
 #include FT_GLYPH_H
 
 namespace {
+
+// A name object holding `text` (null: a name without text).
+struct Name : PdfName {
+    explicit Name(const char* text) { str = text ? strdup(text) : nullptr; }
+};
 
 FT_Library Library()
 {
@@ -32,7 +41,7 @@ const Row kRows[] = {
     {"Chancery", "Z003-MediumItalic"},
 };
 
-// Each row opens from memory, is the face it should be, has the font's own (platform 7)
+// Each name's data, as the lookup hands it out, opens from memory, is the face it should be, has the font's own (platform 7)
 // charmap that text showing selects, and draws code 'A' as an outline, loaded the way text
 // showing loads it.
 TEST(BaseFonts, EveryRowOpensFromMemoryAndDrawsA)
@@ -48,12 +57,16 @@ TEST(BaseFonts, EveryRowOpensFromMemoryAndDrawsA)
     for (size_t i = 0; i < n; i++) {
         SCOPED_TRACE(kRows[i].name);
         EXPECT_STREQ(basefonts[i].name, kRows[i].name);
-        ASSERT_NE(basefonts[i].data, nullptr);
-        ASSERT_GT(*basefonts[i].length, 10000u);
+        Name name(kRows[i].name);
+        EXPECT_TRUE(IsStandardFont(&name));
+        unsigned int length = 0;
+        const unsigned char* data = GetStandardFontdata(&name, &length);
+        ASSERT_EQ(data, basefonts[i].data);
+        ASSERT_EQ(length, *basefonts[i].length);
+        ASSERT_GT(length, 10000u);
 
         FontEng eng;
-        eng.error = FT_New_Memory_Face(Library(), basefonts[i].data,
-                                       (FT_Long)*basefonts[i].length, 0, &eng.face);
+        eng.error = FT_New_Memory_Face(Library(), data, (FT_Long)length, 0, &eng.face);
         ASSERT_EQ(eng.error, 0);
         EXPECT_STREQ(FT_Get_Postscript_Name(eng.face), kRows[i].face);
         ASSERT_EQ(FT_Set_Char_Size(eng.face, 64000, 64000, 72, 72), 0);
@@ -93,6 +106,27 @@ TEST(BaseFonts, EveryRowOpensFromMemoryAndDrawsA)
         EXPECT_GT(eng.advance / 64.0, 100.0);
         EXPECT_LT(eng.advance / 64.0, 2000.0);
     }
+}
+
+TEST(BaseFonts, OnlyExactNamesAreStandard)
+{
+    const char* const others[] = {"helvetica", "HELVETICA", "Helvetica-Narrow", "Helvetica ",
+                                  "Helvetica-", "Times", "Arial", "", nullptr};
+    for (const char* text : others) {
+        SCOPED_TRACE(text ? text : "(no text)");
+        Name name(text);
+        unsigned int length = 12345;
+        EXPECT_EQ(GetStandardFontdata(&name, &length), nullptr);
+        EXPECT_EQ(length, 12345u);
+        EXPECT_FALSE(IsStandardFont(&name));
+    }
+    EXPECT_EQ(GetStandardFontdata(nullptr, nullptr), nullptr);
+    EXPECT_FALSE(IsStandardFont(nullptr));
+
+    // Compared whole: "Courier-Bold" is its own row, not "Courier" with something after it.
+    Name prefix("Courier-Bold");
+    unsigned int length = 0;
+    EXPECT_EQ(GetStandardFontdata(&prefix, &length), basefonts[1].data);
 }
 
 }  // namespace

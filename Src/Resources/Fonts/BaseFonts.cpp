@@ -1,5 +1,9 @@
 #include "Resources/Fonts/BaseFonts.h"
 
+#include <cstring>
+
+#include "Pdf/PdfObj.h"
+
 // Emitted by BaseFontData.S from the URW base-35 Type 1 files.
 #define VARDEX_FACE(sym)                  \
     extern "C" const unsigned char sym[]; \
@@ -41,6 +45,35 @@ const BaseFont basefonts[] = {
     {nullptr, nullptr, nullptr},
 };
 #undef VARDEX_ROW
+
+namespace {
+
+const BaseFont* FindRow(PdfName* name)
+{
+    if (!name || name->Type() != PDF_NAME || !name->str || !name->str[0])
+        return nullptr;
+    for (const BaseFont* row = basefonts; row->name; row++)
+        if (strcmp(row->name, name->str) == 0)
+            return row;
+    return nullptr;
+}
+
+}  // namespace
+
+const unsigned char* GetStandardFontdata(PdfName* name, unsigned int* length)
+{
+    const BaseFont* row = FindRow(name);
+    if (!row)
+        return nullptr;
+    if (length)
+        *length = *row->length;
+    return row->data;
+}
+
+bool IsStandardFont(PdfName* name)
+{
+    return FindRow(name) != nullptr;
+}
 
 const char Reg[] = "Regular";
 const char Bold[] = "Bold";
