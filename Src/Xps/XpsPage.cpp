@@ -1,0 +1,423 @@
+#include "Xps/XpsPage.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdarg>
+#include <cstring>
+#include <vector>
+
+#include "Pdf/FileAccess.h"
+#include "Pdf/PdfObj.h"
+
+namespace {
+
+// MoveTo coordinates beyond this end the path data: nothing after them can be on a page.
+const double kFarAway = 99999999999999.0;
+
+// Dash lengths are multiples of the line width in page markup; a width of 0 (the thinnest
+// line) would divide by 0, so the dashes are scaled by this width instead.
+const double kThinnestDashWidth = 0.001;
+
+}  // namespace
+
+bool XpsFinite(double v)
+{
+    return std::isfinite(v);
+}
+
+bool XpsFinite(const pdfmatrix& m)
+{
+    return XpsFinite(m.a) && XpsFinite(m.b) && XpsFinite(m.c) && XpsFinite(m.d) &&
+           XpsFinite(m.e) && XpsFinite(m.f);
+}
+
+XpsNumber::XpsNumber(double v)
+{
+    if (!XpsFinite(v))
+        v = 0;
+    // to_chars with the general format and precision 6 is "%g" in the C locale, whatever
+    // locale the process runs in.
+    std::to_chars_result r = std::to_chars(text, text + sizeof text - 1, v,
+                                           std::chars_format::general, 6);
+    *r.ptr = 0;
+}
+
+XpsMatrix::XpsMatrix(const pdfmatrix& m)
+{
+    snprintf(text, sizeof text, "%s,%s,%s,%s,%s,%s", XpsNumber(m.a).text, XpsNumber(m.b).text,
+             XpsNumber(m.c).text, XpsNumber(m.d).text, XpsNumber(m.e).text, XpsNumber(m.f).text);
+}
+
+const char* LineJoin(int join)
+{
+    switch (join) {
+    case 1: return "Round";
+    case 2: return "Bevel";
+    default: return "Miter";
+    }
+}
+
+const char* LineCap(int cap)
+{
+    switch (cap) {
+    case 1: return "Round";
+    case 2: return "Square";
+    default: return "Flat";
+    }
+}
+
+namespace {
+
+int PointCount(PDF_PATH_OP op)
+{
+    switch (op) {
+    case PDF_PATH_OP_MOVETO:
+    case PDF_PATH_OP_LINETO: return 1;
+    case PDF_PATH_OP_CURVETO: return 3;
+    case PDF_PATH_OP_CURVETO_V:
+    case PDF_PATH_OP_CURVETO_Y: return 2;
+    case PDF_PATH_OP_CLOSEPATH: return 0;
+    default: return -1;
+    }
+}
+
+void AppendPoint(std::string* out, PDF_POINT_REAL p, const pdfmatrix* m)
+{
+    double x = p.x, y = p.y;
+    if (m)
+        Transform(p.x, p.y, const_cast<pdfmatrix*>(m), &x, &y);
+    out->append(XpsNumber(x).text);
+    out->push_back(',');
+    out->append(XpsNumber(y).text);
+    out->push_back(' ');
+}
+
+}  // namespace
+
+bool XpsPathData(PDF_PathGeometry* path, const pdfmatrix* m, std::string* out)
+{
+    if (!path)
+        return false;
+    size_t start = out->size();
+    PDF_PATH_OP previous = PDF_PATH_OP_NONE;
+    PDF_POINT_REAL current = {0, 0}, subpath = {0, 0};
+    PDF_POINT_CHUNK* pc = path->firstPts;
+    int taken = 0;
+
+    for (PDF_PATH_OP_CHUNK* oc = path->firstOps; oc; oc = oc->next) {
+        for (int i = 0; i < oc->count && i < PDF_PATH_CHUNK_SLOTS; i++) {
+            PDF_PATH_OP op = oc->ops[i];
+            int n = PointCount(op);
+            if (n < 0)
+                return out->size() > start;
+            PDF_POINT_REAL pts[3];
+            if (n > 0) {
+                // All points of an operator lie in one chunk; a chunk may end with spare slots.
+                while (pc && taken + n > pc->count) {
+                    pc = pc->next;
+                    taken = 0;
+                }
+                if (!pc || pc->count > PDF_PATH_CHUNK_SLOTS)
+                    return out->size() > start;
+                memcpy(pts, pc->pts + taken, sizeof(PDF_POINT_REAL) * (size_t)n);
+                taken += n;
+            }
+
+            if (op == PDF_PATH_OP_MOVETO) {
+                double x = pts[0].x, y = pts[0].y;
+                if (m)
+                    Transform(x, y, const_cast<pdfmatrix*>(m), &x, &y);
+                if (x > kFarAway || y > kFarAway)
+                    return out->size() > start;
+            } else if (previous == PDF_PATH_OP_NONE) {
+                // Path data must begin with a move; the path starts at the origin.
+                out->append("M ");
+                AppendPoint(out, subpath, m);
+            }
+
+            // A move always writes its letter: points after "M" would be read as lines.
+            if (op != previous || op == PDF_PATH_OP_MOVETO || op == PDF_PATH_OP_CLOSEPATH) {
+                static const char* const letters[] = {"M ", "L ", "C ", "C ", "C ", "z "};
+                out->append(letters[op]);
+            }
+            switch (op) {
+            case PDF_PATH_OP_MOVETO:
+                subpath = pts[0];
+                // fall through
+            case PDF_PATH_OP_LINETO:
+                AppendPoint(out, pts[0], m);
+                current = pts[0];
+                break;
+            case PDF_PATH_OP_CURVETO:
+                for (int k = 0; k < 3; k++)
+                    AppendPoint(out, pts[k], m);
+                current = pts[2];
+                break;
+            case PDF_PATH_OP_CURVETO_V:
+                AppendPoint(out, current, m);
+                AppendPoint(out, pts[0], m);
+                AppendPoint(out, pts[1], m);
+                current = pts[1];
+                break;
+            case PDF_PATH_OP_CURVETO_Y:
+                AppendPoint(out, pts[0], m);
+                AppendPoint(out, pts[1], m);
+                AppendPoint(out, pts[1], m);
+                current = pts[1];
+                break;
+            case PDF_PATH_OP_CLOSEPATH:
+                current = subpath;
+                break;
+            }
+            previous = op;
+        }
+    }
+    return out->size() > start;
+}
+
+XpsPage::XpsPage()
+    : parser(nullptr), pageWidth(0), pageHeight(0), pagesStarted(0), pageDir(nullptr),
+      out(nullptr), openClips(0), failed(0)
+{
+}
+
+void XpsPage::Out(const char* format, ...)
+{
+    if (!out)
+        return;
+    va_list ap;
+    va_start(ap, format);
+    if (vfprintf(out, format, ap) < 0)
+        failed = 1;
+    va_end(ap);
+}
+
+void XpsPage::Out(const std::string& text)
+{
+    if (out && fwrite(text.data(), 1, text.size(), out) != text.size())
+        failed = 1;
+}
+
+int XpsPage::StartPage(int pageIndex, double width, double height)
+{
+    if (out)
+        EndPage();
+    pageWidth = width;
+    pageHeight = height;
+    failed = 0;
+    openClips = 0;
+
+    // The page is never written anywhere else: in standard-output mode that would put
+    // markup into the package stream.
+    char name[PDF_MAX_PATH];
+    int n = snprintf(name, sizeof name, "%s/%d.fpage", pageDir ? pageDir : "", pageIndex + 1);
+    if (n < 0 || n >= (int)sizeof name || !(out = fopen(name, "wb"))) {
+        failed = 1;
+        return -1;
+    }
+    pagesStarted++;
+
+    double w = width * XPS_UNITS_PER_POINT, h = height * XPS_UNITS_PER_POINT;
+    Out("<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"%s\" "
+        "Height=\"%s\" xml:lang=\"en-US\">\n",
+        XpsNumber(w).text, XpsNumber(h).text);
+    Out("<Canvas>\n<Canvas.RenderTransform>\n");
+    Out(" <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,0,%s\"/>\n", XpsNumber(h).text);
+    Out("</Canvas.RenderTransform>\n");
+    return 0;
+}
+
+int XpsPage::EndPage()
+{
+    if (!out)
+        return -1;
+    CloseClips(0);
+    Out("</Canvas>\n</FixedPage>\n");
+    if (ferror(out))
+        failed = 1;
+    if (fclose(out) != 0)
+        failed = 1;
+    out = nullptr;
+    return failed ? -1 : 0;
+}
+
+void XpsPage::CloseClips(int keep)
+{
+    for (; openClips > keep && openClips > 0; openClips--)
+        Out("</Canvas>\n");
+}
+
+int XpsPage::EvaluatePath(PDF_PathGeometry* path, pdfmatrix* m)
+{
+    std::string data;
+    XpsPathData(path, m, &data);
+    Out(data);
+    return 0;
+}
+
+namespace {
+
+// An opacity below 1 is written; 1, and anything that is not a fraction, is left out.
+bool Translucent(double alpha)
+{
+    return alpha >= 0 && alpha < 1;
+}
+
+double DashValue(PdfObj* item, bool* ok)
+{
+    if (item && item->type == PDF_NUMBER)
+        return (double)static_cast<PdfNumber*>(item)->value;
+    if (item && item->type == PDF_REAL && XpsFinite(static_cast<PdfReal*>(item)->value))
+        return static_cast<PdfReal*>(item)->value;
+    *ok = false;
+    return 0;
+}
+
+}  // namespace
+
+void XpsPage::StrokeAttributes(GState* gs, bool dashes)
+{
+    const char* cap = LineCap(gs->lineCap);
+    Out("StrokeEndLineCap=\"%s\" \nStrokeStartLineCap=\"%s\" \n", cap, cap);
+    Out("StrokeLineJoin=\"%s\" \n", LineJoin(gs->lineJoin));
+
+    PdfArray& dash = gs->dash;
+    if (dashes && dash.count > 0 && dash.items) {
+        // A dash list that is not a list of lengths, or whose lengths are all 0, draws a
+        // solid line, as it does in PDF readers.
+        bool ok = true;
+        double total = 0;
+        std::vector<double> lengths;
+        for (int i = 0; i < dash.count && ok; i++) {
+            double v = DashValue(dash.items[i], &ok);
+            ok = ok && v >= 0;
+            total += v;
+            lengths.push_back(v);
+        }
+        if (ok && total > 0 && XpsFinite(total)) {
+            double width = std::fabs(gs->lineWidth);
+            if (!(width > 0))
+                width = kThinnestDashWidth;
+            // The markup takes dash and gap pairs: an odd list is repeated, as PDF repeats it.
+            size_t n = lengths.size() % 2 ? 2 * lengths.size() : lengths.size();
+            std::string text = "StrokeDashArray=\"";
+            for (size_t i = 0; i < n && ok; i++) {
+                double v = lengths[i % lengths.size()] / width;
+                ok = XpsFinite(v);
+                text += XpsNumber(v).text;
+                text += ' ';
+            }
+            text += "\" \n";
+            if (ok) {
+                Out(text);
+                Out("StrokeDashOffset=\"%s\" \n", XpsNumber(gs->dashPhase / width).text);
+            }
+        }
+    }
+}
+
+int XpsPage::Fill(GState* gs, FillRule rule)
+{
+    std::string data;
+    if (!out || !gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
+        return 0;
+    Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
+    if (Translucent(gs->fillAlpha))
+        Out("Opacity=\"%s\" \n", XpsNumber(gs->fillAlpha).text);
+    Out("Data=\"F%s ", rule == 1 ? "1" : "0");
+    Out(data);
+    Out("\" >");
+    SetFill(gs, false);
+    Out("</Path>\n");
+    return 0;
+}
+
+int XpsPage::Stroke(GState* gs)
+{
+    std::string data;
+    if (!out || !gs || !XpsFinite(gs->ctm) || !XpsFinite(gs->lineWidth) ||
+        !XpsPathData(gs->path, nullptr, &data))
+        return 0;
+    Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
+    Out("Data=\"");
+    Out(data);
+    Out("\" ");
+    if (Translucent(gs->strokeAlpha))
+        Out("Opacity=\"%s\" \n", XpsNumber(gs->strokeAlpha).text);
+    StrokeAttributes(gs, true);
+    Out("StrokeThickness=\"%s\" >\n", XpsNumber(std::fabs(gs->lineWidth)).text);
+    SetStroke(gs);
+    Out("</Path>\n");
+    return 0;
+}
+
+int XpsPage::FillStroke(GState* gs, FillRule rule)
+{
+    if (!out || !gs)
+        return 0;
+    if (gs->fillAlpha != gs->strokeAlpha || !XpsFinite(gs->lineWidth)) {
+        Fill(gs, rule);
+        Stroke(gs);
+        return 0;
+    }
+    std::string data;
+    if (!XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
+        return 0;
+    Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
+    if (Translucent(gs->fillAlpha))
+        Out("Opacity=\"%s\" \n", XpsNumber(gs->fillAlpha).text);
+    Out("Data=\"F%s ", rule == 1 ? "1" : "0");
+    Out(data);
+    Out("\" \n");
+    // The dash belongs to the stroke whichever form paints it.
+    StrokeAttributes(gs, true);
+    Out("StrokeThickness=\"%s\" >\n", XpsNumber(std::fabs(gs->lineWidth)).text);
+    SetFill(gs, false);
+    SetStroke(gs);
+    Out("</Path>\n");
+    return 0;
+}
+
+int XpsPage::Clip(GState* gs, FillRule rule)
+{
+    if (!out)
+        return 0;
+    std::string data;
+    // The clip canvas carries no transform: its points are placed by the CTM here. With
+    // nothing to keep (an empty path, a CTM that is not finite) everything is clipped away.
+    if (!gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, &gs->ctm, &data))
+        data = "M 0,0 L 0,0 z ";
+    Out("<Canvas\nClip=\"F%s", rule == 1 ? "1" : "0");
+    Out(data);
+    Out("\" >\n");
+    openClips++;
+    return 0;
+}
+
+int XpsPage::EndClip()
+{
+    if (openClips > 0)
+        CloseClips(openClips - 1);
+    return 0;
+}
+
+int XpsPage::OutComment(char* text)
+{
+    if (text)
+        Out("%s", text);
+    return 0;
+}
+
+// Every colour is painted black until the colour brushes are written.
+int XpsPage::SetFill(GState*, bool glyphs)
+{
+    const char* element = glyphs ? "Glyphs.Fill" : "Path.Fill";
+    Out("<%s>\n<SolidColorBrush Color=\"#FF000000\" /> \n</%s>\n", element, element);
+    return 0;
+}
+
+int XpsPage::SetStroke(GState*)
+{
+    Out("<Path.Stroke>\n<SolidColorBrush Color=\"#FF000000\" /> \n</Path.Stroke>\n");
+    return 0;
+}

@@ -1,0 +1,96 @@
+// The page writer: the renderer that turns the interpreter's drawing calls into the markup
+// of one FixedPage file in the temporary folder, written element by element as they come.
+// Paths keep their PDF user-space coordinates and carry the CTM as their RenderTransform;
+// one page canvas maps PDF points (y up) to page units (1/96 inch, y down).
+#ifndef VARDEX_XPS_XPSPAGE_H
+#define VARDEX_XPS_XPSPAGE_H
+
+#include <cstdio>
+#include <string>
+
+#include "Interpreter/GState.h"
+#include "Interpreter/PathGeometry.h"
+#include "Interpreter/RenderPage.h"
+
+class ContentParser;
+
+// PDF points to page units. The decimal, not 4/3: 612 points must come out as 816.
+const double XPS_UNITS_PER_POINT = 1.333333333;
+
+// The one number formatter of every markup writer: "%g" for a finite value, independent of
+// the locale, and "0" for a value that is not finite (a reader may abort on "inf" in path
+// data, and "nan" is no number at all).
+struct XpsNumber {
+    explicit XpsNumber(double v);
+    char text[32];
+};
+
+// The six numbers of a matrix as "%g,%g,%g,%g,%g,%g".
+struct XpsMatrix {
+    explicit XpsMatrix(const pdfmatrix& m);
+    char text[6 * 32];
+};
+
+bool XpsFinite(double v);
+// An element whose matrix is not finite places nothing anywhere and is left out.
+bool XpsFinite(const pdfmatrix& m);
+
+// Appends the abbreviated path data of `path` (each item followed by one blank); the points
+// pass through `m` unless it is null. False when nothing was written (an empty path, or one
+// whose first move lies beyond any page).
+bool XpsPathData(PDF_PathGeometry* path, const pdfmatrix* m, std::string* out);
+
+// Names of a PDF line join and cap in page markup; unknown values fall back to the default.
+const char* LineJoin(int join);
+const char* LineCap(int cap);
+
+class XpsPage : public RenderPage {
+public:
+    XpsPage();
+
+    ContentParser* parser;  // the parser drawing through this page now
+    double pageWidth, pageHeight;  // PDF points
+    int pagesStarted;
+    char* pageDir;  // the temporary folder (not owned)
+    FILE* out;      // the page file, null while no page is open
+
+    // Opens "<pageDir>/<pageIndex + 1>.fpage" and writes the page head. -1 when the file
+    // cannot be created: the page is then not written anywhere and every later call does
+    // nothing until the next StartPage.
+    int StartPage(int pageIndex, double width, double height) override;
+    // Closes every clip still open, the page canvas and the page, and the file. -1 when the
+    // page could not be created or a write failed (the page file is then not usable).
+    int EndPage() override;
+
+    int Stroke(GState* gs) override;
+    int Fill(GState* gs, FillRule rule) override;
+    int FillStroke(GState* gs, FillRule rule) override;
+    // A clip whose path is empty excludes everything, so that its EndClip still pairs.
+    int Clip(GState* gs, FillRule rule) override;
+    // Closes the innermost clip; does nothing when no clip is open.
+    int EndClip() override;
+    int OutComment(char* text) override;
+
+    // Writes the path data of `path` into the page (points through `m` unless it is null).
+    int EvaluatePath(PDF_PathGeometry* path, pdfmatrix* m);
+
+    // Brush elements of a painted path: Path.Fill (Glyphs.Fill with `glyphs`) and Path.Stroke.
+    int SetFill(GState* gs, bool glyphs);
+    int SetStroke(GState* gs);
+
+    // Clip canvases opened and not yet closed. Code that opens a canvas of its own around a
+    // nested content stream closes what the stream left open with CloseClips(depth before).
+    int openClips;
+    void CloseClips(int keep);
+
+protected:
+    // printf into the page file; nothing while no page file is open.
+    void Out(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Out(const std::string& text);
+
+private:
+    void StrokeAttributes(GState* gs, bool dashes);
+    int failed;  // the page could not be created, or a write failed
+};
+
+#endif
