@@ -1,4 +1,5 @@
 #include "Interpreter/PathGeometry.h"
+#include "Interpreter/ContentParser.h"
 
 #include <cstdio>
 #include <new>
@@ -262,4 +263,21 @@ void ConcatMatrix(pdfmatrix* A, pdfmatrix* B, pdfmatrix* R)
     R->d = b.c * a.b + b.d * a.d;
     R->e = b.e * a.a + b.f * a.c + a.e;
     R->f = b.e * a.b + b.f * a.d + a.f;
+}
+
+int StackToCtm(PdfObj** operands, pdfmatrix* m)
+{
+    if (!operands || !m)
+        return -1;
+    double v[6];
+    for (int i = 0; i < 6; i++)
+        if (OperandNumber(operands[i], &v[i]) != 0)
+            return -1;
+    m->a = v[0];
+    m->b = v[1];
+    m->c = v[2];
+    m->d = v[3];
+    m->e = v[4];
+    m->f = v[5];
+    return 0;
 }

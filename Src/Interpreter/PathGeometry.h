@@ -88,4 +88,9 @@ void InvertMatrix(pdfmatrix* out, pdfmatrix* in);
 // R = B x A: a point mapped by R is mapped first by B, then by A. R may be A or B.
 void ConcatMatrix(pdfmatrix* A, pdfmatrix* B, pdfmatrix* R);
 
+class PdfObj;
+// Reads six number operands (integers or reals, in order a b c d e f) into *m, as cm and Tm
+// give them. Any operand that is not a number gives -1 and leaves *m alone.
+int StackToCtm(PdfObj** operands, pdfmatrix* m);
+
 #endif

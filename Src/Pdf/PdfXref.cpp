@@ -1,8 +1,472 @@
 #include "Pdf/PdfXref.h"
 
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <zlib.h>
+
+#include "Pdf/FileAccess.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+
 XrefEntry* PdfXref::Entry(int objNum)
 {
     if (!entries || objNum < 0 || objNum >= size)
         return nullptr;
     return &entries[objNum];
+}
+
+static PdfObj* Lookup(PdfObj* dict, const char* key)
+{
+    if (!dict || dict->Type() != PDF_DICT)
+        return nullptr;
+    PdfDict* d = static_cast<PdfDict*>(dict);
+    for (int i = 0; i < d->count; i++)
+        if (d->entries[i].key && d->entries[i].key->str && strcmp(d->entries[i].key->str, key) == 0)
+            return d->entries[i].value;
+    return nullptr;
+}
+
+// A direct integer; a real is truncated; anything else is absent.
+static bool IntValue(PdfObj* v, long long* out)
+{
+    if (!v)
+        return false;
+    if (v->Type() == PDF_NUMBER) {
+        *out = static_cast<PdfNumber*>(v)->value;
+        return true;
+    }
+    if (v->Type() == PDF_REAL) {
+        *out = PdfRealToInt(static_cast<PdfReal*>(v)->value);
+        return true;
+    }
+    return false;
+}
+
+static void StripLine(char* line)
+{
+    size_t n = strlen(line);
+    while (n > 0 && (line[n - 1] == ' ' || line[n - 1] == '\n' || line[n - 1] == '\t' || line[n - 1] == '\r'))
+        line[--n] = 0;
+}
+
+static bool IsDigit(int c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Reads a subsection header "start count". When entries follow the count on the same
+// line, the file is put back where they begin. 0, or -1 for a malformed header.
+static int ReadSubsection(FILE* fp, long long* start, long long* count)
+{
+    int lineStart = pdftell(fp);
+    char line[20];
+    pdfreadline(fp, line, sizeof line);
+    StripLine(line);
+    char* end;
+    *start = strtoll(line, &end, 10);
+    if (end == line)
+        return -1;
+    char* p = end;
+    *count = strtoll(p, &end, 10);
+    if (end == p)
+        return -1;
+    while (*end == ' ' || *end == '\t')
+        end++;
+    if (*end && lineStart >= 0 && pdfseek(fp, lineStart + (int)(end - line), SEEK_SET) != 0)
+        return -1;
+    return 0;
+}
+
+int PdfXref::ReadTrailer()
+{
+    char line[20];
+    pdfreadline(fp, line, sizeof line);
+    StripLine(line);
+    if (strcmp(line, "xref") != 0)
+        return error_str("xref error\n");
+    for (;;) {
+        if (!IsDigit(pdfpeekbyte(fp))) {
+            int len;
+            if (PdfLexicon(fp, buf, sizeof buf, &len) != TOK_TRAILER)
+                return -1;
+            return PdfLexicon(fp, buf, sizeof buf, &len) == TOK_DICT_OPEN ? 0 : -1;
+        }
+        long long start, count;
+        if (ReadSubsection(fp, &start, &count) != 0)
+            return error_str("xref error\n");
+        if (count < 0)
+            count = 0;
+        if (count > INT_MAX)
+            return error_str("xref error\n");
+        long long target = (long long)pdftell(fp) + count * XREF_RECORD_BYTES;
+        if (target > INT_MAX || pdfseek(fp, (int)target, SEEK_SET) != 0)
+            return error_str("xref error\n");
+    }
+}
+
+int PdfXref::ReadOldXref()
+{
+    char line[20];
+    pdfreadline(fp, line, sizeof line);
+    StripLine(line);
+    if (strcmp(line, "xref") != 0)
+        return -1;
+    while (IsDigit(pdfpeekbyte(fp))) {
+        long long start, count;
+        if (ReadSubsection(fp, &start, &count) != 0)
+            return -1;
+        // Outside the int range every record misses the table; clamping keeps start + i exact
+        // for every record the file can hold.
+        if (start > INT_MAX)
+            start = INT_MAX;
+        if (start < INT_MIN)
+            start = INT_MIN;
+        for (long long i = 0; i < count; i++) {
+            char rec[XREF_RECORD_BYTES + 1];
+            if (pdfread(fp, rec, XREF_RECORD_BYTES) != XREF_RECORD_BYTES)
+                return -1;
+            rec[XREF_RECORD_BYTES] = 0;
+            long long n = start + i;
+            if (n < 0 || n >= size)
+                continue;
+            XrefEntry* e = Entry((int)n);
+            // The newest section is read first and wins.
+            if (e && e->type == 0) {
+                e->offset = lexint(rec);
+                e->gen = lexint(rec + 11);
+                e->type = rec[17];
+            }
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+// Rows of a cross-reference stream, in the order its Index pairs list them.
+struct XrefRows {
+    PdfXref* xref;
+    int w[3];
+    int rowBytes;
+    long long (*pairs)[2];
+    int npairs;
+    int pair = 0;
+    long long i = 0;
+    long long rowsLeft;  // rows up to the last one that can land in the table
+    unsigned char row[3 * XREF_MAX_FIELD_WIDTH];
+    int fill = 0;
+
+    // Feeds inflated bytes; false once no further row can matter.
+    bool Feed(const unsigned char* p, size_t n)
+    {
+        while (n > 0) {
+            if (rowsLeft <= 0)
+                return false;
+            size_t take = (size_t)(rowBytes - fill) < n ? (size_t)(rowBytes - fill) : n;
+            memcpy(row + fill, p, take);
+            fill += (int)take;
+            p += take;
+            n -= take;
+            if (fill == rowBytes) {
+                fill = 0;
+                Store();
+                rowsLeft--;
+            }
+        }
+        return rowsLeft > 0;
+    }
+
+    void Store()
+    {
+        while (pair < npairs && i >= pairs[pair][1]) {
+            pair++;
+            i = 0;
+        }
+        if (pair >= npairs)
+            return;
+        long long n = pairs[pair][0] + i++;
+        if (n < 0 || n >= xref->size)
+            return;
+        XrefEntry* e = xref->Entry((int)n);
+        if (!e || e->type != 0)
+            return;
+        uint64_t f[3];
+        const unsigned char* q = row;
+        for (int k = 0; k < 3; k++) {
+            f[k] = 0;
+            for (int b = 0; b < w[k]; b++)
+                f[k] = (f[k] << 8) | *q++;
+        }
+        if (w[0] == 0)
+            e->type = 'n';
+        else
+            e->type = f[0] == 0 ? 'f' : f[0] == 1 ? 'n' : f[0] == 2 ? 'o' : 0;
+        e->offset = f[1] > (uint64_t)INT_MAX ? INT_MAX : (int)f[1];
+        e->gen = f[2] > (uint64_t)INT_MAX ? INT_MAX : (int)f[2];
+    }
+};
+
+}  // namespace
+
+// Inflates the stream data at the current position straight into the row reader. With a
+// length below 0 (not given as a direct integer) it reads until zlib reports the end of the
+// stream or the file ends.
+static void InflateRows(FILE* fp, long long length, XrefRows* rows)
+{
+    z_stream zs;
+    memset(&zs, 0, sizeof zs);
+    if (inflateInit(&zs) != Z_OK)
+        return;
+    unsigned char in[4096];
+    unsigned char out[4096];
+    long long remaining = length >= 0 ? length : LLONG_MAX;
+    for (;;) {
+        if (zs.avail_in == 0) {
+            if (remaining == 0)
+                break;
+            int want = remaining < (long long)sizeof in ? (int)remaining : (int)sizeof in;
+            int got = pdfread(fp, in, want);
+            if (got <= 0)
+                break;
+            remaining -= got;
+            zs.next_in = in;
+            zs.avail_in = (uInt)got;
+        }
+        zs.next_out = out;
+        zs.avail_out = sizeof out;
+        int ret = inflate(&zs, Z_NO_FLUSH);
+        if (!rows->Feed(out, sizeof out - zs.avail_out))
+            break;
+        if (ret == Z_STREAM_END)
+            break;
+        if (ret != Z_OK && !(ret == Z_BUF_ERROR && zs.avail_in == 0))
+            break;
+    }
+    inflateEnd(&zs);
+}
+
+// One cross-reference stream section at the current position. Replaces the trailer with
+// its dictionary and gives its Prev. 0 when the walk may go on.
+static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
+{
+    *hasPrev = false;
+    int len;
+    int n = -1;
+    if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_INTEGER)
+        return -1;
+    n = lexint(x->buf);
+    if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_INTEGER ||
+        PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_OBJ ||
+        PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_DICT_OPEN)
+        return -1;
+    PdfObj* dict = nullptr;
+    PdfParseDict(&dict, x->fp, x->buf, sizeof x->buf);
+    delete x->trailer;
+    x->trailer = static_cast<PdfDict*>(dict);
+    *hasPrev = IntValue(Lookup(dict, "Prev"), prev);
+
+    long long length = -1;
+    if (!IntValue(Lookup(dict, "Length"), &length) || length < 0)
+        length = -1;
+    if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_STREAM)
+        return 0;
+    if (pdfreadbyte(x->fp) == '\r' && pdfpeekbyte(x->fp) == '\n')
+        pdfreadbyte(x->fp);
+    if (XrefEntry* e = x->Entry(n))
+        e->streamOffset = pdftell(x->fp);
+
+    XrefRows rows;
+    rows.xref = x;
+    PdfObj* w = Lookup(dict, "W");
+    if (!w || w->Type() != PDF_ARRAY)
+        return 0;
+    PdfArray* wa = static_cast<PdfArray*>(w);
+    rows.rowBytes = 0;
+    for (int k = 0; k < 3; k++) {
+        long long v;
+        if (k < wa->count && IntValue(wa->items[k], &v))
+            rows.w[k] = v < 0 || v > XREF_MAX_FIELD_WIDTH ? -1 : (int)v;
+        else if (k > 0)
+            rows.w[k] = rows.w[k - 1];  // a missing width repeats the one before it
+        else
+            return 0;
+        if (rows.w[k] < 0)
+            return 0;
+        rows.rowBytes += rows.w[k];
+    }
+    if (rows.rowBytes == 0)
+        return 0;
+
+    long long (*pairs)[2] = nullptr;
+    int npairs = 0;
+    PdfObj* index = Lookup(dict, "Index");
+    if (index && index->Type() == PDF_ARRAY) {
+        PdfArray* ia = static_cast<PdfArray*>(index);
+        pairs = (long long(*)[2])malloc(sizeof(long long[2]) * (size_t)(ia->count / 2 + 1));
+        if (!pairs)
+            return 0;
+        for (int k = 0; k + 1 < ia->count; k += 2) {
+            long long s, c;
+            if (!IntValue(ia->items[k], &s) || !IntValue(ia->items[k + 1], &c))
+                break;
+            pairs[npairs][0] = s;
+            pairs[npairs][1] = c < 0 ? 0 : c;
+            npairs++;
+        }
+    } else {
+        pairs = (long long(*)[2])malloc(sizeof(long long[2]));
+        if (!pairs)
+            return 0;
+        long long s;
+        pairs[0][0] = 0;
+        pairs[0][1] = IntValue(Lookup(dict, "Size"), &s) && s > 0 ? s : x->size;
+        npairs = 1;
+    }
+
+    // Rows after the last one that can land in the table are not inflated.
+    long long base = 0, lastUseful = 0;
+    for (int k = 0; k < npairs; k++) {
+        long long s = pairs[k][0], c = pairs[k][1];
+        long long hi = x->size - s < c ? x->size - s : c;
+        if (hi > 0 && s + c > 0)
+            lastUseful = base + hi;
+        base += c;
+    }
+    rows.pairs = pairs;
+    rows.npairs = npairs;
+    rows.rowsLeft = lastUseful;
+    if (rows.rowsLeft > 0)
+        InflateRows(x->fp, length, &rows);
+    free(pairs);
+    return 0;
+}
+
+int PdfXref::ReadXref()
+{
+    int seen[XREF_MAX_SECTIONS];
+    int nseen = 0;
+    for (;;) {
+        // A Prev chain that comes back to a section already read would never end.
+        for (int k = 0; k < nseen; k++)
+            if (seen[k] == sectionOffset)
+                return -1;
+        if (nseen == XREF_MAX_SECTIONS)
+            return -1;
+        seen[nseen++] = sectionOffset;
+
+        if (pdfseek(fp, sectionOffset, SEEK_SET) != 0)
+            return -1;
+        long long prev = 0;
+        bool hasPrev = false;
+        if (IsDigit(pdfpeekbyte(fp))) {
+            if (ReadXrefStream(this, &prev, &hasPrev) != 0)
+                return -1;
+        } else {
+            ReadOldXref();  // a malformed table keeps what it read; its trailer still counts
+            if (pdfseek(fp, sectionOffset, SEEK_SET) != 0 || ReadTrailer() != 0)
+                return -1;
+            PdfObj* t = nullptr;
+            PdfParseDict(&t, fp, buf, sizeof buf);
+            hasPrev = IntValue(Lookup(t, "Prev"), &prev);
+            delete t;
+        }
+        if (!hasPrev || prev < 0 || prev > INT_MAX)
+            return -1;
+        sectionOffset = (int)prev;
+    }
+}
+
+// Releases what Load made; the file stays open for the caller, who holds it.
+static int LoadFailed(PdfXref* x)
+{
+    delete x->trailer;
+    x->trailer = nullptr;
+    delete x->root;
+    x->root = nullptr;
+    free(x->entries);
+    x->entries = nullptr;
+    x->size = 0;
+    return -1;
+}
+
+int PdfXref::Load(FILE** fpOut, char* path)
+{
+    if (pdfopenfile(&fp, path) != 0)
+        return -1;
+    if (fpOut)
+        *fpOut = fp;
+
+    if (pdfseek(fp, 0, SEEK_END) != 0)
+        return LoadFailed(this);
+    int end = pdftell(fp);
+    if (end < 0 || pdfseek(fp, end > XREF_TAIL_BYTES ? end - XREF_TAIL_BYTES : 0, SEEK_SET) != 0)
+        return LoadFailed(this);
+    char tail[XREF_TAIL_BYTES + 1];
+    int got = pdfread(fp, tail, XREF_TAIL_BYTES);
+    if (got < 9)
+        return LoadFailed(this);
+    tail[got] = 0;
+    int at = -1;
+    for (int i = got - 9; i >= 0; i--) {
+        if (memcmp(tail + i, "startxref", 9) == 0) {
+            at = i;
+            break;
+        }
+    }
+    if (at < 0)
+        return LoadFailed(this);
+    int p = at + 9;
+    while (p < got && (tail[p] == ' ' || tail[p] == '\r' || tail[p] == '\n' || tail[p] == '\t' ||
+                       tail[p] == '\f' || tail[p] == 0))
+        p++;
+    sectionOffset = IsDigit(tail[p]) ? lexint(tail + p) : 0;
+    if (pdfseek(fp, sectionOffset, SEEK_SET) != 0)
+        return LoadFailed(this);
+
+    int c = pdfpeekbyte(fp);
+    PdfObj* dict = nullptr;
+    if (c == 'x') {
+        ReadTrailer();
+        PdfParseDict(&dict, fp, buf, sizeof buf);
+    } else if (IsDigit(c)) {
+        int len;
+        for (int k = 0; k < 4; k++)
+            PdfLexicon(fp, buf, sizeof buf, &len);
+        PdfParseDict(&dict, fp, buf, sizeof buf);
+    } else {
+        error_str("xref error\n");
+        return LoadFailed(this);
+    }
+    delete trailer;
+    trailer = static_cast<PdfDict*>(dict);
+
+    if (Lookup(trailer, "Encrypt")) {
+        fprintf(stderr, "%s: the document is encrypted, which is not supported\n", path);
+        return LoadFailed(this);
+    }
+    long long n = 0;
+    if (!IntValue(Lookup(trailer, "Size"), &n) || n < 1 || n > XREF_MAX_SIZE) {
+        fprintf(stderr, "%s: the trailer has no usable Size\n", path);
+        return LoadFailed(this);
+    }
+    PdfObj* rootRef = Lookup(trailer, "Root");
+    int rootNum = rootRef && rootRef->Type() == PDF_INDIRECT ? static_cast<PdfIndirect*>(rootRef)->refNum : -1;
+    size = (int)n;
+    free(entries);
+    entries = (XrefEntry*)calloc((size_t)size, sizeof(XrefEntry));
+    if (!entries)
+        return LoadFailed(this);
+
+    ReadXref();
+
+    if (rootNum < 0)
+        return LoadFailed(this);
+    ParseIndirectObject(&root, this, rootNum, 0, buf, sizeof buf);
+    if (!root || root->Type() != PDF_DICT) {
+        fprintf(stderr, "%s: the document catalog cannot be read\n", path);
+        return LoadFailed(this);
+    }
+    return 0;
 }

@@ -1,4 +1,5 @@
 #include "Interpreter/PathGeometry.h"
+#include "Pdf/PdfObj.h"
 
 #include <gtest/gtest.h>
 #include <new>
@@ -294,3 +295,26 @@ TEST(PathGeometry, MatrixHelpers)
 }
 
 }  // namespace
+
+TEST(PathGeometry, StackToCtmTakesIntegersAndRealsOnly)
+{
+    PdfNumber one;
+    one.value = 1;
+    PdfReal half;
+    half.value = 0.5;
+    PdfName name;
+    PdfObj* good[6] = {&one, &half, &half, &one, &one, &half};
+    pdfmatrix m = {9, 9, 9, 9, 9, 9};
+    EXPECT_EQ(StackToCtm(good, &m), 0);
+    EXPECT_EQ(m.a, 1);
+    EXPECT_EQ(m.b, 0.5);
+    EXPECT_EQ(m.f, 0.5);
+
+    PdfObj* bad[6] = {&one, &half, &name, &one, &one, &half};
+    pdfmatrix kept = {9, 9, 9, 9, 9, 9};
+    EXPECT_EQ(StackToCtm(bad, &kept), -1);
+    EXPECT_EQ(kept.a, 9);
+    PdfObj* missing[6] = {&one, &half, nullptr, &one, &one, &half};
+    EXPECT_EQ(StackToCtm(missing, &kept), -1);
+    EXPECT_EQ(kept.c, 9);
+}

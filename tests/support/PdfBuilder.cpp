@@ -52,10 +52,10 @@ size_t PdfBuilder::Offset(int num) const
     return it == offsets_.end() ? 0 : it->second;
 }
 
-std::map<int, PdfBuilder::Entry> PdfBuilder::Pending(bool first)
+std::map<int, PdfBuilder::Entry> PdfBuilder::Pending(bool zeroEntry)
 {
     std::map<int, Entry> list = pending_;
-    if (first && !list.count(0))
+    if (zeroEntry && !list.count(0))
         list[0] = Entry{'f', 0, 65535};
     pending_.clear();
     return list;
@@ -96,7 +96,7 @@ static std::vector<std::pair<int, int>> Runs(const M& list)
 
 size_t PdfBuilder::ClassicXref(const XrefOptions& opt)
 {
-    std::map<int, Entry> list = Pending(!haveSection_);
+    std::map<int, Entry> list = Pending(!haveSection_ && opt.zeroEntry);
     size_t at = out_.size();
     out_ += "xref\n";
     for (const auto& run : Runs(list)) {
@@ -126,7 +126,7 @@ size_t PdfBuilder::XrefStream(int num, const XrefOptions& opt)
     pending_[num] = Entry{'n', (long long)at, 0};
     if (num > maxNum_)
         maxNum_ = num;
-    std::map<int, Entry> list = Pending(!haveSection_);
+    std::map<int, Entry> list = Pending(!haveSection_ && opt.zeroEntry);
 
     std::string rows, index;
     for (const auto& run : Runs(list))
@@ -191,7 +191,7 @@ std::string Ascii85Encode(const std::string& data)
     return out + "~>";
 }
 
-std::string LzwEncode(const std::string& data, bool leadingClear, bool endCode)
+std::string LzwEncode(const std::string& data, bool leadingClear, bool endCode, bool clearWhenFull)
 {
     std::string out;
     unsigned long acc = 0;
@@ -229,7 +229,7 @@ std::string LzwEncode(const std::string& data, bool leadingClear, bool endCode)
             if (next + 1 > (1 << width) && width < 12)
                 width++;
         }
-        if (next >= 4096) {
+        if (next >= 4096 && clearWhenFull) {
             put(256);
             reset();
             next = 258;

@@ -20,6 +20,7 @@ struct XrefOptions {
     int w[3] = {1, 2, 1};  // field widths of a cross-reference stream
     bool compress = true;  // deflate the cross-reference stream
     bool index = true;     // write /Index (else the stream lists 0 .. Size-1)
+    bool zeroEntry = true;  // the first section lists object 0 as free
 };
 
 class PdfBuilder {
@@ -54,7 +55,7 @@ private:
         long long f2;
         long long f3;
     };
-    std::map<int, Entry> Pending(bool first);
+    std::map<int, Entry> Pending(bool zeroEntry);
     std::string TrailerEntries(const XrefOptions& opt) const;
     void EndSection(size_t offset);
 
@@ -69,8 +70,10 @@ private:
 // Encoders for stream data in tests.
 std::string Deflate(const std::string& data);
 std::string Ascii85Encode(const std::string& data);  // ends with "~>"
-// 8-bit LZW with early change; starts with a clear code when `leadingClear`.
-std::string LzwEncode(const std::string& data, bool leadingClear = true, bool endCode = true);
+// 8-bit LZW with early change; starts with a clear code when `leadingClear`. A full
+// dictionary is cleared when `clearWhenFull`, else it simply stops growing.
+std::string LzwEncode(const std::string& data, bool leadingClear = true, bool endCode = true,
+                      bool clearWhenFull = true);
 
 // A PdfObj tree as compact text: null true 3 1.5 (a\x00b) /Name 5 0 R [1 2] <</K 1>>.
 std::string Describe(PdfObj* obj);

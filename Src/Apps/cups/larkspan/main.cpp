@@ -1,0 +1,264 @@
+// larkspan: the print filter. The spooler runs it on one job; it runs the converter on the
+// job's PDF in a folder of its own and copies the package to standard output, which the
+// spooler takes as the print data. Standard output therefore carries nothing but the
+// package; every message goes to standard error, where the spooler logs "ERROR: " lines.
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "Apps/converter/PathUtils.h"
+#include "Pdf/FileAccess.h"
+
+#ifndef LARKSPAN_CONVERTER
+#define LARKSPAN_CONVERTER "/usr/local/bin/Vardex"
+#endif
+#ifndef LARKSPAN_DEBUG_DIR
+#define LARKSPAN_DEBUG_DIR "/Users/brindlow"
+#endif
+
+namespace {
+
+const char kDebugUser[] = "brindlow";
+// The job's file when it comes on standard input.
+const char kStdinJobName[] = "job.pdf";
+// A debug copy's name keeps at most this much of the title.
+const size_t kMaxTitleName = 100;
+const size_t kCopyBlock = 4000;
+
+// The job's own folder, removed on every way out once it exists.
+char g_jobDir[PDF_MAX_PATH];
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
+{
+    remove(path);
+    return 0;
+}
+
+void RemoveJobDir()
+{
+    if (g_jobDir[0])
+        nftw(g_jobDir, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    g_jobDir[0] = 0;
+}
+
+[[noreturn]] void Fail(const char* format, const char* detail)
+{
+    fputs("ERROR: ", stderr);
+    fprintf(stderr, format, detail);
+    fputc('\n', stderr);
+    RemoveJobDir();
+    exit(1);
+}
+
+bool WriteAll(int fd, const char* data, size_t n)
+{
+    while (n > 0) {
+        ssize_t put = write(fd, data, n);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        data += put;
+        n -= (size_t)put;
+    }
+    return true;
+}
+
+// Copies everything from `in` to `out`: 0, or -1 when reading and -2 when writing failed.
+int CopyFd(int in, int out)
+{
+    char block[kCopyBlock];
+    for (;;) {
+        ssize_t got = read(in, block, sizeof block);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            return 0;
+        if (!WriteAll(out, block, (size_t)got))
+            return -2;
+    }
+}
+
+// The title as a file name that stays in the folder it is put in: letters, digits, '.',
+// '_' and '-' only, no leading dot, bounded in length.
+void SafeName(const char* title, char* out, size_t size)
+{
+    size_t n = 0;
+    for (const char* p = title; *p && n + 1 < size && n < kMaxTitleName; p++) {
+        char c = *p;
+        bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                  c == '.' || c == '_' || c == '-';
+        if (!ok || (n == 0 && c == '.'))
+            c = '_';
+        out[n++] = c;
+    }
+    out[n] = 0;
+    if (n == 0)
+        snprintf(out, size, "untitled");
+}
+
+// The debug copy of the job, for the debug user only. It is a diagnostic: its failures are
+// not the job's. The mode is opened up only on a copy that was written in full.
+void DebugCopy(const char* title, const char* jobFile)
+{
+    char name[kMaxTitleName + 1];
+    SafeName(title, name, sizeof name);
+    char path[PDF_MAX_PATH];
+    int len = snprintf(path, sizeof path, "%s/%s.pdf", LARKSPAN_DEBUG_DIR, name);
+    if (len < 0 || (size_t)len >= sizeof path)
+        return;
+    int in = open(jobFile, O_RDONLY);
+    if (in < 0)
+        return;
+    int out = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
+    if (out >= 0) {
+        if (CopyFd(in, out) == 0)
+            fchmod(out, 0770);
+        close(out);
+    }
+    close(in);
+}
+
+// Makes the job folder: a fresh folder under `tmp`, created first when missing.
+void MakeJobDir(const char* tmp)
+{
+    if (!IsDir(tmp) && !MakeDirectory(tmp))
+        Fail("cannot create the temporary folder %s", tmp);
+    char absolute[PATH_MAX];
+    if (!realpath(tmp, absolute))
+        Fail("cannot resolve the temporary folder %s", tmp);
+    char pattern[PDF_MAX_PATH];
+    int len = snprintf(pattern, sizeof pattern, "%s/larkspan-XXXXXX", absolute);
+    if (len < 0 || (size_t)len >= sizeof pattern)
+        Fail("temporary folder path too long: %s", absolute);
+    if (!mkdtemp(pattern))
+        Fail("cannot create a job folder in %s", absolute);
+    memcpy(g_jobDir, pattern, (size_t)len + 1);
+}
+
+// The job's file as an absolute path (the converter runs in the job folder).
+void JobFileFromArgument(const char* arg, char* out, size_t size)
+{
+    if (arg[0] == '/') {
+        if (strlen(arg) >= size)
+            Fail("job file path too long: %.80s...", arg);
+        strcpy(out, arg);
+    } else if (!MakeFullPathCurrent(out, arg, size)) {
+        Fail("job file path too long: %.80s...", arg);
+    }
+}
+
+void JobFileFromStdin(char* out, size_t size)
+{
+    out[0] = 0;
+    if (!MakeFullPath(strcpy(out, g_jobDir), kStdinJobName, size))
+        Fail("job file path too long in %s", g_jobDir);
+    int fd = open(out, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0)
+        Fail("cannot create %s", out);
+    int copied = CopyFd(STDIN_FILENO, fd);
+    if (close(fd) != 0 || copied != 0)
+        Fail("cannot copy the job from standard input into %s", out);
+}
+
+// In the child: run the converter in the job folder. Its standard output is the spooler's
+// print data, so it is pointed at standard error before the converter starts.
+[[noreturn]] void RunConverter(const char* jobFile)
+{
+    signal(SIGPIPE, SIG_DFL);
+    if (chdir(g_jobDir) != 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        fprintf(stderr, "ERROR: cannot prepare the converter in %s: %s\n", g_jobDir, strerror(errno));
+        _exit(127);
+    }
+    char* const argv[] = {
+        (char*)"Vardex", (char*)"-q", (char*)"--tmpdir", g_jobDir,
+        (char*)"-o", g_jobDir, (char*)jobFile, nullptr,
+    };
+    execv(LARKSPAN_CONVERTER, argv);
+    fprintf(stderr, "ERROR: Error Execv %s: %s\n", LARKSPAN_CONVERTER, strerror(errno));
+    _exit(127);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const char* tmp = getenv("TMPDIR");
+    if (!tmp)
+        tmp = "~/temp";  // used as it stands: relative to the current folder
+
+    if (argc != 6 && argc != 7) {
+        fprintf(stderr, "Usage: %s job user title copies options [filename]\n",
+                argc > 0 ? argv[0] : "larkspan");
+        return 1;
+    }
+    // A spooler that stops reading gets EPIPE and a cleaned-up job, not a silent death.
+    signal(SIGPIPE, SIG_IGN);
+
+    MakeJobDir(tmp);
+
+    char jobFile[PDF_MAX_PATH];
+    if (argc == 7)
+        JobFileFromArgument(argv[6], jobFile, sizeof jobFile);
+    else
+        JobFileFromStdin(jobFile, sizeof jobFile);
+
+    if (strcmp(argv[2], kDebugUser) == 0)
+        DebugCopy(argv[3], jobFile);
+
+    // The converter names the package this way; the filter looks for exactly that name.
+    char packageName[PDF_MAX_PATH];
+    char package[PDF_MAX_PATH];
+    if (!MakePackageName(packageName, jobFile, sizeof packageName) ||
+        !MakeFullPath(strcpy(package, g_jobDir), packageName, sizeof package))
+        Fail("package path too long for the job file %s", jobFile);
+
+    fflush(stdout);
+    fflush(stderr);
+    pid_t child = fork();
+    if (child < 0) {
+        fputs("Error Fork\n", stderr);
+        RemoveJobDir();
+        return 255;
+    }
+    if (child == 0)
+        RunConverter(jobFile);
+
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            Fail("lost the converter: %s", strerror(errno));
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        char detail[64];
+        if (WIFEXITED(status))
+            snprintf(detail, sizeof detail, "exit status %d", WEXITSTATUS(status));
+        else
+            snprintf(detail, sizeof detail, "signal %d", WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        Fail("the converter failed (%s)", detail);
+    }
+
+    int in = open(package, O_RDONLY);
+    if (in < 0)
+        Fail("open failed: %s", package);
+    int copied = CopyFd(in, STDOUT_FILENO);
+    int copyErrno = errno;
+    close(in);
+    if (copied == -1)
+        Fail("cannot read the package %s", package);
+    if (copied == -2)
+        Fail("cannot write the print data: %s", strerror(copyErrno));
+
+    RemoveJobDir();
+    return 0;
+}

@@ -1,0 +1,356 @@
+#include "Interpreter/ContentParser.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "Pdf/FileAccess.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+
+int OperandNumber(PdfObj* obj, double* out)
+{
+    if (!obj)
+        return -1;
+    switch (obj->Type()) {
+    case PDF_NUMBER:
+        *out = static_cast<PdfNumber*>(obj)->value;
+        return 0;
+    case PDF_REAL:
+        *out = static_cast<PdfReal*>(obj)->value;
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+ContentParser::ContentParser()
+    : stream(nullptr),
+      operandCount(0),
+      pageIndex(0),
+      inlineImageCount(0),
+      savedStates((GState**)calloc(CP_MAX_DEPTH, sizeof(GState*))),
+      current(new GState),
+      pendingClips((PendingClip**)calloc(CP_CLIP_LISTS, sizeof(PendingClip*))),
+      depth(0),
+      xref(nullptr),
+      pages(nullptr),
+      resources(nullptr),
+      renderer(nullptr),
+      owner(nullptr)
+{
+    for (int i = 0; i < CP_MAX_OPERANDS; i++)
+        operands[i] = nullptr;
+}
+
+ContentParser::~ContentParser()
+{
+    ClearOperands();
+    if (savedStates) {
+        for (int i = 0; i < depth && i < CP_MAX_DEPTH; i++)
+            delete savedStates[i];
+        free(savedStates);
+    }
+    delete current;
+    if (pendingClips) {
+        for (int i = 0; i < CP_CLIP_LISTS; i++) {
+            PendingClip* node = pendingClips[i];
+            while (node) {
+                PendingClip* next = node->next;
+                free(node);
+                node = next;
+            }
+        }
+        free(pendingClips);
+    }
+}
+
+void ContentParser::Push(PdfObj* obj)
+{
+    if (!obj)
+        return;
+    // A stack that is full drops what comes after; the operator then sees the first ones.
+    if (operandCount >= CP_MAX_OPERANDS || operandCount < 0) {
+        delete obj;
+        return;
+    }
+    operands[operandCount++] = obj;
+}
+
+void ContentParser::ClearOperands()
+{
+    // Every slot is cleared, so no handler can reach an operand of an earlier operator.
+    for (int i = 0; i < CP_MAX_OPERANDS; i++) {
+        delete operands[i];
+        operands[i] = nullptr;
+    }
+    operandCount = 0;
+}
+
+int ContentParser::NumberOperands(PdfObj** ops, int n, double* out)
+{
+    if (!ops || n < 0 || n > operandCount)
+        return -1;
+    double v[CP_MAX_OPERANDS];
+    for (int i = 0; i < n; i++)
+        if (OperandNumber(ops[i], &v[i]) != 0)
+            return -1;
+    for (int i = 0; i < n; i++)
+        out[i] = v[i];
+    return 0;
+}
+
+static PdfObj* NewName(const char* text)
+{
+    PdfName* n = new PdfName;
+    size_t len = strlen(text);
+    n->str = (char*)malloc(len + 1);
+    if (n->str)
+        memcpy(n->str, text, len + 1);
+    return n;
+}
+
+static PdfObj* NewString(const char* bytes, int len, int bufferSize)
+{
+    if (len < 0)
+        len = 0;
+    if (len > bufferSize)
+        len = bufferSize;
+    PdfString* s = new PdfString;
+    s->str = (char*)malloc((size_t)len + 1);
+    if (s->str) {
+        memcpy(s->str, bytes, (size_t)len);
+        s->str[len] = 0;
+        s->len = len;
+    }
+    return s;
+}
+
+// Longest operator text that can match a row; a longer word is an unknown operator.
+enum { CP_OP_TEXT = 8 };
+
+int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
+{
+    stream = fp;
+    if (!fp || !buf || size < 2 || !current || !savedStates || !pendingClips) {
+        RunClips(depth);
+        return -1;
+    }
+
+    PdfObj* parsedResources = nullptr;
+    if (res && res->Type() == PDF_INDIRECT) {
+        ParseIndirectObject(&parsedResources, xref, static_cast<PdfIndirect*>(res)->refNum, 0,
+                            buf, size);
+        resources = parsedResources;
+    } else {
+        resources = res;
+    }
+
+    int result = 0;
+    bool done = false;
+    while (!done) {
+        int len = 0;
+        int kind = PdfLexicon(fp, buf, size, &len);
+        PdfObj* obj = nullptr;
+        switch (kind) {
+        case TOK_ENDSTREAM:
+            result = 0;
+            done = true;
+            break;
+        case TOK_ERROR:
+        case TOK_EOF:
+            result = -1;
+            done = true;
+            break;
+        case TOK_ARRAY_OPEN:
+            PdfParseArray(&obj, fp, buf, size);
+            break;
+        case TOK_DICT_OPEN:
+            PdfParseDict(&obj, fp, buf, size);
+            break;
+        case TOK_NAME:
+            obj = NewName(buf);
+            break;
+        case TOK_INTEGER: {
+            PdfNumber* n = new PdfNumber;
+            n->value = lexint(buf);
+            obj = n;
+            break;
+        }
+        case TOK_REAL: {
+            PdfReal* r = new PdfReal;
+            r->value = lexreal(buf);
+            obj = r;
+            break;
+        }
+        case TOK_STRING:
+            obj = NewString(buf, len, size);
+            break;
+        case TOK_TRUE:
+        case TOK_FALSE: {
+            PdfBool* b = new PdfBool;
+            b->value = kind == TOK_TRUE ? 1 : 0;
+            obj = b;
+            break;
+        }
+        case TOK_NULL:
+            obj = new PdfNull;
+            break;
+        case TOK_KEYWORD: {
+            // Handlers may read the shared buffer or reposition the stream (forms and inline
+            // images live in the same file), so the operator text and the position are
+            // taken first.
+            char op[CP_OP_TEXT];
+            bool known = strlen(buf) < sizeof op;
+            if (known)
+                strcpy(op, buf);
+            int pos = pdftell(fp);
+            if (known)
+                Execute(op, operands);
+            // ID leaves the stream after the image data it consumed.
+            if (pos >= 0 && !(known && strcmp(op, "ID") == 0))
+                pdfseek(fp, pos, SEEK_SET);
+            ClearOperands();
+            break;
+        }
+        default:
+            // A structural token or file keyword cannot occur in a content stream.
+            result = 0;
+            done = true;
+            break;
+        }
+        Push(obj);
+    }
+
+    // Clip canvases opened at this depth must close whichever way the stream ended, or the
+    // page markup would not nest.
+    RunClips(depth);
+    if (parsedResources) {
+        delete parsedResources;
+        resources = nullptr;
+    }
+    return result;
+}
+
+int ContentParser::Execute(char* op, PdfObj** ops)
+{
+    if (!op)
+        return 0;
+    for (const OpTableRow* row = OpTable; row != OpTable + CP_OP_ROWS; ++row) {
+        if (strcmp(row->op, op) == 0) {
+            OpHandler handler = row->handler;
+            (this->*handler)(ops);
+            break;
+        }
+    }
+    return 0;
+}
+
+int ContentParser::BeginImage(PdfObj**) { return 0; }
+int ContentParser::EndImage(PdfObj**) { return 0; }
+int ContentParser::EndText(PdfObj**) { return 0; }
+
+// Handlers not built yet: each row of the table exists, and these accept their operator
+// and change nothing until their own source file replaces them.
+int ContentParser::SetTextMatrix(PdfObj**) { return 0; }
+int ContentParser::ShowTextArray(PdfObj**) { return 0; }
+int ContentParser::ShowText(PdfObj**) { return 0; }
+int ContentParser::MoveStartNL(PdfObj**) { return 0; }
+int ContentParser::MoveStartNL_LD(PdfObj**) { return 0; }
+int ContentParser::SetTextLeading(PdfObj**) { return 0; }
+int ContentParser::SetTextRender(PdfObj**) { return 0; }
+int ContentParser::MoveNextLine(PdfObj**) { return 0; }
+int ContentParser::SetTextwordSpace(PdfObj**) { return 0; }
+int ContentParser::SetTextcharSpace(PdfObj**) { return 0; }
+int ContentParser::SetTextScale(PdfObj**) { return 0; }
+int ContentParser::SetTextRise(PdfObj**) { return 0; }
+int ContentParser::BeginText(PdfObj**) { return 0; }
+int ContentParser::MoveShowText(PdfObj**) { return 0; }
+int ContentParser::MoveWSShowText(PdfObj**) { return 0; }
+int ContentParser::SetFont(PdfObj**) { return 0; }
+int ContentParser::SetGrayStroke(PdfObj**) { return 0; }
+int ContentParser::SetGray(PdfObj**) { return 0; }
+int ContentParser::SetColorStroke(PdfObj**) { return 0; }
+int ContentParser::SetRgb(PdfObj**) { return 0; }
+int ContentParser::SetRgbStroke(PdfObj**) { return 0; }
+int ContentParser::SetColor(PdfObj**) { return 0; }
+int ContentParser::SetCMYKStroke(PdfObj**) { return 0; }
+int ContentParser::SetCMYK(PdfObj**) { return 0; }
+int ContentParser::ImageData(PdfObj**) { return 0; }
+int ContentParser::SetLineWidth(PdfObj**) { return 0; }
+int ContentParser::SetLineCap(PdfObj**) { return 0; }
+int ContentParser::SetLineJoin(PdfObj**) { return 0; }
+int ContentParser::SetMiterLimit(PdfObj**) { return 0; }
+int ContentParser::SetGS(PdfObj**) { return 0; }
+int ContentParser::ConcatMatrix(PdfObj**) { return 0; }
+int ContentParser::ExecuteXObject(PdfObj**) { return 0; }
+int ContentParser::SetColorSpace(PdfObj**) { return 0; }
+int ContentParser::SetColorSpaceStroke(PdfObj**) { return 0; }
+int ContentParser::SetCSColor(PdfObj**) { return 0; }
+int ContentParser::SetCSColorStroke(PdfObj**) { return 0; }
+int ContentParser::FillShade(PdfObj**) { return 0; }
+int ContentParser::SetDash(PdfObj**) { return 0; }
+
+const OpTableRow OpTable[CP_OP_ROWS] = {
+    {"Tm", &ContentParser::SetTextMatrix},
+    {"TJ", &ContentParser::ShowTextArray},
+    {"Tj", &ContentParser::ShowText},
+    {"Td", &ContentParser::MoveStartNL},
+    {"TD", &ContentParser::MoveStartNL_LD},
+    {"TL", &ContentParser::SetTextLeading},
+    {"Tr", &ContentParser::SetTextRender},
+    {"T*", &ContentParser::MoveNextLine},
+    {"Tw", &ContentParser::SetTextwordSpace},
+    {"Tc", &ContentParser::SetTextcharSpace},
+    {"Tz", &ContentParser::SetTextScale},
+    {"Ts", &ContentParser::SetTextRise},
+    {"BT", &ContentParser::BeginText},
+    {"ET", &ContentParser::EndText},
+    {"'", &ContentParser::MoveShowText},
+    {"\"", &ContentParser::MoveWSShowText},
+    {"Tf", &ContentParser::SetFont},
+    {"G", &ContentParser::SetGrayStroke},
+    {"g", &ContentParser::SetGray},
+    {"SC", &ContentParser::SetColorStroke},
+    {"rg", &ContentParser::SetRgb},
+    {"RG", &ContentParser::SetRgbStroke},
+    {"sc", &ContentParser::SetColor},
+    {"K", &ContentParser::SetCMYKStroke},
+    {"k", &ContentParser::SetCMYK},
+    {"BI", &ContentParser::BeginImage},
+    {"ID", &ContentParser::ImageData},
+    {"EI", &ContentParser::EndImage},
+    {"w", &ContentParser::SetLineWidth},
+    {"J", &ContentParser::SetLineCap},
+    {"j", &ContentParser::SetLineJoin},
+    {"M", &ContentParser::SetMiterLimit},
+    {"m", &ContentParser::MoveTo},
+    {"l", &ContentParser::LineTo},
+    {"re", &ContentParser::Rectangle},
+    {"c", &ContentParser::CurveTo},
+    {"v", &ContentParser::CurveToV},
+    {"y", &ContentParser::CurveToY},
+    {"gs", &ContentParser::SetGS},
+    {"q", &ContentParser::PushGraphicState},
+    {"Q", &ContentParser::PopGraphicState},
+    {"cm", &ContentParser::ConcatMatrix},
+    {"Do", &ContentParser::ExecuteXObject},
+    {"s", &ContentParser::StrokeClose},
+    {"S", &ContentParser::Stroke},
+    {"h", &ContentParser::ClosePath},
+    {"cs", &ContentParser::SetColorSpace},
+    {"CS", &ContentParser::SetColorSpaceStroke},
+    {"scn", &ContentParser::SetCSColor},
+    {"SCN", &ContentParser::SetCSColorStroke},
+    {"f*", &ContentParser::FillOddEven},
+    {"f", &ContentParser::FillNonZero},
+    {"F", &ContentParser::FillNonZero},
+    {"sh", &ContentParser::FillShade},
+    {"d", &ContentParser::SetDash},
+    {"B", &ContentParser::FillStrokeNonZero},
+    {"B*", &ContentParser::FillStrokeOddEven},
+    {"b", &ContentParser::FillStrokeNonZeroClose},
+    {"b*", &ContentParser::FillStrokeOddEvenClose},
+    {"n", &ContentParser::EndPath},
+    {"W", &ContentParser::ClipNonZero},
+    {"W*", &ContentParser::ClipOddEven},
+};

@@ -1,0 +1,191 @@
+// The content-stream interpreter: reads a decoded content stream token by token, collects
+// operands, dispatches every operator through OpTable and draws through a RenderPage.
+#ifndef VARDEX_INTERPRETER_CONTENTPARSER_H
+#define VARDEX_INTERPRETER_CONTENTPARSER_H
+
+#include <cstdio>
+
+#include "Interpreter/GState.h"
+#include "Interpreter/PathGeometry.h"
+#include "Interpreter/RenderPage.h"
+#include "Pdf/PdfObj.h"
+
+struct PdfXref;
+class PdfPageTree;
+class PdfDict;
+class PatternInfo;
+class TilePatternInfo;
+class ShadePatternInfo;
+
+enum {
+    // Operands kept for one operator. An inline-image dictionary alone puts 18 on the stack;
+    // what does not fit is dropped.
+    CP_MAX_OPERANDS = 64,
+    // Deepest q nesting; a q beyond it is ignored.
+    CP_MAX_DEPTH = 1024,
+    // One pending-clip list per depth 0..CP_MAX_DEPTH.
+    CP_CLIP_LISTS = CP_MAX_DEPTH + 1,
+    // Rows of OpTable.
+    CP_OP_ROWS = 62
+};
+
+// One end-of-clip action queued by W or W* for the end of its q level.
+struct PendingClip {
+    int (*callback)(void*);
+    void* arg;
+    PendingClip* next;
+};
+
+// Ends one clip on the renderer it is given.
+int ClipCallback(void* renderer);
+
+// The value of a number operand: an integer or a real gives 0 and *out; anything else
+// (a name, a string, a missing operand) gives -1 and leaves *out alone.
+int OperandNumber(PdfObj* obj, double* out);
+
+class ContentParser {
+public:
+    // Counts and depth 0, the saved-state block and the zero-filled pending-clip block
+    // allocated, a default current state; xref, pages, renderer, owner and page index are
+    // the creator's to set.
+    ContentParser();
+    // Releases the operands left on the stack, the saved states below the current depth,
+    // the current state, pending-clip nodes (without running them: call RunAllClips first
+    // while the renderer is alive) and both blocks.
+    ~ContentParser();
+    ContentParser(const ContentParser&) = delete;
+    ContentParser& operator=(const ContentParser&) = delete;
+
+    // Interprets one content stream from its current position. 0 at "endstream" or at a
+    // token that cannot occur in a content stream, -1 at end of file or on a lexer error.
+    // On every way out the clips queued at the current depth are ended.
+    int Scanner(FILE* stream, PdfObj* resources, char* buffer, int bufferSize);
+    // Runs the handler of the operator's row; an operator without a row is ignored.
+    int Execute(char* op, PdfObj** operands);
+
+    // Ends the clips queued at one depth, in the order they were opened.
+    void RunClips(int level);
+    // Ends every clip still queued, deepest level first: at the end of a page (before
+    // EndPage) and of a nested stream.
+    void RunAllClips();
+
+    // n number operands, first operand first, into out: 0, or -1 (out untouched) when the
+    // stack holds fewer than n or one of them is not a number.
+    int NumberOperands(PdfObj** ops, int n, double* out);
+
+    // Handlers: the operand array in, 0 out. Each checks the count and types it needs and
+    // ignores an operator whose operands do not fit.
+    // Text state, positioning and showing.
+    int SetTextMatrix(PdfObj** ops);
+    int ShowTextArray(PdfObj** ops);
+    int ShowText(PdfObj** ops);
+    int MoveStartNL(PdfObj** ops);
+    int MoveStartNL_LD(PdfObj** ops);
+    int SetTextLeading(PdfObj** ops);
+    int SetTextRender(PdfObj** ops);
+    int MoveNextLine(PdfObj** ops);
+    int SetTextwordSpace(PdfObj** ops);
+    int SetTextcharSpace(PdfObj** ops);
+    int SetTextScale(PdfObj** ops);
+    int SetTextRise(PdfObj** ops);
+    int BeginText(PdfObj** ops);
+    int EndText(PdfObj** ops);
+    int MoveShowText(PdfObj** ops);
+    int MoveWSShowText(PdfObj** ops);
+    int SetFont(PdfObj** ops);
+    // Colours, line style, parameters, matrix.
+    int SetGrayStroke(PdfObj** ops);
+    int SetGray(PdfObj** ops);
+    int SetColorStroke(PdfObj** ops);
+    int SetRgb(PdfObj** ops);
+    int SetRgbStroke(PdfObj** ops);
+    int SetColor(PdfObj** ops);
+    int SetCMYKStroke(PdfObj** ops);
+    int SetCMYK(PdfObj** ops);
+    int SetLineWidth(PdfObj** ops);
+    int SetLineCap(PdfObj** ops);
+    int SetLineJoin(PdfObj** ops);
+    int SetMiterLimit(PdfObj** ops);
+    int SetGS(PdfObj** ops);
+    int ConcatMatrix(PdfObj** ops);
+    int SetColorSpace(PdfObj** ops);
+    int SetColorSpaceStroke(PdfObj** ops);
+    int SetCSColor(PdfObj** ops);
+    int SetCSColorStroke(PdfObj** ops);
+    int SetDash(PdfObj** ops);
+    // Inline images, XObjects, shadings.
+    int BeginImage(PdfObj** ops);
+    int ImageData(PdfObj** ops);
+    int EndImage(PdfObj** ops);
+    int ExecuteXObject(PdfObj** ops);
+    int FillShade(PdfObj** ops);
+    // State stack.
+    int PushGraphicState(PdfObj** ops);
+    int PopGraphicState(PdfObj** ops);
+    // Path construction, painting, clipping.
+    int MoveTo(PdfObj** ops);
+    int LineTo(PdfObj** ops);
+    int Rectangle(PdfObj** ops);
+    int CurveTo(PdfObj** ops);
+    int CurveToV(PdfObj** ops);
+    int CurveToY(PdfObj** ops);
+    int ClosePath(PdfObj** ops);
+    int StrokeClose(PdfObj** ops);
+    int Stroke(PdfObj** ops);
+    int FillNonZero(PdfObj** ops);
+    int FillOddEven(PdfObj** ops);
+    int FillStrokeNonZero(PdfObj** ops);
+    int FillStrokeOddEven(PdfObj** ops);
+    int FillStrokeNonZeroClose(PdfObj** ops);
+    int FillStrokeOddEvenClose(PdfObj** ops);
+    int EndPath(PdfObj** ops);
+    int ClipNonZero(PdfObj** ops);
+    int ClipOddEven(PdfObj** ops);
+
+    // Services for the renderer and for nested content.
+    int ProcessSMask(int objNum);
+    int GetSmask(PdfObj* resources);
+    int ProcessPatternStream(int objNum, PdfObj* resources, GState* state);
+    int GetPatternInfo(PatternInfo** out, GState* gs, int stroke);
+    int GetShadingInfo(PdfName* name, PatternInfo** out);
+    int GetTilePatternInfo(PdfObj* pattern, TilePatternInfo** info);
+    int GetShadingPatternInfo(PdfObj* pattern, ShadePatternInfo** info);
+    int LinearShading(PdfObj* shading, ShadePatternInfo* info);
+    int RadialShading(PdfObj* shading, ShadePatternInfo* info);
+    int MapChartoName(PdfDict* encoding, unsigned int code, PdfObj** name);
+
+    PdfObj* operands[CP_MAX_OPERANDS]; // element 0 is an operator's first operand
+    FILE* stream;                      // the stream being scanned
+    int operandCount;                  // carries over between the streams of one page
+    int pageIndex;                     // 0-based
+    int inlineImageCount;
+    GState** savedStates;              // CP_MAX_DEPTH slots: the q stack
+    GState* current;
+    // CP_CLIP_LISTS heads, one per depth. Each list is kept newest first so that queuing is
+    // constant-time; RunClips ends them oldest first.
+    PendingClip** pendingClips;
+    int depth;
+    PdfXref* xref;
+    PdfPageTree* pages;
+    PdfObj* resources;  // valid only while Scanner runs
+    RenderPage* renderer;
+    PdfObj* owner;      // the page dictionary, or a reference to the nested stream
+
+private:
+    void Push(PdfObj* obj);
+    void ClearOperands();
+    int AddPathOp(PdfObj** ops, PDF_PATH_OP op, int points);
+    int OpenClip(FillRule rule);
+};
+
+typedef int (ContentParser::*OpHandler)(PdfObj** ops);
+
+struct OpTableRow {
+    const char* op;
+    OpHandler handler;
+};
+
+// Searched in order, case-sensitively; the first matching row wins.
+extern const OpTableRow OpTable[CP_OP_ROWS];
+
+#endif

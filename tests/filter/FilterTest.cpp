@@ -1,0 +1,246 @@
+// The print filter, run as the spooler runs it, against the stand-in converter in
+// tests/filter/standin-converter (and, for one case, against a converter path where nothing
+// is). The run against the real converter on a test PDF belongs here too, once the
+// converter's main program is built.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace {
+
+const std::string kFilter = VARDEX_BINARY_DIR "/larkspan_standin";
+const std::string kFilterNoConverter = VARDEX_BINARY_DIR "/larkspan_noconv";
+const std::string kDebugDir = VARDEX_BINARY_DIR "/testtmp/filter-debug";
+const std::string kMarker = "PK-standin\n";
+
+std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+std::vector<std::string> Entries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..")
+                names.push_back(n);
+        }
+        closedir(d);
+    }
+    return names;
+}
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+struct Job {
+    std::string filter = kFilter;
+    std::string cwd;
+    std::string tmpdir;  // "-" leaves TMPDIR unset
+    std::string mode;
+    std::string user = "lp";
+    std::string title = "report";
+    std::vector<std::string> args;  // after the program name; the job file (if any) last
+    std::string stdinFile = "/dev/null";
+};
+
+Result RunFilter(const Job& job)
+{
+    std::string errFile = job.cwd + "/.stderr";
+    std::string cmd = "cd " + Quote(job.cwd) + " && env -u TMPDIR";
+    if (job.tmpdir != "-")
+        cmd += " TMPDIR=" + Quote(job.tmpdir);
+    cmd += " LARKSPAN_STANDIN=" + Quote(job.mode) + " " + Quote(job.filter);
+    for (const std::string& a : job.args)
+        cmd += " " + Quote(a);
+    cmd += " <" + Quote(job.stdinFile) + " 2>" + Quote(errFile);
+    Result r;
+    r.status = testutil::RunCommand(cmd, &r.out);
+    r.err = testutil::ReadFile(errFile);
+    return r;
+}
+
+void MakeFile(const std::string& path, const std::string& bytes)
+{
+    testutil::RunCommand("mkdir -p \"$(dirname " + Quote(path) + ")\"");
+    ASSERT_TRUE(testutil::WriteFile(path, bytes));
+}
+
+TEST(PrintFilter, JobsThroughTheStandInConverter)
+{
+    struct Case {
+        const char* what;
+        std::string jobFile;  // relative to the test folder; empty: the job comes on stdin
+        bool createJob;
+        bool absolutePath;
+        std::string tmpdir;   // relative to the test folder, "-" for unset
+        const char* mode;
+        bool noConverter;
+        int status;
+        const char* message;  // part of standard error on failure
+    };
+    const std::string longTmp(300, 't');
+    const std::string longJob = "in/" + std::string(200, 'd') + "/" + std::string(100, 'j') + ".pdf";
+    const Case cases[] = {
+        {"job file with extension", "in/job.pdf", true, false, "spool", "", false, 0, ""},
+        {"job file without extension", "in/d00042-001", true, false, "spool", "", false, 0, ""},
+        {"several dots", "in/annual.report.pdf", true, true, "spool", "", false, 0, ""},
+        {"converter prints", "in/job.pdf", true, false, "spool", "chatty", false, 0, ""},
+        {"job on standard input", "", true, false, "spool", "", false, 0, ""},
+        {"TMPDIR unset", "in/job.pdf", true, false, "-", "", false, 0, ""},
+        {"TMPDIR created", "in/job.pdf", true, false, "new/spool", "", false, 0, ""},
+        {"converter fails", "in/job.pdf", true, false, "spool", "fail", false, 1, "ERROR: "},
+        {"no package", "in/job.pdf", true, false, "spool", "nopackage", false, 1, "ERROR: open failed"},
+        {"job file missing", "in/gone.pdf", false, false, "spool", "", false, 1, "ERROR: "},
+        {"converter missing", "in/job.pdf", true, false, "spool", "", true, 1, "ERROR: Error Execv"},
+        {"TMPDIR too long", "in/job.pdf", true, false, longTmp, "", false, 1, "ERROR: "},
+        {"job path too long", longJob, true, false, "spool", "", false, 1, "ERROR: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::TempDir tmp;
+        const std::string content = std::string("%PDF-1.4 ") + c.what + "\n";
+        Job job;
+        job.cwd = tmp.path();
+        job.tmpdir = c.tmpdir;
+        job.mode = c.mode;
+        if (c.noConverter)
+            job.filter = kFilterNoConverter;
+        job.args = {"42", job.user, job.title, "1", ""};
+        if (c.jobFile.empty()) {
+            MakeFile(tmp.file("stdin.bin"), content);
+            job.stdinFile = tmp.file("stdin.bin");
+        } else {
+            if (c.createJob)
+                MakeFile(tmp.file(c.jobFile), content);
+            job.args.push_back(c.absolutePath ? tmp.file(c.jobFile) : c.jobFile);
+        }
+        if (c.tmpdir != longTmp && c.tmpdir != "-" && c.tmpdir != "new/spool")
+            testutil::RunCommand("mkdir " + Quote(tmp.file(c.tmpdir)));
+
+        Result r = RunFilter(job);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (c.status == 0) {
+            EXPECT_EQ(r.out, kMarker + content);
+        } else {
+            EXPECT_EQ(r.out, "");
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        }
+        // Every job folder is gone, whatever happened to the job.
+        std::string spool = tmp.file(c.tmpdir == "-" ? "~/temp" : c.tmpdir);
+        if (c.tmpdir != longTmp) {
+            EXPECT_TRUE(testutil::FileExists(spool));
+            EXPECT_EQ(Entries(spool), std::vector<std::string>{});
+        }
+    }
+}
+
+TEST(PrintFilter, WrongArgumentCountGivesUsage)
+{
+    testutil::TempDir tmp;
+    testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+    const std::vector<std::string> argLists[] = {
+        {"42", "lp", "title", "1"},
+        {"42", "lp", "title", "1", "", "job.pdf", "extra"},
+    };
+    for (const auto& args : argLists) {
+        Job job;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.args = args;
+        Result r = RunFilter(job);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "Usage: " + kFilter + " job user title copies options [filename]\n");
+        EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+    }
+}
+
+TEST(PrintFilter, DebugCopyNameStaysInsideTheDebugFolder)
+{
+    struct Case { const char* user; std::string title; std::string copy; };
+    const Case cases[] = {
+        {"brindlow", "Report-2024_v1.2", "Report-2024_v1.2.pdf"},
+        {"brindlow", "../escape", "_._escape.pdf"},
+        {"brindlow", "../../x/../../escape", "_._.._x_.._.._escape.pdf"},
+        {"brindlow", ".profile", "_profile.pdf"},
+        {"brindlow", "a b/c\\d", "a_b_c_d.pdf"},
+        {"brindlow", "", "untitled.pdf"},
+        {"brindlow", std::string(300, 'T'), std::string(100, 'T') + ".pdf"},
+        {"lp", "Report", ""},
+    };
+    testutil::RunCommand("rm -rf " + Quote(kDebugDir) + " && mkdir -p " + Quote(kDebugDir));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title.substr(0, 40));
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        MakeFile(tmp.file("job.pdf"), "%PDF-1.4 debug\n");
+        Job job;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.args = {"42", c.user, c.title, "1", "", "job.pdf"};
+        Result r = RunFilter(job);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, kMarker + "%PDF-1.4 debug\n");
+
+        std::vector<std::string> expected;
+        if (!c.copy.empty())
+            expected.push_back(c.copy);
+        EXPECT_EQ(Entries(kDebugDir), expected);
+        if (!c.copy.empty()) {
+            std::string copy = kDebugDir + "/" + c.copy;
+            EXPECT_EQ(testutil::ReadFile(copy), "%PDF-1.4 debug\n");
+            struct stat st;
+            ASSERT_EQ(stat(copy.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0770u);
+            remove(copy.c_str());
+        }
+        EXPECT_FALSE(testutil::FileExists(kDebugDir + "/../escape.pdf"));
+        EXPECT_FALSE(testutil::FileExists(tmp.file("escape.pdf")));
+        EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+    }
+    testutil::RunCommand("rm -rf " + Quote(kDebugDir));
+}
+
+TEST(PrintFilter, TwoJobsAtOnceInOneTmpdir)
+{
+    // Same job file name, different bytes: in a shared folder the two packages would be
+    // one file written by both converters.
+    testutil::TempDir tmp;
+    testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+    const std::string a = "%PDF-1.4 first\n" + std::string(100000, 'a');
+    const std::string b = "%PDF-1.4 second\n" + std::string(100000, 'b');
+    MakeFile(tmp.file("a/job.pdf"), a);
+    MakeFile(tmp.file("b/job.pdf"), b);
+
+    std::string run = "cd " + Quote(tmp.path()) + " || exit 1; export TMPDIR=spool LARKSPAN_STANDIN=slow; ";
+    for (const char* side : {"a", "b"}) {
+        run += "( " + Quote(kFilter) + " 42 lp t 1 '' " + side + "/job.pdf >out." + side +
+               " 2>err." + side + "; echo $? >status." + side + " ) & ";
+    }
+    run += "wait";
+    ASSERT_EQ(testutil::RunCommand(run), 0);
+    EXPECT_EQ(testutil::ReadFile(tmp.file("status.a")), "0\n") << testutil::ReadFile(tmp.file("err.a"));
+    EXPECT_EQ(testutil::ReadFile(tmp.file("status.b")), "0\n") << testutil::ReadFile(tmp.file("err.b"));
+    EXPECT_TRUE(testutil::ReadFile(tmp.file("out.a")) == kMarker + a);
+    EXPECT_TRUE(testutil::ReadFile(tmp.file("out.b")) == kMarker + b);
+    EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+}
+
+}  // namespace

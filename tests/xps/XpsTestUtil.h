@@ -1,0 +1,99 @@
+// Checks of written packages and pages with real readers, shared by the xps tests.
+#ifndef VARDEX_TESTS_XPS_XPSTESTUTIL_H
+#define VARDEX_TESTS_XPS_XPSTESTUTIL_H
+
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace xpstest {
+
+// The strict package checker beside the repository, or "" when it is not there.
+inline std::string XpsCheckTool()
+{
+    const std::string candidates[] = {VARDEX_SOURCE_DIR "/../shared/tools/xps-check",
+                                      "/work/shared/tools/xps-check"};
+    for (const std::string& c : candidates)
+        if (testutil::RunCommand("test -x '" + c + "'") == 0)
+            return c;
+    return "";
+}
+
+// Runs the checker when it exists: true when it is absent or passes; its report in *report.
+inline bool XpsCheckPasses(const std::string& xps, std::string* report)
+{
+    std::string tool = XpsCheckTool();
+    report->clear();
+    if (tool.empty())
+        return true;
+    return testutil::RunCommand("'" + tool + "' '" + xps + "' 2>&1", report) == 0;
+}
+
+inline bool XmlWellFormed(const std::string& file, std::string* report)
+{
+    return testutil::RunCommand("xmllint --noout '" + file + "' 2>&1", report) == 0;
+}
+
+inline bool NonEmptyFile(const std::string& path)
+{
+    return !testutil::ReadFile(path).empty();
+}
+
+// Both readers open the package, exit 0 and give one picture per page.
+inline bool ReadersRender(const std::string& xps, const std::string& dir, int pages,
+                          std::string* report)
+{
+    std::string out;
+    report->clear();
+    if (testutil::RunCommand("mutool draw -q -o '" + dir + "/m%d.png' '" + xps + "' 2>&1", &out) != 0) {
+        *report = "mutool draw: " + out;
+        return false;
+    }
+    if (testutil::RunCommand("xpstopng '" + xps + "' '" + dir + "/g' 2>&1", &out) != 0) {
+        *report = "xpstopng: " + out;
+        return false;
+    }
+    for (int i = 1; i <= pages; i++) {
+        if (!NonEmptyFile(dir + "/m" + std::to_string(i) + ".png") ||
+            !NonEmptyFile(dir + "/g-" + std::to_string(i) + ".png")) {
+            *report = "no picture of page " + std::to_string(i);
+            return false;
+        }
+    }
+    if (testutil::FileExists(dir + "/m" + std::to_string(pages + 1) + ".png")) {
+        *report = "more pages than expected";
+        return false;
+    }
+    return true;
+}
+
+// Gray rendering of one page at 72 dpi (mupdf), row by row; empty when it fails.
+struct GrayPage {
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+    int At(int x, int y) const { return pixels[(size_t)y * width + x]; }
+};
+
+inline GrayPage RenderGray(const std::string& xps, const std::string& dir, int page)
+{
+    GrayPage g;
+    std::string pgm = dir + "/gray" + std::to_string(page) + ".pgm";
+    if (testutil::RunCommand("mutool draw -q -c gray -o '" + pgm + "' '" + xps + "' " +
+                             std::to_string(page) + " 2>&1") != 0)
+        return g;
+    std::string b = testutil::ReadFile(pgm);
+    int maxval = 0, consumed = 0;
+    if (sscanf(b.c_str(), "P5 %d %d %d%n", &g.width, &g.height, &maxval, &consumed) != 3 ||
+        maxval != 255 || g.width <= 0 || g.height <= 0)
+        return GrayPage();
+    size_t start = (size_t)consumed + 1;
+    if (b.size() < start + (size_t)g.width * g.height)
+        return GrayPage();
+    g.pixels.assign(b.begin() + (long)start, b.begin() + (long)(start + (size_t)g.width * g.height));
+    return g;
+}
+
+}  // namespace xpstest
+
+#endif
