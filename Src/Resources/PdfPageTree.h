@@ -58,6 +58,17 @@ public:
     int DecodeFiltersToFile(FILE* fp, PdfObj* filter, int length, char* path, bool appendEndstream);
     bool IsDCTFilter(PdfObj* filter);
 
+    // Resource pass, run for every page before any is interpreted: the page's fonts and ICC
+    // profiles become files in tmpDir, each recorded (path and ResData) in the XrefEntry of
+    // the object it came from, and only once that file is complete.
+    int ExtractResources(int page);
+    int ExtractColorSpace(PdfObj* colorSpaces);
+    // Font extraction; the font lookup calls the last three for fonts the pass did not reach.
+    int ExtractFontResource(PdfObj* fonts);
+    int ExtractTrueType(PdfObj* font);
+    int ExtractType1(PdfObj* font);
+    int ExtractType0(PdfObj* font);
+
     PdfObj** pageRef;     // per page: the Kids item that reached it (borrowed)
     PdfObj** pageDict;    // per page: its dictionary, owned
     PdfDict** pageExtra;  // per page: an empty dictionary, owned

@@ -1,0 +1,315 @@
+// Embedded font programs into files of the temporary folder, once per font-file object, with
+// a FontInfo in that object's entry. The entry's path is the mark that the object is done,
+// and the package packs what it names, so both are set only once the file is complete.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Pdf/PdfFilter.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/Fonts/TrueTypeWriter.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/ResData.h"
+
+FontInfo::~FontInfo()
+{
+    free(widths);
+    free(cids);
+}
+
+namespace {
+
+struct Key : PdfName {
+    explicit Key(const char* text) { str = strdup(text); }
+};
+
+enum { FONT_PARSE_BUF = 2048 };
+
+bool NumberValue(PdfObj* obj, int64_t* out)
+{
+    if (obj && obj->Type() == PDF_NUMBER) {
+        *out = static_cast<PdfNumber*>(obj)->value;
+        return true;
+    }
+    if (obj && obj->Type() == PDF_REAL) {
+        *out = PdfRealToInt(static_cast<PdfReal*>(obj)->value);
+        return true;
+    }
+    return false;
+}
+
+double WidthValue(PdfObj* obj)
+{
+    if (obj && obj->Type() == PDF_NUMBER)
+        return static_cast<PdfNumber*>(obj)->value;
+    if (obj && obj->Type() == PDF_REAL)
+        return static_cast<PdfReal*>(obj)->value;
+    return 0.0;
+}
+
+bool SafeNameByte(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '.' || c == '_' || c == '-';
+}
+
+// dir + FontName + object number + ext. The FontName comes from the file and reaches the
+// file system, the part name and the markup through this name alone: every byte outside
+// [A-Za-z0-9+._-] becomes '_' (no separator, quote or markup character survives), and the
+// name is cut so the whole path fits; the object number keeps cut names apart. -1 when even
+// an empty name does not fit.
+int FontFilePath(char* out, const char* dir, const char* fontName, int objNum, const char* ext)
+{
+    char tail[32];
+    int tailLen = snprintf(tail, sizeof tail, "%03d%s", objNum, ext);
+    size_t dirLen = strlen(dir);
+    if (tailLen < 0 || tailLen >= (int)sizeof tail || dirLen + (size_t)tailLen > PDF_MAX_PATH - 1)
+        return -1;
+    size_t room = PDF_MAX_PATH - 1 - dirLen - (size_t)tailLen;
+    size_t nameLen = std::min(strlen(fontName), room);
+    char name[PDF_MAX_PATH];
+    for (size_t i = 0; i < nameLen; i++)
+        name[i] = SafeNameByte((unsigned char)fontName[i]) ? fontName[i] : '_';
+    name[nameLen] = 0;
+    int len = snprintf(out, PDF_MAX_PATH, "%s%s%s", dir, name, tail);
+    return (len > 0 && len < PDF_MAX_PATH) ? 0 : -1;
+}
+
+// The object number of a font-file entry. The program is a stream, and a stream can only be
+// reached through a reference: anything else is no font file (-1).
+int FontFileRef(PdfObj* descriptor, const char* key)
+{
+    PdfObj* v = ResourceValue(descriptor, key);
+    return (v && v->Type() == PDF_INDIRECT) ? static_cast<PdfIndirect*>(v)->refNum : -1;
+}
+
+// A dictionary given directly or through a reference; a parsed one goes to *parsed.
+PdfObj* DictValue(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** parsed)
+{
+    PdfObj* d = ResolveResource(xref, value, buf, size, parsed);
+    return (d && d->Type() == PDF_DICT) ? d : nullptr;
+}
+
+// Walks a CIDFont's W array: c [w1 ... wn] gives (c, w1) ... (c+n-1, wn); c c_last w gives
+// (c, w) ... (c_last, w). With `info` null it only counts; the same walk fills, so a hostile
+// array cannot make the passes disagree. Counts are 64-bit and capped: a range never gives
+// more pairs than there are 16-bit CIDs, the array no more than FONT_MAX_W_PAIRS. A first
+// CID or a range without what follows it gives nothing.
+int32_t WalkWidths(PdfArray* w, FontInfo* info)
+{
+    int64_t total = 0;
+    int64_t first = 0;
+    bool haveFirst = false;
+    for (int i = 0; i < w->count && total < FONT_MAX_W_PAIRS; i++) {
+        PdfObj* item = w->items[i];
+        if (!haveFirst) {
+            haveFirst = NumberValue(item, &first);
+            continue;
+        }
+        haveFirst = false;
+
+        int64_t take = 0;
+        if (item && item->Type() == PDF_ARRAY) {
+            PdfArray* ws = static_cast<PdfArray*>(item);
+            take = std::min<int64_t>(ws->count, FONT_MAX_W_PAIRS - total);
+            for (int64_t k = 0; info && k < take && total + k < info->count; k++) {
+                info->cids[total + k] = (uint16_t)((first + k) & 0xFFFF);
+                info->widths[total + k] = WidthValue(ws->items[k]);
+            }
+        } else {
+            if (i + 1 >= w->count)
+                break;  // c c_last without its width
+            PdfObj* width = w->items[++i];
+            int64_t last = 0;
+            if (!NumberValue(item, &last) || last < first)
+                continue;
+            take = std::min<int64_t>(last - first + 1, FONT_MAX_RANGE_CIDS);
+            take = std::min<int64_t>(take, FONT_MAX_W_PAIRS - total);
+            double wv = WidthValue(width);
+            for (int64_t k = 0; info && k < take && total + k < info->count; k++) {
+                info->cids[total + k] = (uint16_t)((first + k) & 0xFFFF);
+                info->widths[total + k] = wv;
+            }
+        }
+        total += take;
+    }
+    return (int32_t)total;
+}
+
+}  // namespace
+
+// Widths and FirstChar of a simple font (TrueType, Type 1).
+static FontInfo* SimpleFontInfo(PdfPageTree* tree, PdfObj* font, int kind)
+{
+    FontInfo* info = new FontInfo;
+    info->kind = kind;
+
+    Key widthsKey("Widths");
+    PdfArray widths;
+    if (tree->GetArray(widths, &widthsKey, font) == 0 && widths.count > 0) {
+        info->widths = (double*)malloc((size_t)widths.count * sizeof(double));
+        if (info->widths) {
+            info->count = widths.count;
+            for (int i = 0; i < widths.count; i++)
+                info->widths[i] = WidthValue(widths.items[i]);
+        }
+    }
+    Key firstKey("FirstChar");
+    PdfNumber firstChar;
+    tree->GetNumber(firstChar, &firstKey, font);
+    info->firstChar = firstChar.value;
+    return info;
+}
+
+// Decodes font-file object f and writes it to `path` (through the TrueType rewriter when
+// `rewrite`). Only a complete file gives the entry its path and `info`; otherwise `info` is
+// deleted and the entry stays empty, so a later font dictionary may try again.
+static void WriteFontFile(PdfPageTree* tree, int f, const char* path, const char* fontName, FontInfo* info,
+                          bool rewrite, char* buf, int size)
+{
+    XrefEntry* e = tree->xref->Entry(f);
+    ByteBuffer data;
+    data.growStep = 1024;
+    int rc = -1;
+    if (e && DecodeResourceStream(tree, f, buf, size, &data, nullptr) == 0) {
+        if (rewrite) {
+            TrueTypeWriter writer((char*)data.data, (size_t)data.size);
+            rc = writer.WriteNewFont(path, fontName);
+        } else {
+            rc = WriteResourceFile(path, data.data, (size_t)data.size);
+        }
+    }
+    free(data.data);
+    if (rc == 0)
+        e->path = strdup(path);
+    if (rc == 0 && e->path)
+        e->resData = info;
+    else
+        delete info;
+}
+
+// An entry that already has a path or a record is done (or belongs to another extractor).
+static XrefEntry* FreshEntry(PdfXref* xref, int f)
+{
+    XrefEntry* e = xref->Entry(f);
+    return (e && !e->path && !e->resData) ? e : nullptr;
+}
+
+// TrueType and Type 1 share every step but the file's key, extension and writer.
+static int ExtractSimpleFont(PdfPageTree* tree, PdfObj* font, int kind, char* buf, int size)
+{
+    if (!font || font->Type() != PDF_DICT)
+        return 0;
+    bool trueType = kind == FONT_KIND_TRUETYPE;
+    PdfObj* parsed = nullptr;
+    PdfObj* descriptor = DictValue(tree->xref, ResourceValue(font, "FontDescriptor"), buf, size, &parsed);
+    int f = FontFileRef(descriptor, trueType ? "FontFile2" : "FontFile");
+    Key nameKey("FontName");
+    PdfName fontName;
+    char path[PDF_MAX_PATH];
+    if (descriptor && FreshEntry(tree->xref, f) && tree->GetName(fontName, &nameKey, descriptor) == 0) {
+        const char* name = fontName.str ? fontName.str : "";
+        if (FontFilePath(path, tree->tmpDir, name, f, trueType ? ".ttf" : ".pfa") == 0) {
+            FontInfo* info = SimpleFontInfo(tree, font, kind);
+            WriteFontFile(tree, f, path, name, info, trueType, buf, size);
+        }
+    }
+    delete parsed;
+    return 0;
+}
+
+int PdfPageTree::ExtractTrueType(PdfObj* font)
+{
+    char buf[FONT_PARSE_BUF];
+    return ExtractSimpleFont(this, font, FONT_KIND_TRUETYPE, buf, sizeof buf);
+}
+
+int PdfPageTree::ExtractType1(PdfObj* font)
+{
+    return ExtractSimpleFont(this, font, FONT_KIND_TYPE1, parseBuf, sizeof parseBuf);
+}
+
+int PdfPageTree::ExtractType0(PdfObj* font)
+{
+    if (!font || font->Type() != PDF_DICT)
+        return 0;
+    char buf[FONT_PARSE_BUF];
+    Key descendantsKey("DescendantFonts");
+    PdfArray descendants;
+    GetArray(descendants, &descendantsKey, font);
+    PdfObj* cidParsed = nullptr;
+    PdfObj* cidFont = descendants.count > 0 ? DictValue(xref, descendants.items[0], buf, sizeof buf, &cidParsed)
+                                            : nullptr;
+    PdfObj* descParsed = nullptr;
+    PdfObj* descriptor =
+        cidFont ? DictValue(xref, ResourceValue(cidFont, "FontDescriptor"), buf, sizeof buf, &descParsed) : nullptr;
+
+    Key nameKey("FontName");
+    PdfName fontName;
+    int f = FontFileRef(descriptor, "FontFile2");
+    if (f < 0)
+        f = FontFileRef(descriptor, "FontFile3");
+    char path[PDF_MAX_PATH];
+    if (descriptor && GetName(fontName, &nameKey, descriptor) == 0 && FreshEntry(xref, f) &&
+        FontFilePath(path, tmpDir, fontName.str ? fontName.str : "", f, ".ttf") == 0) {
+        FontInfo* info = new FontInfo;
+        info->kind = FONT_KIND_TYPE0;
+        Key wKey("W");
+        PdfArray w;
+        GetArray(w, &wKey, cidFont);
+        int32_t count = WalkWidths(&w, nullptr);
+        if (count > 0) {
+            info->widths = (double*)malloc((size_t)count * sizeof(double));
+            info->cids = (uint16_t*)malloc((size_t)count * sizeof(uint16_t));
+            if (info->widths && info->cids) {
+                info->count = count;
+                WalkWidths(&w, info);
+            } else {
+                free(info->widths);
+                free(info->cids);
+                info->widths = nullptr;
+                info->cids = nullptr;
+            }
+        }
+        // Written as decoded, whatever the program's format.
+        WriteFontFile(this, f, path, fontName.str ? fontName.str : "", info, false, buf, sizeof buf);
+    }
+    delete descParsed;
+    delete cidParsed;
+    return 0;
+}
+
+int PdfPageTree::ExtractFontResource(PdfObj* fonts)
+{
+    PdfObj* parsed = nullptr;
+    PdfObj* dict = DictValue(xref, fonts, parseBuf, sizeof parseBuf, &parsed);
+    int result = 0;
+    PdfDict* d = static_cast<PdfDict*>(dict);
+    for (int i = 0; d && i < d->count; i++) {
+        if (!d->entries[i].value) {
+            result = -1;
+            break;
+        }
+        PdfObj* fontParsed = nullptr;
+        PdfObj* font = DictValue(xref, d->entries[i].value, parseBuf, sizeof parseBuf, &fontParsed);
+        if (font) {
+            Key subtypeKey("Subtype");
+            PdfName subtype;
+            GetName(subtype, &subtypeKey, font);
+            const char* s = subtype.str ? subtype.str : "";
+            if (strcmp(s, "Type0") == 0)
+                ExtractType0(font);
+            else if (strcmp(s, "Type1") == 0)
+                ExtractType1(font);
+            else if (strcmp(s, "TrueType") == 0)
+                ExtractTrueType(font);
+        }
+        delete fontParsed;
+    }
+    delete parsed;
+    return result;
+}

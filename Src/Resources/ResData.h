@@ -1,0 +1,91 @@
+// Records of extracted resources. The resource pass, the image and the font extraction write
+// a file per PDF object into the temporary folder and hang one of these in the object's
+// XrefEntry next to the file's path; the interpreter and the package writer read them by
+// object number. The entry owns both; they live until the entry table is discarded.
+//
+// An entry holds one kind of record, but a hostile file can name one object as a font file,
+// an image and a profile at once: readers take the record with dynamic_cast to the kind they
+// expect and treat anything else as no record.
+#ifndef VARDEX_RESOURCES_RESDATA_H
+#define VARDEX_RESOURCES_RESDATA_H
+
+#include <cstddef>
+#include <cstdint>
+
+class ResData {
+public:
+    ResData() = default;
+    virtual ~ResData();
+    ResData(const ResData&) = delete;
+    ResData& operator=(const ResData&) = delete;
+};
+
+// An extracted image or soft mask (or an inline image, whose record the interpreter owns).
+class ImageInfo : public ResData {
+public:
+    int width = 0;             // pixels per row ("Width" or "W")
+    int bitsPerComponent = 0;  // "BitsPerComponent" or "BPC"
+    int height = 0;            // rows ("Height" or "H")
+    int smaskObj = 0;          // object number of the image's soft mask, 0 when none
+};
+
+// An extracted ICC profile stream.
+class IccInfo : public ResData {
+public:
+    int32_t N = 0;  // the stream's "N" as found; 0 when it has none
+};
+
+// Kinds of FontInfo; text showing adds 3 (standard font) and 4 (Type 3) of its own.
+enum {
+    FONT_KIND_TRUETYPE = 0,
+    FONT_KIND_TYPE0 = 1,
+    FONT_KIND_TYPE1 = 2
+};
+
+// An extracted font file. Kinds 0 and 2: widths[c - firstChar] is the width of code c for
+// 0 <= c - firstChar < count. Kind 1: widths[k] belongs to cids[k], pairs in the order of
+// the CIDFont's W array; the first pair with a CID wins.
+class FontInfo : public ResData {
+public:
+    ~FontInfo() override;
+
+    int32_t kind = 0;
+    int32_t count = 0;          // entries of widths (and of cids for kind 1)
+    double* widths = nullptr;   // malloc block, owned
+    uint16_t* cids = nullptr;   // malloc block, owned; kind 1 only
+    int32_t firstChar = 0;      // kinds 0 and 2
+};
+
+// Pairs a CIDFont's W array may give. CIDs are 16-bit, so one range never yields more than
+// FONT_MAX_RANGE_CIDS pairs; the whole array is cut at FONT_MAX_W_PAIRS.
+enum {
+    FONT_MAX_RANGE_CIDS = 65536,
+    FONT_MAX_W_PAIRS = 16 * 65536
+};
+
+struct ByteBuffer;
+struct PdfXref;
+class PdfObj;
+class PdfPageTree;
+
+// Helpers the extractors share.
+
+// The value of `key` in a direct dictionary as stored (a reference stays one), or null.
+PdfObj* ResourceValue(PdfObj* dict, const char* key);
+
+// `value` itself, or for a reference the object it names, parsed with buf; that tree goes
+// to *parsed for the caller to delete (null when nothing was parsed).
+PdfObj* ResolveResource(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** parsed);
+
+// Parses stream object objNum (token buffer buf of size bytes) and decodes its data through
+// its Filter into `out` (which the caller passes empty and frees). 0 with the stream's
+// dictionary in *dict (owned by the caller) when the object is a stream; -1, nothing held,
+// otherwise.
+int DecodeResourceStream(PdfPageTree* tree, int objNum, char* buf, int size, ByteBuffer* out,
+                         PdfObj** dict);
+
+// Creates `path` and writes the bytes; 0 only when everything was written and the file
+// closed. On failure no file is left behind.
+int WriteResourceFile(const char* path, const void* data, size_t size);
+
+#endif

@@ -1,0 +1,190 @@
+#include "Resources/ResData.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Pdf/PdfFilter.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/PdfPageTree.h"
+
+ResData::~ResData() {}
+
+namespace {
+
+// A key for the typed getters.
+struct Key : PdfName {
+    explicit Key(const char* text) { str = strdup(text); }
+};
+
+enum { PASS_PARSE_BUF = 2048 };
+
+}  // namespace
+
+PdfObj* ResourceValue(PdfObj* dict, const char* key)
+{
+    if (!dict || dict->Type() != PDF_DICT)
+        return nullptr;
+    PdfDict* d = static_cast<PdfDict*>(dict);
+    for (int i = 0; i < d->count; i++)
+        if (d->entries[i].key && d->entries[i].key->str && strcmp(d->entries[i].key->str, key) == 0)
+            return d->entries[i].value;
+    return nullptr;
+}
+
+PdfObj* ResolveResource(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** parsed)
+{
+    *parsed = nullptr;
+    if (!value || value->Type() != PDF_INDIRECT)
+        return value;
+    ParseIndirectObject(parsed, xref, static_cast<PdfIndirect*>(value)->refNum, 0, buf, size);
+    return *parsed;
+}
+
+int DecodeResourceStream(PdfPageTree* tree, int objNum, char* buf, int size, ByteBuffer* out,
+                         PdfObj** dict)
+{
+    if (dict)
+        *dict = nullptr;
+    XrefEntry* e = tree->xref ? tree->xref->Entry(objNum) : nullptr;
+    if (!e)
+        return -1;
+    PdfObj* obj = nullptr;
+    ParseIndirectObject(&obj, tree->xref, objNum, 0, buf, size);
+    // Only a dictionary followed by "stream" has data; its offset is set by that parse.
+    if (!obj || obj->Type() != PDF_DICT || e->streamOffset <= 0) {
+        delete obj;
+        return -1;
+    }
+
+    Key lengthKey("Length");
+    PdfNumber length;
+    tree->GetNumber(length, &lengthKey, obj);  // may parse "Length": seek only afterwards
+    int n = length.value > 0 ? length.value : 0;
+
+    FILE* fp = tree->xref->fp;
+    long end = -1;
+    if (fseek(fp, 0, SEEK_END) == 0)
+        end = ftell(fp);
+    if (end < e->streamOffset || pdfseek(fp, e->streamOffset, SEEK_SET) != 0) {
+        delete obj;
+        return -1;
+    }
+    // A Length past the end of the file must not size the raw read.
+    if ((long)n > end - e->streamOffset)
+        n = (int)(end - e->streamOffset);
+
+    FilterResult result = 1;
+    tree->DecodeFiltersToMem(fp, ResourceValue(obj, "Filter"), n, out, &result);
+    if (dict)
+        *dict = obj;
+    else
+        delete obj;
+    return 0;
+}
+
+int WriteResourceFile(const char* path, const void* data, size_t size)
+{
+    FILE* fp = fopen(path, "wb");
+    if (!fp)
+        return -1;
+    bool ok = size == 0 || fwrite(data, 1, size, fp) == size;
+    if (fclose(fp) != 0)
+        ok = false;
+    if (!ok) {
+        remove(path);
+        return -1;
+    }
+    return 0;
+}
+
+int PdfPageTree::ExtractResources(int page)
+{
+    if (page < 0 || page >= pageCount || !pageDict)
+        return -1;
+
+    char buf[PASS_PARSE_BUF];
+    PdfObj* parsed = nullptr;
+    PdfObj* res = ResolveResource(xref, ResourceValue(pageDict[page], "Resources"), buf, sizeof buf, &parsed);
+    if (res && res->Type() == PDF_DICT) {
+        // Fonts first, then colour spaces.
+        if (PdfObj* fonts = ResourceValue(res, "Font"))
+            ExtractFontResource(fonts);
+        if (PdfObj* spaces = ResourceValue(res, "ColorSpace"))
+            ExtractColorSpace(spaces);
+    }
+    delete parsed;
+    return 0;
+}
+
+int PdfPageTree::ExtractColorSpace(PdfObj* colorSpaces)
+{
+    char buf[PASS_PARSE_BUF];
+    PdfObj* parsed = nullptr;
+    PdfObj* spaces = ResolveResource(xref, colorSpaces, buf, sizeof buf, &parsed);
+    if (!spaces || spaces->Type() != PDF_DICT) {
+        delete parsed;
+        return 0;
+    }
+
+    int result = 0;
+    PdfDict* d = static_cast<PdfDict*>(spaces);
+    for (int i = 0; i < d->count; i++) {
+        if (!d->entries[i].value) {
+            // Standard output carries the package or the print data: never write there.
+            fprintf(stderr, "Full XObject Dictionary no indirect?\n");
+            result = -1;
+            break;
+        }
+        char entryBuf[PASS_PARSE_BUF];
+        PdfObj* entryParsed = nullptr;
+        PdfObj* cs = ResolveResource(xref, d->entries[i].value, entryBuf, sizeof entryBuf, &entryParsed);
+
+        PdfArray* a = (cs && cs->Type() == PDF_ARRAY) ? static_cast<PdfArray*>(cs) : nullptr;
+        PdfObj* family = (a && a->count > 0) ? a->items[0] : nullptr;
+        PdfObj* profile = (a && a->count > 1) ? a->items[1] : nullptr;
+        if (family && family->Type() == PDF_NAME && static_cast<PdfName*>(family)->str &&
+            strcmp(static_cast<PdfName*>(family)->str, "ICCBased") == 0 && profile &&
+            profile->Type() == PDF_INDIRECT) {
+            int n = static_cast<PdfIndirect*>(profile)->refNum;
+            XrefEntry* e = xref->Entry(n);
+            char path[PDF_MAX_PATH];
+            int len = snprintf(path, sizeof path, "%sprofilenf%05d.icc", tmpDir, n);
+            // An object already extracted as something else (a font file, an image, a
+            // content stream) keeps what it has: only a profile's own record is replaced.
+            bool mine = e && (e->resData ? dynamic_cast<IccInfo*>(e->resData) != nullptr : !e->path);
+            if (mine && len > 0 && len < (int)sizeof path) {
+                // Met again on a later page: written afresh under the same name.
+                free(e->path);
+                e->path = nullptr;
+                delete e->resData;
+                e->resData = nullptr;
+
+                ByteBuffer data;
+                data.growStep = 1024;
+                PdfObj* dict = nullptr;
+                if (DecodeResourceStream(this, n, entryBuf, sizeof entryBuf, &data, &dict) == 0) {
+                    Key nKey("N");
+                    PdfNumber comps;
+                    GetNumber(comps, &nKey, dict);
+                    if (WriteResourceFile(path, data.data, (size_t)data.size) == 0) {
+                        IccInfo* info = new IccInfo;
+                        info->N = comps.value;
+                        e->path = strdup(path);
+                        if (e->path)
+                            e->resData = info;
+                        else
+                            delete info;
+                    }
+                    delete dict;
+                }
+                free(data.data);
+            }
+        }
+        delete entryParsed;
+    }
+    delete parsed;
+    return result;
+}

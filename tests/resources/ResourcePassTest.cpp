@@ -1,0 +1,402 @@
+// The resource pass end to end: a PDF written by the test, its entry table, the page tree,
+// then ExtractResources, and a look at what landed in the temporary folder and the entries.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "PdfBuilder.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/ResData.h"
+#include "TestUtil.h"
+
+namespace {
+
+const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// The builder's objects behind an entry table filled from their offsets, a loaded page tree
+// and tmpDir set to `outDir` as the conversion driver sets it; released as the driver does,
+// extraction results included.
+class Doc {
+public:
+    Doc(const testpdf::PdfBuilder& b, const std::string& outDir)
+    {
+        pdf = pdfDir.file("doc.pdf");
+        b.Write(pdf);
+        xref = new PdfXref();
+        xref->fp = fopen(pdf.c_str(), "rb");
+        xref->size = b.Size();
+        xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
+        for (int n = 1; n < xref->size; n++) {
+            xref->entries[n].offset = (int)b.Offset(n);
+            xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
+        }
+        ParseIndirectObject(&xref->root, xref, b.root, 0, xref->buf, sizeof xref->buf);
+        tree = new PdfPageTree(xref);
+        tree->Load();
+        snprintf(tree->tmpDir, sizeof tree->tmpDir, "%s/", outDir.c_str());
+    }
+
+    ~Doc()
+    {
+        delete tree->pagesRoot;
+        for (int i = 0; i < tree->pageCount; i++) {
+            delete tree->pageDict[i];
+            delete tree->pageExtra[i];
+        }
+        free(tree->pageRef);
+        free(tree->pageDict);
+        free(tree->pageExtra);
+        delete tree;
+        for (int i = 0; i < xref->size; i++) {
+            free(xref->entries[i].path);
+            delete xref->entries[i].resData;
+        }
+        delete xref->root;
+        fclose(xref->fp);
+        free(xref->entries);
+        delete xref;
+    }
+
+    Doc(const Doc&) = delete;
+    Doc& operator=(const Doc&) = delete;
+
+    void RunPass()
+    {
+        for (int p = 0; p < tree->pageCount; p++)
+            tree->ExtractResources(p);
+    }
+
+    XrefEntry* E(int n) { return xref->Entry(n); }
+    FontInfo* Font(int n) { return E(n) ? dynamic_cast<FontInfo*>(E(n)->resData) : nullptr; }
+    std::string Path(int n) { return E(n) && E(n)->path ? E(n)->path : ""; }
+
+    testutil::TempDir pdfDir;
+    std::string pdf;
+    PdfXref* xref;
+    PdfPageTree* tree;
+};
+
+// One page whose resources are `resources`.
+void OnePage(testpdf::PdfBuilder& b, const std::string& resources)
+{
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources " + resources + " >>");
+}
+
+// Every file below `dir`, relative to it, sorted.
+std::vector<std::string> Files(const std::string& dir)
+{
+    std::vector<std::string> out;
+    for (const auto& f : std::filesystem::recursive_directory_iterator(dir))
+        if (!f.is_directory())
+            out.push_back(std::filesystem::relative(f.path(), dir).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string Widths(FontInfo* info)
+{
+    std::string s;
+    char buf[64];
+    for (int i = 0; info && i < info->count; i++) {
+        if (info->cids)
+            snprintf(buf, sizeof buf, "%s%u:%g", i ? " " : "", info->cids[i], info->widths[i]);
+        else
+            snprintf(buf, sizeof buf, "%s%g", i ? " " : "", info->widths[i]);
+        s += buf;
+    }
+    return s;
+}
+
+// Glyph of `code` through the font's (3,1) charmap; -1 when the file does not open as a
+// font or has no such charmap.
+long WindowsGlyph(const std::string& path, unsigned long code)
+{
+    FT_Library lib;
+    if (FT_Init_FreeType(&lib))
+        return -1;
+    long glyph = -1;
+    FT_Face face;
+    if (FT_New_Face(lib, path.c_str(), 0, &face) == 0) {
+        for (int i = 0; i < face->num_charmaps; i++)
+            if (face->charmaps[i]->platform_id == 3 && face->charmaps[i]->encoding_id == 1 &&
+                FT_Set_Charmap(face, face->charmaps[i]) == 0)
+                glyph = (long)FT_Get_Char_Index(face, code);
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(lib);
+    return glyph;
+}
+
+TEST(ResourcePass, FontsAndProfileOfTwoPagesYieldExactlyTheirFiles)
+{
+    std::string ttf = testutil::ReadFile(kDejaVu);
+    ASSERT_GT(ttf.size(), 100000u) << kDejaVu;
+    const std::string type1 = "%!PS-AdobeFont-1.0: Foo-Regular 001.000\n/FontName /Foo-Regular def\n";
+    const std::string cff = std::string("\x01\x00\x04\x02", 4) + "bare CFF bytes, written as they decode";
+    const std::string icc = std::string("\x00\x00\x02\x0c", 4) + "lcms" + std::string(120, '\x7f');
+
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources 5 0 R >>");
+    b.Object(4, "<< /Type /Page /Parent 2 0 R /Resources 5 0 R >>");
+    b.Object(5, "<< /Font 6 0 R /ColorSpace << /CS0 /DeviceRGB /CS1 [/Indexed /DeviceRGB 1 <000000FFFFFF>] "
+                "/CS2 51 0 R >> >>");
+    b.Object(6, "<< /F1 10 0 R /F2 20 0 R /F3 30 0 R /F4 40 0 R >>");
+    b.Object(10, "<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+DejaVuSans /FirstChar 32 "
+                 "/Widths [500 250.5 0] /FontDescriptor 11 0 R >>");
+    b.Object(11, "<< /Type /FontDescriptor /FontName /ABCDEF+DejaVuSans /FontFile2 12 0 R >>");
+    b.Stream(12, "/Filter /FlateDecode", testpdf::Deflate(ttf));
+    b.Object(20, "<< /Type /Font /Subtype /Type0 /BaseFont /CIDSans /Encoding /Identity-H "
+                 "/DescendantFonts [21 0 R] >>");
+    b.Object(21, "<< /Type /Font /Subtype /CIDFontType0 /FontDescriptor 22 0 R /W [1 [500 600] 10 12 250] >>");
+    b.Object(22, "<< /Type /FontDescriptor /FontName /CIDSans /FontFile3 23 0 R >>");
+    b.Stream(23, "/Subtype /CIDFontType0C", cff);
+    b.Object(30, "<< /Type /Font /Subtype /Type1 /BaseFont /Foo-Regular /FirstChar 65 /Widths 33 0 R "
+                 "/FontDescriptor 31 0 R >>");
+    b.Object(31, "<< /Type /FontDescriptor /FontName /Foo-Regular /FontFile 32 0 R >>");
+    // A Type 1 program behind a chain of two filters.
+    b.Stream(32, "/Filter [/ASCII85Decode /FlateDecode]", testpdf::Ascii85Encode(testpdf::Deflate(type1)));
+    b.Object(33, "[600 700.25]");
+    b.Object(40, "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1 1] /FontMatrix [1 0 0 1 0 0] "
+                 "/CharProcs << >> /Encoding << >> /FirstChar 0 /LastChar 0 /Widths [0] >>");
+    b.Stream(50, "/N 3 /Filter /FlateDecode", testpdf::Deflate(icc));
+    b.Object(51, "[/ICCBased 50 0 R]");
+    b.ClassicXref();
+
+    testutil::TempDir out;
+    Doc doc(b, out.path());
+    ASSERT_EQ(doc.tree->pageCount, 2);
+    EXPECT_EQ(doc.tree->ExtractResources(2), -1);
+    EXPECT_EQ(doc.tree->ExtractResources(-1), -1);
+    EXPECT_EQ(doc.tree->ExtractResources(0), 0);
+
+    const std::vector<std::string> expected = {"ABCDEF+DejaVuSans012.ttf", "CIDSans023.ttf", "Foo-Regular032.pfa",
+                                               "profilenf00050.icc"};
+    EXPECT_EQ(Files(out.path()), expected);
+
+    EXPECT_EQ(doc.Path(12), out.file("ABCDEF+DejaVuSans012.ttf"));
+    ASSERT_NE(doc.Font(12), nullptr);
+    EXPECT_EQ(doc.Font(12)->kind, FONT_KIND_TRUETYPE);
+    EXPECT_EQ(doc.Font(12)->firstChar, 32);
+    EXPECT_EQ(Widths(doc.Font(12)), "500 250.5 0");
+    EXPECT_GT(WindowsGlyph(doc.Path(12), 'A'), 0);
+
+    ASSERT_NE(doc.Font(23), nullptr);
+    EXPECT_EQ(doc.Font(23)->kind, FONT_KIND_TYPE0);
+    EXPECT_EQ(Widths(doc.Font(23)), "1:500 2:600 10:250 11:250 12:250");
+    EXPECT_EQ(testutil::ReadFile(doc.Path(23)), cff);
+
+    ASSERT_NE(doc.Font(32), nullptr);
+    EXPECT_EQ(doc.Font(32)->kind, FONT_KIND_TYPE1);
+    EXPECT_EQ(doc.Font(32)->firstChar, 65);
+    EXPECT_EQ(Widths(doc.Font(32)), "600 700.25");
+    EXPECT_EQ(testutil::ReadFile(doc.Path(32)), type1);
+
+    IccInfo* profile = dynamic_cast<IccInfo*>(doc.E(50)->resData);
+    ASSERT_NE(profile, nullptr);
+    EXPECT_EQ(profile->N, 3);
+    EXPECT_EQ(testutil::ReadFile(doc.Path(50)), icc);
+
+    // Page two shares everything: its fonts are done, its profile is written afresh (the
+    // entry's old path and record are released, which the leak checker sees).
+    for (const auto& f : expected)
+        std::remove(out.file(f).c_str());
+    FontInfo* first = doc.Font(12);
+    EXPECT_EQ(doc.tree->ExtractResources(1), 0);
+    EXPECT_EQ(Files(out.path()), std::vector<std::string>{"profilenf00050.icc"});
+    EXPECT_EQ(doc.Font(12), first);
+    EXPECT_EQ(testutil::ReadFile(doc.Path(50)), icc);
+    ASSERT_NE(dynamic_cast<IccInfo*>(doc.E(50)->resData), nullptr);
+}
+
+// FontName comes from the file; whatever it holds, the file lands in the temporary folder
+// under a name of plain characters.
+TEST(ResourcePass, FontNamesCannotLeaveTheFolderOrBreakTheName)
+{
+    const std::string longName(300, 'x');
+    struct Case {
+        std::string fontName;  // PDF syntax
+        std::string stem;      // expected file name without the object number
+    } cases[] = {
+        {"/#2F#2E#2E#2F#2E#2E#2Fevil", "_.._.._evil"},
+        {"(/../../evil)", "_.._.._evil"},
+        {"/#2E#2E/#2E#2E/evil", ".."},  // three names: the FontName is ".."
+        {"(..\\\\..\\\\evil)", ".._.._evil"},
+        {"/A#22#26#3C#25#20#C3#A9#27+B", "A________+B"},
+        {"/" + longName, ""},  // cut to fit; checked below
+    };
+
+    testpdf::PdfBuilder b;
+    std::string fonts = "<<";
+    int obj = 100;
+    for (const auto& c : cases) {
+        fonts += " /F" + std::to_string(obj) + " " + std::to_string(obj) + " 0 R";
+        b.Object(obj, "<< /Type /Font /Subtype /Type1 /BaseFont /X /FontDescriptor " + std::to_string(obj + 1) +
+                          " 0 R >>");
+        b.Object(obj + 1, "<< /Type /FontDescriptor /FontName " + c.fontName + " /FontFile " +
+                              std::to_string(obj + 2) + " 0 R >>");
+        b.Stream(obj + 2, "", "%!FontType1");
+        obj += 3;
+    }
+    OnePage(b, "<< /Font " + fonts + " >> >>");
+    b.ClassicXref();
+
+    // The folder sits two levels down, so "../../" from it would still be inside `root`.
+    testutil::TempDir root;
+    std::string dir = root.file("a/b");
+    std::filesystem::create_directories(dir);
+    Doc doc(b, dir);
+    doc.RunPass();
+
+    std::vector<std::string> expected;
+    obj = 102;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fontName);
+        std::string path = doc.Path(obj);
+        if (c.stem.empty()) {
+            EXPECT_EQ(path.size(), 259u);
+            EXPECT_EQ(path, dir + "/" + longName.substr(0, 259 - dir.size() - 1 - 7) + std::to_string(obj) + ".pfa");
+        } else {
+            EXPECT_EQ(path, dir + "/" + c.stem + std::to_string(obj) + ".pfa");
+        }
+        EXPECT_EQ(testutil::ReadFile(path), "%!FontType1");
+        expected.push_back("a/b/" + path.substr(dir.size() + 1));
+        obj += 3;
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Files(root.path()), expected);
+}
+
+// Damaged or unusual font and colour-space structures: what may be extracted is, the rest
+// leaves no file and no record behind.
+TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
+{
+    testpdf::PdfBuilder b;
+    OnePage(b,
+            "<< /Font << /Direct 10 0 R /DirectCID 20 0 R /Shared 13 0 R /NotRef 30 0 R /NotStream 32 0 R "
+            "/Missing 34 0 R /Bad 40 0 R /NoValue 5 >> "
+            "/ColorSpace << /A [/ICCBased] /B [/ICCBased 5] /C [/ICCBased 999 0 R] /D [/ICCBased 42 0 R] "
+            "/E [/ICCBased 12 0 R] >> >>");
+    // A descriptor given directly, and a second font sharing its file with other widths.
+    b.Object(10, "<< /Subtype /Type1 /FirstChar 1 /Widths [100] "
+                 "/FontDescriptor << /FontName /Direct /FontFile 12 0 R >> >>");
+    b.Stream(12, "/Filter /FlateDecode", testpdf::Deflate("direct descriptor"));
+    b.Object(13, "<< /Subtype /Type1 /FirstChar 1 /Widths [999 999] "
+                 "/FontDescriptor << /FontName /Shared /FontFile 12 0 R >> >>");
+    // A CIDFont given directly in DescendantFonts.
+    b.Object(20, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType2 /W [3 [7]] "
+                 "/FontDescriptor << /FontName /DirectCID /FontFile2 21 0 R >> >>] >>");
+    b.Stream(21, "", "cid program");
+    // A font file given as a number, not a reference: the stream it names stays untouched.
+    b.Object(30, "<< /Subtype /Type1 /FontDescriptor << /FontName /NotRef /FontFile 31 >> >>");
+    b.Stream(31, "", "never extracted");
+    // A font file that is no stream, and one that is no object at all.
+    b.Object(32, "<< /Subtype /TrueType /FontDescriptor << /FontName /NotStream /FontFile2 33 0 R >> >>");
+    b.Object(33, "<< /Length 0 >>");
+    b.Object(34, "<< /Subtype /TrueType /FontDescriptor << /FontName /Missing /FontFile2 999 0 R >> >>");
+    // A program the rewriter refuses: no file, and the entry stays empty.
+    b.Object(40, "<< /Subtype /TrueType /Widths [1 2 3] /FontDescriptor << /FontName /Bad /FontFile2 41 0 R >> >>");
+    b.Stream(41, "", std::string("\x00\x01\x00\x00\xff\xff", 6) + "not a font");
+    b.Stream(42, "/N 1", "gray profile");
+    b.ClassicXref();
+
+    testutil::TempDir out;
+    Doc doc(b, out.path());
+    doc.RunPass();
+
+    EXPECT_EQ(Files(out.path()), (std::vector<std::string>{"Direct012.pfa", "DirectCID021.ttf", "profilenf00042.icc"}));
+    EXPECT_EQ(testutil::ReadFile(doc.Path(12)), "direct descriptor");
+    EXPECT_EQ(Widths(doc.Font(12)), "100");  // the first dictionary met decides
+    EXPECT_EQ(Widths(doc.Font(21)), "3:7");
+    EXPECT_EQ(doc.E(31)->path, nullptr);
+    EXPECT_EQ(doc.E(31)->resData, nullptr);
+    EXPECT_EQ(doc.E(33)->path, nullptr);
+    EXPECT_EQ(doc.E(41)->path, nullptr);
+    EXPECT_EQ(doc.E(41)->resData, nullptr);
+    ASSERT_NE(dynamic_cast<IccInfo*>(doc.E(42)->resData), nullptr);
+    EXPECT_EQ(dynamic_cast<IccInfo*>(doc.E(42)->resData)->N, 1);
+    // A profile naming a font file does not take that font's record.
+    EXPECT_NE(doc.Font(12), nullptr);
+    EXPECT_EQ(doc.Path(12), out.file("Direct012.pfa"));
+}
+
+// The W array of CIDFonts, read by two walks that must agree whatever the array holds.
+TEST(ResourcePass, CidWidthsFromTheWArray)
+{
+    std::string overflow = "[0 2147483647 500 2147483000 [1 2] -2147483648 2147483647 7 5 [] 65535 70000 300 9]";
+    std::string manyRanges = "[";
+    for (int i = 0; i < 20; i++)
+        manyRanges += "0 65535 1 ";
+    manyRanges += "]";
+    struct Case {
+        std::string w;
+        std::string pairs;  // "" with count below: only the count is checked
+        int count;
+    } cases[] = {
+        {"[1 [500 600] 10 12 250]", "1:500 2:600 10:250 11:250 12:250", 5},
+        {"[5 5 100]", "5:100", 1},
+        {"[7 3 100]", "", 0},
+        {"[70000 [300]]", "4464:300", 1},
+        {"[1 2.9 300.5]", "1:300.5 2:300.5", 2},
+        {"[1 5]", "", 0},        // a range without its width
+        {"[1 [2] 9]", "1:2", 1},  // a first CID left alone
+        {"[/Bad 4 [8]]", "4:8", 1},
+        {overflow, "", 65536 + 2 + 65536 + 4466},
+        {manyRanges, "", FONT_MAX_W_PAIRS},
+    };
+
+    testpdf::PdfBuilder b;
+    std::string fonts = "<<";
+    int obj = 100;
+    for (const auto& c : cases) {
+        fonts += " /F" + std::to_string(obj) + " " + std::to_string(obj) + " 0 R";
+        b.Object(obj, "<< /Subtype /Type0 /DescendantFonts [" + std::to_string(obj + 1) + " 0 R] >>");
+        b.Object(obj + 1, "<< /Subtype /CIDFontType2 /W " + c.w + " /FontDescriptor << /FontName /C /FontFile2 " +
+                              std::to_string(obj + 2) + " 0 R >> >>");
+        b.Stream(obj + 2, "", "program");
+        obj += 3;
+    }
+    OnePage(b, "<< /Font " + fonts + " >> >>");
+    b.ClassicXref();
+
+    testutil::TempDir out;
+    Doc doc(b, out.path());
+    doc.RunPass();
+
+    obj = 102;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.w.substr(0, 40));
+        FontInfo* info = doc.Font(obj);
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->count, c.count);
+        if (c.count && c.pairs.size())
+            EXPECT_EQ(Widths(info), c.pairs);
+        if (c.w == overflow) {
+            EXPECT_EQ(info->cids[65535], 65535);
+            EXPECT_EQ(info->widths[65535], 500);
+            EXPECT_EQ(info->cids[65536], (2147483000 & 0xFFFF));
+            EXPECT_EQ(info->widths[65537], 2);
+            EXPECT_EQ(info->cids[65538], 0);  // -2147483648 in 16 bits
+            EXPECT_EQ(info->widths[65538], 7);
+            EXPECT_EQ(info->cids[info->count - 1], 70000 & 0xFFFF);
+            EXPECT_EQ(info->widths[info->count - 1], 300);
+        }
+        EXPECT_EQ(testutil::ReadFile(doc.Path(obj)), "program");
+        obj += 3;
+    }
+}
+
+}  // namespace
