@@ -11,9 +11,15 @@
 #include "Pdf/XGE_List.h"
 
 class PdfObj;
+class PdfArray;
 class PdfDict;
 class PdfName;
+class PdfNumber;
+class PdfReal;
 struct PdfXref;
+
+// Deepest page-tree node the walk descends to; a node below it is treated like a cycle.
+enum { PAGE_TREE_MAX_DEPTH = 64 };
 
 class PdfPageTree {
 public:
@@ -29,7 +35,19 @@ public:
     int GetPageResourceDict(PdfObj** out, int page);
     int GetPageItem(PdfObj** out, PdfName* key, int page);
     int GetContent(PdfObj** out, int* dataOffset, PdfObj* ref);
+    // ref: a PdfIndirect to the stream or a PdfNumber holding its object number.
     int GetPageContent(PdfObj* ref, FILE** out, int* fromPdf);
+
+    // Typed getters: one value of a direct dictionary (or an array item), following one
+    // reference. The value is copied into `out`, which holds the caller's default; 0, or -1
+    // when absent or of another type (out unchanged; GetName sets the empty text).
+    int GetNumber(PdfNumber& out, PdfName* key, PdfObj* dict);
+    int GetNumber(PdfNumber& out, int index, PdfArray* arr);
+    int GetReal(PdfReal& out, PdfName* key, PdfObj* dict);
+    int GetArray(PdfArray& out, PdfName* key, PdfObj* dict);
+    int GetDict(PdfDict& out, PdfName* key, PdfObj* dict);
+    int GetName(PdfName& out, PdfName* key, PdfObj* dict);
+    int GetName(PdfName& out, int index, PdfArray* arr);
 
     // Stream filter chain. Reads `length` raw bytes from the current position of fp and
     // appends the decoded bytes to `out`; `filter` is a stream's Filter value (null, a
@@ -58,6 +76,13 @@ public:
     char sparePath[PDF_MAX_PATH];
     int pageCount;
     int maxPages;  // slots in the three per-page blocks: the root's Count, bounded
+
+    // State of the walk: object numbers of the nodes from the root down to the current one,
+    // and the kids it may still parse (a tree whose Kids repeat a subtree would otherwise
+    // take exponential time).
+    int walkPath[PAGE_TREE_MAX_DEPTH];
+    int walkDepth;
+    long walkBudget;
 };
 
 #endif

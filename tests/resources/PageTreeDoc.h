@@ -1,0 +1,111 @@
+// A document for page-tree tests: the builder's objects behind an entry table filled from
+// their offsets (the reader has tests of its own), the catalog parsed as the reader would,
+// and a page tree on it, released in the order the conversion driver uses.
+#ifndef VARDEX_TESTS_PAGETREEDOC_H
+#define VARDEX_TESTS_PAGETREEDOC_H
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "PdfBuilder.h"
+#include "Resources/PdfPageTree.h"
+#include "TestUtil.h"
+
+namespace pagetreetest {
+
+typedef std::vector<std::pair<int, std::string>> Objects;
+
+inline testpdf::PdfBuilder Build(const Objects& objects)
+{
+    testpdf::PdfBuilder b;
+    for (const auto& o : objects)
+        b.Object(o.first, o.second);
+    return b;
+}
+
+class Doc {
+public:
+    // size: entries in the table; 0 takes the builder's highest object number + 1.
+    explicit Doc(const testpdf::PdfBuilder& b, int size = 0)
+    {
+        path = dir.file("doc.pdf");
+        b.Write(path);
+        xref = new PdfXref();
+        xref->fp = fopen(path.c_str(), "rb");
+        xref->size = size > 0 ? size : b.Size();
+        xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
+        for (int n = 1; n < b.Size() && n < xref->size; n++) {
+            xref->entries[n].offset = (int)b.Offset(n);
+            xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
+        }
+        ParseIndirectObject(&xref->root, xref, b.root, 0, xref->buf, sizeof xref->buf);
+        tree = new PdfPageTree(xref);
+    }
+    explicit Doc(const Objects& objects, int size = 0) : Doc(Build(objects), size) {}
+
+    ~Doc()
+    {
+        delete tree->pagesRoot;
+        for (int i = 0; i < tree->pageCount; i++) {
+            delete tree->pageDict[i];
+            delete tree->pageExtra[i];
+        }
+        free(tree->pageRef);
+        free(tree->pageDict);
+        free(tree->pageExtra);
+        delete tree;
+        for (int i = 0; i < xref->size; i++)
+            free(xref->entries[i].path);
+        delete xref->root;
+        fclose(xref->fp);
+        free(xref->entries);
+        delete xref;
+    }
+
+    Doc(const Doc&) = delete;
+    Doc& operator=(const Doc&) = delete;
+
+    // Object numbers of the stored pages, in order: "4 5 6".
+    std::string Pages() const
+    {
+        std::string s;
+        for (int i = 0; i < tree->pageCount; i++)
+            s += (i ? " " : "") + std::to_string(tree->pageDict[i]->objNum);
+        return s;
+    }
+
+    // The page's own (or inherited) direct value of key, as text.
+    std::string Item(int page, const char* key) const
+    {
+        PdfDict* d = static_cast<PdfDict*>(tree->pageDict[page]);
+        for (int i = 0; i < d->count; i++)
+            if (d->entries[i].key && std::string(d->entries[i].key->str) == key)
+                return testpdf::Describe(d->entries[i].value);
+        return "<none>";
+    }
+
+    testutil::TempDir dir;
+    std::string path;
+    PdfXref* xref;
+    PdfPageTree* tree;
+};
+
+// A name for the getters and lookups.
+class Name : public PdfName {
+public:
+    explicit Name(const char* text)
+    {
+        str = (char*)malloc(strlen(text) + 1);
+        memcpy(str, text, strlen(text) + 1);
+    }
+};
+
+}  // namespace pagetreetest
+
+#endif
