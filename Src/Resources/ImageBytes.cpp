@@ -1,0 +1,118 @@
+#include "Resources/ImageExtract.h"
+
+#include <climits>
+#include <cstring>
+
+#include "Pdf/PdfFilter.h"
+
+int64_t PackedImageBytes(int width, int height, int comps, int bpc)
+{
+    if (width <= 0 || height <= 0 || comps <= 0)
+        return -1;
+    if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
+        return -1;
+    int64_t row = ((int64_t)width * comps * bpc + 7) / 8;
+    int64_t total = row * height;
+    if (row > INT_MAX || total > INT_MAX)
+        return -1;
+    return total;
+}
+
+int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int height, int comps,
+                  int bpc, unsigned char* dst)
+{
+    int64_t total = PackedImageBytes(width, height, comps, bpc);
+    if (total < 0 || !dst)
+        return -1;
+    if (!src || srcSize < 0)
+        srcSize = 0;
+    int64_t rowBytes = total / height;
+    int64_t perRow = (int64_t)width * comps;
+    unsigned maxValue = bpc >= 8 ? 255 : (1u << bpc) - 1;
+    for (int y = 0; y < height; y++) {
+        int64_t rowStart = rowBytes * y;
+        unsigned char* out = dst + perRow * y;
+        for (int64_t i = 0; i < perRow; i++) {
+            int64_t bit = i * bpc;
+            int64_t at = rowStart + bit / 8;
+            if (at >= srcSize) {
+                // What a truncated stream leaves out is black (zero), never unread memory.
+                memset(out + i, 0, (size_t)(perRow - i));
+                break;
+            }
+            unsigned v;
+            if (bpc == 16)
+                v = src[at];  // the high byte comes first
+            else if (bpc == 8)
+                v = src[at];
+            else
+                v = ((src[at] >> (8 - bpc - bit % 8)) & maxValue) * 255 / maxValue;
+            out[i] = (unsigned char)v;
+        }
+    }
+    return 0;
+}
+
+static bool SegmentIs(const unsigned char* seg, int len, unsigned char marker, const char* id,
+                      int idLen)
+{
+    // seg points at the 0xFF of the marker; the identifier follows the two length bytes.
+    return seg[1] == marker && len - 2 >= idLen && memcmp(seg + 4, id, (size_t)idLen) == 0;
+}
+
+int JpegAt96Dpi(const unsigned char* data, int size, ByteBuffer* out)
+{
+    if (!out)
+        return -1;
+    if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        return out->Append(data, size > 0 ? size : 0);
+
+    static const unsigned char jfif96[18] = {
+        0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x01,
+        0x01, 0x00, JPEG_MARKUP_DPI, 0x00, JPEG_MARKUP_DPI, 0x00, 0x00};
+
+    if (out->Append(data, 2) != 0)
+        return -1;
+    int pos = 2;
+    bool haveJfif = false;
+    // The header segments before the scan: each is FF, marker, two length bytes that count
+    // themselves, and the body. Anything that does not parse ends the walk and is kept as is.
+    while (pos + 4 <= size && data[pos] == 0xFF) {
+        unsigned char marker = data[pos + 1];
+        if (marker == 0xFF) {  // fill byte
+            if (out->Append(data + pos, 1) != 0)
+                return -1;
+            pos++;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            break;
+        int len = (data[pos + 2] << 8) | data[pos + 3];
+        if (len < 2 || len > size - pos - 2)
+            break;
+        const unsigned char* seg = data + pos;
+        bool jfif = SegmentIs(seg, len, 0xE0, "JFIF\0", 5);
+        if (jfif && pos == 2 && len >= 16) {
+            // A real JFIF header first: only its unit and densities change.
+            if (out->Append(seg, 2 + len) != 0)
+                return -1;
+            unsigned char* d = out->data + out->size - (2 + len);
+            memcpy(d + 11, jfif96 + 11, 5);  // file offsets 13 to 17
+            haveJfif = true;
+        } else {
+            if (!haveJfif) {
+                if (out->Append(jfif96, sizeof jfif96) != 0)
+                    return -1;
+                haveJfif = true;
+            }
+            bool preferred = jfif || SegmentIs(seg, len, 0xE1, "Exif\0", 5) ||
+                             SegmentIs(seg, len, 0xED, "Photoshop 3.0\0", 14);
+            if (!preferred && out->Append(seg, 2 + len) != 0)
+                return -1;
+        }
+        pos += 2 + len;
+    }
+    if (!haveJfif && out->Append(jfif96, sizeof jfif96) != 0)
+        return -1;
+    return out->Append(data + pos, size - pos);
+}

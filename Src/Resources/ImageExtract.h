@@ -1,0 +1,33 @@
+// Byte work of the image extraction: decoded samples brought to the one depth the writers
+// take, and JPEG data made to show at the resolution the page markup assumes.
+#ifndef VARDEX_RESOURCES_IMAGEEXTRACT_H
+#define VARDEX_RESOURCES_IMAGEEXTRACT_H
+
+#include <cstdint>
+
+struct ByteBuffer;
+
+// Bytes of `height` rows of `width` pixels of `comps` components at `bpc` bits, each row
+// padded to a whole byte; -1 when a value is out of range (a size of 0 or below, a depth
+// other than 1, 2, 4, 8 or 16) or the product does not fit in 32 bits.
+int64_t PackedImageBytes(int width, int height, int comps, int bpc);
+
+// Unpacks packed rows (PackedImageBytes layout, srcSize bytes of them) into one byte per
+// component: 1, 2 and 4-bit values are scaled to 0..255, 16-bit values keep their high byte.
+// `dst` holds width × height × comps bytes; samples the source lacks become 0. 0, or -1 for
+// sizes PackedImageBytes refuses.
+int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int height, int comps,
+                  int bpc, unsigned char* dst);
+
+// The density readers take from a JPEG. The page markup maps an image's pixels onto its unit
+// square on the assumption that the image is 96 dpi, and readers size it by what the file says.
+enum { JPEG_MARKUP_DPI = 96 };
+
+// Appends the JPEG data to `out` so that every reader sees 96 dpi: a leading JFIF header gets
+// its density fields set (every other byte kept), a stream without one gets one inserted after
+// the start marker, and the segments that readers prefer to it (Exif and Photoshop resolution,
+// a second JFIF header) are left out. Data that does not begin with a JPEG start marker is
+// copied unchanged. 0, or -1 when `out` cannot grow.
+int JpegAt96Dpi(const unsigned char* data, int size, ByteBuffer* out);
+
+#endif

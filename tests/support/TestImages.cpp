@@ -1,0 +1,127 @@
+#include "TestImages.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <jpeglib.h>
+#include <png.h>
+
+namespace testimg {
+
+const unsigned char kStripes[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}};
+
+std::string StripeRgb(int width, int height)
+{
+    std::string px;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            const unsigned char* c = kStripes[x * 4 / width];
+            px.append((const char*)c, 3);
+        }
+    return px;
+}
+
+// An Exif segment body: a big-endian TIFF header and IFD0 with X and Y resolution 72/1, inch.
+static const unsigned char kExif72[] = {
+    'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
+    0, 3,
+    0x01, 0x1A, 0, 5, 0, 0, 0, 1, 0, 0, 0, 50,
+    0x01, 0x1B, 0, 5, 0, 0, 0, 1, 0, 0, 0, 58,
+    0x01, 0x28, 0, 3, 0, 0, 0, 1, 0, 2, 0, 0,
+    0, 0, 0, 0,
+    0, 0, 0, 72, 0, 0, 0, 1, 0, 0, 0, 72, 0, 0, 0, 1};
+
+std::string MakeJpeg(JpegKind kind, int width, int height)
+{
+    std::string rgb = StripeRgb(width, height);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = width;
+    c.image_height = height;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    c.write_JFIF_header = kind == JPEG_JFIF_72DPI;
+    c.density_unit = 1;
+    c.X_density = 72;
+    c.Y_density = 72;
+    c.write_Adobe_marker = kind == JPEG_ADOBE;
+    jpeg_start_compress(&c, TRUE);
+    if (kind == JPEG_EXIF)
+        jpeg_write_marker(&c, JPEG_APP0 + 1, kExif72, sizeof kExif72);
+    for (int y = 0; y < height; y++) {
+        JSAMPROW row = (JSAMPROW)&rgb[(size_t)y * width * 3];
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::string out((const char*)mem, size);
+    free(mem);
+    return out;
+}
+
+struct JumpingError {
+    jpeg_error_mgr mgr;
+    jmp_buf jump;
+};
+
+JpegHeader ReadJpegHeader(const std::string& bytes)
+{
+    JpegHeader h;
+    jpeg_decompress_struct d;
+    JumpingError err;
+    d.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = [](j_common_ptr c) { longjmp(((JumpingError*)c->err)->jump, 1); };
+    jpeg_create_decompress(&d);
+    if (setjmp(err.jump) == 0) {
+        jpeg_mem_src(&d, (const unsigned char*)bytes.data(), bytes.size());
+        jpeg_read_header(&d, TRUE);
+        h.jfif = d.saw_JFIF_marker;
+        h.adobe = d.saw_Adobe_marker;
+        h.unit = d.density_unit;
+        h.xDensity = d.X_density;
+        h.yDensity = d.Y_density;
+        h.width = d.image_width;
+        h.height = d.image_height;
+        h.ok = true;
+    }
+    jpeg_destroy_decompress(&d);
+    return h;
+}
+
+Png ReadPng(const std::string& path)
+{
+    Png p;
+    png_image img;
+    memset(&img, 0, sizeof img);
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&img, path.c_str()))
+        return p;
+    img.format = PNG_FORMAT_RGBA;
+    p.width = img.width;
+    p.height = img.height;
+    p.rgba.resize(PNG_IMAGE_SIZE(img));
+    if (!png_image_finish_read(&img, nullptr, p.rgba.data(), 0, nullptr)) {
+        png_image_free(&img);
+        return p;
+    }
+    p.ok = true;
+    return p;
+}
+
+bool Near(const unsigned char* px, const unsigned char* rgb, int tolerance)
+{
+    for (int i = 0; i < 3; i++)
+        if (abs((int)px[i] - (int)rgb[i]) > tolerance)
+            return false;
+    return true;
+}
+
+}  // namespace testimg
