@@ -343,7 +343,7 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
     manyRanges += "]";
     struct Case {
         std::string w;
-        std::string pairs;  // "" with count below: only the count is checked
+        std::string pairs;  // checked for the short ones
         int count;
     } cases[] = {
         {"[1 [500 600] 10 12 250]", "1:500 2:600 10:250 11:250 12:250", 5},
@@ -382,8 +382,9 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
         FontInfo* info = doc.Font(obj);
         ASSERT_NE(info, nullptr);
         EXPECT_EQ(info->count, c.count);
-        if (c.count && c.pairs.size())
+        if (c.count < 100) {
             EXPECT_EQ(Widths(info), c.pairs);
+        }
         if (c.w == overflow) {
             EXPECT_EQ(info->cids[65535], 65535);
             EXPECT_EQ(info->widths[65535], 500);
