@@ -400,4 +400,31 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
     }
 }
 
+// The package packs whatever an entry names: a folder that takes no files leaves every
+// entry empty, so nothing names a missing file.
+TEST(ResourcePass, FilesThatCannotBeCreatedLeaveNoEntry)
+{
+    std::string ttf = testutil::ReadFile(kDejaVu);
+    testpdf::PdfBuilder b;
+    OnePage(b, "<< /Font << /T 10 0 R /C 20 0 R /P 30 0 R >> /ColorSpace << /I [/ICCBased 40 0 R] >> >>");
+    b.Object(10, "<< /Subtype /TrueType /FontDescriptor << /FontName /T /FontFile2 11 0 R >> >>");
+    b.Stream(11, "/Filter /FlateDecode", testpdf::Deflate(ttf));
+    b.Object(20, "<< /Subtype /Type0 /DescendantFonts [<< /FontDescriptor << /FontName /C /FontFile2 21 0 R >> >>] >>");
+    b.Stream(21, "", "cid");
+    b.Object(30, "<< /Subtype /Type1 /FontDescriptor << /FontName /P /FontFile 31 0 R >> >>");
+    b.Stream(31, "", "pfa");
+    b.Stream(40, "/N 4", "cmyk");
+    b.ClassicXref();
+
+    testutil::TempDir out;
+    Doc doc(b, out.file("missing"));
+    doc.RunPass();
+    for (int n : {11, 21, 31, 40}) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(doc.E(n)->path, nullptr);
+        EXPECT_EQ(doc.E(n)->resData, nullptr);
+    }
+    EXPECT_TRUE(Files(out.path()).empty());
+}
+
 }  // namespace
