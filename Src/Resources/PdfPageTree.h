@@ -18,6 +18,7 @@ class PdfDict;
 class PdfName;
 class PdfNumber;
 class PdfReal;
+class ImageInfo;
 struct PdfXref;
 
 // Deepest page-tree node the walk descends to; a node below it is treated like a cycle.
@@ -96,6 +97,22 @@ public:
     // file was handed to the writer; -1 when the image is refused and nothing is written.
     int IndexToPng(IndexColorSpace* ics, int components, void* data, int width, int height,
                    int bitsPerComponent, char* path);
+
+    // Image extraction. An image or soft-mask object becomes "IMG_<num>.png" or ".jpg" in
+    // tmpDir once per conversion; its entry gets the path and an ImageInfo only after the
+    // file is complete. 0 when extracted now or before; -1 when it cannot be (not an image,
+    // no data, a colour space without an RGB or gray rendering, a size of 0 or below).
+    int ExtractSingleImage(int objNum);
+    int ExtractSMask(int objNum);
+    // Reads one inline image's data from `content` (just after ID) and leaves it before the
+    // EI that ends the image. With pngPath the image is written there; without, its data are
+    // only passed over. info receives the image's size; its bitsPerComponent is 1 for a
+    // stencil (a 1-bit mask) and 8 for an image whose file holds gray or RGB pixels.
+    // 0 when the image has a file at pngPath (written now, or before when pngPath is null);
+    // -1 when it has none and must not be drawn.
+    int ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInfo* info, char* pngPath);
+    // Extracts every image of an XObject dictionary (unused by the conversion).
+    int ExtractXObjectResource(PdfObj* xobjects);
 
     PdfObj** pageRef;     // per page: the Kids item that reached it (borrowed)
     PdfObj** pageDict;    // per page: its dictionary, owned
