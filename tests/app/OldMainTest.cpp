@@ -11,6 +11,7 @@
 
 #include "Apps/converter/Larkspan.h"
 #include "PdfBuilder.h"
+#include "Rendering.h"
 #include "Pdf/PdfObj.h"
 #include "TestImages.h"
 #include "TestUtil.h"
@@ -196,18 +197,6 @@ void WriteRichPdf(const std::string& path)
     ASSERT_TRUE(b.Write(path));
 }
 
-// The project's shared folder lies beside the checkout, or one further up for a worktree.
-std::string CorpusDir()
-{
-    for (const char* up : {"/..", "/../.."}) {
-        std::string dir = std::string(VARDEX_SOURCE_DIR) + up + "/shared/corpus/dev";
-        struct stat st;
-        if (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            return dir;
-    }
-    return "";
-}
-
 // Entries of a folder, sorted.
 std::vector<std::string> Entries(const std::string& folder)
 {
@@ -242,9 +231,10 @@ TEST(LeakCheck, WholeConversionLeavesNoObjectRegistered)
 // Every document of the shared sample set, when it is present.
 TEST(LeakCheck, SampleDocumentsLeaveNoObjectRegistered)
 {
-    const std::string corpus = CorpusDir();
-    if (corpus.empty())
+    const std::string shared = testutil::SharedDir();
+    if (shared.empty())
         GTEST_SKIP() << "no sample documents";
+    const std::string corpus = shared + "/corpus/dev";
     testutil::TempDir work;
     for (const std::string& name : Entries(corpus)) {
         if (name.size() < 4 || name.compare(name.size() - 4, 4, ".pdf") != 0)
