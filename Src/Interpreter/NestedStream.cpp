@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "Pdf/PdfParser.h"
 #include "Resources/PdfPageTree.h"
 #include "Xps/XpsPage.h"
 
@@ -75,8 +76,17 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
         nested->current = new GState(state);
     }
 
-    // A form without resources of its own draws with those of the stream that called it;
-    // they stay valid because that stream's scanner is still running.
+    char buf[NEST_TOKEN_BUF];
+    // Resources given by reference are read before the stream is positioned: an unfiltered
+    // stream is read from the document's own file, and reading an object moves that file.
+    PdfObj* parsedResources = nullptr;
+    if (res && res->Type() == PDF_INDIRECT) {
+        ParseIndirectObject(&parsedResources, xref, static_cast<PdfIndirect*>(res)->refNum, 0, buf,
+                            sizeof buf);
+        res = parsedResources;
+    }
+    // A form without resources of its own (or with a reference that leads nowhere) draws with
+    // those of the stream that called it; they stay valid while that stream's scanner runs.
     if (!res)
         res = resources;
 
@@ -92,7 +102,6 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
         if (page)
             page->parser = nested;
 
-        char buf[NEST_TOKEN_BUF];
         nested->Scanner(fp, res, buf, sizeof buf);
         // Canvases the stream opened at any depth close here, so a form or tile never leaves
         // one open around what the caller draws next.
@@ -106,5 +115,6 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
 
     delete nested;
     delete owner;
+    delete parsedResources;
     return 0;
 }

@@ -3,17 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "Resources/ColorSpace.h"
 #include "Xps/XpsPage.h"
 
 namespace {
-
-// Colour-space kinds as the graphics state carries them.
-enum {
-    KIND_GRAY = 1,
-    KIND_RGB = 2,
-    KIND_CMYK = 3,
-    KIND_PATTERN = 4
-};
 
 // A component outside 0..1 would give digits outside 00..FF, or a context colour that one
 // reader refuses the whole page for; a component that is no number at all counts as 0.
@@ -66,17 +59,17 @@ std::string SideBrush(GState* gs, bool stroke)
     if (!gs)
         return "";
     switch (stroke ? gs->strokeCS : gs->fillCS) {
-    case KIND_GRAY: {
+    case CS_DEVICEGRAY: {
         double gray = stroke ? gs->strokeGray : gs->fillGray;
         return SolidBrush(gray, gray, gray);
     }
-    case KIND_RGB: {
+    case CS_DEVICERGB: {
         const double* rgb = stroke ? gs->strokeRgb : gs->fillRgb;
         return SolidBrush(rgb[0], rgb[1], rgb[2]);
     }
-    case KIND_CMYK:
+    case CS_DEVICECMYK:
         return CmykBrush(stroke ? gs->strokeCmyk : gs->fillCmyk, stroke);
-    case KIND_PATTERN:
+    case CS_PATTERN:
         return PatternBrush(gs, stroke);
     default:
         return "";

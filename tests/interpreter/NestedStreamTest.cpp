@@ -8,9 +8,12 @@
 
 #include "Interpreter/ContentParser.h"
 #include "PdfBuilder.h"
+#include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
 #include "Resources/PdfPageTree.h"
+#include "TestImages.h"
 #include "TestUtil.h"
+#include "Xps/XpsPackage.h"
 #include "Xps/XpsPage.h"
 
 using testutil::ReadFile;
@@ -28,6 +31,7 @@ public:
     std::vector<ContentParser*> fillParsers;
     std::vector<PdfObj*> fillResources;
     std::vector<int> clipsAfterRun;  // clip canvases open when each nested run returned
+    bool formLike = false;  // hand the painting state to the run, as a form gets it
 
     int Fill(GState* gs, FillRule rule) override
     {
@@ -38,7 +42,7 @@ public:
         if (parser && first && first->count > 0) {
             auto tile = tiles.find(first->pts[0].x);
             if (tile != tiles.end()) {
-                parser->ProcessPatternStream(tile->second, nullptr, nullptr);
+                parser->ProcessPatternStream(tile->second, nullptr, formLike ? gs : nullptr);
                 clipsAfterRun.push_back(openClips);
             }
         }
@@ -63,11 +67,15 @@ public:
         bool flate = false;
     };
 
-    explicit NestedRun(const std::vector<Stream>& streams)
+    // objects: more objects, by number and body.
+    explicit NestedRun(const std::vector<Stream>& streams,
+                       const std::vector<std::pair<int, std::string>>& objects = {})
     {
         testpdf::PdfBuilder b;
         b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
         b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+        for (const auto& o : objects)
+            b.Object(o.first, o.second);
         for (const Stream& s : streams) {
             if (s.flate)
                 b.Stream(s.num, "/Filter /FlateDecode", testpdf::Deflate(s.content));
@@ -112,9 +120,16 @@ public:
     NestedRun(const NestedRun&) = delete;
     NestedRun& operator=(const NestedRun&) = delete;
 
-    // Scans the page content stream `num` with the given resources.
+    // Scans the page content stream `num` with the given resources, which the conversion
+    // driver hands over resolved.
     void Scan(int num, PdfObj* resources = nullptr)
     {
+        PdfObj* parsed = nullptr;
+        if (resources && resources->Type() == PDF_INDIRECT) {
+            ParseIndirectObject(&parsed, xref, static_cast<PdfIndirect*>(resources)->refNum, 0,
+                                xref->buf, sizeof xref->buf);
+            resources = parsed;
+        }
         PdfNumber ref;
         ref.value = num;
         FILE* fp = nullptr;
@@ -124,6 +139,7 @@ public:
         cp.Scanner(fp, resources, buf, sizeof buf);
         if (!fromPdf)
             fclose(fp);
+        delete parsed;
     }
 
     // Ends the page; its markup, which must be well-formed.
@@ -325,6 +341,26 @@ TEST(NestedStream, NoResourcesMeansTheCallersResources)
     EXPECT_EQ(&own, direct.page.fillResources[0]);
 }
 
+// Resources given by reference are read without losing the place in a stream that is read
+// from the document's own file.
+TEST(NestedStream, ResourcesByReferenceForAStreamInTheDocument)
+{
+    for (bool flate : {false, true}) {
+        NestedRun run({{4, "/Half gs " + Square(4), flate}, {5, Square(5) + "/Half gs " + Square(6), flate}},
+                      {{9, "<< /ExtGState << /Half << /ca 0.5 >> >> >>"}});
+        ASSERT_TRUE(run.loaded);
+        PdfIndirect ref;
+        ref.refNum = 9;
+        run.cp.ProcessPatternStream(4, &ref, nullptr);
+        ref.refNum = 8;  // leads nowhere: no resources, no opacity
+        run.cp.ProcessPatternStream(5, &ref, nullptr);
+        std::string markup = run.Finish();
+        EXPECT_EQ("4 5 6 ", Squares(markup)) << flate;
+        EXPECT_NE(std::string::npos, markup.find("Opacity=\"0.5\" \n" + SquareData(4))) << flate;
+        EXPECT_EQ(1, Occurrences(markup, "Opacity=")) << flate;
+    }
+}
+
 // Clip canvases a nested stream opens are all closed before the run returns, at whatever depth
 // it opened them and however it ended; the caller's own clip stays open.
 TEST(NestedStream, ClipsOfANestedStreamCloseBeforeItReturns)
@@ -355,6 +391,74 @@ TEST(NestedStream, ClipsOfANestedStreamCloseBeforeItReturns)
             ASSERT_NE(std::string::npos, last) << c.what;
             EXPECT_EQ(1, Occurrences(markup.substr(last), "</Canvas>\n") - 1) << c.what;
         }
+    }
+}
+
+// Colours, opacities and a form, interpreted, packed and drawn by both readers: each probe
+// must show what a PDF reader shows for the same content.
+TEST(NestedStream, ReadersPaintFormsColoursAndOpacities)
+{
+    if (!testutil::HaveTool("mutool") || !testutil::HaveTool("xpstopng"))
+        GTEST_SKIP() << "no reader";
+    NestedRun run({{3, "1 0 0 rg 50 650 100 100 re f "
+                       "0.5 g 200 650 100 100 re f "
+                       "1 0 0 0 k 350 650 100 100 re f "
+                       "0 0 1 rg " + Trigger(104) + "350 450 100 100 re f "
+                       "1.2 -0.1 0.5 rg 350 250 100 100 re f "
+                       "/Half gs 0 g 50 250 100 100 re f 0 G 20 w 200 300 m 300 300 l S "},
+                   // Drawn first in the caller's colour, then in a colour of its own.
+                   {4, "50 450 100 100 re f 0 1 0 rg 200 450 100 100 re f", true}},
+                  {{9, "<< /ExtGState << /Half << /ca 0.5 /CA 0.5 >> >> >>"}});
+    ASSERT_TRUE(run.loaded);
+    run.page.tiles = {{104, 4}};
+    run.page.formLike = true;
+    PdfIndirect resources;
+    resources.refNum = 9;
+    run.Scan(3, &resources);
+    std::string markup = run.Finish();
+    SCOPED_TRACE(markup);
+
+    const std::string xps = run.dir.file("page.xps");
+    ASSERT_EQ(0, WriteXpsPackage(1, &run.tree->resources, &run.tree->iResources,
+                                 &run.tree->inlineResources, xps.c_str(), run.folder.c_str(),
+                                 run.xref));
+    std::string out;
+    ASSERT_EQ(0, testutil::RunCommand("mutool draw -q -r 72 -o '" + run.dir.file("m.png") + "' '" +
+                                          xps + "' 1 2>&1", &out)) << out;
+    ASSERT_EQ(0, testutil::RunCommand("xpstopng -r 72 '" + xps + "' '" + run.dir.file("g") +
+                                          "' 2>&1", &out)) << out;
+
+    const unsigned char red[3] = {255, 0, 0}, gray[3] = {127, 127, 127}, blue[3] = {0, 0, 255},
+                        green[3] = {0, 255, 0}, pink[3] = {255, 0, 127}, white[3] = {255, 255, 255};
+    const struct {
+        const char* what;
+        int x, y;  // PDF points
+        const unsigned char* rgb;
+    } probes[] = {
+        {"rgb", 100, 700, red},
+        {"gray", 250, 700, gray},
+        {"form in the caller's colour", 100, 500, blue},
+        {"form's own colour", 250, 500, green},
+        {"caller's colour after the form", 400, 500, blue},
+        {"clamped components", 400, 300, pink},
+        {"half-transparent fill", 100, 300, gray},
+        {"half-transparent stroke", 250, 300, gray},
+        {"nothing painted", 500, 100, white},
+    };
+    for (const std::string& png : {run.dir.file("m.png"), run.dir.file("g-1.png")}) {
+        testimg::Png img = testimg::ReadPng(png);
+        ASSERT_TRUE(img.ok) << png;
+        ASSERT_EQ(612, img.width) << png;
+        ASSERT_EQ(792, img.height) << png;
+        for (const auto& p : probes) {
+            const unsigned char* px = img.At(p.x, 792 - p.y);
+            EXPECT_TRUE(testimg::Near(px, p.rgb)) << png << ": " << p.what << " is " << (int)px[0]
+                                                  << "," << (int)px[1] << "," << (int)px[2];
+        }
+        // Cyan through the CMYK profile: no red, much blue.
+        const unsigned char* cyan = img.At(400, 792 - 700);
+        EXPECT_LT(cyan[0], 100) << png;
+        EXPECT_GT(cyan[2], 150) << png;
     }
 }
 
