@@ -340,3 +340,34 @@ TEST(ConvertEndToEnd, VectorOnlyCorpusFiles)
 }
 
 }  // namespace
+
+namespace {
+
+// CMYK colours name the built-in output profile, whichever way the page sets them: the page's
+// relationships list it, the package carries it, and both readers render the page.
+TEST(ConvertEndToEnd, CmykFillsListTheBuiltInProfile)
+{
+    const char* const streams[] = {
+        "0 0 0 1 k 20 20 60 40 re f",
+        "1 0 0 0 K 4 w 100 20 m 180 80 l S",
+        "/DeviceCMYK cs 0 1 0 0 sc 20 20 60 40 re f",
+        "/DeviceCMYK CS 0 0 1 0 SC 4 w 100 20 m 180 80 l S",
+    };
+    for (const char* stream : streams) {
+        SCOPED_TRACE(stream);
+        Work w;
+        ASSERT_TRUE(testutil::WriteFile(w.file("x.pdf"), MakePdf({"[0 0 200 100]", {stream}})));
+        ASSERT_EQ(w.Vardex("-q -o out x.pdf"), 0);
+        std::string package = w.file("out/x.XPS");
+        std::string rels, listing;
+        ASSERT_EQ(Shell("unzip -p " + Quote(package) + " 'Documents/1/Pages/_rels/1.fpage.rels'", &rels), 0);
+        EXPECT_NE(rels.find("SWOP.ICC"), std::string::npos) << rels;
+        ASSERT_EQ(Shell("unzip -l " + Quote(package), &listing), 0);
+        EXPECT_NE(listing.find("Resources/SWOP.ICC"), std::string::npos) << listing;
+        Raster got;
+        EXPECT_TRUE(Render(package, 72, &got, w.tmp.path()));
+        EXPECT_TRUE(OpensInXpstopng(package, w.tmp.path()));
+    }
+}
+
+}  // namespace
