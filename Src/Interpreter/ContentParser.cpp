@@ -267,9 +267,6 @@ int ContentParser::BeginText(PdfObj**) { return 0; }
 int ContentParser::MoveShowText(PdfObj**) { return 0; }
 int ContentParser::MoveWSShowText(PdfObj**) { return 0; }
 int ContentParser::SetFont(PdfObj**) { return 0; }
-int ContentParser::ImageData(PdfObj**) { return 0; }
-int ContentParser::ExecuteXObject(PdfObj**) { return 0; }
-int ContentParser::FillShade(PdfObj**) { return 0; }
 
 const OpTableRow OpTable[CP_OP_ROWS] = {
     {"Tm", &ContentParser::SetTextMatrix},

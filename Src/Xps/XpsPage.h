@@ -71,6 +71,15 @@ public:
     int EndClip() override;
     int OutComment(char* text) override;
 
+    // Images: a Path over the image's unit square, placed by the CTM. ShowImage fills it
+    // with the image (and asks the parser for its soft mask, which arrives through SetSMask
+    // as the Path's opacity mask); ShowImageMask paints the fill colour through a 1-bit
+    // image. An image of no width or height is not written.
+    int ShowImage(GState* gs, ImageInfo* info, char* fileName) override;
+    int ShowImageMask(GState* gs, ImageInfo* info, char* fileName) override;
+    // Writes nothing outside an image Path, or when the Path has its opacity mask already.
+    int SetSMask(GState* gs, ImageInfo* mask, char* fileName) override;
+
     // Writes the path data of `path` into the page (points through `m` unless it is null).
     int EvaluatePath(PDF_PathGeometry* path, pdfmatrix* m);
 
@@ -90,6 +99,13 @@ protected:
 
 private:
     void StrokeAttributes(GState* gs, bool dashes);
+    void ImageBrush(ImageInfo* info, const char* fileName);
+    void UnitSquare();
+    void OpenImagePath(GState* gs);
+    void CloseImagePath();
+
+    enum { IMAGE_PATH_NONE, IMAGE_PATH_OPEN, IMAGE_PATH_MASKED };
+    int imagePath = IMAGE_PATH_NONE;  // the image Path being written, and whether it has a mask
     int failed;  // the page could not be created, or a write failed
 };
 
