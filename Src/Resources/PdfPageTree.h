@@ -9,7 +9,9 @@
 #include "Pdf/Limits.h"
 #include "Pdf/PdfFilter.h"
 #include "Pdf/XGE_List.h"
+#include "Resources/ColorSpace.h"
 
+class GState;
 class PdfObj;
 class PdfArray;
 class PdfDict;
@@ -20,6 +22,9 @@ struct PdfXref;
 
 // Deepest page-tree node the walk descends to; a node below it is treated like a cycle.
 enum { PAGE_TREE_MAX_DEPTH = 64 };
+
+// What an XObject's Subtype makes of it.
+enum XObjectType : int { XOBJECT_IMAGE = 0, XOBJECT_FORM = 1 };
 
 class PdfPageTree {
 public:
@@ -73,6 +78,29 @@ public:
     // copy of the font dictionary (Type 3, Type 1 with a standard name). A font file the pass
     // did not reach is extracted first; -1 (out untouched) when there is nothing to draw with.
     int FindFontFile(PdfObj* name, PdfObj** out, PdfObj* resources);
+
+    // Resource lookups by operand name. `resources` is the Resources value of the stream
+    // being interpreted, `holder` the object carrying a Resources entry (the page, or the
+    // form or pattern being run); either may be a reference. 0, or -1 with the results
+    // untouched, except FindCS's `out`, which is CS_OTHER for a resource name that does
+    // not resolve. Pattern and shading entries must be references.
+    int FindXObject(PdfObj* name, int* objNum, XObjectType* type, PdfObj* resources);
+    int FindPattern(PdfObj* name, int* objNum, PdfObj* holder);
+    int FindShading(PdfObj* name, int* objNum, PdfObj* holder);
+    // `param` receives a copy (the caller's to delete) of the second element of an array
+    // space other than CalRGB: the profile reference, the base or underlying space, ...
+    int FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* resources);
+    // Applies ca, CA, LW, LJ, ML and LC of the named parameter dictionary to gs.
+    int SetExtGState(PdfObj* name, GState* gs, PdfObj* resources);
+
+    // An image's colour space as a record owned by the caller; null for the forms that are
+    // not modelled (CalRGB, CalGray, Lab, Separation, DeviceN, Pattern arrays, malformed).
+    ColorSpaceRecord* GetColorSpace(PdfObj* cs);
+    // Writes an indexed image as an RGB PNG. `data` holds `height` rows of
+    // (width × bitsPerComponent + 7) / 8 bytes, 1, 2, 4 or 8 bits per index. 0 once the
+    // file was handed to the writer; -1 when the image is refused and nothing is written.
+    int IndexToPng(IndexColorSpace* ics, int components, void* data, int width, int height,
+                   int bitsPerComponent, char* path);
 
     PdfObj** pageRef;     // per page: the Kids item that reached it (borrowed)
     PdfObj** pageDict;    // per page: its dictionary, owned

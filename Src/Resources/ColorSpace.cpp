@@ -1,0 +1,276 @@
+#include "Resources/ColorSpace.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "Pdf/PdfFilter.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/PngWriter.h"
+
+namespace {
+
+// Largest component count of a palette entry (CMYK).
+const int MAX_PALETTE_COMPONENTS = 4;
+
+PdfObj* Item(PdfObj* arr, int i)
+{
+    if (!arr || arr->Type() != PDF_ARRAY)
+        return nullptr;
+    PdfArray* a = static_cast<PdfArray*>(arr);
+    return (i >= 0 && i < a->count) ? a->items[i] : nullptr;
+}
+
+bool NameIs(PdfObj* obj, const char* text)
+{
+    return obj && obj->Type() == PDF_NAME && static_cast<PdfName*>(obj)->str &&
+           strcmp(static_cast<PdfName*>(obj)->str, text) == 0;
+}
+
+// A key for the typed getters.
+struct Key {
+    explicit Key(const char* text)
+    {
+        size_t n = strlen(text);
+        name.str = (char*)malloc(n + 1);
+        if (name.str)
+            memcpy(name.str, text, n + 1);
+    }
+    PdfName name;
+};
+
+// An object parsed by number, released when this goes out of scope.
+struct Parsed {
+    Parsed(PdfXref* xref, PdfObj* ref, char* buf, int size)
+    {
+        if (ref && ref->Type() == PDF_INDIRECT)
+            ParseIndirectObject(&obj, xref, static_cast<PdfIndirect*>(ref)->refNum, 0, buf, size);
+    }
+    ~Parsed() { delete obj; }
+    Parsed(const Parsed&) = delete;
+    Parsed& operator=(const Parsed&) = delete;
+    PdfObj* obj = nullptr;
+};
+
+// The code of a colour space value: a name's own code, an array's first element's.
+ColorSpace CodeOf(PdfObj* v)
+{
+    if (v && v->Type() == PDF_ARRAY)
+        return NameToCS(Item(v, 0));
+    return NameToCS(v);
+}
+
+// Palette entry i of `ncomp` components as R G B. CMYK takes the plain complement of each
+// channel plus black, which is what a reader without colour management would show.
+void ToRgb(const unsigned char* src, int ncomp, unsigned char* rgb)
+{
+    if (ncomp == 1) {
+        rgb[0] = rgb[1] = rgb[2] = src[0];
+    } else if (ncomp == 4) {
+        for (int c = 0; c < 3; c++) {
+            int sum = src[c] + src[3];
+            rgb[c] = (unsigned char)(255 - (sum > 255 ? 255 : sum));
+        }
+    } else {
+        memcpy(rgb, src, 3);
+    }
+}
+
+}  // namespace
+
+ColorSpace NameToCS(PdfObj* name)
+{
+    static const struct {
+        const char* text;
+        ColorSpace code;
+    } names[] = {
+        {"DeviceGray", CS_DEVICEGRAY}, {"DeviceRGB", CS_DEVICERGB}, {"DeviceCMYK", CS_DEVICECMYK},
+        {"Pattern", CS_PATTERN},       {"ICCBased", CS_ICCBASED},   {"Indexed", CS_INDEXED},
+        {"CalRGB", CS_CALRGB},         {"CalGray", CS_CALGRAY},
+    };
+    for (const auto& n : names)
+        if (NameIs(name, n.text))
+            return n.code;
+    return CS_OTHER;
+}
+
+int Channels(ColorSpace cs)
+{
+    switch (cs) {
+    case CS_DEVICEGRAY: return 1;
+    case CS_DEVICERGB: return 3;
+    case CS_DEVICECMYK: return 4;
+    case CS_ICCBASED: return 3;
+    default: return 0;
+    }
+}
+
+IndexColorSpace::IndexColorSpace()
+    : ColorSpaceRecord(CS_INDEXED), base(CS_OTHER), hival(0),
+      lookup((unsigned char*)calloc(INDEX_PALETTE_ENTRIES, 3))
+{
+}
+
+IndexColorSpace::~IndexColorSpace()
+{
+    free(lookup);
+}
+
+IccColorSpace::IccColorSpace() : ColorSpaceRecord(CS_ICCBASED), alternate(CS_OTHER), N(0) {}
+
+ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
+{
+    if (!cs)
+        return nullptr;
+    Parsed top(xref, cs, parseBuf, sizeof parseBuf);
+    if (cs->Type() == PDF_INDIRECT)
+        cs = top.obj;
+    if (!cs)
+        return nullptr;
+    if (cs->Type() == PDF_NAME)
+        return new ColorSpaceRecord(NameToCS(cs));
+    if (cs->Type() != PDF_ARRAY)
+        return nullptr;
+
+    switch (NameToCS(Item(cs, 0))) {
+    case CS_INDEXED: {
+        PdfObj* baseItem = Item(cs, 1);
+        PdfObj* hiItem = Item(cs, 2);
+        PdfObj* lookupItem = Item(cs, 3);
+        if (!baseItem || !hiItem || !lookupItem)
+            return nullptr;
+
+        int hival;
+        if (hiItem->Type() == PDF_NUMBER)
+            hival = static_cast<PdfNumber*>(hiItem)->value;
+        else if (hiItem->Type() == PDF_REAL)
+            hival = PdfRealToInt(static_cast<PdfReal*>(hiItem)->value);
+        else
+            return nullptr;
+        if (hival < 0)
+            return nullptr;
+        if (hival >= INDEX_PALETTE_ENTRIES)
+            hival = INDEX_PALETTE_ENTRIES - 1;
+
+        // The base, and from it how many bytes one palette entry takes.
+        Parsed baseObj(xref, baseItem, parseBuf, sizeof parseBuf);
+        PdfObj* baseCs = baseItem->Type() == PDF_INDIRECT ? baseObj.obj : baseItem;
+        int base = CodeOf(baseCs);
+        int ncomp = 3;
+        if (base == CS_DEVICEGRAY || base == CS_CALGRAY) {
+            ncomp = 1;
+        } else if (base == CS_DEVICECMYK) {
+            ncomp = 4;
+        } else if (base == CS_ICCBASED) {
+            Parsed profile(xref, Item(baseCs, 1), parseBuf, sizeof parseBuf);
+            PdfNumber n;
+            Key key("N");
+            if (profile.obj && GetNumber(n, &key.name, profile.obj) == 0 &&
+                (n.value == 1 || n.value == 4))
+                ncomp = n.value;
+        }
+
+        IndexColorSpace* ics = new IndexColorSpace;
+        if (!ics->lookup) {
+            delete ics;
+            return nullptr;
+        }
+        ics->base = base;
+        ics->hival = hival;
+
+        const int need = (hival + 1) * ncomp;
+        unsigned char raw[INDEX_PALETTE_ENTRIES * MAX_PALETTE_COMPONENTS];
+        memset(raw, 0, sizeof raw);
+        bool haveLookup = false;
+
+        Parsed lookupObj(xref, lookupItem, parseBuf, sizeof parseBuf);
+        PdfObj* table = lookupItem->Type() == PDF_INDIRECT ? lookupObj.obj : lookupItem;
+        if (table && table->Type() == PDF_STRING) {
+            PdfString* s = static_cast<PdfString*>(table);
+            int n = s->str ? (s->len < need ? s->len : need) : 0;
+            if (n > 0)
+                memcpy(raw, s->str, (size_t)n);
+            haveLookup = true;
+        } else if (table && table->Type() == PDF_DICT && lookupItem->Type() == PDF_INDIRECT) {
+            XrefEntry* e = xref->Entry(static_cast<PdfIndirect*>(lookupItem)->refNum);
+            // Only a stream has data; a plain dictionary leaves the offset unset.
+            if (e && e->streamOffset > 0) {
+                PdfNumber length;
+                PdfName filter;
+                Key lengthKey("Length"), filterKey("Filter");
+                GetNumber(length, &lengthKey.name, table);
+                GetName(filter, &filterKey.name, table);
+                int len = length.value > 0 ? length.value : 0;
+                if (filter.str && strcmp(filter.str, "FlateDecode") == 0) {
+                    DecodeFlateToMem(xref, lookupItem, (char*)raw, len, need);
+                } else {
+                    int n = len < need ? len : need;
+                    if (n > 0 && pdfseek(xref->fp, e->streamOffset, SEEK_SET) == 0)
+                        pdfread(xref->fp, raw, n);
+                }
+                haveLookup = true;
+            }
+        }
+        if (!haveLookup) {
+            delete ics;
+            return nullptr;
+        }
+        for (int i = 0; i <= hival; i++)
+            ToRgb(raw + i * ncomp, ncomp, ics->lookup + i * 3);
+        return ics;
+    }
+    case CS_ICCBASED: {
+        IccColorSpace* icc = new IccColorSpace;
+        Parsed profile(xref, Item(cs, 1), parseBuf, sizeof parseBuf);
+        if (profile.obj && profile.obj->Type() == PDF_DICT) {
+            PdfNumber n;
+            PdfName alt;
+            Key nKey("N"), altKey("Alternate");
+            GetNumber(n, &nKey.name, profile.obj);
+            GetName(alt, &altKey.name, profile.obj);
+            icc->N = n.value;
+            icc->alternate = n.value == 3 ? CS_DEVICERGB : NameToCS(&alt);
+        }
+        return icc;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+int PdfPageTree::IndexToPng(IndexColorSpace* ics, int, void* data, int width, int height,
+                            int bitsPerComponent, char* path)
+{
+    const int bpc = bitsPerComponent;
+    if (!ics || !ics->lookup || !data || !path || width <= 0 || height <= 0 ||
+        (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8))
+        return -1;
+    const uint64_t outBytes = (uint64_t)width * (uint64_t)height * 3;
+    if (outBytes > PNG_MAX_BUFFER_BYTES)
+        return -1;
+    unsigned char* out = (unsigned char*)malloc((size_t)outBytes);
+    if (!out)
+        return -1;
+
+    // Every row starts on a byte boundary, whatever its last byte leaves unused.
+    const size_t rowIn = ((size_t)width * (size_t)bpc + 7) / 8;
+    const unsigned mask = (1u << bpc) - 1;
+    const unsigned char* in = (const unsigned char*)data;
+    unsigned char* o = out;
+    for (int y = 0; y < height; y++) {
+        const unsigned char* row = in + (size_t)y * rowIn;
+        for (int x = 0; x < width; x++) {
+            size_t bit = (size_t)x * (size_t)bpc;
+            unsigned shift = 8 - bpc - (unsigned)(bit % 8);
+            unsigned index = ((unsigned)row[bit / 8] >> shift) & mask;
+            memcpy(o, ics->lookup + index * 3, 3);
+            o += 3;
+        }
+    }
+    ImageBufToPNG(path, out, width, height, 0);
+    free(out);
+    return 0;
+}

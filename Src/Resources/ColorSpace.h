@@ -1,0 +1,63 @@
+// The colour-space vocabulary shared by image extraction and the colour operators: codes
+// for the spaces a PDF names, and the records an image's colour space is read into.
+#ifndef VARDEX_RESOURCES_COLORSPACE_H
+#define VARDEX_RESOURCES_COLORSPACE_H
+
+class PdfObj;
+
+enum ColorSpace : int {
+    CS_DEVICEGRAY = 1,
+    CS_DEVICERGB = 2,
+    CS_DEVICECMYK = 3,
+    CS_PATTERN = 4,
+    CS_ICCBASED = 5,
+    CS_INDEXED = 6,
+    CS_CALGRAY = 7,
+    CS_CALRGB = 8,
+    // Lab, Separation, DeviceN, a resource name, any name not listed above.
+    CS_OTHER = 9
+};
+
+// Entries of every palette: an index is one byte at most, so a palette of this size can be
+// looked up with any index without a bounds check.
+enum { INDEX_PALETTE_ENTRIES = 256 };
+
+// The code of a colour-space name, by exact comparison. Anything that is not a name, and
+// the inline-image abbreviations (G, RGB, CMYK, I), give CS_OTHER.
+ColorSpace NameToCS(PdfObj* name);
+
+// Components of a device space: 1 gray, 3 RGB, 4 CMYK, 3 ICCBased, 0 for every other code.
+int Channels(ColorSpace cs);
+
+// What GetColorSpace makes of an image's colour space; owned by the caller. `cs` tells
+// which record it is: a space given by name carries nothing else.
+struct ColorSpaceRecord {
+    explicit ColorSpaceRecord(int code) : cs(code) {}
+    virtual ~ColorSpaceRecord() {}
+    ColorSpaceRecord(const ColorSpaceRecord&) = delete;
+    ColorSpaceRecord& operator=(const ColorSpaceRecord&) = delete;
+
+    int cs;
+};
+
+// [/Indexed base hival lookup].
+struct IndexColorSpace : ColorSpaceRecord {
+    IndexColorSpace();
+    ~IndexColorSpace() override;
+
+    int base;   // ColorSpace code of the base space
+    int hival;  // highest index the palette defines, 0 to 255
+    // Always INDEX_PALETTE_ENTRIES R G B triples, whatever the base: gray and CMYK
+    // palettes are converted when read, and entries the file does not give stay black.
+    unsigned char* lookup;
+};
+
+// [/ICCBased stream].
+struct IccColorSpace : ColorSpaceRecord {
+    IccColorSpace();
+
+    int alternate;  // ColorSpace code; CS_DEVICERGB whenever N is 3
+    int N;          // components of the profile, 0 when unknown
+};
+
+#endif

@@ -1,0 +1,243 @@
+// Resource names of content operators (Do /Im1, cs /CS0, gs /GS1, sh /Sh0, scn /P0) turned
+// into what the interpreter needs. Every link of a chain is type-checked before it is
+// followed; a missing or malformed link fails the lookup and nothing is cached.
+#include <cstring>
+
+#include "Interpreter/GState.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Resources/ColorSpace.h"
+#include "Resources/PdfPageTree.h"
+
+namespace {
+
+// Token buffer of one lookup. A lookup parses several objects one after the other; the
+// buffer only holds the token being read, so they can share it.
+const int LOOKUP_BUF = 2048;
+
+// A value with one level of reference followed. What was parsed for it is released with
+// it, so it must outlive every pointer taken from `obj`.
+class Resolved {
+public:
+    Resolved() = default;
+    ~Resolved() { delete held_; }
+    Resolved(const Resolved&) = delete;
+    Resolved& operator=(const Resolved&) = delete;
+
+    // false for a null value or a reference that does not parse.
+    bool Set(PdfXref* xref, PdfObj* v, char* buf)
+    {
+        if (v && v->Type() == PDF_INDIRECT) {
+            ParseIndirectObject(&held_, xref, static_cast<PdfIndirect*>(v)->refNum, 0, buf,
+                                LOOKUP_BUF);
+            v = held_;
+        }
+        obj = (v && v->Type() != PDF_NULL) ? v : nullptr;
+        return obj != nullptr;
+    }
+    bool SetDict(PdfXref* xref, PdfObj* v, char* buf)
+    {
+        return Set(xref, v, buf) && obj->Type() == PDF_DICT;
+    }
+
+    PdfObj* obj = nullptr;
+
+private:
+    PdfObj* held_ = nullptr;
+};
+
+const char* NameText(PdfObj* name)
+{
+    if (!name || (name->Type() != PDF_NAME))
+        return nullptr;
+    return static_cast<PdfName*>(name)->str;
+}
+
+// The value stored under `key` in a dictionary (first equal key), or null.
+PdfObj* Lookup(PdfObj* dict, const char* key)
+{
+    if (!dict || dict->Type() != PDF_DICT || !key)
+        return nullptr;
+    PdfDict* d = static_cast<PdfDict*>(dict);
+    for (int i = 0; i < d->count; i++) {
+        PdfName* k = d->entries[i].key;
+        if (k && k->str && strcmp(k->str, key) == 0)
+            return d->entries[i].value;
+    }
+    return nullptr;
+}
+
+// The holder's Resources, then its `kind` sub-dictionary, then the reference stored under
+// `name`: its object number. A direct dictionary there cannot be served, since callers
+// read the object again by number.
+int FindNumbered(PdfXref* xref, PdfObj* name, int* objNum, PdfObj* holder, const char* kind)
+{
+    const char* text = NameText(name);
+    if (!holder || !text || !objNum)
+        return -1;
+    char buf[LOOKUP_BUF];
+    Resolved h, res, sub;
+    if (!h.SetDict(xref, holder, buf) || !res.SetDict(xref, Lookup(h.obj, "Resources"), buf) ||
+        !sub.SetDict(xref, Lookup(res.obj, kind), buf))
+        return -1;
+    PdfObj* entry = Lookup(sub.obj, text);
+    if (!entry || entry->Type() != PDF_INDIRECT)
+        return -1;
+    *objNum = static_cast<PdfIndirect*>(entry)->refNum;
+    return 0;
+}
+
+bool NumberValue(PdfObj* v, double* out)
+{
+    if (v && v->Type() == PDF_NUMBER) {
+        *out = static_cast<PdfNumber*>(v)->value;
+        return true;
+    }
+    if (v && v->Type() == PDF_REAL) {
+        *out = static_cast<PdfReal*>(v)->value;
+        return true;
+    }
+    return false;
+}
+
+// Integers as they are, reals truncated toward zero.
+bool IntegerValue(PdfObj* v, int* out)
+{
+    if (v && v->Type() == PDF_NUMBER) {
+        *out = static_cast<PdfNumber*>(v)->value;
+        return true;
+    }
+    if (v && v->Type() == PDF_REAL) {
+        *out = PdfRealToInt(static_cast<PdfReal*>(v)->value);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int PdfPageTree::FindXObject(PdfObj* name, int* objNum, XObjectType* type, PdfObj* resources)
+{
+    const char* text = NameText(name);
+    if (!resources || !text || !objNum || !type)
+        return -1;
+    char buf[LOOKUP_BUF];
+    Resolved res, xobjects, xobj;
+    if (!res.SetDict(xref, resources, buf) ||
+        !xobjects.SetDict(xref, Lookup(res.obj, "XObject"), buf))
+        return -1;
+    // XObjects are streams, so only a reference can name one.
+    PdfObj* entry = Lookup(xobjects.obj, text);
+    if (!entry || entry->Type() != PDF_INDIRECT || !xobj.SetDict(xref, entry, buf))
+        return -1;
+    const char* subtype = NameText(Lookup(xobj.obj, "Subtype"));
+    XObjectType found;
+    if (subtype && strcmp(subtype, "Image") == 0)
+        found = XOBJECT_IMAGE;
+    else if (subtype && strcmp(subtype, "Form") == 0)
+        found = XOBJECT_FORM;
+    else
+        return -1;
+    *objNum = static_cast<PdfIndirect*>(entry)->refNum;
+    *type = found;
+    return 0;
+}
+
+int PdfPageTree::FindPattern(PdfObj* name, int* objNum, PdfObj* holder)
+{
+    return FindNumbered(xref, name, objNum, holder, "Pattern");
+}
+
+int PdfPageTree::FindShading(PdfObj* name, int* objNum, PdfObj* holder)
+{
+    return FindNumbered(xref, name, objNum, holder, "Shading");
+}
+
+int PdfPageTree::FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* resources)
+{
+    const char* text = NameText(cs);
+    if (!text || !out)
+        return -1;
+    *out = NameToCS(cs);
+    if (*out != CS_OTHER)
+        return 0;
+
+    // A resource name: *out stays CS_OTHER unless the chain below resolves.
+    if (!resources)
+        return -1;
+    char buf[LOOKUP_BUF];
+    Resolved res, spaces, value;
+    if (!res.SetDict(xref, resources, buf))
+        return -1;
+    PdfObj* csEntry = Lookup(res.obj, "ColorSpace");
+    if (!spaces.Set(xref, csEntry, buf)) {
+        // An unreadable ColorSpace reference falls back to a direct Pattern dictionary.
+        PdfObj* patterns = Lookup(res.obj, "Pattern");
+        if (!csEntry || csEntry->Type() != PDF_INDIRECT || !patterns ||
+            patterns->Type() != PDF_DICT)
+            return -1;
+        spaces.obj = patterns;
+    }
+    if (spaces.obj->Type() != PDF_DICT || !value.Set(xref, Lookup(spaces.obj, text), buf))
+        return -1;
+
+    PdfObj* v = value.obj;
+    if (v->Type() == PDF_NAME) {
+        *out = NameToCS(v);
+        return 0;
+    }
+    if (v->Type() != PDF_ARRAY)
+        return -1;
+    PdfArray* a = static_cast<PdfArray*>(v);
+    if (a->count < 1 || !a->items[0] || a->items[0]->Type() != PDF_NAME)
+        return -1;
+    *out = NameToCS(a->items[0]);
+    if (*out != CS_CALRGB && a->count >= 2 && a->items[1] && param)
+        *param = a->items[1]->Dup();
+    return 0;
+}
+
+int PdfPageTree::SetExtGState(PdfObj* name, GState* gs, PdfObj* resources)
+{
+    const char* text = NameText(name);
+    if (!resources || !text || !gs)
+        return -1;
+    char buf[LOOKUP_BUF];
+    Resolved res, states, params;
+    if (!res.SetDict(xref, resources, buf) ||
+        !states.SetDict(xref, Lookup(res.obj, "ExtGState"), buf) ||
+        !params.SetDict(xref, Lookup(states.obj, text), buf))
+        return -1;
+
+    // Values are read as stored; anything that is not a number is passed over, so a
+    // malformed entry never disturbs the state.
+    PdfDict* d = static_cast<PdfDict*>(params.obj);
+    for (int i = 0; i < d->count; i++) {
+        PdfName* k = d->entries[i].key;
+        PdfObj* v = d->entries[i].value;
+        if (!k || !k->str)
+            continue;
+        double num;
+        int whole;
+        if (strcmp(k->str, "ca") == 0) {
+            if (NumberValue(v, &num))
+                gs->fillAlpha = num;
+        } else if (strcmp(k->str, "CA") == 0) {
+            if (NumberValue(v, &num))
+                gs->strokeAlpha = num;
+        } else if (strcmp(k->str, "LW") == 0) {
+            if (NumberValue(v, &num))
+                gs->lineWidth = num;
+        } else if (strcmp(k->str, "ML") == 0) {
+            if (NumberValue(v, &num))
+                gs->miterLimit = num;
+        } else if (strcmp(k->str, "LJ") == 0) {
+            if (IntegerValue(v, &whole))
+                gs->lineJoin = whole;
+        } else if (strcmp(k->str, "LC") == 0) {
+            if (IntegerValue(v, &whole))
+                gs->lineCap = whole;
+        }
+    }
+    return 0;
+}
