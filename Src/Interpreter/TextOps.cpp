@@ -370,16 +370,14 @@ static void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry,
         face = nullptr;
 
     auto width = [&](unsigned int code) -> double {
-        if (!info->widths || info->count <= 0)
-            return kind == KIND_TYPE0 ? 1000.0 : 0.0;
         if (kind == KIND_TYPE0) {
-            if (info->cids)
-                for (int i = 0; i < info->count; i++)
-                    if (info->cids[i] == code)
-                        return info->widths[i];
-            // The default width of a CIDFont that gives none.
-            return 1000.0;
+            for (int i = 0; info->cids && info->widths && i < info->count; i++)
+                if (info->cids[i] == code)
+                    return info->widths[i];
+            return info->defaultWidth;
         }
+        if (!info->widths || info->count <= 0)
+            return 0.0;
         long idx = (long)code - (long)info->firstChar;
         if (idx < 0 || idx >= info->count)
             return 0.0;

@@ -191,6 +191,7 @@ public:
         FontInfo* cid = new FontInfo;
         cid->kind = FONT_KIND_TYPE0;
         cid->count = 2;
+        cid->defaultWidth = 900;
         cid->widths = (double*)malloc(2 * sizeof(double));
         cid->cids = (uint16_t*)malloc(2 * sizeof(uint16_t));
         cid->cids[0] = 36;
@@ -278,15 +279,16 @@ TEST(TextOps, GlyphRuns)
          "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 65:600 32:550 66:600; "
          "Run text DejaVuSans.ttf 10 [1 0 0 1 17.5 0] 67:600"},
         {"Tw does not apply to two-byte codes", {"BT /T0 10 Tf 5 Tw <00200024> Tj ET"},
-         "Run glyphs CID016.ttf 10 [1 0 0 1 0 0] 32:1000 36:600"},
+         "Run glyphs CID016.ttf 10 [1 0 0 1 0 0] 32:900 36:600"},
         {"Type0: five bytes give two codes", {"BT /T0 10 Tf <0024002500> Tj (AB) Tj ET"},
          "Run glyphs CID016.ttf 10 [1 0 0 1 0 0] 36:600 37:700; "
-         "Run glyphs CID016.ttf 10 [1 0 0 1 13 0] 16706:1000"},
-        // Glyph 0 cannot stand in the run; the glyphs after it stay, and so does its advance.
+         "Run glyphs CID016.ttf 10 [1 0 0 1 13 0] 16706:900"},
+        // A CID without a pair is as wide as the CIDFont's DW (900 here). Glyph 0 cannot
+        // stand in the run; the glyphs after it stay, and so does its advance.
         {"Type0: glyph 0 in the middle", {"BT /T0 10 Tf <002400000025> Tj ET"},
-         "Run glyphs CID016.ttf 10 [1 0 0 1 0 0] 36:1600 37:700"},
+         "Run glyphs CID016.ttf 10 [1 0 0 1 0 0] 36:1500 37:700"},
         {"Type0: glyph 0 first", {"BT /T0 10 Tf <00000024> Tj ET"},
-         "Run glyphs CID016.ttf 10 [1 0 0 1 10 0] 36:600"},
+         "Run glyphs CID016.ttf 10 [1 0 0 1 9 0] 36:600"},
         // Control codes cannot be characters in the markup: the run takes glyph indices
         // from the font's own character map instead.
         {"a control code", {"BT /TT 10 Tf (A\\001B) Tj ET"},

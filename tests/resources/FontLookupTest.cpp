@@ -60,7 +60,7 @@ public:
         b.Object(81, "<< /FontName /Broken /FontFile2 82 0 R >>");
         b.Object(82, "<< /Length 0 >>");
         b.Object(90, "<< /Subtype /Type0 /DescendantFonts [91 0 R] >>");
-        b.Object(91, "<< /Subtype /CIDFontType0 /FontDescriptor 92 0 R >>");
+        b.Object(91, "<< /Subtype /CIDFontType0 /DW 500 /W [3 [250]] /FontDescriptor 92 0 R >>");
         b.Object(92, "<< /FontName /CFF /FontFile3 93 0 R >>");
         b.Stream(93, "/Subtype /CIDFontType0C", "CFF program");
         pdf = dir.file("doc.pdf");
@@ -160,6 +160,10 @@ TEST(FindFontFile, AnswersByKind)
     EXPECT_EQ(doc.dir.file("ABCDEF+Garamond042.pfa"), doc.Path(42));
     EXPECT_EQ("%!PS-AdobeFont-1.0: Garamond", testutil::ReadFile(doc.Path(42)));
     EXPECT_EQ("CFF program", testutil::ReadFile(doc.Path(93)));
+    FontInfo* cid = dynamic_cast<FontInfo*>(doc.xref->entries[93].resData);
+    ASSERT_TRUE(cid);
+    EXPECT_EQ(500, cid->defaultWidth);
+    EXPECT_EQ(1, cid->count);
     EXPECT_EQ("", doc.Path(32));
     EXPECT_EQ("", doc.Path(82));
 }
