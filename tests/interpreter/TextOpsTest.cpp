@@ -56,8 +56,10 @@ public:
             for (int i = 0; i < c->count; i++)
                 moves += c->ops[i] == PDF_PATH_OP_MOVETO;
         log.push_back("Outline " + Mat(gs->tm) + (moves ? " inked" : " blank"));
+        outlines.push_back(PathText(gs->path));
         return 0;
     }
+    std::vector<std::string> outlines;
 };
 
 int Scan(ContentParser& cp, const std::string& content, PdfObj* resources)
@@ -144,14 +146,14 @@ TEST(TextOps, TfKeepsNameAndSizeWithTheirTypes)
 // depends on the extractors.
 class TextDoc {
 public:
-    explicit TextDoc(const std::string& extra = "")
+    TextDoc()
     {
         testpdf::PdfBuilder b;
         b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
         b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources 4 0 R >>");
-        b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R " + extra +
-                        " >> >>");
+        b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R /HW 20 0 R "
+                    "/HM 21 0 R /HD 22 0 R >> >>");
         b.Object(10, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
                      "/LastChar 90 /FontDescriptor 11 0 R >>");
         b.Object(11, "<< /Type /FontDescriptor /FontName /DejaVuSans /FontFile2 12 0 R >>");
@@ -163,6 +165,12 @@ public:
         b.Stream(16, "", "not read");
         b.Object(17, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
         b.Object(19, "<< /Type /Font /Subtype /Type1 /BaseFont /NoSuchFont >>");
+        b.Object(20, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                     "/Encoding /WinAnsiEncoding >>");
+        b.Object(21, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding 23 0 R >>");
+        b.Object(22, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding "
+                     "<< /BaseEncoding /WinAnsiEncoding /Differences [65 /eacute /Oslash 200 /fi] >> >>");
+        b.Object(23, "/MacRomanEncoding");
         pdf = dir.file("doc.pdf");
         b.Write(pdf);
 
@@ -357,6 +365,27 @@ TEST(TextOps, OutlinesOfStandardFonts)
         doc.cp.current->ctm = c.ctm;
         EXPECT_EQ(c.log, doc.Show({c.content})) << c.what;
     }
+}
+
+// The built-in data has the standard encoding of its own; the codes are in the encoding the
+// font names, through a base encoding and Differences.
+TEST(TextOps, StandardFontsFollowTheirEncoding)
+{
+    auto outline = [](const char* font, const char* text) {
+        TextDoc doc;
+        doc.Show({std::string("BT /") + font + " 10 Tf (" + text + ") Tj ET"});
+        return doc.rec.outlines.size() == 1 ? doc.rec.outlines[0] : "no outline";
+    };
+    const std::string eacute = outline("HW", "\\351");
+    const std::string oslash = outline("HV", "\\351");  // the standard encoding's 0xE9
+    EXPECT_NE(eacute, oslash);
+    EXPECT_NE("no outline", eacute);
+    EXPECT_EQ(eacute, outline("HM", "\\216"));  // MacRoman's e acute
+    EXPECT_EQ(eacute, outline("HD", "A"));
+    EXPECT_EQ(oslash, outline("HD", "B"));
+    EXPECT_EQ(outline("HW", "\\223"), outline("HV", "\\252"));  // the left double quote
+    EXPECT_EQ(outline("HD", "\\310"), outline("HV", "\\256"));  // the fi ligature
+    EXPECT_EQ(outline("HW", "a"), outline("HV", "a"));
 }
 
 TEST(TextOps, OutlinesLeaveAnUnpaintedPathAlone)
