@@ -10,40 +10,16 @@
 #include <vector>
 
 #include "PdfBuilder.h"
+#include "Rendering.h"
 #include "TestUtil.h"
 
 namespace {
 
 const std::string kVardex = VARDEX_BINARY_DIR "/Vardex";
 
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
+using testutil::Quote;
 
-// Standard error without the package writer's own diagnostic lines ("DEBUG: ..." and the
-// file-access trace of standard-output mode): what is left are the converter's messages.
-std::string Messages(const std::string& err)
-{
-    std::string kept, line;
-    for (size_t at = 0; at < err.size();) {
-        size_t end = err.find('\n', at);
-        end = end == std::string::npos ? err.size() : end + 1;
-        line = err.substr(at, end - at);
-        at = end;
-        bool trace = line.size() > 10 && line.compare(line.size() - 11, 11, "_file_func\n") == 0;
-        if (line.compare(0, 7, "DEBUG: ") != 0 && !trace)
-            kept += line;
-    }
-    return kept;
-}
+using testutil::Messages;
 
 struct Result {
     int status;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "PdfBuilder.h"
+#include "Rendering.h"
 #include "TestUtil.h"
 
 namespace {
@@ -18,17 +19,7 @@ const std::string kFilterRealConverter = VARDEX_BINARY_DIR "/larkspan_vardex";
 const std::string kDebugDir = VARDEX_BINARY_DIR "/testtmp/filter-debug";
 const std::string kMarker = "PK-standin\n";
 
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
+using testutil::Quote;
 
 std::vector<std::string> Entries(const std::string& dir)
 {
