@@ -254,7 +254,6 @@ int ContentParser::EndText(PdfObj**) { return 0; }
 int ContentParser::ImageData(PdfObj**) { return 0; }
 int ContentParser::ExecuteXObject(PdfObj**) { return 0; }
 int ContentParser::FillShade(PdfObj**) { return 0; }
-int ContentParser::ProcessPatternStream(int, PdfObj*, GState*) { return 0; }
 
 const OpTableRow OpTable[CP_OP_ROWS] = {
     {"Tm", &ContentParser::SetTextMatrix},
