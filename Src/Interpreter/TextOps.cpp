@@ -631,14 +631,96 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
 // ---------------------------------------------------------------------------------------------
 // Showing: the Type 3 road (glyph procedures run as nested content streams).
 
+namespace {
+
+// Glyph names of the base encodings, for Type 3 fonts that name one: codes 0x20 to 0x7E
+// (where StandardEncoding differs only at 0x27 and 0x60), and the upper halves.
+const char* const kAsciiNames[95] = {
+    "space", "exclam", "quotedbl", "numbersign", "dollar", "percent", "ampersand", "quotesingle",
+    "parenleft", "parenright", "asterisk", "plus", "comma", "hyphen", "period", "slash", "zero",
+    "one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "colon", "semicolon",
+    "less", "equal", "greater", "question", "at", "A", "B", "C", "D", "E", "F", "G", "H", "I",
+    "J", "K", "L", "M", "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z",
+    "bracketleft", "backslash", "bracketright", "asciicircum", "underscore", "grave", "a", "b",
+    "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o", "p", "q", "r", "s", "t",
+    "u", "v", "w", "x", "y", "z", "braceleft", "bar", "braceright", "asciitilde"};
+
+const char* const kWinAnsiUpper[128] = {
+    "Euro", nullptr, "quotesinglbase", "florin", "quotedblbase", "ellipsis", "dagger",
+    "daggerdbl", "circumflex", "perthousand", "Scaron", "guilsinglleft", "OE", nullptr, "Zcaron",
+    nullptr, nullptr, "quoteleft", "quoteright", "quotedblleft", "quotedblright", "bullet",
+    "endash", "emdash", "tilde", "trademark", "scaron", "guilsinglright", "oe", nullptr, "zcaron",
+    "Ydieresis", "space", "exclamdown", "cent", "sterling", "currency", "yen", "brokenbar",
+    "section", "dieresis", "copyright", "ordfeminine", "guillemotleft", "logicalnot", "hyphen",
+    "registered", "macron", "degree", "plusminus", "twosuperior", "threesuperior", "acute", "mu",
+    "paragraph", "periodcentered", "cedilla", "onesuperior", "ordmasculine", "guillemotright",
+    "onequarter", "onehalf", "threequarters", "questiondown", "Agrave", "Aacute", "Acircumflex",
+    "Atilde", "Adieresis", "Aring", "AE", "Ccedilla", "Egrave", "Eacute", "Ecircumflex",
+    "Edieresis", "Igrave", "Iacute", "Icircumflex", "Idieresis", "Eth", "Ntilde", "Ograve",
+    "Oacute", "Ocircumflex", "Otilde", "Odieresis", "multiply", "Oslash", "Ugrave", "Uacute",
+    "Ucircumflex", "Udieresis", "Yacute", "Thorn", "germandbls", "agrave", "aacute",
+    "acircumflex", "atilde", "adieresis", "aring", "ae", "ccedilla", "egrave", "eacute",
+    "ecircumflex", "edieresis", "igrave", "iacute", "icircumflex", "idieresis", "eth", "ntilde",
+    "ograve", "oacute", "ocircumflex", "otilde", "odieresis", "divide", "oslash", "ugrave",
+    "uacute", "ucircumflex", "udieresis", "yacute", "thorn", "ydieresis"};
+
+struct CodeName {
+    unsigned char code;
+    const char* name;
+};
+const CodeName kStandardUpper[] = {
+    {0xA1, "exclamdown"}, {0xA2, "cent"}, {0xA3, "sterling"}, {0xA4, "fraction"},
+    {0xA5, "yen"}, {0xA6, "florin"}, {0xA7, "section"}, {0xA8, "currency"},
+    {0xA9, "quotesingle"}, {0xAA, "quotedblleft"}, {0xAB, "guillemotleft"},
+    {0xAC, "guilsinglleft"}, {0xAD, "guilsinglright"}, {0xAE, "fi"}, {0xAF, "fl"},
+    {0xB1, "endash"}, {0xB2, "dagger"}, {0xB3, "daggerdbl"}, {0xB4, "periodcentered"},
+    {0xB6, "paragraph"}, {0xB7, "bullet"}, {0xB8, "quotesinglbase"}, {0xB9, "quotedblbase"},
+    {0xBA, "quotedblright"}, {0xBB, "guillemotright"}, {0xBC, "ellipsis"},
+    {0xBD, "perthousand"}, {0xBF, "questiondown"}, {0xC1, "grave"}, {0xC2, "acute"},
+    {0xC3, "circumflex"}, {0xC4, "tilde"}, {0xC5, "macron"}, {0xC6, "breve"},
+    {0xC7, "dotaccent"}, {0xC8, "dieresis"}, {0xCA, "ring"}, {0xCB, "cedilla"},
+    {0xCD, "hungarumlaut"}, {0xCE, "ogonek"}, {0xCF, "caron"}, {0xD0, "emdash"}, {0xE1, "AE"},
+    {0xE3, "ordfeminine"}, {0xE8, "Lslash"}, {0xE9, "Oslash"}, {0xEA, "OE"},
+    {0xEB, "ordmasculine"}, {0xF1, "ae"}, {0xF5, "dotlessi"}, {0xF8, "lslash"},
+    {0xF9, "oslash"}, {0xFA, "oe"}, {0xFB, "germandbls"}};
+
+// The name a base encoding gives a code, or null.
+const char* BaseEncodingName(const char* encoding, unsigned int code)
+{
+    if (!encoding)
+        return nullptr;
+    bool standard = strcmp(encoding, "StandardEncoding") == 0;
+    bool winAnsi = strcmp(encoding, "WinAnsiEncoding") == 0;
+    bool macRoman = strcmp(encoding, "MacRomanEncoding") == 0;
+    if (!standard && !winAnsi && !macRoman)
+        return nullptr;
+    if (code >= 0x20 && code <= 0x7E) {
+        if (standard && code == 0x27)
+            return "quoteright";
+        if (standard && code == 0x60)
+            return "quoteleft";
+        return kAsciiNames[code - 0x20];
+    }
+    if (winAnsi && code >= 0x80 && code <= 0xFF)
+        return kWinAnsiUpper[code - 0x80];
+    if (standard)
+        for (const CodeName& c : kStandardUpper)
+            if (c.code == code)
+                return c.name;
+    return nullptr;
+}
+
+}  // namespace
+
+// The glyph name of a code in a Type 3 font's encoding: its Differences, else the base
+// encoding it names.
 int ContentParser::MapChartoName(PdfDict* encoding, unsigned int code, PdfObj** name)
 {
     if (!encoding || !name || !pages)
         return -1;
     PdfArray diffs;
     Key key("Differences");
-    if (pages->GetArray(diffs, &key, encoding) != 0)
-        return -1;
+    pages->GetArray(diffs, &key, encoding);
     int i = 0;
     while (i < diffs.count) {
         PdfObj* item = diffs.items[i];
@@ -660,7 +742,14 @@ int ContentParser::MapChartoName(PdfDict* encoding, unsigned int code, PdfObj** 
         }
         i = end;
     }
-    return -1;
+    Key baseKey("BaseEncoding");
+    PdfName baseName;
+    pages->GetName(baseName, &baseKey, encoding);
+    const char* text = BaseEncodingName(baseName.str, code);
+    if (!text)
+        return -1;
+    *name = new Key(text);
+    return 0;
 }
 
 static void ShowType3(const Show& s)

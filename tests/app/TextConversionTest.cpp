@@ -225,6 +225,20 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
     Convert({"landscape page, rotating cm, Helvetica", "[0 0 320 200]", helvetica,
              "0 1 -1 0 320 0 cm BT /F1 24 Tf 20 60 Td (Rotated) Tj ET", nullptr},
             {}, "");
+
+    // A square and a triangle, drawn by their glyph procedures.
+    auto stream = [](const std::string& data) {
+        return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+    };
+    const std::string type3 =
+        "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+        "/FirstChar 97 /LastChar 98 /Widths [1000 800] /Encoding << /Differences [97 /sq /tri] >> "
+        "/CharProcs << /sq 6 0 R /tri 7 0 R >> >>";
+    Convert({"Type 3", "[0 0 320 100]", type3,
+             "BT /F1 40 Tf 20 30 Td (ab) Tj 1 0 0 1 150 30 Tm [(b) -500 (a)] TJ ET", nullptr},
+            {{6, stream("1000 0 0 0 750 750 d1 0 0 750 750 re f")},
+             {7, stream("800 0 0 0 700 700 d1 0 0 m 700 0 l 350 700 l f")}},
+            "");
 }
 
 }  // namespace

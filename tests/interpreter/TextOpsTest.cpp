@@ -59,6 +59,12 @@ public:
         outlines.push_back(PathText(gs->path));
         return 0;
     }
+    // Type 3 glyphs paint with the CTM that places them.
+    int Fill(GState* gs, FillRule) override
+    {
+        log.push_back("Fill " + Mat(gs->ctm) + " " + PathText(gs->path));
+        return 0;
+    }
     std::vector<std::string> outlines;
 };
 
@@ -153,7 +159,7 @@ public:
         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
         b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources 4 0 R >>");
         b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R /HW 20 0 R "
-                    "/HM 21 0 R /HD 22 0 R >> >>");
+                    "/HM 21 0 R /HD 22 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R >> >>");
         b.Object(10, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
                      "/LastChar 90 /FontDescriptor 11 0 R >>");
         b.Object(11, "<< /Type /FontDescriptor /FontName /DejaVuSans /FontFile2 12 0 R >>");
@@ -171,6 +177,22 @@ public:
         b.Object(22, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding "
                      "<< /BaseEncoding /WinAnsiEncoding /Differences [65 /eacute /Oslash 200 /fi] >> >>");
         b.Object(23, "/MacRomanEncoding");
+        // A square 'a' 1000 units wide and a triangle 'b' 500 wide, in glyph space of 1/1000.
+        const std::string charProcs = "/CharProcs << /sq 25 0 R /tri 26 0 R >>";
+        b.Object(24, "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] "
+                     "/FontMatrix [0.001 0 0 0.001 0 0] /FirstChar 97 /LastChar 98 "
+                     "/Widths [1000 500] /Encoding << /Differences [97 /sq /tri] >> " +
+                         charProcs + " >>");
+        b.Stream(25, "", "1000 0 0 0 750 750 d1 0 0 750 750 re f");
+        b.Stream(26, "", "500 0 0 0 500 500 d1 0 0 m 500 0 l 250 500 l f");
+        // No Encoding; a FontMatrix too short to use.
+        b.Object(27, "<< /Type /Font /Subtype /Type3 /FontMatrix [2 0] /FirstChar 97 "
+                     "/Widths [1000 500] " + charProcs + " >>");
+        // Resources of its own, which its glyphs use.
+        b.Object(28, "<< /Type /Font /Subtype /Type3 /FontMatrix [0.001 0 0 0.001 0 0] "
+                     "/FirstChar 65 /Widths [1000] /Encoding << /Differences [65 /g] >> "
+                     "/CharProcs << /g 29 0 R >> /Resources << /Font << /Own 10 0 R >> >> >>");
+        b.Stream(29, "", "BT /Own 1000 Tf (A) Tj ET");
         pdf = dir.file("doc.pdf");
         b.Write(pdf);
 
@@ -329,6 +351,43 @@ TEST(TextOps, GlyphRuns)
     }
 }
 
+TEST(TextOps, Type3GlyphProcedures)
+{
+    const std::string square = "M 0 0 L 750 0 L 750 750 L 0 750 Z";
+    const std::string triangle = "M 0 0 L 500 0 L 250 500";
+    const struct {
+        const char* what;
+        pdfmatrix ctm;
+        const char* content;
+        std::string log;
+    } cases[] = {
+        // FontMatrix, size, the pen, Tm, CTM; each glyph's width moves the pen.
+        {"two glyphs", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 72 700 Td (ab) Tj ET",
+         "Fill [0.01 0 0 0.01 72 700] " + square + "; Fill [0.01 0 0 0.01 82 700] " + triangle},
+        {"Tm moves on", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 72 700 Td (b) Tj (a) Tj ET",
+         "Fill [0.01 0 0 0.01 72 700] " + triangle + "; Fill [0.01 0 0 0.01 77 700] " + square},
+        {"through the CTM", {2, 0, 0, 2, 10, 0}, "BT /T3 10 Tf 72 700 Td (aa) Tj ET",
+         "Fill [0.02 0 0 0.02 154 1400] " + square + "; Fill [0.02 0 0 0.02 174 1400] " + square},
+        {"a turning Tm", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 0 1 -1 0 100 100 Tm (aa) Tj ET",
+         "Fill [0 0.01 -0.01 0 100 100] " + square + "; Fill [0 0.01 -0.01 0 100 110] " + square},
+        {"Tc and adjustments", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 1 Tc [(a) -1000 (a)] TJ ET",
+         "Fill [0.01 0 0 0.01 0 0] " + square + "; Fill [0.01 0 0 0.01 21 0] " + square},
+        {"invisible", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 3 Tr (a) Tj 0 Tr (b) Tj ET",
+         "Fill [0.01 0 0 0.01 10 0] " + triangle},
+        {"a code without a glyph or a width", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf (ca) Tj ET",
+         "Fill [0.01 0 0 0.01 0 0] " + square},
+        {"no Encoding: nothing drawn, widths kept", {1, 0, 0, 1, 0, 0},
+         "BT /T3bare 10 Tf (a) Tj /T3 10 Tf (a) Tj ET", "Fill [0.01 0 0 0.01 10 0] " + square},
+        {"the font's own resources", {1, 0, 0, 1, 0, 0}, "BT /T3res 10 Tf 5 5 Td (A) Tj ET",
+         "Run text DejaVuSans.ttf 1000 [1 0 0 1 0 0] 65:500"},
+    };
+    for (const auto& c : cases) {
+        TextDoc doc;
+        doc.cp.current->ctm = c.ctm;
+        EXPECT_EQ(c.log, doc.Show({c.content})) << c.what;
+    }
+}
+
 TEST(TextOps, GlyphRunRecordsTheFontFileOncePerPage)
 {
     TextDoc doc;
@@ -395,32 +454,60 @@ TEST(TextOps, OutlinesLeaveAnUnpaintedPathAlone)
               doc.Show({"1 2 m 3 4 l BT /HV 10 Tf (A) Tj ET S"}));
 }
 
-TEST(TextOps, MapChartoNameWalksDifferences)
+PdfObj* ParseDict(const char* text)
 {
-    TextDoc doc;
-    PdfObj* enc = nullptr;
+    PdfObj* dict = nullptr;
     FILE* f = tmpfile();
-    const char* text = "<< /Differences [/Skipped 65 /A /B 97 /a 200] >>";
     fputs(text, f);
     rewind(f);
     char buf[256];
     int len = 0;
     PdfLexicon(f, buf, sizeof buf, &len);
-    PdfParseDict(&enc, f, buf, sizeof buf);
+    PdfParseDict(&dict, f, buf, sizeof buf);
     fclose(f);
-    ASSERT_TRUE(enc);
+    return dict;
+}
+
+TEST(TextOps, MapChartoNameWalksDifferencesThenTheBaseEncoding)
+{
+    TextDoc doc;
     const struct {
+        const char* encoding;
         unsigned int code;
         const char* want;
-    } cases[] = {{65, "/A"}, {66, "/B"}, {97, "/a"}, {67, "-1"}, {98, "-1"},
-                 {64, "-1"}, {200, "-1"}, {0, "-1"}};
+    } cases[] = {
+        {"<< /Differences [/Skipped 65 /A /B 97 /a 200] >>", 65, "/A"},
+        {"<< /Differences [/Skipped 65 /A /B 97 /a 200] >>", 66, "/B"},
+        {"<< /Differences [/Skipped 65 /A /B 97 /a 200] >>", 97, "/a"},
+        {"<< /Differences [/Skipped 65 /A /B 97 /a 200] >>", 67, "-1"},
+        {"<< /Differences [/Skipped 65 /A /B 97 /a 200] >>", 98, "-1"},
+        {"<< /Differences [/Skipped 65 /A /B 97 /a 200] >>", 64, "-1"},
+        {"<< /Differences [/Skipped 65 /A /B 97 /a 200] >>", 200, "-1"},
+        {"<< /Differences [/Skipped 65 /A /B 97 /a 200] >>", 0, "-1"},
+        // The first run that covers a code wins.
+        {"<< /Differences [65 /A 65 /Z] >>", 65, "/A"},
+        {"<< /BaseEncoding /WinAnsiEncoding /Differences [65 /X] >>", 65, "/X"},
+        {"<< /BaseEncoding /WinAnsiEncoding /Differences [65 /X] >>", 66, "/B"},
+        {"<< /BaseEncoding /WinAnsiEncoding >>", 0xE9, "/eacute"},
+        {"<< /BaseEncoding /WinAnsiEncoding >>", 0x27, "/quotesingle"},
+        {"<< /BaseEncoding /WinAnsiEncoding >>", 0x81, "-1"},
+        {"<< /BaseEncoding /StandardEncoding >>", 0x27, "/quoteright"},
+        {"<< /BaseEncoding /StandardEncoding >>", 0xAE, "/fi"},
+        {"<< /BaseEncoding /StandardEncoding >>", 0xE0, "-1"},
+        {"<< /BaseEncoding /MacRomanEncoding >>", 0x31, "/one"},
+        {"<< /BaseEncoding /NoSuchEncoding >>", 0x41, "-1"},
+        {"<< >>", 0x41, "-1"},
+    };
     for (const auto& c : cases) {
+        PdfObj* enc = ParseDict(c.encoding);
+        ASSERT_TRUE(enc) << c.encoding;
         PdfObj* name = nullptr;
         int r = doc.cp.MapChartoName(static_cast<PdfDict*>(enc), c.code, &name);
-        EXPECT_EQ(c.want, r == 0 ? testpdf::Describe(name) : std::to_string(r)) << c.code;
+        EXPECT_EQ(c.want, r == 0 ? testpdf::Describe(name) : std::to_string(r))
+            << c.encoding << " " << c.code;
         delete name;
+        delete enc;
     }
-    delete enc;
 }
 
 }  // namespace
