@@ -11,13 +11,13 @@
 #include <cstring>
 #include <vector>
 
+#include "Interpreter/ResourceUse.h"
 #include "Pdf/FileAccess.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfXref.h"
 #include "Resources/Fonts/BaseFonts.h"
 #include "Resources/Fonts/FontEng.h"
 #include "Resources/PdfPageTree.h"
-#include "Interpreter/ResourceUse.h"
 #include "Resources/ResData.h"
 
 #include FT_FREETYPE_H
@@ -261,11 +261,27 @@ int ContentParser::MoveNextLine(PdfObj**)
 // font resource name, holding what FindFontFile answered. A stream whose resources are parsed
 // afresh (a reference) starts with an empty cache, so a miss looks the name up again.
 
-static PdfObj* CachedFont(ContentParser* cp, PdfName* name)
+// Keys of a resources dictionary itself. A font of such a name is looked up for every show
+// instead: its cache entry would stand for (or in the way of) the resources of that kind.
+static bool ResourcesKey(const char* name)
 {
+    static const char* const keys[] = {"Font",    "XObject", "ExtGState", "ColorSpace",
+                                       "Pattern", "Shading", "ProcSet",   "Properties"};
+    for (const char* k : keys)
+        if (strcmp(k, name) == 0)
+            return true;
+    return false;
+}
+
+// What the font name stands for, or null. *owned tells whether the caller must delete it
+// (a font kept out of the cache); a cached answer belongs to the resources dictionary.
+static PdfObj* CachedFont(ContentParser* cp, PdfName* name, bool* owned)
+{
+    *owned = false;
     if (!name || !name->str || !cp->resources || cp->resources->Type() != PDF_DICT)
         return nullptr;
-    PdfDictEntry* e = FindEntry(cp->resources, name->str);
+    bool cacheable = !ResourcesKey(name->str);
+    PdfDictEntry* e = cacheable ? FindEntry(cp->resources, name->str) : nullptr;
     if (e && e->value)
         return e->value;
     if (!cp->pages)
@@ -273,6 +289,10 @@ static PdfObj* CachedFont(ContentParser* cp, PdfName* name)
     PdfObj* found = nullptr;
     if (cp->pages->FindFontFile(name, &found, cp->resources) != 0 || !found)
         return nullptr;
+    if (!cacheable) {
+        *owned = true;
+        return found;
+    }
     PdfName* key = static_cast<PdfName*>(name->Dup());
     if (!key) {
         delete found;
@@ -316,7 +336,10 @@ int ContentParser::SetFont(PdfObj** ops)
             return 0;
         }
     }
-    CachedFont(this, static_cast<PdfName*>(name));
+    bool owned;
+    PdfObj* found = CachedFont(this, static_cast<PdfName*>(name), &owned);
+    if (owned)
+        delete found;
     return 0;
 }
 
@@ -369,13 +392,16 @@ static void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry,
         FT_New_Face(FontEng::m_library, entry->path, 0, &face) != 0)
         face = nullptr;
 
+    // A W array may hold a million pairs: they are looked up through a table of all CIDs, in
+    // which the first pair of a CID wins.
+    if (kind == KIND_TYPE0 && info->cidWidths.empty()) {
+        info->cidWidths.assign(65536, info->defaultWidth);
+        for (int i = info->cids && info->widths ? info->count - 1 : -1; i >= 0; i--)
+            info->cidWidths[info->cids[i]] = info->widths[i];
+    }
     auto width = [&](unsigned int code) -> double {
-        if (kind == KIND_TYPE0) {
-            for (int i = 0; info->cids && info->widths && i < info->count; i++)
-                if (info->cids[i] == code)
-                    return info->widths[i];
-            return info->defaultWidth;
-        }
+        if (kind == KIND_TYPE0)
+            return info->cidWidths[code & 0xFFFF];
         if (!info->widths || info->count <= 0)
             return 0.0;
         long idx = (long)code - (long)info->firstChar;
@@ -585,7 +611,7 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
     const bool haveWidths = info && info->widths && info->count > 0;
     auto glyph = [&](unsigned int code, double pen) -> double {
         unsigned int gi = glyphs[code & 0xFF];
-        double p = pen * 64.0;
+        double p = std::isnan(pen) ? 0.0 : pen * 64.0;
         if (p > kMaxPen26_6)
             p = kMaxPen26_6;
         if (p < -kMaxPen26_6)
@@ -840,22 +866,9 @@ static void ShowType3(const Show& s)
 // ---------------------------------------------------------------------------------------------
 // The showing operators.
 
-static int ShowItems(ContentParser* cp, PdfObj** items, int count)
+// Shows the items in the font that the cache value `font` stands for.
+static int ShowWith(ContentParser* cp, PdfObj** items, int count, PdfObj* font, double size)
 {
-    GState* gs = cp->current;
-    PdfArray& sel = gs->font;
-    if (sel.count < 2 || !sel.items || !sel.items[0] || sel.items[0]->Type() != PDF_NAME)
-        return 0;
-    double size;
-    if (OperandNumber(sel.items[1], &size) != 0 || !std::isfinite(size))
-        return 0;
-    // A size of 0 shows nothing and would divide the spacing by zero.
-    if (size == 0.0)
-        return 0;
-    PdfObj* font = CachedFont(cp, static_cast<PdfName*>(sel.items[0]));
-    if (!font)
-        return -1;
-
     Show s = {cp, items, count, font, size};
     if (font->Type() == PDF_DICT) {
         PdfDictEntry* sub = FindEntry(font, "Subtype");
@@ -885,6 +898,28 @@ static int ShowItems(ContentParser* cp, PdfObj** items, int count)
     default:
         return -1;
     }
+}
+
+static int ShowItems(ContentParser* cp, PdfObj** items, int count)
+{
+    GState* gs = cp->current;
+    PdfArray& sel = gs->font;
+    if (sel.count < 2 || !sel.items || !sel.items[0] || sel.items[0]->Type() != PDF_NAME)
+        return 0;
+    double size;
+    if (OperandNumber(sel.items[1], &size) != 0 || !std::isfinite(size))
+        return 0;
+    // A size of 0 shows nothing and would divide the spacing by zero.
+    if (size == 0.0)
+        return 0;
+    bool owned;
+    PdfObj* font = CachedFont(cp, static_cast<PdfName*>(sel.items[0]), &owned);
+    if (!font)
+        return -1;
+    int result = ShowWith(cp, items, count, font, size);
+    if (owned)
+        delete font;
+    return result;
 }
 
 int ContentParser::ShowTextArray(PdfObj** ops)

@@ -159,7 +159,8 @@ public:
         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
         b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources 4 0 R >>");
         b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R /HW 20 0 R "
-                    "/HM 21 0 R /HD 22 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R >> >>");
+                    "/HM 21 0 R /HD 22 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
+                    "/Font 10 0 R >> >>");
         b.Object(10, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
                      "/LastChar 90 /FontDescriptor 11 0 R >>");
         b.Object(11, "<< /Type /FontDescriptor /FontName /DejaVuSans /FontFile2 12 0 R >>");
@@ -220,14 +221,16 @@ public:
 
         FontInfo* cid = new FontInfo;
         cid->kind = FONT_KIND_TYPE0;
-        cid->count = 2;
+        cid->count = 3;
         cid->defaultWidth = 900;
-        cid->widths = (double*)malloc(2 * sizeof(double));
-        cid->cids = (uint16_t*)malloc(2 * sizeof(uint16_t));
+        cid->widths = (double*)malloc(3 * sizeof(double));
+        cid->cids = (uint16_t*)malloc(3 * sizeof(uint16_t));
         cid->cids[0] = 36;
         cid->widths[0] = 600;
         cid->cids[1] = 37;
         cid->widths[1] = 700;
+        cid->cids[2] = 36;  // a later pair of a CID does not count
+        cid->widths[2] = 999;
         std::string cidPath = dir.file("CID016.ttf");
         xref->entries[16].path = strdup(cidPath.c_str());
         xref->entries[16].resData = cid;
@@ -344,6 +347,10 @@ TEST(TextOps, GlyphRuns)
          "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 65:500"},
         {"font kept through q", {"BT /TT 10 Tf ET q BT (A) Tj ET Q"},
          "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 65:500"},
+        // Fonts named like the resources' own keys are found without touching those keys.
+        {"fonts named Font and XObject", {"BT /Font 10 Tf (A) Tj /XObject 10 Tf (B) Tj ET"},
+         "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 65:500; "
+         "Run text DejaVuSans.ttf 10 [1 0 0 1 5 0] 66:500"},
     };
     for (const auto& c : cases) {
         TextDoc doc;
