@@ -74,6 +74,11 @@ public:
     int ExtractTrueType(PdfObj* font);
     int ExtractType1(PdfObj* font);
     int ExtractType0(PdfObj* font);
+    // What a font resource name of `resources` stands for, for text showing: a PdfNumber with
+    // the object number of its extracted font file (TrueType, Type0, embedded Type 1), or a
+    // copy of the font dictionary (Type 3, Type 1 with a standard name). A font file the pass
+    // did not reach is extracted first; -1 (out untouched) when there is nothing to draw with.
+    int FindFontFile(PdfObj* name, PdfObj** out, PdfObj* resources);
 
     // Resource lookups by operand name. `resources` is the Resources value of the stream
     // being interpreted, `holder` the object carrying a Resources entry (the page, or the

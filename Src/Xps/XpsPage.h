@@ -80,6 +80,14 @@ public:
     // Writes nothing outside an image Path, or when the Path has its opacity mask already.
     int SetSMask(GState* gs, ImageInfo* mask, char* fileName) override;
 
+    // Text. A glyph run of a packaged font: glyphs are {code, advance in thousandths of the
+    // em} pairs ended by code 0; with `text` non-null the codes are characters, else glyph
+    // indices. A run without glyphs writes nothing.
+    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs) override;
+    // Fills the glyph outlines in gs's path, placed by gs's text-matrix field.
+    int FillText(GState* gs) override;
+    int ShowText(GState* gs, char* text, char* font, double size) override;
+
     // Writes the path data of `path` into the page (points through `m` unless it is null).
     int EvaluatePath(PDF_PathGeometry* path, pdfmatrix* m);
 
