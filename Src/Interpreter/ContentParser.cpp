@@ -267,28 +267,9 @@ int ContentParser::BeginText(PdfObj**) { return 0; }
 int ContentParser::MoveShowText(PdfObj**) { return 0; }
 int ContentParser::MoveWSShowText(PdfObj**) { return 0; }
 int ContentParser::SetFont(PdfObj**) { return 0; }
-int ContentParser::SetGrayStroke(PdfObj**) { return 0; }
-int ContentParser::SetGray(PdfObj**) { return 0; }
-int ContentParser::SetColorStroke(PdfObj**) { return 0; }
-int ContentParser::SetRgb(PdfObj**) { return 0; }
-int ContentParser::SetRgbStroke(PdfObj**) { return 0; }
-int ContentParser::SetColor(PdfObj**) { return 0; }
-int ContentParser::SetCMYKStroke(PdfObj**) { return 0; }
-int ContentParser::SetCMYK(PdfObj**) { return 0; }
 int ContentParser::ImageData(PdfObj**) { return 0; }
-int ContentParser::SetLineWidth(PdfObj**) { return 0; }
-int ContentParser::SetLineCap(PdfObj**) { return 0; }
-int ContentParser::SetLineJoin(PdfObj**) { return 0; }
-int ContentParser::SetMiterLimit(PdfObj**) { return 0; }
-int ContentParser::SetGS(PdfObj**) { return 0; }
-int ContentParser::ConcatMatrix(PdfObj**) { return 0; }
 int ContentParser::ExecuteXObject(PdfObj**) { return 0; }
-int ContentParser::SetColorSpace(PdfObj**) { return 0; }
-int ContentParser::SetColorSpaceStroke(PdfObj**) { return 0; }
-int ContentParser::SetCSColor(PdfObj**) { return 0; }
-int ContentParser::SetCSColorStroke(PdfObj**) { return 0; }
 int ContentParser::FillShade(PdfObj**) { return 0; }
-int ContentParser::SetDash(PdfObj**) { return 0; }
 
 const OpTableRow OpTable[CP_OP_ROWS] = {
     {"Tm", &ContentParser::SetTextMatrix},

@@ -1,33 +1,25 @@
 // The print filter, run as the spooler runs it, against the stand-in converter in
 // tests/filter/standin-converter (and, for one case, against a converter path where nothing
-// is). The run against the real converter on a test PDF belongs here too, once the
-// converter's main program is built.
+// is), and end to end against the converter built beside it.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
+#include "PdfBuilder.h"
+#include "Rendering.h"
 #include "TestUtil.h"
 
 namespace {
 
 const std::string kFilter = VARDEX_BINARY_DIR "/larkspan_standin";
 const std::string kFilterNoConverter = VARDEX_BINARY_DIR "/larkspan_noconv";
+const std::string kFilterRealConverter = VARDEX_BINARY_DIR "/larkspan_vardex";
 const std::string kDebugDir = VARDEX_BINARY_DIR "/testtmp/filter-debug";
 const std::string kMarker = "PK-standin\n";
 
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
+using testutil::Quote;
 
 std::vector<std::string> Entries(const std::string& dir)
 {
@@ -241,6 +233,48 @@ TEST(PrintFilter, TwoJobsAtOnceInOneTmpdir)
     EXPECT_TRUE(testutil::ReadFile(tmp.file("out.a")) == kMarker + a);
     EXPECT_TRUE(testutil::ReadFile(tmp.file("out.b")) == kMarker + b);
     EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+}
+
+TEST(PrintFilter, RealConverterPrintsThePackage)
+{
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>");
+    b.Stream(4, "", "20 20 60 40 re f\n");
+    b.ClassicXref();
+    const std::string notPdf = "no PDF here\n";
+    struct Case {
+        const char* what;
+        const std::string* bytes;
+        int status;
+    };
+    const Case cases[] = {
+        {"a PDF", &b.Bytes(), 0},
+        {"not a PDF", &notPdf, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        MakeFile(tmp.file("in/job.pdf"), *c.bytes);
+        Job job;
+        job.filter = kFilterRealConverter;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.args = {"42", "lp", "report", "1", "", "in/job.pdf"};
+        Result r = RunFilter(job);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (c.status == 0) {
+            ASSERT_TRUE(testutil::WriteFile(tmp.file("print.xps"), r.out));
+            EXPECT_EQ(testutil::RunCommand("unzip -tqq " + Quote(tmp.file("print.xps")) + " >/dev/null"), 0);
+            EXPECT_EQ(testutil::RunCommand("mutool draw -q -o " + Quote(tmp.file("p.png")) + " " +
+                                           Quote(tmp.file("print.xps")) + " 1 >/dev/null 2>&1"), 0);
+        } else {
+            EXPECT_EQ(r.out, "");
+        }
+        EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+    }
 }
 
 }  // namespace

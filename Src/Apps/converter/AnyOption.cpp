@@ -315,6 +315,11 @@ void AnyOption::setVerbose()
     verbose = true;
 }
 
+void AnyOption::unsetVerbose()
+{
+    verbose = false;
+}
+
 void AnyOption::autoUsagePrint(bool on)
 {
     autoUsage = on;

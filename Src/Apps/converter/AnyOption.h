@@ -37,6 +37,8 @@ public:
     void noPOSIX();
     bool POSIX();
     void setVerbose();
+    // Progress output off once the options are known (quiet and standard-output modes).
+    void unsetVerbose();
     void autoUsagePrint(bool on);
 
     // Registration; the names are the caller's strings and must outlive the parser. All of it

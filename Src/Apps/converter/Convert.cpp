@@ -1,0 +1,343 @@
+#include "Apps/converter/Larkspan.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ftw.h>
+#include <sys/stat.h>
+
+#include "Apps/converter/PathUtils.h"
+#include "Interpreter/ContentParser.h"
+#include "Pdf/FileAccess.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/ResData.h"
+#include "Xps/XpsPackage.h"
+#include "Xps/XpsPage.h"
+
+namespace {
+
+// Every content stream of the conversion is scanned with one token buffer of this size.
+enum { SCAN_BUF = 4096 };
+
+// The page size of a page without a usable MediaBox: US Letter, in points.
+const double kDefaultWidth = 612;
+const double kDefaultHeight = 792;
+
+// The one line that says why a conversion failed.
+void Reason(const char* input, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Reason(const char* input, const char* format, ...)
+{
+    fprintf(stderr, "Vardex: %s: ", input);
+    va_list args;
+    va_start(args, format);
+    vfprintf(stderr, format, args);
+    va_end(args);
+    fputc('\n', stderr);
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
+{
+    remove(path);
+    return 0;
+}
+
+// The folder every intermediate file of one conversion goes into. With --tmpdir it is that
+// folder and everything stays in it; otherwise a fresh folder only this process can enter,
+// removed with all it holds when the conversion ends.
+class WorkFolder {
+public:
+    WorkFolder() { path[0] = 0; }
+    ~WorkFolder()
+    {
+        if (made)
+            nftw(path, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+
+    // 0, or -1 with the reason on standard error. The folder name must leave room for the
+    // page tree's copy with a separator added.
+    int Make(const char* input, const char* given)
+    {
+        if (given && given[0]) {
+            if (strlen(given) + 1 >= sizeof path) {
+                Reason(input, "the temporary folder's path is too long");
+                return -1;
+            }
+            strcpy(path, given);
+            if (!MakeDirectory(path)) {
+                Reason(input, "cannot create the temporary folder %s", path);
+                return -1;
+            }
+            return 0;
+        }
+        const char* base = getenv("TMPDIR");
+        if (!base || !base[0])
+            base = "/tmp";
+        int n = snprintf(path, sizeof path, "%s/vardex.XXXXXX", base);
+        if (n < 0 || (size_t)n + 1 >= sizeof path) {
+            path[0] = 0;
+            Reason(input, "the temporary folder's path is too long");
+            return -1;
+        }
+        if (!mkdtemp(path)) {
+            Reason(input, "cannot create a temporary folder in %s", base);
+            path[0] = 0;
+            return -1;
+        }
+        made = true;
+        return 0;
+    }
+
+    char path[PDF_MAX_PATH];
+
+private:
+    bool made = false;
+};
+
+// The document's file, tables and objects, released on every way out of the conversion,
+// together with everything the extractors hung on the entries.
+struct Document {
+    PdfXref* xref = nullptr;
+    PdfPageTree* pages = nullptr;
+    FILE* fp = nullptr;
+
+    ~Document()
+    {
+        if (pages) {
+            delete pages->pagesRoot;
+            for (int i = 0; i < pages->pageCount; i++) {
+                delete pages->pageDict[i];
+                delete pages->pageExtra[i];
+            }
+            free(pages->pageRef);
+            free(pages->pageDict);
+            free(pages->pageExtra);
+            delete pages;  // and with it the record lists
+        }
+        if (xref) {
+            if (xref->entries) {
+                for (int i = 0; i < xref->size; i++) {
+                    free(xref->entries[i].path);
+                    delete xref->entries[i].resData;
+                }
+                free(xref->entries);
+            }
+            delete xref->trailer;
+            delete xref->root;
+            delete xref;
+        }
+        if (fp)
+            pdfclose(fp);
+    }
+};
+
+// Enough of a file's state to tell whether it was written in the meantime.
+struct FileMark {
+    explicit FileMark(const char* path)
+    {
+        struct stat st;
+        if (path && lstat(path, &st) == 0) {
+            exists = true;
+            regular = S_ISREG(st.st_mode);
+            inode = st.st_ino;
+            size = st.st_size;
+            mtime = st.st_mtim;
+        }
+    }
+    bool WrittenSince(const FileMark& old) const
+    {
+        return regular && (!old.exists || inode != old.inode || size != old.size ||
+                           mtime.tv_sec != old.mtime.tv_sec || mtime.tv_nsec != old.mtime.tv_nsec);
+    }
+    bool exists = false;
+    bool regular = false;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec mtime = {0, 0};
+};
+
+bool Number(PdfObj* obj, double* out)
+{
+    if (!obj)
+        return false;
+    if (obj->Type() == PDF_NUMBER)
+        *out = static_cast<PdfNumber*>(obj)->value;
+    else if (obj->Type() == PDF_REAL)
+        *out = static_cast<PdfReal*>(obj)->value;
+    else
+        return false;
+    return std::isfinite(*out);
+}
+
+// Width and height are the box's third and fourth numbers, as they stand. A box that is
+// missing, short, or gives no positive finite size leaves the defaults.
+void PageSize(PdfPageTree* pages, int page, double* width, double* height)
+{
+    *width = kDefaultWidth;
+    *height = kDefaultHeight;
+    PdfName key;
+    key.str = strdup("MediaBox");
+    PdfObj* box = nullptr;
+    pages->GetPageItem(&box, &key, page);
+    if (box && box->Type() == PDF_ARRAY) {
+        PdfArray* a = static_cast<PdfArray*>(box);
+        double w, h;
+        if (a->count >= 4 && Number(a->items[2], &w) && Number(a->items[3], &h) && w > 0 && h > 0) {
+            *width = w;
+            *height = h;
+        }
+    }
+    RemoveObj(box);
+}
+
+PdfObj* PageResources(PdfPageTree* pages, int page)
+{
+    PdfName key;
+    key.str = strdup("Resources");
+    PdfObj* resources = nullptr;
+    pages->GetPageItem(&resources, &key, page);
+    return resources;
+}
+
+// Scans one content stream given by its reference; a stream that cannot be had is passed by.
+void ScanStream(ContentParser* parser, PdfPageTree* pages, PdfObj* ref, PdfObj* resources,
+                char* buf)
+{
+    if (!ref || ref->Type() != PDF_INDIRECT)
+        return;
+    FILE* stream = nullptr;
+    int fromPdf = 0;
+    if (pages->GetPageContent(ref, &stream, &fromPdf) != 0 || !stream)
+        return;
+    parser->Scanner(stream, resources, buf, SCAN_BUF);
+    // A stream read in place shares the document's file, which stays open.
+    if (!fromPdf)
+        pdfclose(stream);
+}
+
+// Runs every content stream of the page through the parser, in order: "Contents" is one
+// stream, an array of them, or a reference to such an array.
+void ScanContents(ContentParser* parser, PdfXref* xref, PdfPageTree* pages, int page,
+                  PdfObj* resources, char* buf)
+{
+    PdfObj* contents = nullptr;
+    pages->GetContent(&contents, page);
+    if (!contents)
+        return;
+    PdfObj* resolved = nullptr;
+    if (contents->Type() == PDF_INDIRECT) {
+        ParseIndirectObject(&resolved, xref, static_cast<PdfIndirect*>(contents)->refNum, 0, buf,
+                            SCAN_BUF);
+        if (resolved && resolved->Type() == PDF_ARRAY)
+            contents = resolved;
+    }
+    if (contents->Type() == PDF_ARRAY) {
+        PdfArray* list = static_cast<PdfArray*>(contents);
+        for (int i = 0; i < list->count; i++)
+            ScanStream(parser, pages, list->items[i], resources, buf);
+    } else {
+        ScanStream(parser, pages, contents, resources, buf);
+    }
+    delete resolved;
+}
+
+}  // namespace
+
+int Larkspan::Convert(char* input, char* output)
+{
+    WorkFolder work;
+    if (work.Make(input, tempDir) != 0)
+        return -1;
+
+    Document doc;
+    doc.xref = new PdfXref();
+    doc.xref->fp = nullptr;
+    doc.xref->trailer = nullptr;
+    doc.xref->root = nullptr;
+    doc.xref->reserved = 0;
+    doc.xref->entries = nullptr;
+    errno = 0;
+    int loaded = doc.xref->Load(&doc.fp, input);
+    if (!doc.fp)
+        doc.fp = doc.xref->fp;
+    if (loaded != 0) {
+        if (!doc.fp)
+            Reason(input, "cannot open: %s", strerror(errno ? errno : ENOENT));
+        else
+            Reason(input, "cannot read it as a PDF (no readable cross-reference data or catalog)");
+        return -1;
+    }
+
+    doc.pages = new PdfPageTree(doc.xref);
+    PdfPageTree* pages = doc.pages;
+    pages->Load();
+    snprintf(pages->tmpDir, sizeof pages->tmpDir, "%s", work.path);
+    size_t len = strlen(pages->tmpDir);
+    if (len == 0 || (pages->tmpDir[len - 1] != '/' && pages->tmpDir[len - 1] != '\\'))
+        strcat(pages->tmpDir, "/");  // Make left room for it
+
+    for (int page = 0; page < pages->pageCount; page++)
+        pages->ExtractResources(page);
+
+    int pageCount = pages->pageCount;
+    if (pageCount <= 0) {
+        Reason(input, "the document has no pages");
+        return -1;
+    }
+
+    char scanBuf[SCAN_BUF];
+    for (int page = 0; page < pageCount; page++) {
+        double width, height;
+        PageSize(pages, page, &width, &height);
+
+        ContentParser* parser = new ContentParser();
+        parser->xref = doc.xref;
+        parser->pages = pages;
+        parser->pageIndex = page;
+        XpsPage renderer;
+        renderer.parser = parser;
+        renderer.pagesStarted = 0;
+        renderer.pageDir = work.path;
+        parser->renderer = &renderer;
+
+        if (renderer.StartPage(page, width, height) != 0) {
+            delete parser;
+            Reason(input, "cannot write page %d", page + 1);
+            return -1;
+        }
+        PdfObj* resources = PageResources(pages, page);
+        parser->owner = pages->pageDict[page];
+        ScanContents(parser, doc.xref, pages, page, resources, scanBuf);
+        RemoveObj(resources);
+        parser->RunAllClips();
+        int ended = renderer.EndPage();
+        delete parser;
+        if (ended != 0) {
+            Reason(input, "cannot write page %d", page + 1);
+            return -1;
+        }
+    }
+
+    FileMark before(output);
+    if (WriteXpsPackage(pageCount, &pages->resources, &pages->iResources, &pages->inlineResources,
+                        output, work.path, doc.xref) != 0) {
+        if (output) {
+            // A package the writer began and could not finish is no package; a file it never
+            // opened (an earlier package, say) is not its to remove.
+            if (FileMark(output).WrittenSince(before))
+                remove(output);
+            Reason(input, "cannot write the package %s", output);
+        } else {
+            Reason(input, "cannot write the package to standard output");
+        }
+        return -1;
+    }
+    return 0;
+}

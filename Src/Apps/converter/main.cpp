@@ -1,0 +1,7 @@
+#include "Apps/converter/Larkspan.h"
+
+int main(int argc, char** argv)
+{
+    Larkspan app(argc, argv);
+    return app.Run();
+}
