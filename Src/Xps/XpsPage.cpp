@@ -407,17 +407,3 @@ int XpsPage::OutComment(char* text)
         Out("%s", text);
     return 0;
 }
-
-// Every colour is painted black until the colour brushes are written.
-int XpsPage::SetFill(GState*, bool glyphs)
-{
-    const char* element = glyphs ? "Glyphs.Fill" : "Path.Fill";
-    Out("<%s>\n<SolidColorBrush Color=\"#FF000000\" /> \n</%s>\n", element, element);
-    return 0;
-}
-
-int XpsPage::SetStroke(GState*)
-{
-    Out("<Path.Stroke>\n<SolidColorBrush Color=\"#FF000000\" /> \n</Path.Stroke>\n");
-    return 0;
-}
