@@ -13,6 +13,12 @@
 #include "Interpreter/RenderPage.h"
 
 class ContentParser;
+class PdfName;
+class ShadePatternInfo;
+class TilePatternInfo;
+
+// Tiling cells drawn inside one another at most; a cell deeper down gets no brush.
+enum { XPS_MAX_TILE_DEPTH = 8 };
 
 // PDF points to page units. The decimal, not 4/3: 612 points must come out as 816.
 const double XPS_UNITS_PER_POINT = 1.333333333;
@@ -95,6 +101,17 @@ public:
     int SetFill(GState* gs, bool glyphs);
     int SetStroke(GState* gs);
 
+    // The sh operator: the page rectangle filled with the shading's gradient, so that only
+    // the open clips bound it. Nothing for a shading that gives no gradient.
+    int FillShade(GState* gs, PdfName* shadingName) override;
+
+    // Gradient brushes of a shading record: linear (axial), radial with the record's
+    // Transform (shading patterns) and radial in user space (sh). A record without stops
+    // writes nothing, as every colour without a brush.
+    int OutLinearGadient(ShadePatternInfo* info);
+    int OutRadialGadient(ShadePatternInfo* info);
+    int OutRadialGadientShade(ShadePatternInfo* info);
+
     // Clip canvases opened and not yet closed. Code that opens a canvas of its own around a
     // nested content stream closes what the stream left open with CloseClips(depth before).
     int openClips;
@@ -114,6 +131,17 @@ private:
 
     enum { IMAGE_PATH_NONE, IMAGE_PATH_OPEN, IMAGE_PATH_MASKED };
     int imagePath = IMAGE_PATH_NONE;  // the image Path being written, and whether it has a mask
+
+    // The brush of one side's pattern inside a property element named `element`; black
+    // when the pattern cannot be had, nothing when it gives no brush.
+    int PatternBrush(GState* gs, bool stroke, const char* element);
+    void TileBrush(TilePatternInfo* tile, const char* element);
+
+    // Object numbers of the tiling patterns whose cells are being drawn, outermost first: a
+    // cell that paints with one of them again gets no brush, so a pattern that uses itself
+    // ends after one cell.
+    int tileStack[XPS_MAX_TILE_DEPTH] = {};
+    int tileDepth = 0;
     int failed;  // the page could not be created, or a write failed
 };
 
