@@ -382,7 +382,7 @@ struct OpenFace {
     dev_t dev;
     ino_t ino;
     off_t size;
-    time_t mtime;
+    struct timespec mtime;
     FT_Face face;
     // Glyph indices by name as FreeType found them; it searches the names one by one.
     std::map<std::string, unsigned int> byName;
@@ -428,7 +428,7 @@ static FT_Face FaceOfData(const unsigned char* data, unsigned int length)
     if (!InitFreeType() ||
         FT_New_Memory_Face(FontEng::m_library, data, (FT_Long)length, 0, &face) != 0 || !face)
         return nullptr;
-    return KeepFace({data, std::string(), 0, 0, 0, 0, face, {}});
+    return KeepFace({data, std::string(), 0, 0, 0, {0, 0}, face, {}});
 }
 
 static FT_Face FaceOfFile(const char* path)
@@ -441,7 +441,7 @@ static FT_Face FaceOfFile(const char* path)
         if (f.data || f.path != path)
             continue;
         if (f.dev == st.st_dev && f.ino == st.st_ino && f.size == st.st_size &&
-            f.mtime == st.st_mtime)
+            f.mtime.tv_sec == st.st_mtim.tv_sec && f.mtime.tv_nsec == st.st_mtim.tv_nsec)
             return f.face;
         FT_Done_Face(f.face);
         openFaces.erase(openFaces.begin() + (long)i);
@@ -450,7 +450,7 @@ static FT_Face FaceOfFile(const char* path)
     FT_Face face = nullptr;
     if (!InitFreeType() || FT_New_Face(FontEng::m_library, path, 0, &face) != 0 || !face)
         return nullptr;
-    return KeepFace({nullptr, path, st.st_dev, st.st_ino, st.st_size, st.st_mtime, face, {}});
+    return KeepFace({nullptr, path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, face, {}});
 }
 
 static void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info)
@@ -705,7 +705,8 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
             p = -kMaxPen26_6;
         FT_Vector delta = {(FT_Pos)p, 0};
         FT_Set_Transform(face, nullptr, &delta);
-        eng.error = FT_Load_Glyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH);
+        eng.error =
+            FT_Load_Glyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH);
         bool loaded = eng.error == 0 && face->glyph;
         if (loaded) {
             if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE)
@@ -895,7 +896,8 @@ static void ShowType3(const Show& s)
     pdfmatrix fm = kDefaultFontMatrix;
     double v[6] = {0, 0, 0, 0, 0, 0};
     int numbers = 0;
-    while (numbers < 6 && numbers < fmArray.count && OperandNumber(fmArray.items[numbers], &v[numbers]) == 0)
+    while (numbers < 6 && numbers < fmArray.count &&
+           OperandNumber(fmArray.items[numbers], &v[numbers]) == 0)
         numbers++;
     if (numbers >= 4) {
         fm.a = v[0];
