@@ -286,22 +286,31 @@ static PdfObj* CachedFont(ContentParser* cp, PdfName* name, bool* owned)
     bool cacheable = !ResourcesKey(name->str);
     PdfDictEntry* e = cacheable ? FindEntry(cp->resources, name->str) : nullptr;
     if (e && e->value)
-        return e->value;
+        return e->value->Type() == PDF_BOOL ? nullptr : e->value;
     if (!cp->pages)
         return nullptr;
     PdfObj* found = nullptr;
-    if (cp->pages->FindFontFile(name, &found, cp->resources) != 0 || !found)
-        return nullptr;
+    if (cp->pages->FindFontFile(name, &found, cp->resources) != 0)
+        found = nullptr;
     if (!cacheable) {
-        *owned = true;
+        *owned = found != nullptr;
         return found;
+    }
+    // A font that cannot be drawn is remembered as such (false): looking it up means trying
+    // to extract its program once more, which a stream selecting it again and again would
+    // otherwise do every time.
+    PdfObj* value = found;
+    if (!value) {
+        PdfBool* none = new PdfBool;
+        none->value = 0;
+        value = none;
     }
     PdfName* key = static_cast<PdfName*>(name->Dup());
     if (!key) {
-        delete found;
+        delete value;
         return nullptr;
     }
-    if (static_cast<PdfDict*>(cp->resources)->PutOwned(key, found) != 0)
+    if (static_cast<PdfDict*>(cp->resources)->PutOwned(key, value) != 0)
         return nullptr;
     return found;
 }

@@ -395,6 +395,21 @@ TEST(TextOps, Type3GlyphProcedures)
     }
 }
 
+// The stream's resources keep what each selected font stands for, a font that cannot be drawn
+// included, so that neither is looked up (nor its program extracted) again in that stream.
+TEST(TextOps, FontCacheKeepsAnswersAndFailures)
+{
+    TextDoc doc;
+    PdfObj* resources = nullptr;
+    ParseIndirectObject(&resources, doc.xref, 4, 0, doc.xref->buf, sizeof doc.xref->buf);
+    ASSERT_TRUE(resources);
+    Scan(doc.cp, "BT /TT 10 Tf /XX 10 Tf (A) Tj /Nope 9 Tf /TT 12 Tf (B) Tj ET", resources);
+    std::string text = testpdf::Describe(resources);
+    EXPECT_NE(std::string::npos, text.find(">> /TT 12 /XX false /Nope false>>")) << text;
+    EXPECT_EQ("Run text DejaVuSans.ttf 12 [1 0 0 1 0 0] 66:500", doc.rec.Joined());
+    delete resources;
+}
+
 // A font file written again under the same name (as a later conversion may) is read again.
 TEST(TextOps, AFontFileWrittenAnewIsOpenedAnew)
 {
