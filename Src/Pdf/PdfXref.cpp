@@ -106,6 +106,26 @@ int PdfXref::ReadTrailer()
     }
 }
 
+// Writers that miscount give a trailer Size below the objects their tables list; the table
+// grows to hold every object in use that a section lists, within the same limit as Size.
+static int GrowTable(PdfXref* x, long long want)
+{
+    if (want > XREF_MAX_SIZE || !x->entries)
+        return -1;
+    long long grown = (long long)x->size * 2;
+    if (grown < want)
+        grown = want;
+    if (grown > XREF_MAX_SIZE)
+        grown = XREF_MAX_SIZE;
+    XrefEntry* e = (XrefEntry*)realloc(x->entries, (size_t)grown * sizeof(XrefEntry));
+    if (!e)
+        return -1;
+    memset(e + x->size, 0, (size_t)(grown - x->size) * sizeof(XrefEntry));
+    x->entries = e;
+    x->size = (int)grown;
+    return 0;
+}
+
 int PdfXref::ReadOldXref()
 {
     char line[20];
@@ -129,6 +149,8 @@ int PdfXref::ReadOldXref()
                 return -1;
             rec[XREF_RECORD_BYTES] = 0;
             long long n = start + i;
+            if (n >= size && rec[17] == 'n' && GrowTable(this, n + 1) != 0)
+                continue;
             if (n < 0 || n >= size)
                 continue;
             XrefEntry* e = Entry((int)n);

@@ -488,6 +488,30 @@ TEST(Xref, HostileSectionsTerminate)
     }
 }
 
+TEST(Xref, TablesListingObjectsPastSizeGrowTheTable)
+{
+    // The trailer says 8 objects; the catalog and its pages are objects 57 to 59.
+    PdfBuilder b;
+    b.Object(57, "<< /Type /Catalog /Pages 58 0 R >>");
+    b.Object(58, "<< /Type /Pages /Kids [59 0 R] /Count 1 >>");
+    b.Object(59, "<< /Type /Page /Parent 58 0 R /MediaBox [0 0 612 792] >>");
+    b.root = 57;
+    XrefOptions o;
+    o.size = false;
+    o.extra = "/Size 8";
+    b.ClassicXref(o);
+    Loaded doc(b.Bytes());
+    ASSERT_EQ(doc.rc, 0) << doc.err;
+    ASSERT_NE(doc.x->root, nullptr);
+    EXPECT_EQ(Describe(doc.x->root), "<</Type /Catalog /Pages 58 0 R>>");
+    ASSERT_GE(doc.x->size, 60);
+    for (int n : {57, 58, 59}) {
+        ASSERT_NE(doc.x->Entry(n), nullptr) << n;
+        EXPECT_EQ(doc.x->Entry(n)->offset, (int)b.Offset(n)) << n;
+    }
+    EXPECT_EQ(doc.x->Entry(9)->type, 0);
+}
+
 TEST(Xref, EntryAccessorIsRangeChecked)
 {
     PdfBuilder b;
