@@ -186,10 +186,21 @@ TEST(ConvertEndToEnd, FailuresGiveStatusOneAndNoPackage)
     noPages.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     noPages.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
     noPages.ClassicXref();
+    testpdf::PdfBuilder encrypted;
+    encrypted.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    encrypted.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    testpdf::XrefOptions withEncrypt;
+    withEncrypt.extra = "/Encrypt << /Filter /Standard /V 1 /R 2 >>";
+    encrypted.ClassicXref(withEncrypt);
+    testpdf::PdfBuilder noCatalog;
+    noCatalog.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    noCatalog.ClassicXref();
     const Case cases[] = {
         {"missing", "", "x.pdf"},
         {"not a PDF", "just some text\n", "x.pdf"},
         {"no cross-reference data", "%PDF-1.4\n1 0 obj\n<< >>\nendobj\n", "x.pdf"},
+        {"encrypted", encrypted.Bytes(), "encrypted"},
+        {"catalog missing", noCatalog.Bytes(), "catalog"},
         {"no pages", noPages.Bytes(), "no pages"},
     };
     for (const Case& c : cases) {

@@ -268,10 +268,9 @@ int Larkspan::Convert(char* input, char* output)
     if (!doc.fp)
         doc.fp = doc.xref->fp;
     if (loaded != 0) {
+        // A file that opened was refused by Load, which has said why.
         if (!doc.fp)
             Reason(input, "cannot open: %s", strerror(errno ? errno : ENOENT));
-        else
-            Reason(input, "cannot read it as a PDF (no readable cross-reference data or catalog)");
         return -1;
     }
 
