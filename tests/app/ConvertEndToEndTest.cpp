@@ -138,7 +138,10 @@ TEST(ConvertEndToEnd, PagesRenderLikeThePdf)
         {"MediaBox of three numbers: Letter", {"[0 0 200]", {kShapes}}, 612, 792, false},
         {"MediaBox of zero size: Letter", {"[0 0 0 0]", {kShapes}}, 612, 792, false},
         {"MediaBox of negative size: Letter", {"[0 0 -200 100]", {kShapes}}, 612, 792, false},
-        {"the origin is not subtracted", {"[100 100 300 200]", {kShapes}}, 300, 200, false},
+        {"the box's origin is the page's", {"[100 100 300 200]", {"1 0 0 1 100 100 cm\n" + kShapes}},
+         200, 100, true},
+        {"a box below and left of the origin", {"[-50.5 -20 149.5 80]", {"1 0 0 1 -50.5 -20 cm\n" + kShapes}},
+         200, 100, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
