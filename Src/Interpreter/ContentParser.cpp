@@ -249,28 +249,6 @@ int ContentParser::BeginImage(PdfObj**) { return 0; }
 int ContentParser::EndImage(PdfObj**) { return 0; }
 int ContentParser::EndText(PdfObj**) { return 0; }
 
-// Handlers not built yet: each row of the table exists, and these accept their operator
-// and change nothing until their own source file replaces them.
-int ContentParser::SetTextMatrix(PdfObj**) { return 0; }
-int ContentParser::ShowTextArray(PdfObj**) { return 0; }
-int ContentParser::ShowText(PdfObj**) { return 0; }
-int ContentParser::MoveStartNL(PdfObj**) { return 0; }
-int ContentParser::MoveStartNL_LD(PdfObj**) { return 0; }
-int ContentParser::SetTextLeading(PdfObj**) { return 0; }
-int ContentParser::SetTextRender(PdfObj**) { return 0; }
-int ContentParser::MoveNextLine(PdfObj**) { return 0; }
-int ContentParser::SetTextwordSpace(PdfObj**) { return 0; }
-int ContentParser::SetTextcharSpace(PdfObj**) { return 0; }
-int ContentParser::SetTextScale(PdfObj**) { return 0; }
-int ContentParser::SetTextRise(PdfObj**) { return 0; }
-int ContentParser::BeginText(PdfObj**) { return 0; }
-int ContentParser::MoveShowText(PdfObj**) { return 0; }
-int ContentParser::MoveWSShowText(PdfObj**) { return 0; }
-int ContentParser::SetFont(PdfObj**) { return 0; }
-int ContentParser::ImageData(PdfObj**) { return 0; }
-int ContentParser::ExecuteXObject(PdfObj**) { return 0; }
-int ContentParser::FillShade(PdfObj**) { return 0; }
-
 const OpTableRow OpTable[CP_OP_ROWS] = {
     {"Tm", &ContentParser::SetTextMatrix},
     {"TJ", &ContentParser::ShowTextArray},

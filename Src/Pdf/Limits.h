@@ -30,7 +30,12 @@ enum {
     XREF_RECORD_BYTES = 20,
 
     // Codes of the LZW dictionary; at this many the dictionary stops growing.
-    LZW_MAX_CODES = 4096
+    LZW_MAX_CODES = 4096,
+
+    // Bytes one buffer of the filter chain holds, raw or decoded (256 MiB): what a stream
+    // decodes to beyond it is dropped, so a few kilobytes of Flate or LZW cannot ask for
+    // gigabytes.
+    PDF_MAX_STREAM_BYTES = 256 * 1024 * 1024
 };
 
 #endif

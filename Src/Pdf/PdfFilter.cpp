@@ -43,6 +43,45 @@ static void Release(ByteBuffer* b)
     b->size = b->readPos = b->capacity = 0;
 }
 
+// Appends to a buffer of the filter chain. The block at least doubles each time it grows, so
+// a stream that arrives in many small pieces is not copied over and over, and no more than
+// PDF_MAX_STREAM_BYTES are kept: the part that fits is appended and -1 tells the stage to
+// stop.
+static int Put(ByteBuffer* b, const void* bytes, int n)
+{
+    if (n <= 0)
+        return 0;
+    long long room = (long long)PDF_MAX_STREAM_BYTES - b->size;
+    bool cut = n > room;
+    if (cut)
+        n = room > 0 ? (int)room : 0;
+    if (n > 0) {
+        long long step = b->capacity;
+        if ((long long)b->capacity + step > PDF_MAX_STREAM_BYTES)
+            step = (long long)PDF_MAX_STREAM_BYTES - b->capacity;
+        if (step > b->growStep)
+            b->growStep = (int)step;
+        if (b->Append(bytes, n) != 0)
+            return -1;
+    }
+    return cut ? -1 : 0;
+}
+
+// Hands the chain's result to the caller's buffer: the block itself when that buffer is
+// empty, as every caller passes it, else a copy of the bytes.
+static void Deliver(ByteBuffer* from, ByteBuffer* out)
+{
+    if (!out->data && out->size == 0) {
+        out->data = from->data;
+        out->size = from->size;
+        out->capacity = from->capacity;
+        from->data = nullptr;
+        from->size = from->readPos = from->capacity = 0;
+        return;
+    }
+    out->Append(from->data ? from->data + from->readPos : nullptr, from->size - from->readPos);
+}
+
 static bool IsWhite(int c)
 {
     return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
@@ -55,7 +94,7 @@ static void ReadRaw(FILE* fp, int length, ByteBuffer* out)
     while (length > 0) {
         int want = length < (int)sizeof chunk ? length : (int)sizeof chunk;
         int got = pdfread(fp, chunk, want);
-        if (got <= 0 || out->Append(chunk, got) != 0)
+        if (got <= 0 || Put(out, chunk, got) != 0)
             return;
         length -= got;
     }
@@ -75,7 +114,8 @@ static void Ascii85Stage(ByteBuffer* in, ByteBuffer* out)
             if (k != 0)
                 return;
             static const unsigned char zeros[4] = {0, 0, 0, 0};
-            out->Append(zeros, 4);
+            if (Put(out, zeros, 4) != 0)
+                return;
             continue;
         }
         if (c == '~') {
@@ -92,7 +132,7 @@ static void Ascii85Stage(ByteBuffer* in, ByteBuffer* out)
                     v = v * 85 + digit[j];
                 unsigned char b[4] = {(unsigned char)(v >> 24), (unsigned char)(v >> 16), (unsigned char)(v >> 8),
                                       (unsigned char)v};
-                out->Append(b, k - 1);
+                Put(out, b, k - 1);
             }
             return;
         }
@@ -105,7 +145,8 @@ static void Ascii85Stage(ByteBuffer* in, ByteBuffer* out)
                 v = v * 85 + digit[j];
             unsigned char b[4] = {(unsigned char)(v >> 24), (unsigned char)(v >> 16), (unsigned char)(v >> 8),
                                   (unsigned char)v};
-            out->Append(b, 4);
+            if (Put(out, b, 4) != 0)
+                return;
             k = 0;
         }
     }
@@ -133,7 +174,7 @@ static void FlateStage(ByteBuffer* in, ByteBuffer* out)
                 done = true;
                 break;
             }
-            if (out->Append(chunk, (int)(sizeof chunk - zs.avail_out)) != 0) {
+            if (Put(out, chunk, (int)(sizeof chunk - zs.avail_out)) != 0) {
                 done = true;
                 break;
             }
@@ -195,7 +236,7 @@ int LZWDecode::Decode()
         if (prev < 0) {
             if (code > 255)
                 break;  // refers to no entry
-            if (out->Append(dict[code]->data, dict[code]->size) != 0)
+            if (Put(out, dict[code]->data, dict[code]->size) != 0)
                 break;
             prev = code;
             continue;
@@ -209,14 +250,14 @@ int LZWDecode::Decode()
         if (code < nextCode) {
             ByteBuffer* e = dict[code];
             grown->Append(e->data, 1);
-            if (out->Append(e->data, e->size) != 0) {
+            if (Put(out, e->data, e->size) != 0) {
                 Release(grown);
                 delete grown;
                 break;
             }
         } else {
             grown->Append(base->data, 1);
-            if (out->Append(grown->data, grown->size) != 0) {
+            if (Put(out, grown->data, grown->size) != 0) {
                 Release(grown);
                 delete grown;
                 break;
@@ -283,7 +324,7 @@ int PdfPageTree::DecodeFilters(FILE* fp, PdfObj* filter, int length, ByteBuffer*
 
     if (!filter || (filter->Type() == PDF_NAME &&
                     (!static_cast<PdfName*>(filter)->str || !*static_cast<PdfName*>(filter)->str))) {
-        out->Append(a.data, a.size);
+        Deliver(&a, out);
         Release(&a);
         delete resolved;
         return 0;
@@ -304,9 +345,11 @@ int PdfPageTree::DecodeFilters(FILE* fp, PdfObj* filter, int length, ByteBuffer*
     }
     delete resolved;
 
+    // Every stage writes into one of the chain's own two buffers; the last one's bytes go to
+    // the caller.
     ByteBuffer* cur = &a;
     for (int i = 0; i < count; i++) {
-        ByteBuffer* dst = i == count - 1 ? out : (cur == &a ? &b : &a);
+        ByteBuffer* dst = cur == &a ? &b : &a;
         PdfObj* item = names[i];
         PdfObj* target = Resolve(xref, item, parseBuf, sizeof parseBuf);
         PdfObj* name = target ? target : item;
@@ -317,7 +360,7 @@ int PdfPageTree::DecodeFilters(FILE* fp, PdfObj* filter, int length, ByteBuffer*
         else if (NameIs(name, "FlateDecode"))
             FlateStage(cur, dst);
         else if (NameIs(name, "DCTDecode")) {
-            dst->Append(cur->data ? cur->data + cur->readPos : nullptr, cur->size - cur->readPos);
+            Put(dst, cur->data ? cur->data + cur->readPos : nullptr, cur->size - cur->readPos);
             if (result)
                 *result = 0;
         }
@@ -326,6 +369,8 @@ int PdfPageTree::DecodeFilters(FILE* fp, PdfObj* filter, int length, ByteBuffer*
         Release(cur);
         cur = dst;
     }
+    if (count > 0)
+        Deliver(cur, out);
 
     Release(&a);
     Release(&b);
@@ -525,7 +570,7 @@ int DecodeLZWASCII85(PdfXref* xref, PdfObj* obj, char* path, int length, int app
         if (c < 0)
             break;
         unsigned char b = (unsigned char)c;
-        if (text.Append(&b, 1) != 0)
+        if (Put(&text, &b, 1) != 0)
             break;
         if (c == '>' && last == '~')
             break;

@@ -18,6 +18,7 @@ class PdfDict;
 class PdfName;
 class PdfNumber;
 class PdfReal;
+class ImageInfo;
 struct PdfXref;
 
 // Deepest page-tree node the walk descends to; a node below it is treated like a cycle.
@@ -73,6 +74,11 @@ public:
     int ExtractTrueType(PdfObj* font);
     int ExtractType1(PdfObj* font);
     int ExtractType0(PdfObj* font);
+    // What a font resource name of `resources` stands for, for text showing: a PdfNumber with
+    // the object number of its extracted font file (TrueType, Type0, embedded Type 1), or a
+    // copy of the font dictionary (Type 3, Type 1 with a standard name). A font file the pass
+    // did not reach is extracted first; -1 (out untouched) when there is nothing to draw with.
+    int FindFontFile(PdfObj* name, PdfObj** out, PdfObj* resources);
 
     // Resource lookups by operand name. `resources` is the Resources value of the stream
     // being interpreted, `holder` the object carrying a Resources entry (the page, or the
@@ -96,6 +102,22 @@ public:
     // file was handed to the writer; -1 when the image is refused and nothing is written.
     int IndexToPng(IndexColorSpace* ics, int components, void* data, int width, int height,
                    int bitsPerComponent, char* path);
+
+    // Image extraction. An image or soft-mask object becomes "IMG_<num>.png" or ".jpg" in
+    // tmpDir once per conversion; its entry gets the path and an ImageInfo only after the
+    // file is complete. 0 when extracted now or before; -1 when it cannot be (not an image,
+    // no data, a colour space without an RGB or gray rendering, a size of 0 or below).
+    int ExtractSingleImage(int objNum);
+    int ExtractSMask(int objNum);
+    // Reads one inline image's data from `content` (just after ID) and leaves it before the
+    // EI that ends the image. With pngPath the image is written there; without, its data are
+    // only passed over. info receives the image's size; its bitsPerComponent is 1 for a
+    // stencil (a 1-bit mask) and 8 for an image whose file holds gray or RGB pixels.
+    // 0 when the image has a file at pngPath (written now, or before when pngPath is null);
+    // -1 when it has none and must not be drawn.
+    int ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInfo* info, char* pngPath);
+    // Extracts every image of an XObject dictionary (unused by the conversion).
+    int ExtractXObjectResource(PdfObj* xobjects);
 
     PdfObj** pageRef;     // per page: the Kids item that reached it (borrowed)
     PdfObj** pageDict;    // per page: its dictionary, owned

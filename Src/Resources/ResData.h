@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class ResData {
 public:
@@ -54,6 +55,9 @@ public:
     double* widths = nullptr;   // malloc block, owned
     uint16_t* cids = nullptr;   // malloc block, owned; kind 1 only
     int32_t firstChar = 0;      // kinds 0 and 2
+    double defaultWidth = 1000; // kind 1: the CIDFont's DW, the width of a CID without a pair
+    // Kind 1: the width of every 16-bit CID, made by text showing when it first needs one.
+    std::vector<double> cidWidths;
 };
 
 // Pairs a CIDFont's W array may give. CIDs are 16-bit, so one range never yields more than

@@ -1,8 +1,13 @@
 // The brushes inside painted paths and glyph runs: solid colours for gray and RGB, a context
-// colour of the built-in CMYK profile for CMYK, and the pattern brush of Pattern spaces.
+// colour of the built-in CMYK profile for CMYK, and for Pattern spaces a tiled visual of the
+// pattern cell or a gradient of the pattern's shading.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
+#include "Interpreter/ContentParser.h"
+#include "Interpreter/Patterns.h"
 #include "Resources/ColorSpace.h"
 #include "Xps/XpsPage.h"
 
@@ -46,11 +51,82 @@ std::string CmykBrush(const double* cmyk, bool stroke)
     return text;
 }
 
-// The brush of a Pattern space. The pattern's description is not looked up yet, which is
-// what a pattern that cannot be found amounts to: black.
-std::string PatternBrush(GState*, bool)
+const char* const kNoPatternBrush = "<SolidColorBrush Color=\"#000000\" /> \n";
+
+// A gradient needs two stops: a single one is written twice. No stops, no gradient.
+std::string GradientStops(ShadePatternInfo* info)
 {
-    return "<SolidColorBrush Color=\"#000000\" /> \n";
+    std::string text;
+    uint32_t n = info->stops.count;
+    for (uint32_t i = 0; i < n; i++) {
+        const ShadeStop* stop = static_cast<const ShadeStop*>(info->stops.Get(i));
+        if (!stop)
+            break;
+        char line[96];
+        snprintf(line, sizeof line, "<GradientStop Color=\"#%02X%02X%02X\" Offset=\"%s\" /> \n",
+                 stop->colour[0], stop->colour[1], stop->colour[2], XpsNumber(stop->offset).text);
+        text += line;
+        if (n == 1)
+            text += line;
+    }
+    return text;
+}
+
+std::string Point(double x, double y)
+{
+    return std::string(XpsNumber(x).text) + "," + XpsNumber(y).text;
+}
+
+std::string LinearBrush(ShadePatternInfo* info)
+{
+    std::string stops = GradientStops(info);
+    if (stops.empty() || !XpsFinite(info->matrix))
+        return "";
+    const double* c = info->coords;
+    return std::string("<LinearGradientBrush  \n Transform=\"") + XpsMatrix(info->matrix).text +
+           "\" \nMappingMode=\"Absolute\" \nStartPoint=\"" + Point(c[0], c[1]) +
+           "\"  \nEndPoint=\"" + Point(c[3], c[4]) +
+           "\"  \nSpreadMethod=\"Pad\"> \n<LinearGradientBrush.GradientStops> \n" + stops +
+           "</LinearGradientBrush.GradientStops> \n</LinearGradientBrush> \n";
+}
+
+// The end circle is the gradient's ellipse and the start centre its origin, for sh and for
+// shading patterns alike; a pattern adds its Transform. A gradient brush has no negative
+// radius.
+std::string RadialBrush(ShadePatternInfo* info, bool transform)
+{
+    std::string stops = GradientStops(info);
+    if (stops.empty() || (transform && !XpsFinite(info->matrix)))
+        return "";
+    const double* c = info->coords;
+    std::string radius = XpsNumber(std::fabs(c[5])).text;
+    std::string text = "<RadialGradientBrush  \n";
+    if (transform)
+        text += std::string(" Transform=\"") + XpsMatrix(info->matrix).text + "\" \n";
+    return text + "MappingMode=\"Absolute\" \nCenter=\"" + Point(c[3], c[4]) +
+           "\"  \nGradientOrigin=\"" + Point(c[0], c[1]) + "\"  \nRadiusX=\"" + radius +
+           "\"  \nRadiusY=\"" + radius +
+           "\"  \nSpreadMethod=\"Pad\"> \n<RadialGradientBrush.GradientStops> \n" + stops +
+           "</RadialGradientBrush.GradientStops> \n</RadialGradientBrush> \n";
+}
+
+// The gradient of a shading record, or "" when it has none. Axial patterns paint strokes as
+// they paint fills.
+std::string GradientBrush(ShadePatternInfo* info, bool pattern)
+{
+    switch (info->shadingType) {
+    case SHADING_AXIAL:
+        return LinearBrush(info);
+    case SHADING_RADIAL:
+        return RadialBrush(info, pattern);
+    default:
+        return "";
+    }
+}
+
+bool Translucent(double alpha)
+{
+    return alpha >= 0 && alpha < 1;
 }
 
 // The brush for one side of the state, or "" when its colour kind has none.
@@ -69,8 +145,6 @@ std::string SideBrush(GState* gs, bool stroke)
     }
     case CS_DEVICECMYK:
         return CmykBrush(stroke ? gs->strokeCmyk : gs->fillCmyk, stroke);
-    case CS_PATTERN:
-        return PatternBrush(gs, stroke);
     default:
         return "";
     }
@@ -82,10 +156,12 @@ std::string SideBrush(GState* gs, bool stroke)
 // markup, and painting with no colour paints nothing anyway.
 int XpsPage::SetFill(GState* gs, bool glyphs)
 {
+    const char* element = glyphs ? "Glyphs.Fill" : "Path.Fill";
+    if (gs && gs->fillCS == CS_PATTERN)
+        return PatternBrush(gs, false, element);
     std::string brush = SideBrush(gs, false);
     if (brush.empty())
         return 0;
-    const char* element = glyphs ? "Glyphs.Fill" : "Path.Fill";
     Out("<%s>\n", element);
     Out(brush);
     Out("</%s>\n", element);
@@ -94,11 +170,125 @@ int XpsPage::SetFill(GState* gs, bool glyphs)
 
 int XpsPage::SetStroke(GState* gs)
 {
+    if (gs && gs->strokeCS == CS_PATTERN)
+        return PatternBrush(gs, true, "Path.Stroke");
     std::string brush = SideBrush(gs, true);
     if (brush.empty())
         return 0;
     Out("<Path.Stroke>\n");
     Out(brush);
     Out("</Path.Stroke>\n");
+    return 0;
+}
+
+int XpsPage::PatternBrush(GState* gs, bool stroke, const char* element)
+{
+    PatternInfo* info = nullptr;
+    if (!parser || parser->GetPatternInfo(&info, gs, stroke ? 1 : 0) != 0 || !info) {
+        Out("<%s>\n%s</%s>\n", element, kNoPatternBrush, element);
+        return 0;
+    }
+    if (info->patternType == PATTERN_TILING) {
+        TileBrush(static_cast<TilePatternInfo*>(info), element);
+    } else if (info->patternType == PATTERN_SHADING) {
+        std::string brush = GradientBrush(static_cast<ShadePatternInfo*>(info), true);
+        if (!brush.empty()) {
+            Out("<%s>\n", element);
+            Out(brush);
+            Out("</%s>\n", element);
+        }
+    }
+    delete info;
+    return 0;
+}
+
+// The cell's content is drawn by a nested run of the interpreter straight into the brush's
+// canvas, in the cell's own space; the brush repeats it at the size of the BBox.
+void XpsPage::TileBrush(TilePatternInfo* tile, const char* element)
+{
+    const double* b = tile->bbox;
+    double x = std::min(b[0], b[2]), y = std::min(b[1], b[3]);
+    double w = std::fabs(b[2] - b[0]), h = std::fabs(b[3] - b[1]);
+    // A cell without an area shows nothing: no brush.
+    if (!tile->hasBBox || !(w > 0) || !(h > 0) || !XpsFinite(x) || !XpsFinite(y) ||
+        !XpsFinite(w) || !XpsFinite(h) || !XpsFinite(tile->matrix) || !parser)
+        return;
+    if (tileDepth >= XPS_MAX_TILE_DEPTH)
+        return;
+    for (int i = 0; i < tileDepth; i++)
+        if (tileStack[i] == tile->objNum)
+            return;
+
+    std::string box = std::string(XpsNumber(x).text) + "," + XpsNumber(y).text + "," +
+                      XpsNumber(w).text + "," + XpsNumber(h).text;
+    Out("<%s>\n", element);
+    Out("<VisualBrush\n Transform=\"%s\" \nViewbox=\"%s\" \nViewport=\"%s\" \nTileMode=\"Tile\" "
+        "\nViewboxUnits=\"Absolute\" ViewportUnits=\"Absolute\"> \n<VisualBrush.Visual>\n<Canvas>\n",
+        XpsMatrix(tile->matrix).text, box.c_str(), box.c_str());
+    tileStack[tileDepth++] = tile->objNum;
+    int clips = openClips;
+    parser->ProcessPatternStream(tile->objNum, tile->resources, nullptr);
+    // Clips the cell left open must close inside the brush's canvas.
+    CloseClips(clips);
+    tileDepth--;
+    Out("</Canvas>\n</VisualBrush.Visual>\n </VisualBrush>\n");
+    Out("</%s>\n", element);
+}
+
+int XpsPage::OutLinearGadient(ShadePatternInfo* info)
+{
+    if (info)
+        Out(LinearBrush(info));
+    return 0;
+}
+
+int XpsPage::OutRadialGadient(ShadePatternInfo* info)
+{
+    if (info)
+        Out(RadialBrush(info, true));
+    return 0;
+}
+
+int XpsPage::OutRadialGadientShade(ShadePatternInfo* info)
+{
+    if (info)
+        Out(RadialBrush(info, false));
+    return 0;
+}
+
+int XpsPage::FillShade(GState* gs, PdfName* shadingName)
+{
+    if (!out || !gs || !parser || !XpsFinite(gs->ctm))
+        return 0;
+    PatternInfo* info = nullptr;
+    if (parser->GetShadingInfo(shadingName, &info) != 0 || !info)
+        return 0;
+    std::string brush;
+    if (info->patternType == PATTERN_SHADING)
+        brush = GradientBrush(static_cast<ShadePatternInfo*>(info), false);
+    delete info;
+    if (brush.empty())
+        return 0;
+
+    // The page's corners in user space: under a rotating or skewing CTM the page is no
+    // axis-aligned rectangle there.
+    pdfmatrix inv;
+    InvertMatrix(&inv, &gs->ctm);
+    const double cx[4] = {0, pageWidth, pageWidth, 0};
+    const double cy[4] = {0, 0, pageHeight, pageHeight};
+    std::string data = "F0 M";
+    for (int i = 0; i < 4; i++) {
+        double ux, uy;
+        Transform(cx[i], cy[i], &inv, &ux, &uy);
+        data += (i == 1 ? " L" : i ? " " : "") + Point(ux, uy);
+    }
+    data += " z";
+
+    Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
+    if (Translucent(gs->fillAlpha))
+        Out("Opacity=\"%s\" \n", XpsNumber(gs->fillAlpha).text);
+    Out("Data=\"%s\" >\n<Path.Fill> \n", data.c_str());
+    Out(brush);
+    Out("</Path.Fill> \n</Path>\n");
     return 0;
 }

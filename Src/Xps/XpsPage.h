@@ -13,6 +13,12 @@
 #include "Interpreter/RenderPage.h"
 
 class ContentParser;
+class PdfName;
+class ShadePatternInfo;
+class TilePatternInfo;
+
+// Tiling cells drawn inside one another at most; a cell deeper down gets no brush.
+enum { XPS_MAX_TILE_DEPTH = 8 };
 
 // PDF points to page units. The decimal, not 4/3: 612 points must come out as 816.
 const double XPS_UNITS_PER_POINT = 1.333333333;
@@ -74,12 +80,40 @@ public:
     int EndClip() override;
     int OutComment(char* text) override;
 
+    // Images: a Path over the image's unit square, placed by the CTM. ShowImage fills it
+    // with the image (and asks the parser for its soft mask, which arrives through SetSMask
+    // as the Path's opacity mask); ShowImageMask paints the fill colour through a 1-bit
+    // image. An image of no width or height is not written.
+    int ShowImage(GState* gs, ImageInfo* info, char* fileName) override;
+    int ShowImageMask(GState* gs, ImageInfo* info, char* fileName) override;
+    // Writes nothing outside an image Path, or when the Path has its opacity mask already.
+    int SetSMask(GState* gs, ImageInfo* mask, char* fileName) override;
+
+    // Text. A glyph run of a packaged font: glyphs are {code, advance in thousandths of the
+    // em} pairs ended by code 0; with `text` non-null the codes are characters, else glyph
+    // indices. A run without glyphs writes nothing.
+    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs) override;
+    // Fills the glyph outlines in gs's path, placed by gs's text-matrix field.
+    int FillText(GState* gs) override;
+    int ShowText(GState* gs, char* text, char* font, double size) override;
+
     // Writes the path data of `path` into the page (points through `m` unless it is null).
     int EvaluatePath(PDF_PathGeometry* path, pdfmatrix* m);
 
     // Brush elements of a painted path: Path.Fill (Glyphs.Fill with `glyphs`) and Path.Stroke.
     int SetFill(GState* gs, bool glyphs);
     int SetStroke(GState* gs);
+
+    // The sh operator: the page rectangle filled with the shading's gradient, so that only
+    // the open clips bound it. Nothing for a shading that gives no gradient.
+    int FillShade(GState* gs, PdfName* shadingName) override;
+
+    // Gradient brushes of a shading record: linear (axial), radial with the record's
+    // Transform (shading patterns) and radial in user space (sh). A record without stops
+    // writes nothing, as every colour without a brush.
+    int OutLinearGadient(ShadePatternInfo* info);
+    int OutRadialGadient(ShadePatternInfo* info);
+    int OutRadialGadientShade(ShadePatternInfo* info);
 
     // Clip canvases opened and not yet closed. Code that opens a canvas of its own around a
     // nested content stream closes what the stream left open with CloseClips(depth before).
@@ -93,6 +127,24 @@ protected:
 
 private:
     void StrokeAttributes(GState* gs, bool dashes);
+    void ImageBrush(ImageInfo* info, const char* fileName);
+    void UnitSquare();
+    void OpenImagePath(GState* gs);
+    void CloseImagePath();
+
+    enum { IMAGE_PATH_NONE, IMAGE_PATH_OPEN, IMAGE_PATH_MASKED };
+    int imagePath = IMAGE_PATH_NONE;  // the image Path being written, and whether it has a mask
+
+    // The brush of one side's pattern inside a property element named `element`; black
+    // when the pattern cannot be had, nothing when it gives no brush.
+    int PatternBrush(GState* gs, bool stroke, const char* element);
+    void TileBrush(TilePatternInfo* tile, const char* element);
+
+    // Object numbers of the tiling patterns whose cells are being drawn, outermost first: a
+    // cell that paints with one of them again gets no brush, so a pattern that uses itself
+    // ends after one cell.
+    int tileStack[XPS_MAX_TILE_DEPTH] = {};
+    int tileDepth = 0;
     int failed;  // the page could not be created, or a write failed
 };
 

@@ -120,7 +120,7 @@ TEST(ContentParser, StreamsToRendererCalls)
           "endstream"},
          "Stroke M 5 6 L 7 8; |0"},
         {"rows still empty consume their operands",
-         {"BT /F1 12 Tf (x) Tj ET 1 0 0 RG 3 w [2] 0 d 2 0 0 2 0 0 cm /X Do /Sh sh 0 0 m S "
+         {"BT /F1 12 Tf (x) Tj ET 1 0 0 RG 3 w [2] 0 d 2 0 0 2 0 0 cm 0 0 m S "
           "endstream"},
          "Stroke M 0 0; |0"},
 

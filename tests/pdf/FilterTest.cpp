@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
+#include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
@@ -370,6 +372,51 @@ TEST(Filters, ChainResolvesReferencesAndWritesFiles)
         delete filter;
     }
     delete tree.pagesRoot;
+}
+
+// A zlib stream of n zero bytes, made piece by piece: a few hundred kilobytes that stand for
+// hundreds of megabytes.
+std::string DeflatedZeros(size_t n)
+{
+    z_stream zs = {};
+    deflateInit(&zs, 9);
+    std::vector<unsigned char> zeros(1 << 20), chunk(1 << 16);
+    std::string out;
+    int ret = Z_OK;
+    while (ret != Z_STREAM_END) {
+        size_t piece = n < zeros.size() ? n : zeros.size();
+        zs.next_in = zeros.data();
+        zs.avail_in = (uInt)piece;
+        n -= piece;
+        do {
+            zs.next_out = chunk.data();
+            zs.avail_out = (uInt)chunk.size();
+            ret = deflate(&zs, n == 0 ? Z_FINISH : Z_NO_FLUSH);
+            out.append((const char*)chunk.data(), chunk.size() - zs.avail_out);
+        } while (zs.avail_out == 0);
+    }
+    deflateEnd(&zs);
+    return out;
+}
+
+TEST(Filters, DecodedStreamIsCutAtTheCap)
+{
+    // Before the cap and the doubling growth this took hours: every 32 KiB of output copied
+    // the whole buffer once more.
+    std::string bomb = DeflatedZeros((size_t)PDF_MAX_STREAM_BYTES + (16 << 20));
+    Chain chain;
+    for (const char* filter : {"/FlateDecode", "[/FlateDecode /DCTDecode]"}) {
+        PdfObj* f = Obj(filter);
+        FILE* fp = StreamOf(bomb);
+        ByteBuffer out;
+        chain.tree.DecodeFilters(fp, f, (int)bomb.size(), &out, nullptr);
+        fclose(fp);
+        delete f;
+        EXPECT_EQ(out.size, (int)PDF_MAX_STREAM_BYTES) << filter;
+        ASSERT_NE(out.data, nullptr);
+        EXPECT_EQ(out.data[0] | out.data[out.size / 2] | out.data[out.size - 1], 0) << filter;
+        free(out.data);
+    }
 }
 
 TEST(Filters, ByteBufferGrowth)

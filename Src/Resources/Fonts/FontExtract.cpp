@@ -2,6 +2,7 @@
 // a FontInfo in that object's entry. The entry's path is the mark that the object is done,
 // and the package packs what it names, so both are set only once the file is complete.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -258,6 +259,11 @@ int PdfPageTree::ExtractType0(PdfObj* font)
         FontFilePath(path, tmpDir, fontName.str ? fontName.str : "", f, ".ttf") == 0) {
         FontInfo* info = new FontInfo;
         info->kind = FONT_KIND_TYPE0;
+        Key dwKey("DW");
+        PdfReal dw;
+        dw.value = 1000;
+        if (GetReal(dw, &dwKey, cidFont) == 0 && std::isfinite(dw.value))
+            info->defaultWidth = dw.value;
         Key wKey("W");
         PdfArray w;
         GetArray(w, &wKey, cidFont);

@@ -1,0 +1,172 @@
+#include "Interpreter/Patterns.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "Interpreter/ContentParser.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/PdfPageTree.h"
+
+namespace {
+
+// A key for the typed getters.
+struct Key : PdfName {
+    explicit Key(const char* text) { str = strdup(text); }
+};
+
+}  // namespace
+
+PatternInfo::~PatternInfo() {}
+
+TilePatternInfo::TilePatternInfo(int num) : objNum(num)
+{
+    patternType = PATTERN_TILING;
+}
+
+TilePatternInfo::~TilePatternInfo()
+{
+    delete resources;
+}
+
+ShadePatternInfo::ShadePatternInfo() : stops(sizeof(ShadeStop), 0, 8)
+{
+    patternType = PATTERN_SHADING;
+}
+
+void PatternToUser(pdfmatrix* m, pdfmatrix* ctm)
+{
+    pdfmatrix inv;
+    InvertMatrix(&inv, ctm);
+    // m first, then inv.
+    ConcatMatrix(&inv, m, m);
+}
+
+void ReadPatternMatrix(PdfPageTree* pages, PdfObj* pattern, pdfmatrix* out)
+{
+    double v[6] = {1, 0, 0, 1, 0, 0};
+    PdfArray arr;
+    Key key("Matrix");
+    if (pages && pages->GetArray(arr, &key, pattern) == 0) {
+        for (int i = 0; i < 6 && i < arr.count; i++) {
+            double x;
+            if (OperandNumber(arr.items[i], &x) == 0)
+                v[i] = x;
+        }
+    }
+    *out = {v[0], v[1], v[2], v[3], v[4], v[5]};
+}
+
+int ContentParser::GetPatternInfo(PatternInfo** out, GState* gs, int stroke)
+{
+    if (!out || !gs || !pages || !xref)
+        return -1;
+    int objNum = 0;
+    PdfName* name = stroke ? &gs->strokePattern : &gs->fillPattern;
+    if (pages->FindPattern(name, &objNum, owner) != 0)
+        return -1;
+    char buf[PATTERN_PARSE_BUF];
+    PdfObj* pattern = nullptr;
+    ParseIndirectObject(&pattern, xref, objNum, 0, buf, sizeof buf);
+    if (!pattern)
+        return -1;
+
+    PdfNumber type;
+    type.value = 0;
+    Key typeKey("PatternType");
+    pages->GetNumber(type, &typeKey, pattern);
+
+    PatternInfo* info = nullptr;
+    if (type.value == PATTERN_TILING) {
+        TilePatternInfo* tile = new TilePatternInfo(objNum);
+        GetTilePatternInfo(pattern, &tile);
+        info = tile;
+    } else if (type.value == PATTERN_SHADING) {
+        ShadePatternInfo* shade = new ShadePatternInfo;
+        GetShadingPatternInfo(pattern, &shade);
+        info = shade;
+    }
+    delete pattern;
+    if (!info)
+        return -1;
+    *out = info;
+    return 0;
+}
+
+int ContentParser::GetShadingInfo(PdfName* name, PatternInfo** out)
+{
+    if (!out || !pages || !xref)
+        return -1;
+    int objNum = 0;
+    if (pages->FindShading(name, &objNum, owner) != 0)
+        return -1;
+    char buf[PATTERN_PARSE_BUF];
+    PdfObj* shading = nullptr;
+    ParseIndirectObject(&shading, xref, objNum, 0, buf, sizeof buf);
+    if (!shading)
+        return -1;
+
+    PdfNumber type;
+    type.value = 0;
+    Key typeKey("ShadingType");
+    pages->GetNumber(type, &typeKey, shading);
+
+    ShadePatternInfo* info = nullptr;
+    if (type.value == SHADING_AXIAL || type.value == SHADING_RADIAL) {
+        // The coordinates of a shading painted by sh are in the current user space, in which
+        // the writer already draws: the matrix stays identity.
+        info = new ShadePatternInfo;
+        info->shadingType = type.value;
+        if (type.value == SHADING_RADIAL)
+            RadialShading(shading, info);
+        else
+            LinearShading(shading, info);
+    }
+    delete shading;
+    if (!info)
+        return -1;
+    *out = info;
+    return 0;
+}
+
+int ContentParser::GetTilePatternInfo(PdfObj* pattern, TilePatternInfo** info)
+{
+    if (!info || !*info || !pages || !xref || !current)
+        return 0;
+    TilePatternInfo* tile = *info;
+
+    PdfReal step;
+    step.value = 0.0;
+    Key xKey("XStep");
+    if (pages->GetReal(step, &xKey, pattern) == 0)
+        tile->xStep = step.value;
+    Key yKey("YStep");
+    if (pages->GetReal(step, &yKey, pattern) == 0)
+        tile->yStep = step.value;
+
+    // Without four numbers there is no cell: the record says so instead of inventing one.
+    PdfArray box;
+    Key boxKey("BBox");
+    if (pages->GetArray(box, &boxKey, pattern) == 0 && box.count >= 4) {
+        double v[4];
+        int n = 0;
+        while (n < 4 && OperandNumber(box.items[n], &v[n]) == 0)
+            n++;
+        if (n == 4) {
+            memcpy(tile->bbox, v, sizeof v);
+            tile->hasBBox = 1;
+        }
+    }
+
+    ReadPatternMatrix(pages, pattern, &tile->matrix);
+    PatternToUser(&tile->matrix, &current->ctm);
+
+    PdfObj* res = ResourceValue(pattern, "Resources");
+    delete tile->resources;
+    tile->resources = res ? res->Dup() : nullptr;
+
+    XrefEntry* entry = xref->Entry(tile->objNum);
+    tile->fileOffset = entry ? entry->offset : 0;
+    return 0;
+}

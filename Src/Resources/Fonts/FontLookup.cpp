@@ -1,0 +1,146 @@
+// What a font resource name stands for when a content stream selects it. Fonts whose program
+// goes into the package or is drawn from its file are answered with the font file's object
+// number; fonts drawn from their dictionary (Type 3, and Type 1 under a standard name, drawn
+// from the built-in data) with a copy of it. A font file that the resource pass did not reach
+// (a font used only inside a form, a pattern or a glyph procedure) is extracted here.
+#include <cstring>
+
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/Fonts/BaseFonts.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/ResData.h"
+
+namespace {
+
+struct Key : PdfName {
+    explicit Key(const char* text) { str = strdup(text); }
+};
+
+// Objects parsed during one lookup, released together however the lookup ends.
+struct Parsed {
+    enum { SLOTS = 5 };
+    PdfObj* objs[SLOTS] = {};
+    int n = 0;
+    ~Parsed()
+    {
+        for (int i = 0; i < n; i++)
+            delete objs[i];
+    }
+    // A dictionary given directly or through a reference; anything else is null.
+    PdfObj* Dict(PdfXref* xref, PdfObj* value, char* buf, int size)
+    {
+        PdfObj* parsed = nullptr;
+        PdfObj* d = ResolveResource(xref, value, buf, size, &parsed);
+        if (parsed) {
+            if (n < SLOTS)
+                objs[n++] = parsed;
+            else {
+                delete parsed;
+                return nullptr;
+            }
+        }
+        return (d && d->Type() == PDF_DICT) ? d : nullptr;
+    }
+};
+
+// The object number behind a font-file entry: a program is a stream, which only a reference
+// can reach. -1 when there is none.
+int FontFileObject(PdfObj* descriptor, const char* key)
+{
+    PdfObj* v = ResourceValue(descriptor, key);
+    return (v && v->Type() == PDF_INDIRECT) ? static_cast<PdfIndirect*>(v)->refNum : -1;
+}
+
+bool Is(const PdfName& name, const char* text)
+{
+    return name.str && strcmp(name.str, text) == 0;
+}
+
+}  // namespace
+
+// Extracts font file f through `extract` unless that was done already, and answers with its
+// number only when the file exists with a font record: a failed extraction draws nothing.
+static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
+                          int (PdfPageTree::*extract)(PdfObj*), PdfObj** out)
+{
+    XrefEntry* e = f >= 0 ? tree->xref->Entry(f) : nullptr;
+    if (!e)
+        return -1;
+    if (!e->path)
+        (tree->*extract)(font);
+    if (!e->path || !dynamic_cast<FontInfo*>(e->resData))
+        return -1;
+    PdfNumber* n = new PdfNumber;
+    n->value = f;
+    *out = n;
+    return 0;
+}
+
+int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
+{
+    if (!name || name->Type() != PDF_NAME || !static_cast<PdfName*>(name)->str || !out || !res ||
+        !xref)
+        return -1;
+    char buf[PDF_PARSE_BUF];
+    Parsed parsed;
+
+    PdfObj* resources = parsed.Dict(xref, res, buf, sizeof buf);
+    PdfObj* fonts = parsed.Dict(xref, ResourceValue(resources, "Font"), buf, sizeof buf);
+    PdfObj* font = parsed.Dict(xref, ResourceValue(fonts, static_cast<PdfName*>(name)->str), buf,
+                               sizeof buf);
+    if (!font)
+        return -1;
+
+    Key subtypeKey("Subtype");
+    PdfName subtype;
+    if (GetName(subtype, &subtypeKey, font) != 0)
+        return -1;
+
+    if (Is(subtype, "TrueType")) {
+        PdfObj* descriptor =
+            parsed.Dict(xref, ResourceValue(font, "FontDescriptor"), buf, sizeof buf);
+        return FontFileAnswer(this, FontFileObject(descriptor, "FontFile2"), font,
+                              &PdfPageTree::ExtractTrueType, out);
+    }
+    if (Is(subtype, "Type0")) {
+        Key descendantsKey("DescendantFonts");
+        PdfArray descendants;
+        GetArray(descendants, &descendantsKey, font);
+        PdfObj* cidFont = descendants.count > 0
+                              ? parsed.Dict(xref, descendants.items[0], buf, sizeof buf)
+                              : nullptr;
+        PdfObj* descriptor =
+            parsed.Dict(xref, ResourceValue(cidFont, "FontDescriptor"), buf, sizeof buf);
+        int f = FontFileObject(descriptor, "FontFile2");
+        if (f < 0)
+            f = FontFileObject(descriptor, "FontFile3");
+        return FontFileAnswer(this, f, font, &PdfPageTree::ExtractType0, out);
+    }
+    if (Is(subtype, "Type1")) {
+        Key baseFontKey("BaseFont");
+        PdfName baseFont;
+        GetName(baseFont, &baseFontKey, font);
+        // A standard name is drawn from the built-in data, whatever the font embeds.
+        if (IsStandardFont(&baseFont)) {
+            PdfObj* copy = font->Dup();
+            if (!copy)
+                return -1;
+            *out = copy;
+            return 0;
+        }
+        PdfObj* descriptor =
+            parsed.Dict(xref, ResourceValue(font, "FontDescriptor"), buf, sizeof buf);
+        return FontFileAnswer(this, FontFileObject(descriptor, "FontFile"), font,
+                              &PdfPageTree::ExtractType1, out);
+    }
+    if (Is(subtype, "Type3")) {
+        PdfObj* copy = font->Dup();
+        if (!copy)
+            return -1;
+        *out = copy;
+        return 0;
+    }
+    return -1;
+}

@@ -1,0 +1,534 @@
+// Images and soft masks become files in the temporary folder: JPEG data passes through with
+// its density set for the page markup, everything else is decoded, brought to 8 bits and
+// written as PNG. Each object is extracted once; its entry's path is the done-marker, and it
+// is set only after the file is complete, so a reader never finds a path to a missing file.
+#include "Resources/ImageExtract.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "Pdf/FileAccess.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/ColorSpace.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/PngWriter.h"
+#include "Resources/ResData.h"
+
+namespace {
+
+// The alpha of a soft mask whose filter this system cannot decode: 40 % opaque.
+const unsigned char UNKNOWN_MASK_ALPHA = 0x66;
+
+// A key for the typed getters.
+struct Key {
+    explicit Key(const char* text) { name.str = strdup(text); }
+    PdfName name;
+};
+
+int Number(PdfPageTree* t, PdfObj* dict, const char* key)
+{
+    Key k(key);
+    PdfNumber n;
+    n.value = 0;
+    t->GetNumber(n, &k.name, dict);
+    return n.value;
+}
+
+bool NameIs(PdfObj* obj, const char* text)
+{
+    return obj && obj->Type() == PDF_NAME && static_cast<PdfName*>(obj)->str &&
+           strcmp(static_cast<PdfName*>(obj)->str, text) == 0;
+}
+
+bool SubtypeIsImage(PdfPageTree* t, PdfObj* dict)
+{
+    Key k("Subtype");
+    PdfName n;
+    t->GetName(n, &k.name, dict);
+    return n.str && strcmp(n.str, "Image") == 0;
+}
+
+// "%s%s%03d.<ext>" into a path buffer; false when it does not fit.
+bool ImagePath(char* out, const char* dir, int objNum, const char* ext)
+{
+    int n = snprintf(out, PDF_MAX_PATH, "%s%s%03d.%s", dir, "IMG_", objNum, ext);
+    return n > 0 && n < PDF_MAX_PATH;
+}
+
+// The writers report nothing, so completeness is read off the file: a PNG that ends with
+// its IEND chunk was written through to the end and closed.
+bool PngComplete(const char* path)
+{
+    FILE* f = nullptr;
+    if (pdfopenfile(&f, path) != 0)
+        return false;
+    unsigned char tail[12];
+    bool ok = pdfseek(f, -12, SEEK_END) == 0 && pdfread(f, tail, 12) == 12 &&
+              memcmp(tail + 4, "IEND", 4) == 0;
+    pdfclose(f);
+    return ok;
+}
+
+// A stale file of the same name must not pass for the one about to be written.
+void Clear(const char* path)
+{
+    remove(path);
+}
+
+int WriteJpeg(const char* path, const ByteBuffer& data)
+{
+    ByteBuffer fixed;
+    int rc = -1;
+    if (JpegAt96Dpi(data.data, data.size, &fixed) == 0 && fixed.size > 0)
+        rc = WriteResourceFile(path, fixed.data, (size_t)fixed.size);
+    free(fixed.data);
+    return rc;
+}
+
+// The entry takes the file and the record; a record left there before is replaced.
+void Record(XrefEntry* e, const char* path, ImageInfo* info)
+{
+    free(e->path);
+    e->path = strdup(path);
+    delete e->resData;
+    e->resData = info;
+}
+
+// Components an image's colour space gives the PNG writers, or 0 when it has no gray or RGB
+// rendering here (CMYK, a profile whose alternate is CMYK or unknown, the unmodelled spaces).
+int ImageComponents(ColorSpaceRecord* cs)
+{
+    switch (cs->cs) {
+    case CS_DEVICEGRAY: return 1;
+    case CS_DEVICERGB: return 3;
+    case CS_INDEXED: return 1;
+    case CS_ICCBASED:
+        switch (static_cast<IccColorSpace*>(cs)->alternate) {
+        case CS_DEVICEGRAY: return 1;
+        case CS_DEVICERGB: return 3;
+        case CS_ICCBASED: return 3;
+        default: return 0;
+        }
+    default: return 0;
+    }
+}
+
+// Whether every stage of a Filter value is one the chain decodes. A reference item is
+// followed (a name is short: a small token buffer does).
+bool FiltersKnown(PdfXref* xref, PdfObj* filter)
+{
+    if (!filter)
+        return true;
+    PdfObj* items[1] = {filter};
+    PdfObj** list = items;
+    int count = 1;
+    if (filter->Type() == PDF_ARRAY) {
+        list = static_cast<PdfArray*>(filter)->items;
+        count = static_cast<PdfArray*>(filter)->count;
+    }
+    for (int i = 0; i < count; i++) {
+        PdfObj* item = list[i];
+        PdfObj* parsed = nullptr;
+        if (item && item->Type() == PDF_INDIRECT) {
+            char buf[64];
+            ParseIndirectObject(&parsed, xref, static_cast<PdfIndirect*>(item)->refNum, 0, buf,
+                                sizeof buf);
+            item = parsed;
+        }
+        bool known = NameIs(item, "FlateDecode") || NameIs(item, "LZWDecode") ||
+                     NameIs(item, "ASCII85Decode") || NameIs(item, "DCTDecode");
+        delete parsed;
+        if (!known)
+            return false;
+    }
+    return true;
+}
+
+PdfObj* DirectValue(PdfObj* dict, const char* key)
+{
+    return ResourceValue(dict, key);
+}
+
+// Zeros appended up to `size` bytes: what a truncated stream lacks.
+bool PadTo(ByteBuffer* b, int64_t size)
+{
+    static const unsigned char zeros[4096] = {0};
+    while (b->size < size) {
+        int64_t n = size - b->size;
+        if (n > (int64_t)sizeof zeros)
+            n = sizeof zeros;
+        if (b->Append(zeros, (int)n) != 0)
+            return false;
+    }
+    return true;
+}
+
+ImageInfo* NewInfo(int width, int bpc, int height)
+{
+    ImageInfo* info = new ImageInfo;
+    info->width = width;
+    info->bitsPerComponent = bpc;
+    info->height = height;
+    return info;
+}
+
+}  // namespace
+
+int PdfPageTree::ExtractSingleImage(int objNum)
+{
+    XrefEntry* e = xref ? xref->Entry(objNum) : nullptr;
+    if (!e)
+        return -1;
+    if (e->path)
+        return 0;
+
+    PdfObj* obj = nullptr;
+    ParseIndirectObject(&obj, xref, objNum, 0, parseBuf, sizeof parseBuf);
+    if (!obj || obj->Type() != PDF_DICT || !SubtypeIsImage(this, obj)) {
+        delete obj;
+        return -1;
+    }
+    int streamOffset = e->streamOffset;
+
+    PdfObj* csValue = DirectValue(obj, "ColorSpace");
+    ColorSpaceRecord* cs = csValue ? GetColorSpace(csValue) : nullptr;
+    int comps = cs ? ImageComponents(cs) : 0;
+    int length = Number(this, obj, "Length");
+    int width = Number(this, obj, "Width");
+    int height = Number(this, obj, "Height");
+    int bpc = Number(this, obj, "BitsPerComponent");
+    char path[PDF_MAX_PATH];
+    if (comps == 0 || width <= 0 || height <= 0 || !ImagePath(path, tmpDir, objNum, "png")) {
+        delete cs;
+        delete obj;
+        return -1;
+    }
+
+    ByteBuffer data;
+    data.growStep = 1024;
+    FilterResult passed = 1;
+    if (pdfseek(xref->fp, streamOffset, SEEK_SET) == 0)
+        DecodeFiltersToMem(xref->fp, DirectValue(obj, "Filter"), length, &data, &passed);
+
+    int rc = -1;
+    if (data.size <= 0) {
+        // A filter this system does not know (CCITTFax, JBIG2, JPX, RunLength) yields nothing:
+        // the page draws nothing for the image rather than a black block.
+    } else if (passed == 0) {
+        if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
+            rc = 0;
+    } else if (cs->cs == CS_INDEXED) {
+        // Packed indexes, padded with index 0 where the stream is short; the palette does
+        // the rest.
+        int64_t need = PackedImageBytes(width, height, 1, bpc);
+        if (need > 0 && bpc <= 8 && PadTo(&data, need)) {
+            Clear(path);
+            if (IndexToPng(static_cast<IndexColorSpace*>(cs), 1, data.data, width, height, bpc,
+                           path) == 0 &&
+                PngComplete(path))
+                rc = 0;
+        }
+    } else {
+        int64_t packed = PackedImageBytes(width, height, comps, bpc);
+        uint64_t pixels = (uint64_t)width * (uint64_t)height * (uint64_t)comps;
+        unsigned char* block = nullptr;
+        if (packed > 0 && pixels <= PNG_MAX_BUFFER_BYTES)
+            block = (unsigned char*)malloc((size_t)pixels);
+        if (block && UnpackSamples(data.data, data.size, width, height, comps, bpc, block) == 0) {
+            Clear(path);
+            if (comps == 1)
+                ImageBufToPNGGray(path, (char*)block, width, height);
+            else
+                ImageBufToPNG(path, block, width, height, 0);
+            if (PngComplete(path))
+                rc = 0;
+        }
+        free(block);
+    }
+    free(data.data);
+
+    if (rc == 0) {
+        ImageInfo* info = NewInfo(width, bpc, height);
+        Record(e, path, info);
+        PdfObj* smask = DirectValue(obj, "SMask");
+        if (smask && smask->Type() == PDF_INDIRECT &&
+            static_cast<PdfIndirect*>(smask)->refNum != objNum) {
+            info->smaskObj = static_cast<PdfIndirect*>(smask)->refNum;
+            ExtractSMask(info->smaskObj);
+        }
+    }
+    delete cs;
+    delete obj;
+    return rc;
+}
+
+int PdfPageTree::ExtractSMask(int objNum)
+{
+    XrefEntry* e = xref ? xref->Entry(objNum) : nullptr;
+    if (!e)
+        return -1;
+    if (e->path)
+        return 0;
+
+    PdfObj* obj = nullptr;
+    ParseIndirectObject(&obj, xref, objNum, 0, parseBuf, sizeof parseBuf);
+    if (!obj || obj->Type() != PDF_DICT || !SubtypeIsImage(this, obj)) {
+        delete obj;
+        return -1;
+    }
+    int streamOffset = e->streamOffset;
+    int length = Number(this, obj, "Length");
+    int width = Number(this, obj, "Width");
+    int height = Number(this, obj, "Height");
+    int bpc = Number(this, obj, "BitsPerComponent");
+    if (bpc == 0)
+        bpc = 8;
+    PdfObj* filter = DirectValue(obj, "Filter");
+    uint64_t pixels = (uint64_t)(width > 0 ? width : 0) * (uint64_t)(height > 0 ? height : 0);
+    char path[PDF_MAX_PATH];
+    if (PackedImageBytes(width, height, 1, bpc) < 0 || pixels > PNG_MAX_BUFFER_BYTES ||
+        !ImagePath(path, tmpDir, objNum, "png")) {
+        delete obj;
+        return -1;
+    }
+
+    // One byte of alpha per pixel; whatever the stream does not give stays transparent.
+    unsigned char* mask = (unsigned char*)calloc(pixels > 0 ? (size_t)pixels : 1, 1);
+    bool havePixels = false;
+    if (mask && !FiltersKnown(xref, filter)) {
+        memset(mask, UNKNOWN_MASK_ALPHA, (size_t)pixels);
+        havePixels = true;
+    } else if (mask) {
+        ByteBuffer data;
+        data.growStep = 1024;
+        FilterResult passed = 1;
+        if (pdfseek(xref->fp, streamOffset, SEEK_SET) == 0)
+            DecodeFiltersToMem(xref->fp, filter, length, &data, &passed);
+        if (data.size > 0 && passed == 0) {
+            if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
+                Record(e, path, NewInfo(width, bpc, height));
+        } else if (data.size > 0) {
+            havePixels = UnpackSamples(data.data, data.size, width, height, 1, bpc, mask) == 0;
+        }
+        free(data.data);
+    }
+    if (havePixels) {
+        Clear(path);
+        ImageBufToPNGAlpha(path, (char*)mask, width, height);
+        if (PngComplete(path))
+            Record(e, path, NewInfo(width, bpc, height));
+    }
+    free(mask);
+    delete obj;
+    return e->path ? 0 : -1;
+}
+
+int PdfPageTree::ExtractXObjectResource(PdfObj* xobjects)
+{
+    PdfObj* parsed = nullptr;
+    char buf[64];
+    PdfObj* dict = ResolveResource(xref, xobjects, buf, sizeof buf, &parsed);
+    int rc = 0;
+    if (dict && dict->Type() == PDF_DICT) {
+        PdfDict* d = static_cast<PdfDict*>(dict);
+        for (int i = 0; i < d->count; i++) {
+            PdfObj* v = d->entries[i].value;
+            if (!v || v->Type() != PDF_INDIRECT) {
+                // Standard output may carry the package: the message goes to the error stream.
+                fputs("Full XObject Dictionary no indirect?\n", stderr);
+                rc = -1;
+                break;
+            }
+            ExtractSingleImage(static_cast<PdfIndirect*>(v)->refNum);
+        }
+    }
+    delete parsed;
+    return rc;
+}
+
+namespace {
+
+bool IsWhite(int c)
+{
+    return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+bool EndsToken(int c)
+{
+    return c < 0 || IsWhite(c) || strchr("()<>[]{}/%", c) != nullptr;
+}
+
+// Leaves `content` at the E of the first EI that stands as an operator: after white space
+// and before white space, a delimiter or the end. Encoded data carry no length of their
+// own, so this is the only way past them.
+void SkipToEndImage(FILE* content)
+{
+    int prev = ' ';
+    for (;;) {
+        int c = pdfreadbyte(content);
+        if (c < 0)
+            return;
+        if (c == 'E' && IsWhite(prev)) {
+            int at = pdftell(content) - 1;
+            if (pdfpeekbyte(content) == 'I') {
+                pdfreadbyte(content);
+                if (EndsToken(pdfpeekbyte(content))) {
+                    pdfseek(content, at, SEEK_SET);
+                    return;
+                }
+                pdfseek(content, at + 1, SEEK_SET);
+            }
+        }
+        prev = c;
+    }
+}
+
+// After the data of an unfiltered image: the EI should follow. When it does not, the
+// dictionary described other data than the stream holds (a colour space given by resource
+// name, a wrong size), and the EI is searched from the data's start so that scanning goes on
+// at the operator after the image instead of inside its bytes.
+void EndAfterData(FILE* content, int dataStart)
+{
+    int c;
+    while ((c = pdfpeekbyte(content)) >= 0 && IsWhite(c))
+        pdfreadbyte(content);
+    int at = pdftell(content);
+    if (pdfpeekbyte(content) == 'E') {
+        pdfreadbyte(content);
+        if (pdfpeekbyte(content) == 'I') {
+            pdfreadbyte(content);
+            if (EndsToken(pdfpeekbyte(content))) {
+                pdfseek(content, at, SEEK_SET);
+                return;
+            }
+        }
+    }
+    if (dataStart >= 0)
+        pdfseek(content, dataStart, SEEK_SET);
+    SkipToEndImage(content);
+}
+
+bool KeyIs(PdfObj* key, const char* abbreviation, const char* full)
+{
+    return NameIs(key, abbreviation) || NameIs(key, full);
+}
+
+enum InlineSpace { INLINE_GRAY, INLINE_RGB, INLINE_CMYK, INLINE_INDEXED, INLINE_OTHER };
+
+InlineSpace InlineSpaceOf(const char* text)
+{
+    if (!*text || !strcmp(text, "G") || !strcmp(text, "DeviceGray"))
+        return INLINE_GRAY;
+    if (!strcmp(text, "RGB") || !strcmp(text, "DeviceRGB"))
+        return INLINE_RGB;
+    if (!strcmp(text, "CMYK") || !strcmp(text, "DeviceCMYK"))
+        return INLINE_CMYK;
+    if (!strcmp(text, "I") || !strcmp(text, "Indexed"))
+        return INLINE_INDEXED;
+    return INLINE_OTHER;
+}
+
+}  // namespace
+
+int PdfPageTree::ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInfo* info,
+                                    char* pngPath)
+{
+    if (!content)
+        return -1;
+    int width = 0, height = 0, bpc = 0;
+    bool mask = false, filtered = false;
+    PdfName space;  // empty text: gray
+    space.str = strdup("");
+    int count = keyValues ? keyValues->count : 0;
+    for (int i = 0; i + 1 < count; i += 2) {
+        PdfObj* key = keyValues->items[i];
+        PdfObj* value = keyValues->items[i + 1];
+        PdfNumber n;
+        n.value = 0;
+        if (KeyIs(key, "W", "Width")) {
+            if (GetNumber(n, i + 1, keyValues) == 0)
+                width = n.value;
+        } else if (KeyIs(key, "H", "Height")) {
+            if (GetNumber(n, i + 1, keyValues) == 0)
+                height = n.value;
+        } else if (KeyIs(key, "BPC", "BitsPerComponent")) {
+            if (GetNumber(n, i + 1, keyValues) == 0)
+                bpc = n.value;
+        } else if (KeyIs(key, "CS", "ColorSpace")) {
+            // [/I /RGB 1 <...>] is an indexed space: its family names the kind.
+            if (value && value->Type() == PDF_ARRAY)
+                GetName(space, 0, static_cast<PdfArray*>(value));
+            else
+                GetName(space, i + 1, keyValues);
+        } else if (KeyIs(key, "IM", "ImageMask")) {
+            mask = value && value->Type() == PDF_BOOL && static_cast<PdfBool*>(value)->value;
+        } else if (KeyIs(key, "F", "Filter")) {
+            filtered = (value && value->Type() == PDF_NAME && static_cast<PdfName*>(value)->str &&
+                        *static_cast<PdfName*>(value)->str) ||
+                       (value && value->Type() == PDF_ARRAY && static_cast<PdfArray*>(value)->count > 0);
+        }
+    }
+
+    InlineSpace kind = InlineSpaceOf(space.str ? space.str : "");
+    int comps = kind == INLINE_RGB ? 3 : kind == INLINE_CMYK ? 4 : kind == INLINE_OTHER ? 3 : 1;
+    if (mask) {
+        comps = 1;
+        if (bpc == 0)
+            bpc = 1;
+    }
+    bool stencil = comps == 1 && bpc == 1;
+    if (info) {
+        info->width = width;
+        info->bitsPerComponent = stencil ? 1 : 8;
+        info->height = height;
+        info->smaskObj = 0;
+    }
+
+    pdfreadbyte(content);  // the white space that ends ID
+    int dataStart = pdftell(content);
+    int64_t size = filtered ? -1 : PackedImageBytes(width, height, comps, bpc);
+    if (size < 0) {
+        SkipToEndImage(content);
+        return -1;
+    }
+    // A stencil keeps its bits; gray and RGB images become 8-bit files. Nothing else has a
+    // rendering here, and neither has an image too large for the writers.
+    uint64_t pixels = (uint64_t)width * (uint64_t)height * (uint64_t)comps;
+    bool image = kind == INLINE_GRAY || kind == INLINE_RGB;
+    bool hasFile = (stencil || (image && !mask)) && pixels <= PNG_MAX_BUFFER_BYTES &&
+                   (uint64_t)size <= PNG_MAX_BUFFER_BYTES;
+
+    if (!pngPath || !hasFile) {
+        pdfseek(content, (int)size, SEEK_CUR);
+        EndAfterData(content, dataStart);
+        return hasFile ? 0 : -1;
+    }
+
+    unsigned char* data = (unsigned char*)calloc((size_t)size > 0 ? (size_t)size : 1, 1);
+    unsigned char* block = stencil ? nullptr : (unsigned char*)malloc((size_t)pixels);
+    int rc = -1;
+    if (data && (stencil || block)) {
+        // A stream that ends early leaves the rest of the block zero.
+        int got = pdfread(content, data, (int)size);
+        EndAfterData(content, dataStart);
+        Clear(pngPath);
+        if (stencil) {
+            Image1BppBufToPNGGray(pngPath, (char*)data, width, height);
+        } else if (UnpackSamples(data, got > 0 ? got : 0, width, height, comps, bpc, block) == 0) {
+            if (comps == 1)
+                ImageBufToPNGGray(pngPath, (char*)block, width, height);
+            else
+                ImageBufToPNG(pngPath, block, width, height, 0);
+        }
+        rc = PngComplete(pngPath) ? 0 : -1;
+    } else {
+        pdfseek(content, (int)size, SEEK_CUR);
+        EndAfterData(content, dataStart);
+    }
+    free(data);
+    free(block);
+    return rc;
+}

@@ -1,0 +1,126 @@
+#include "FuzzUtil.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ftw.h>
+
+#include "Pdf/FileAccess.h"
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/ResData.h"
+
+namespace fuzz {
+
+namespace {
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
+{
+    remove(path);
+    return 0;
+}
+
+std::string scratch;
+
+void RemoveScratch()
+{
+    if (!scratch.empty())
+        nftw(scratch.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+}  // namespace
+
+const std::string& ScratchDir()
+{
+    if (scratch.empty()) {
+        const char* base = getenv("TMPDIR");
+        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/vardex-fuzz.XXXXXX";
+        std::vector<char> path(tmpl.begin(), tmpl.end());
+        path.push_back(0);
+        if (!mkdtemp(path.data())) {
+            perror("mkdtemp");
+            abort();
+        }
+        scratch = path.data();
+        atexit(RemoveScratch);
+    }
+    return scratch;
+}
+
+std::string WriteScratch(const char* name, const uint8_t* data, size_t size)
+{
+    std::string path = ScratchDir() + "/" + name;
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return std::string();
+    bool ok = fwrite(data, 1, size, f) == size;
+    ok = fclose(f) == 0 && ok;
+    return ok ? path : std::string();
+}
+
+MemoryStream::MemoryStream(const uint8_t* data, size_t size) : bytes_(data, data + size)
+{
+    if (!bytes_.empty())
+        fp_ = fmemopen(bytes_.data(), bytes_.size(), "rb");
+}
+
+MemoryStream::~MemoryStream()
+{
+    if (fp_)
+        fclose(fp_);
+}
+
+int Document::Load(const std::string& path)
+{
+    xref = new PdfXref();
+    xref->fp = nullptr;
+    xref->trailer = nullptr;
+    xref->root = nullptr;
+    xref->reserved = 0;
+    xref->entries = nullptr;
+    xref->size = 0;
+    std::vector<char> name(path.begin(), path.end());
+    name.push_back(0);
+    int loaded = xref->Load(&fp, name.data());
+    if (!fp)
+        fp = xref->fp;
+    return loaded;
+}
+
+void Document::LoadPages(const std::string& tmpDir)
+{
+    pages = new PdfPageTree(xref);
+    pages->Load();
+    snprintf(pages->tmpDir, sizeof pages->tmpDir, "%s/", tmpDir.c_str());
+}
+
+Document::~Document()
+{
+    if (pages) {
+        delete pages->pagesRoot;
+        for (int i = 0; i < pages->pageCount; i++) {
+            delete pages->pageDict[i];
+            delete pages->pageExtra[i];
+        }
+        free(pages->pageRef);
+        free(pages->pageDict);
+        free(pages->pageExtra);
+        delete pages;
+    }
+    if (xref) {
+        if (xref->entries) {
+            for (int i = 0; i < xref->size; i++) {
+                free(xref->entries[i].path);
+                delete xref->entries[i].resData;
+            }
+            free(xref->entries);
+        }
+        delete xref->trailer;
+        delete xref->root;
+        delete xref;
+    }
+    if (fp)
+        pdfclose(fp);
+}
+
+}  // namespace fuzz

@@ -1,0 +1,54 @@
+// Helpers shared by the fuzz targets: a scratch folder for the files the system insists on
+// reading by path, an in-memory stream over an input, and the release of a loaded document.
+#ifndef VARDEX_FUZZ_FUZZUTIL_H
+#define VARDEX_FUZZ_FUZZUTIL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct PdfXref;
+class PdfPageTree;
+
+namespace fuzz {
+
+// A folder of this process under TMPDIR (or /tmp), made on first use and removed with all
+// it holds when the process exits.
+const std::string& ScratchDir();
+
+// Writes the bytes to ScratchDir()/name and returns the path (empty on failure).
+std::string WriteScratch(const char* name, const uint8_t* data, size_t size);
+
+// A read-only stream over a private copy of the bytes, so that a read past the input is an
+// ordinary end of file rather than a read past the fuzzer's buffer. Null for no bytes.
+class MemoryStream {
+public:
+    MemoryStream(const uint8_t* data, size_t size);
+    ~MemoryStream();
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+    FILE* fp() const { return fp_; }
+
+private:
+    std::vector<char> bytes_;
+    FILE* fp_ = nullptr;
+};
+
+// A document opened as the converter opens it, released as the converter releases it.
+struct Document {
+    PdfXref* xref = nullptr;
+    PdfPageTree* pages = nullptr;
+    FILE* fp = nullptr;
+
+    // 0 when the cross-reference data and catalog were read.
+    int Load(const std::string& path);
+    // The page tree walk; pages is null until then.
+    void LoadPages(const std::string& tmpDir);
+    ~Document();
+};
+
+}  // namespace fuzz
+
+#endif

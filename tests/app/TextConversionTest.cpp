@@ -1,0 +1,347 @@
+// Text through the whole converter, one PDF per road text can take, judged by independent
+// readers: the ink of the package, drawn by `mutool draw` and by `xpstopng`, must lie where
+// the PDF's own rendering puts it, and the glyph runs must carry the text itself.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <fstream>
+#include <sstream>
+
+#include "PdfBuilder.h"
+#include "Rendering.h"
+#include "TestImages.h"
+#include "TestUtil.h"
+
+namespace {
+
+const std::string kVardex = VARDEX_BINARY_DIR "/Vardex";
+const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+using testutil::Quote;
+
+// Advance widths (thousandths of the em) and glyph indices of DejaVu Sans, for the Widths
+// and W arrays a producer would write.
+struct DejaVu {
+    FT_Library lib = nullptr;
+    FT_Face face = nullptr;
+    DejaVu()
+    {
+        if (FT_Init_FreeType(&lib) == 0 && FT_New_Face(lib, kDejaVu, 0, &face) != 0)
+            face = nullptr;
+    }
+    ~DejaVu()
+    {
+        if (face)
+            FT_Done_Face(face);
+        if (lib)
+            FT_Done_FreeType(lib);
+    }
+    unsigned Glyph(unsigned code) { return FT_Get_Char_Index(face, code); }
+    int Width(unsigned glyph)
+    {
+        if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE) != 0)
+            return 0;
+        return (int)(face->glyph->advance.x * 1000 / face->units_per_EM);
+    }
+};
+
+struct Fixture {
+    const char* what;
+    const char* mediaBox;
+    std::string font;     // the font dictionary of /F1 (object 5), objects 6.. its parts
+    std::string content;  // the page's content stream
+    const char* text;     // what the glyph runs must say, or null
+};
+
+std::string MakePdf(const Fixture& f, const std::vector<std::pair<int, std::string>>& extra,
+                    const std::string& fontFile)
+{
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, std::string("<< /Type /Page /Parent 2 0 R /MediaBox ") + f.mediaBox +
+                    " /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>");
+    b.Stream(4, "", f.content);
+    b.Object(5, f.font);
+    for (const auto& o : extra)
+        b.Object(o.first, o.second);
+    if (!fontFile.empty())
+        b.Stream(9, "/Length " + std::to_string(fontFile.size()) + " /Length1 " + std::to_string(fontFile.size()), fontFile);
+    b.ClassicXref();
+    return b.Bytes();
+}
+
+// Where the ink is, in pixels of a 72 dpi rendering; empty when there is none.
+struct Box {
+    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
+    int pixels = 0;
+    bool Empty() const { return x1 < 0; }
+    std::string Text() const
+    {
+        return Empty() ? "no ink"
+                       : "(" + std::to_string(x0) + "," + std::to_string(y0) + ")-(" +
+                             std::to_string(x1) + "," + std::to_string(y1) + ") " +
+                             std::to_string(pixels) + " px";
+    }
+};
+
+Box InkOf(const testimg::Png& png)
+{
+    Box b;
+    for (int y = 0; y < png.height; y++)
+        for (int x = 0; x < png.width; x++) {
+            const unsigned char* p = png.At(x, y);
+            if ((p[0] + p[1] + p[2]) / 3 < 128) {
+                b.x0 = std::min(b.x0, x);
+                b.y0 = std::min(b.y0, y);
+                b.x1 = std::max(b.x1, x);
+                b.y1 = std::max(b.y1, y);
+                b.pixels++;
+            }
+        }
+    return b;
+}
+
+Box MutoolInk(const std::string& file, const std::string& png)
+{
+    if (testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(png) + " " + Quote(file) +
+                             " 1 >/dev/null 2>&1") != 0)
+        return Box();
+    return InkOf(testimg::ReadPng(png));
+}
+
+Box XpstopngInk(const std::string& xps, const std::string& prefix)
+{
+    if (testutil::RunCommand("xpstopng -r 72 -f 1 -l 1 " + Quote(xps) + " " + Quote(prefix) +
+                             " >/dev/null 2>&1") != 0)
+        return Box();
+    return InkOf(testimg::ReadPng(prefix + "-1.png"));
+}
+
+// The ink boxes agree within a few pixels, and so does the amount of ink.
+void ExpectSameInk(const Box& want, const Box& got, const char* reader)
+{
+    const int kPlay = 3;
+    ASSERT_FALSE(got.Empty()) << reader << " shows no text";
+    EXPECT_NEAR(want.x0, got.x0, kPlay) << reader << ": " << want.Text() << " vs " << got.Text();
+    EXPECT_NEAR(want.y0, got.y0, kPlay) << reader << ": " << want.Text() << " vs " << got.Text();
+    EXPECT_NEAR(want.x1, got.x1, kPlay) << reader << ": " << want.Text() << " vs " << got.Text();
+    EXPECT_NEAR(want.y1, got.y1, kPlay) << reader << ": " << want.Text() << " vs " << got.Text();
+    EXPECT_NEAR(want.pixels, got.pixels, want.pixels * 0.25 + 10)
+        << reader << ": " << want.Text() << " vs " << got.Text();
+}
+
+std::string Squeezed(const std::string& s)
+{
+    std::string out;
+    for (char c : s)
+        if (c != ' ' && c != '\n' && c != '\t' && c != '\r' && c != '\f')
+            out += c;
+    return out;
+}
+
+void Convert(const Fixture& f, const std::vector<std::pair<int, std::string>>& extra,
+             const std::string& fontFile)
+{
+    SCOPED_TRACE(f.what);
+    testutil::TempDir dir;
+    std::string pdf = dir.file("t.pdf");
+    ASSERT_TRUE(testutil::WriteFile(pdf, MakePdf(f, extra, fontFile)));
+    std::string err;
+    ASSERT_EQ(0, testutil::RunCommand("cd " + Quote(dir.path()) + " && " + Quote(kVardex) +
+                                          " -q --tmpdir work -o out t.pdf 2>&1",
+                                      &err))
+        << err;
+    std::string xps = dir.file("out/t.XPS");
+
+    Box want = MutoolInk(pdf, dir.file("pdf.png"));
+    ASSERT_FALSE(want.Empty()) << "the fixture shows nothing";
+    ExpectSameInk(want, MutoolInk(xps, dir.file("xps.png")), "mutool");
+    ExpectSameInk(want, XpstopngInk(xps, dir.file("g")), "xpstopng");
+
+    if (f.text) {
+        std::string txt;
+        testutil::RunCommand("mutool draw -q -F txt -o - " + Quote(xps) + " 1 2>/dev/null", &txt);
+        EXPECT_EQ(f.text, Squeezed(txt));
+    }
+}
+
+TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    std::string ttf = testutil::ReadFile(kDejaVu);
+
+    std::string widths;
+    for (unsigned c = 32; c <= 126; c++)
+        widths += std::to_string(dv.Width(dv.Glyph(c))) + " ";
+    const std::string descriptor =
+        "<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 /FontBBox [-1021 -463 1793 1232] "
+        "/ItalicAngle 0 /Ascent 928 /Descent -236 /CapHeight 729 /StemV 80 /FontFile2 9 0 R >>";
+    const std::string trueType =
+        "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 /LastChar 126 "
+        "/Widths [" + widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>";
+
+    // The CIDFont's codes are DejaVu's glyph indices.
+    std::string hex, w;
+    for (const char* p = "Type0 text"; *p; p++) {
+        unsigned g = dv.Glyph((unsigned char)*p);
+        char buf[8];
+        snprintf(buf, sizeof buf, "%04X", g);
+        hex += buf;
+        w += std::to_string(g) + " [" + std::to_string(dv.Width(g)) + "] ";
+    }
+    const std::string type0 = "<< /Type /Font /Subtype /Type0 /BaseFont /DejaVuSans "
+                              "/Encoding /Identity-H /DescendantFonts [7 0 R] >>";
+    const std::string cidFont = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /DejaVuSans "
+                                "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
+                                "/Supplement 0 >> /CIDToGIDMap /Identity /DW 1000 /W [" +
+                                w + "] /FontDescriptor 6 0 R >>";
+
+    const std::string helvetica = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+
+    Convert({"embedded TrueType", "[0 0 320 100]", trueType,
+             "BT /F1 28 Tf 16 40 Td (Hello) Tj (World) Tj [(, ) -500 (y) 100 (e) 200 (s)] TJ ET",
+             "HelloWorld,yes"},
+            {{6, descriptor}}, ttf);
+    Convert({"Type0", "[0 0 320 100]", type0, "BT /F1 30 Tf 10 30 Td <" + hex + "> Tj ET", nullptr},
+            {{6, descriptor}, {7, cidFont}}, ttf);
+    Convert({"Helvetica under 2 0 0 2 0 0 cm", "[0 0 320 100]", helvetica,
+             "2 0 0 2 0 0 cm BT /F1 14 Tf 6 14 Td (Hello) Tj ( World) Tj ET", nullptr},
+            {}, "");
+    // Text drawn through a cm that turns the page: up the page, not mirrored.
+    Convert({"landscape page, rotating cm", "[0 0 320 200]", trueType,
+             "0 1 -1 0 320 0 cm BT /F1 24 Tf 20 60 Td (Rotated) Tj 0 -30 Td (Text) Tj ET",
+             "RotatedText"},
+            {{6, descriptor}}, ttf);
+    Convert({"landscape page, rotating cm, Helvetica", "[0 0 320 200]", helvetica,
+             "0 1 -1 0 320 0 cm BT /F1 24 Tf 20 60 Td (Rotated) Tj ET", nullptr},
+            {}, "");
+
+    // A square and a triangle, drawn by their glyph procedures.
+    auto stream = [](const std::string& data) {
+        return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+    };
+    const std::string type3 =
+        "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+        "/FirstChar 97 /LastChar 98 /Widths [1000 800] /Encoding << /Differences [97 /sq /tri] >> "
+        "/CharProcs << /sq 6 0 R /tri 7 0 R >> >>";
+    Convert({"Type 3", "[0 0 320 100]", type3,
+             "BT /F1 40 Tf 20 30 Td (ab) Tj 1 0 0 1 150 30 Tm [(b) -500 (a)] TJ ET", nullptr},
+            {{6, stream("1000 0 0 0 750 750 d1 0 0 750 750 re f")},
+             {7, stream("800 0 0 0 700 700 d1 0 0 m 700 0 l 350 700 l f")}},
+            "");
+}
+
+// The lines of text on page 1 of a PDF, as mutool finds them: boxes in points from the top
+// left, which are pixels of a 72 dpi rendering. Lines of blanks only are left out.
+struct Line {
+    double x0, y0, x1, y1;
+};
+
+std::vector<Line> TextLines(const std::string& pdf)
+{
+    std::string xml;
+    testutil::RunCommand("mutool draw -q -F stext -o - " + Quote(pdf) + " 1 2>/dev/null", &xml);
+    std::vector<Line> lines;
+    for (size_t at = xml.find("<line bbox=\""); at != std::string::npos;
+         at = xml.find("<line bbox=\"", at + 1)) {
+        Line l;
+        if (sscanf(xml.c_str() + at, "<line bbox=\"%lf %lf %lf %lf\"", &l.x0, &l.y0, &l.x1, &l.y1) != 4)
+            continue;
+        size_t end = xml.find("</line>", at);
+        std::string body = xml.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        bool ink = false;
+        for (size_t c = body.find(" c=\""); c != std::string::npos && !ink; c = body.find(" c=\"", c + 1))
+            ink = body.compare(c, 7, " c=\" \"/") != 0;
+        if (ink)
+            lines.push_back(l);
+    }
+    return lines;
+}
+
+int InkIn(const testutil::Raster& r, const Line& l)
+{
+    int n = 0;
+    for (int y = std::max(0, (int)l.y0 - 1); y <= std::min(r.height - 1, (int)l.y1 + 1); y++)
+        for (int x = std::max(0, (int)l.x0 - 1); x <= std::min(r.width - 1, (int)l.x1 + 1); x++)
+            n += r.at(x, y);
+    return n;
+}
+
+// Every text-bearing PDF of the shared corpus that the converter takes on: page 1 converts,
+// and where the PDF's rendering has ink on a line of text, so has the package's.
+TEST(TextConversion, CorpusTextStaysVisible)
+{
+    const std::string shared = testutil::SharedDir();
+    if (shared.empty())
+        GTEST_SKIP() << "no shared corpus beside the source tree";
+    const std::string corpus = shared + "/corpus/dev";
+    std::ifstream index(corpus + "/index.tsv");
+    std::string line;
+    std::getline(index, line);
+    std::vector<std::string> head;
+    {
+        std::istringstream cols(line);
+        for (std::string c; std::getline(cols, c, '\t');)
+            head.push_back(c);
+    }
+    auto column = [&](const std::vector<std::string>& row, const char* name) {
+        for (size_t i = 0; i < head.size() && i < row.size(); i++)
+            if (head[i] == name)
+                return row[i];
+        return std::string();
+    };
+    int checked = 0;
+    while (std::getline(index, line)) {
+        std::vector<std::string> row;
+        std::istringstream cols(line);
+        for (std::string c; std::getline(cols, c, '\t');)
+            row.push_back(c);
+        // Glyphs drawn as inline images wait for the inline images themselves.
+        if (column(row, "fonts") == "-" || column(row, "convertible") != "yes" ||
+            column(row, "beyond_scope") != "-" || column(row, "inline_imgs") != "0")
+            continue;
+        const std::string file = column(row, "file");
+        SCOPED_TRACE(file);
+        const std::string pdf = corpus + "/" + file;
+        std::vector<Line> lines = TextLines(pdf);
+        if (lines.empty())
+            continue;  // no text on page 1
+
+        testutil::TempDir dir;
+        std::string err;
+        ASSERT_EQ(0, testutil::RunCommand("cd " + Quote(dir.path()) + " && " + Quote(kVardex) +
+                                              " -q --tmpdir work -o out " + Quote(pdf) + " 2>&1",
+                                          &err))
+            << err;
+        std::string xps;
+        testutil::RunCommand("ls " + Quote(dir.file("out")) + "/*.XPS", &xps);
+        if (!xps.empty() && xps.back() == '\n')
+            xps.pop_back();
+        testutil::Raster want, got;
+        ASSERT_TRUE(testutil::Render(pdf, 72, &want, dir.path()));
+        ASSERT_TRUE(testutil::Render(xps, 72, &got, dir.path())) << xps;
+        ASSERT_NEAR(want.width, got.width, 1);
+        ASSERT_NEAR(want.height, got.height, 1);
+        int inked = 0, shown = 0;
+        for (const Line& l : lines) {
+            int p = InkIn(want, l);
+            if (p == 0)
+                continue;
+            inked++;
+            shown += InkIn(got, l) * 2 >= p;
+        }
+        EXPECT_GE(shown * 10, inked * 9) << shown << " of " << inked << " lines visible";
+        checked++;
+    }
+    EXPECT_GT(checked, 0);
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+#include "Interpreter/ContentParser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "../resources/PageTreeDoc.h"
+#include "Interpreter/ResourceUse.h"
+#include "PdfBuilder.h"
+#include "RecordingRenderer.h"
+#include "Resources/ResData.h"
+#include "TestUtil.h"
+
+using testutil::FileExists;
+using namespace std::string_literals;
+
+namespace {
+
+const char* kImage = "/Type /XObject /Subtype /Image ";
+
+// Objects every test may draw: an RGB image with a soft mask, a form, and the page's
+// resources as object 5.
+testpdf::PdfBuilder Objects()
+{
+    testpdf::PdfBuilder b;
+    b.Object(5, "<< /XObject << /Im1 15 0 R /Fm1 20 0 R /Bad 21 0 R /Fm2 22 0 R /Fm3 23 0 R >> "
+                "/ExtGState << /SMask << /G 30 0 R >> >> >>");
+    b.Stream(15, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
+                 "/ColorSpace /DeviceRGB /SMask 16 0 R", "\x01\x02\x03\x04\x05\x06");
+    b.Stream(16, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
+                 "/ColorSpace /DeviceGray", "\x10\x20");
+    b.Stream(20, "/Type /XObject /Subtype /Form /BBox [0 0 1 1]", "0 0 m 1 1 l S");
+    b.Stream(21, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
+                 "/ColorSpace /DeviceCMYK", "12345678");
+    // A form with an inline image, and one without resources of its own.
+    b.Stream(22, "/Type /XObject /Subtype /Form", "BI /W 1 /H 1 /BPC 8 ID \x10 EI");
+    b.Stream(23, "/Type /XObject /Subtype /Form", "/Im1 Do");
+    return b;
+}
+
+struct Page {
+    Page() : doc(Objects())
+    {
+        snprintf(doc.tree->tmpDir, sizeof doc.tree->tmpDir, "%s/", doc.dir.path().c_str());
+        pageDict.objNum = 4;
+        cp.xref = doc.xref;
+        cp.pages = doc.tree;
+        cp.renderer = &rec;
+        cp.owner = &pageDict;
+        res.refNum = 5;
+        res.refGen = 0;
+    }
+    ~Page()
+    {
+        for (int i = 0; i < doc.xref->size; i++)
+            delete doc.xref->entries[i].resData;
+    }
+
+    // Scans one content stream (it must end with endstream) and returns the log since the
+    // last call.
+    std::string Run(const std::string& content)
+    {
+        rec.log.clear();
+        FILE* f = tmpfile();
+        fwrite(content.data(), 1, content.size(), f);
+        rewind(f);
+        char buf[PDF_PARSE_BUF];
+        cp.Scanner(f, &res, buf, sizeof buf);
+        fclose(f);
+        std::string s = rec.Joined();
+        // The comment is written for every Do; the tests look at what follows it.
+        for (size_t at; (at = s.find("OutComment <!-- Form -->\n; ")) != std::string::npos;)
+            s.replace(at, 27, "Do; ");
+        return s;
+    }
+
+    std::string Records() const
+    {
+        std::string s;
+        XGE_List& l = doc.tree->resources;
+        for (uint32_t i = 0; i < l.count; i++) {
+            ResourceRecord* r = (ResourceRecord*)l.Get(i);
+            s += "{" + std::to_string(r->page) + "," + std::to_string(r->objNum) + "}";
+        }
+        return s;
+    }
+
+    std::string Inline() const
+    {
+        std::string s;
+        XGE_List& l = doc.tree->inlineResources;
+        for (uint32_t i = 0; i < l.count; i++) {
+            InlineRecord* r = (InlineRecord*)l.Get(i);
+            std::string p = r->path;
+            s += "{" + std::to_string(r->page) + "," + p.substr(p.rfind('/') + 1) + "}";
+        }
+        return s;
+    }
+
+    pagetreetest::Doc doc;
+    PdfDict pageDict;
+    PdfIndirect res;
+    RecordingRenderer rec;
+    ContentParser cp;
+};
+
+}  // namespace
+
+TEST(XObject, ImagesDrawnAndRecordedOncePerPage)
+{
+    Page p;
+    EXPECT_EQ(p.Run("/Im1 Do /Im1 Do /Nope Do /Bad Do 1 Do endstream"),
+              "Do; ShowImage IMG_015.png; Do; ShowImage IMG_015.png; Do; Do; "
+              "OutComment <!-- Form -->\n");
+    EXPECT_EQ(p.Records(), "{0,15}");
+    EXPECT_FALSE(FileExists(p.doc.dir.file("IMG_021.png")));  // CMYK: refused
+    p.cp.pageIndex = 1;
+    p.Run("/Im1 Do endstream");
+    EXPECT_EQ(p.Records(), "{0,15}{1,15}");
+
+    // The renderer's call back for the image's soft mask: drawn and recorded for the page.
+    p.rec.log.clear();
+    EXPECT_EQ(p.cp.ProcessSMask(16), 0);
+    EXPECT_EQ(p.rec.Joined(), "SetSMask IMG_016.png");
+    EXPECT_EQ(p.Records(), "{0,15}{1,15}{1,16}");
+    p.rec.log.clear();
+    p.cp.ProcessSMask(99);  // never extracted
+    p.cp.ProcessSMask(21);  // refused
+    EXPECT_EQ(p.rec.Joined(), "");
+
+    EXPECT_EQ(p.cp.GetSmask(&p.res), 30);
+    EXPECT_EQ(p.cp.GetSmask(nullptr), 0);
+}
+
+TEST(XObject, FormsRunNested)
+{
+    Page p;
+    EXPECT_EQ(p.Run("/Fm1 Do endstream"), "Do; Stroke M 0 0 L 1 1");
+    // Drawn twice, the form's inline image is written once and recorded once for the page.
+    EXPECT_EQ(p.Run("/Fm2 Do /Fm2 Do endstream"),
+              "Do; ShowImage IMG_IL_022_1.png; Do; ShowImage IMG_IL_022_1.png");
+    EXPECT_EQ(p.Inline(), "{0,IMG_IL_022_1.png}");
+    // Without resources of its own a form draws with those of the stream that runs it.
+    EXPECT_EQ(p.Run("/Fm3 Do endstream"), "Do; Do; ShowImage IMG_015.png");
+}
+
+TEST(XObject, ShadingNamesReachTheRenderer)
+{
+    Page p;
+    EXPECT_EQ(p.Run("/Sh0 sh 5 sh sh endstream"), "FillShade Sh0");
+}
+
+TEST(XObject, InlineImages)
+{
+    struct Case {
+        const char* what;
+        std::string content;  // followed by "0 0 m S endstream"
+        const char* log;      // before the stroke
+        bool recorded;
+    };
+    const std::string gray8(8, '\x80');
+    const Case cases[] = {
+        {"abbreviations", "BI /W 4 /H 2 /BPC 8 /CS /G ID "s + gray8 + " EI ",
+         "ShowImage IMG_IL_004_1.png; ", true},
+        {"full names", "BI /Width 4 /Height 2 /BitsPerComponent 8 /ColorSpace /DeviceGray ID "s +
+         gray8 + "\nEI ", "ShowImage IMG_IL_004_1.png; ", true},
+        {"no colour space is gray", "BI /W 4 /H 2 /BPC 8 ID "s + gray8 + " EI ",
+         "ShowImage IMG_IL_004_1.png; ", true},
+        {"1-bit stencil", "BI /W 10 /H 3 /BPC 1 ID \x80\x00\x40\x00\x20\x00 EI "s,
+         "ShowImageMask IMG_IL_004_1.png; ", true},
+        {"image mask", "BI /IM true /W 10 /H 3 ID \x80\x00\x40\x00\x20\x00 EI "s,
+         "ShowImageMask IMG_IL_004_1.png; ", true},
+        {"RGB", "BI /W 2 /H 1 /BPC 8 /CS /RGB ID \x01\x02\x03\x04\x05\x06 EI "s,
+         "ShowImage IMG_IL_004_1.png; ", true},
+        {"2-bit gray becomes an 8-bit image", "BI /W 4 /H 1 /BPC 2 /CS /G ID \x1B EI "s,
+         "ShowImage IMG_IL_004_1.png; ", true},
+        {"data holding EI are read by size", "BI /W 4 /H 1 /BPC 8 ID  EI  EI "s,
+         "ShowImage IMG_IL_004_1.png; ", true},
+        {"CMYK: neither drawn nor recorded", "BI /W 1 /H 1 /BPC 8 /CS /CMYK ID abcd EI "s, "", false},
+        {"indexed: no rendering", "BI /W 2 /H 1 /BPC 8 /CS [/I /RGB 1 <000000FFFFFF>] ID \x00\x01 EI "s,
+         "", false},
+        {"filtered: skipped to its EI", "BI /W 4 /H 4 /BPC 8 /F /AHx ID 0a0bEIx 0c> EI "s, "", false},
+        {"a filter array", "BI /W 4 /H 4 /BPC 8 /Filter [/FlateDecode] ID x\x9c"s "EI EI2\n EI\n",
+         "", false},
+        {"more data declared than given", "BI /W 40 /H 40 /BPC 8 /CS /G ID \x01\x02 EI "s,
+         "ShowImage IMG_IL_004_1.png; ", true},
+        {"less data declared than given", "BI /W 1 /H 1 /BPC 8 /CS /G ID \x01\x02\x03 6 w EI "s,
+         "ShowImage IMG_IL_004_1.png; ", true},
+        {"no size", "BI /BPC 8 /CS /G ID \x01 EI "s, "", false},
+    };
+    for (const Case& c : cases) {
+        Page p;
+        EXPECT_EQ(p.Run(c.content + "0 0 m S endstream"), std::string(c.log) + "Stroke M 0 0")
+            << c.what;
+        EXPECT_EQ(p.Inline(), c.recorded ? "{0,IMG_IL_004_1.png}" : "") << c.what;
+        EXPECT_EQ(FileExists(p.doc.dir.file("IMG_IL_004_1.png")), c.recorded) << c.what;
+    }
+}
+
+TEST(XObject, InlineFileNamesAndReuse)
+{
+    Page p;
+    const std::string two = "BI /W 1 /H 1 /BPC 8 ID \x10 EI BI /W 1 /H 1 /BPC 1 ID \x80 EI endstream";
+    EXPECT_EQ(p.Run(two), "ShowImage IMG_IL_004_1.png; ShowImageMask IMG_IL_004_2.png");
+
+    // A parser that meets the same images again (a form drawn twice) finds their files: the
+    // data are passed over and nothing is written again; the page records each path once.
+    remove(p.doc.dir.file("IMG_IL_004_1.png").c_str());
+    p.cp.inlineImageCount = 0;
+    EXPECT_EQ(p.Run(two), "ShowImage IMG_IL_004_1.png; ShowImageMask IMG_IL_004_2.png");
+    EXPECT_FALSE(FileExists(p.doc.dir.file("IMG_IL_004_1.png")));
+    EXPECT_EQ(p.Inline(), "{0,IMG_IL_004_1.png}{0,IMG_IL_004_2.png}");
+
+    // Nested content is named by its stream's object number.
+    PdfIndirect form;
+    form.refNum = 20;
+    p.cp.owner = &form;
+    p.cp.inlineImageCount = 0;
+    EXPECT_EQ(p.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI endstream"), "ShowImage IMG_IL_020_1.png");
+
+    // A name that does not fit its record is not written, drawn or recorded.
+    Page q;
+    snprintf(q.doc.tree->tmpDir, sizeof q.doc.tree->tmpDir, "%s/%s/", q.doc.dir.path().c_str(),
+             std::string(250, 'd').c_str());
+    EXPECT_EQ(q.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI 0 0 m S endstream"), "Stroke M 0 0");
+    EXPECT_EQ(q.Inline(), "");
+}
+
+namespace {
+
+// Stands for a renderer whose drawing runs a nested stream from the same file, which leaves
+// the file somewhere else.
+class MovingRenderer : public RecordingRenderer {
+public:
+    FILE** stream = nullptr;
+    int ShowImage(GState* gs, ImageInfo* info, char* name) override
+    {
+        fseek(*stream, 0, SEEK_SET);
+        return RecordingRenderer::ShowImage(gs, info, name);
+    }
+};
+
+}  // namespace
+
+TEST(XObject, ScanningResumesAfterInlineDataWhateverDrawingDid)
+{
+    Page p;
+    MovingRenderer moving;
+    moving.stream = &p.cp.stream;
+    p.cp.renderer = &moving;
+    p.Run("1 w BI /W 1 /H 1 /BPC 8 ID \x10 EI 0 0 m S endstream");
+    EXPECT_EQ(moving.Joined(), "ShowImage IMG_IL_004_1.png; Stroke M 0 0");
+}

@@ -1,0 +1,184 @@
+// The font lookup of text showing: what each kind of font resource is answered with, and
+// the on-demand extraction of fonts the resource pass did not reach.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
+#include "PdfBuilder.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/ResData.h"
+#include "TestUtil.h"
+
+namespace {
+
+const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+class Name : public PdfName {
+public:
+    explicit Name(const char* text) { str = strdup(text); }
+};
+
+class LookupDoc {
+public:
+    LookupDoc()
+    {
+        testpdf::PdfBuilder b;
+        b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+        b.Object(3, "<< /Font 4 0 R >>");
+        b.Object(4, "<< /Done 10 0 R /Fresh 20 0 R /Std 30 0 R /Emb 40 0 R /T3 50 0 R "
+                    "/NoFile 60 0 R /MM 70 0 R /Broken 80 0 R /CFF 90 0 R "
+                    "/Direct << /Subtype /Type3 /FontMatrix [1 0 0 1 0 0] >> >>");
+        // Extracted by the pass already.
+        b.Object(10, "<< /Subtype /TrueType /FontDescriptor 11 0 R >>");
+        b.Object(11, "<< /FontName /Done /FontFile2 27 0 R >>");
+        b.Stream(27, "", "not read");
+        // Reached by nothing but this lookup.
+        b.Object(20, "<< /Subtype /TrueType /FirstChar 65 /Widths [600 700] /FontDescriptor 21 0 R >>");
+        b.Object(21, "<< /FontName /ABCDEF+DejaVuSans /FontFile2 22 0 R >>");
+        b.Stream(22, "", testutil::ReadFile(kDejaVu));
+        // A standard name, whatever it embeds.
+        b.Object(30, "<< /Subtype /Type1 /BaseFont /Helvetica /FontDescriptor 31 0 R >>");
+        b.Object(31, "<< /FontName /Helvetica /FontFile 32 0 R >>");
+        b.Stream(32, "", "%!PS-AdobeFont-1.0: Helvetica");
+        b.Object(40, "<< /Subtype /Type1 /BaseFont /ABCDEF+Garamond /FontDescriptor 41 0 R >>");
+        b.Object(41, "<< /FontName /ABCDEF+Garamond /FontFile 42 0 R >>");
+        b.Stream(42, "", "%!PS-AdobeFont-1.0: Garamond");
+        b.Object(50, "<< /Subtype /Type3 /CharProcs << >> /FontMatrix [0.001 0 0 0.001 0 0] >>");
+        b.Object(60, "<< /Subtype /Type0 /DescendantFonts [61 0 R] >>");
+        b.Object(61, "<< /Subtype /CIDFontType2 /FontDescriptor 62 0 R >>");
+        b.Object(62, "<< /FontName /NoFile >>");
+        b.Object(70, "<< /Subtype /MMType1 /BaseFont /Myriad >>");
+        // The font file is no stream: nothing can be extracted.
+        b.Object(80, "<< /Subtype /TrueType /FontDescriptor 81 0 R >>");
+        b.Object(81, "<< /FontName /Broken /FontFile2 82 0 R >>");
+        b.Object(82, "<< /Length 0 >>");
+        b.Object(90, "<< /Subtype /Type0 /DescendantFonts [91 0 R] >>");
+        b.Object(91, "<< /Subtype /CIDFontType0 /DW 500 /W [3 [250]] /FontDescriptor 92 0 R >>");
+        b.Object(92, "<< /FontName /CFF /FontFile3 93 0 R >>");
+        b.Stream(93, "/Subtype /CIDFontType0C", "CFF program");
+        pdf = dir.file("doc.pdf");
+        b.Write(pdf);
+
+        xref = new PdfXref();
+        xref->fp = fopen(pdf.c_str(), "rb");
+        xref->size = b.Size();
+        xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
+        for (int n = 1; n < xref->size; n++) {
+            xref->entries[n].offset = (int)b.Offset(n);
+            xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
+        }
+        tree = new PdfPageTree(xref);
+        snprintf(tree->tmpDir, sizeof tree->tmpDir, "%s/", dir.path().c_str());
+        std::string done = dir.file("Done027.ttf");
+        xref->entries[27].path = strdup(done.c_str());
+        xref->entries[27].resData = new FontInfo;
+        ParseIndirectObject(&resources, xref, 3, 0, xref->buf, sizeof xref->buf);
+    }
+
+    ~LookupDoc()
+    {
+        delete resources;
+        delete tree;
+        for (int i = 0; i < xref->size; i++) {
+            free(xref->entries[i].path);
+            delete xref->entries[i].resData;
+        }
+        fclose(xref->fp);
+        free(xref->entries);
+        delete xref;
+    }
+
+    LookupDoc(const LookupDoc&) = delete;
+    LookupDoc& operator=(const LookupDoc&) = delete;
+
+    // The answer as text: the object number, the font dictionary's Subtype, or -1.
+    std::string Find(const char* name, PdfObj* res)
+    {
+        Name n(name);
+        PdfObj sentinel;
+        PdfObj* out = &sentinel;
+        if (tree->FindFontFile(&n, &out, res) != 0)
+            return out == &sentinel ? "-1" : "-1 but out was set";
+        std::string s;
+        if (out && out->Type() == PDF_NUMBER)
+            s = std::to_string(static_cast<PdfNumber*>(out)->value);
+        else if (out && out->Type() == PDF_DICT)
+            s = "copy " + testpdf::Describe(out);
+        else
+            s = "?";
+        delete out;
+        return s;
+    }
+
+    std::string Path(int n) { return xref->entries[n].path ? xref->entries[n].path : ""; }
+
+    testutil::TempDir dir;
+    std::string pdf;
+    PdfXref* xref;
+    PdfPageTree* tree;
+    PdfObj* resources = nullptr;
+};
+
+TEST(FindFontFile, AnswersByKind)
+{
+    LookupDoc doc;
+    const struct {
+        const char* name;
+        const char* want;
+    } cases[] = {
+        {"Done", "27"},
+        {"Fresh", "22"},
+        {"Std", "copy <</Subtype /Type1 /BaseFont /Helvetica /FontDescriptor 31 0 R>>"},
+        {"Emb", "42"},
+        {"T3", "copy <</Subtype /Type3 /CharProcs <<>> /FontMatrix [0.001 0 0 0.001 0 0]>>"},
+        {"Direct", "copy <</Subtype /Type3 /FontMatrix [1 0 0 1 0 0]>>"},
+        {"CFF", "93"},
+        {"NoFile", "-1"},
+        {"MM", "-1"},
+        {"Broken", "-1"},
+        {"Absent", "-1"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.want, doc.Find(c.name, doc.resources)) << c.name;
+
+    // Only what had not been extracted was; the standard font's program stays unread.
+    EXPECT_EQ(doc.dir.file("Done027.ttf"), doc.Path(27));
+    EXPECT_FALSE(testutil::FileExists(doc.Path(27)));
+    EXPECT_EQ(doc.dir.file("ABCDEF+DejaVuSans022.ttf"), doc.Path(22));
+    EXPECT_TRUE(testutil::FileExists(doc.Path(22)));
+    FontInfo* fresh = dynamic_cast<FontInfo*>(doc.xref->entries[22].resData);
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(65, fresh->firstChar);
+    EXPECT_EQ(2, fresh->count);
+    EXPECT_EQ(doc.dir.file("ABCDEF+Garamond042.pfa"), doc.Path(42));
+    EXPECT_EQ("%!PS-AdobeFont-1.0: Garamond", testutil::ReadFile(doc.Path(42)));
+    EXPECT_EQ("CFF program", testutil::ReadFile(doc.Path(93)));
+    FontInfo* cid = dynamic_cast<FontInfo*>(doc.xref->entries[93].resData);
+    ASSERT_TRUE(cid);
+    EXPECT_EQ(500, cid->defaultWidth);
+    EXPECT_EQ(1, cid->count);
+    EXPECT_EQ("", doc.Path(32));
+    EXPECT_EQ("", doc.Path(82));
+}
+
+TEST(FindFontFile, ResourcesGivenEachWay)
+{
+    LookupDoc doc;
+    PdfIndirect ref;
+    ref.refNum = 3;
+    EXPECT_EQ("27", doc.Find("Done", &ref));
+    EXPECT_EQ("-1", doc.Find("Done", nullptr));
+    PdfNumber notADict;
+    EXPECT_EQ("-1", doc.Find("Done", &notADict));
+    PdfDict noFonts;
+    EXPECT_EQ("-1", doc.Find("Done", &noFonts));
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+// Glyph runs and glyph outlines in page markup.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Interpreter/GState.h"
+#include "TestUtil.h"
+#include "Xps/XpsPage.h"
+#include "XpsTestUtil.h"
+
+using testutil::ReadFile;
+using testutil::TempDir;
+
+namespace {
+
+const std::string kHead =
+    "<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"816\" Height=\"1056\" "
+    "xml:lang=\"en-US\">\n<Canvas>\n<Canvas.RenderTransform>\n"
+    " <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,0,1056\"/>\n"
+    "</Canvas.RenderTransform>\n";
+const std::string kTail = "</Canvas>\n</FixedPage>\n";
+const std::string kGlyphFill =
+    "<Glyphs.Fill>\n<SolidColorBrush Color=\"#FF000000\" /> \n</Glyphs.Fill>\n";
+
+// What one call writes between the page head and tail; the page must be well-formed.
+template <typename Draw>
+std::string Written(Draw draw)
+{
+    TempDir dir;
+    std::string folder = dir.path();
+    XpsPage page;
+    page.pageDir = &folder[0];
+    EXPECT_EQ(0, page.StartPage(0, 612, 792));
+    draw(page);
+    EXPECT_EQ(0, page.EndPage());
+    std::string report;
+    EXPECT_TRUE(xpstest::XmlWellFormed(dir.file("1.fpage"), &report)) << report;
+    std::string text = ReadFile(dir.file("1.fpage"));
+    if (text.size() < kHead.size() + kTail.size())
+        return "bad page: " + text;
+    return text.substr(kHead.size(), text.size() - kHead.size() - kTail.size());
+}
+
+std::string GlyphsElement(const char* matrix, const char* size, const char* indices, const char* chars,
+                const char* opacity = "")
+{
+    return std::string("<Glyphs FontUri=\"/Resources/F027.ttf\"   FontRenderingEmSize=\"") + size +
+           "\"  OriginX=\"0\"  OriginY=\"0\"  RenderTransform=\"" + matrix + "\" \n" + opacity +
+           " Indices=\"" + indices + "\"\n UnicodeString=\"" + chars + "\" >\n" + kGlyphFill +
+           "</Glyphs>\n";
+}
+
+// The matrix a page without rotation has always carried: the product of the CTM with Tm
+// whose c is negated, its d written negated.
+std::string UnrotatedForm(pdfmatrix tm, pdfmatrix ctm)
+{
+    tm.c = -tm.c;
+    pdfmatrix r;
+    ConcatMatrix(&ctm, &tm, &r);
+    char buf[256];
+    snprintf(buf, sizeof buf, "%g,%g,%g,%g,%g,%g", r.a, r.b, r.c, -r.d, r.e, r.f);
+    return buf;
+}
+
+struct RunCase {
+    const char* what;
+    pdfmatrix tm, ctm;
+    double alpha;
+    bool text;
+    double size;
+    std::vector<double> glyphs;  // without the closing pair
+    std::string want;
+};
+
+TEST(XpsGlyphs, GlyphRunMarkup)
+{
+    const pdfmatrix I = {1, 0, 0, 1, 0, 0};
+    const pdfmatrix at = {1, 0, 0, 1, 72, 700};
+    const RunCase cases[] = {
+        {"glyph indices", at, I, 1, false, 12, {36, 500, 37, 250},
+         GlyphsElement("1,0,0,-1,72,700", "12", "36,50;37,25", "")},
+        {"characters", at, I, 1, true, 12, {36, 500, 37, 250},
+         GlyphsElement("1,0,0,-1,72,700", "12", ",50;,25", "&#x24;&#x25;")},
+        {"d of -12 is written as 12", {1, 0, 0, -12, 0, 0}, I, 1, false, 1, {36, 500},
+         GlyphsElement("1,0,-0,12,0,0", "1", "36,50", "")},
+        {"translucent", at, I, 0.5, false, 12, {36, 500},
+         GlyphsElement("1,0,0,-1,72,700", "12", "36,50", "", "Opacity=\"0.5\" \n")},
+        {"transparent", at, I, 0, false, 12, {36, 500},
+         GlyphsElement("1,0,0,-1,72,700", "12", "36,50", "", "Opacity=\"0\" \n")},
+        {"a leading brace is escaped", at, I, 1, true, 12, {'{', 500, '}', 500},
+         GlyphsElement("1,0,0,-1,72,700", "12", ",50;,50", "{}&#x7b;&#x7d;")},
+        {"a brace later is not", at, I, 1, true, 12, {'a', 500, '{', 500},
+         GlyphsElement("1,0,0,-1,72,700", "12", ",50;,50", "&#x61;&#x7b;")},
+        {"no character reference XML forbids", at, I, 1, true, 12, {1, 500, 31, 500, 0xFFFE, 1, 9, 1},
+         GlyphsElement("1,0,0,-1,72,700", "12", ",50;,50;,0.1;,0.1", "&#xfffd;&#xfffd;&#xfffd;&#x9;")},
+        // The em size must be positive: the sign goes into the matrix.
+        {"negative size", at, I, 1, false, -12, {36, 500},
+         GlyphsElement("-1,0,0,1,72,700", "12", "36,50", "")},
+        // The flip applies to glyph space, before the CTM turns the page round.
+        {"rotating CTM", I, {0, 1, -1, 0, 612, 0}, 1, false, 10, {36, 500},
+         GlyphsElement("0,1,1,0,612,0", "10", "36,50", "")},
+        {"skewed Tm under a scaling CTM", {1, 0, 0.5, 1, 10, 20}, {2, 0, 0, 2, 0, 0}, 1, false, 10,
+         {36, 500}, GlyphsElement("2,0,-1,-2,20,40", "10", "36,50", "")},
+    };
+    for (const RunCase& c : cases) {
+        GState gs;
+        gs.tm = c.tm;
+        gs.ctm = c.ctm;
+        gs.fillAlpha = c.alpha;
+        std::vector<double> glyphs = c.glyphs;
+        glyphs.push_back(0);
+        glyphs.push_back(0);
+        char text[] = "x";
+        char font[] = "F027.ttf";
+        std::string got = Written([&](XpsPage& p) {
+            p.ShowTextEx(&gs, c.text ? text : nullptr, font, c.size, glyphs.data());
+        });
+        EXPECT_EQ(c.want, got) << c.what;
+    }
+}
+
+TEST(XpsGlyphs, EmptyRunWritesNoGlyphs)
+{
+    GState gs;
+    double glyphs[] = {0, 0};
+    char font[] = "F027.ttf";
+    EXPECT_EQ("", Written([&](XpsPage& p) { p.ShowTextEx(&gs, nullptr, font, 12, glyphs); }));
+    double one[] = {36, 500, 0, 0};
+    EXPECT_EQ("", Written([&](XpsPage& p) { p.ShowTextEx(&gs, nullptr, font, 0, one); }));
+}
+
+// Pages that neither rotate nor skew keep the markup the plain product gives, down to the
+// sign of a zero, so existing packages and their readers see nothing new.
+TEST(XpsGlyphs, UnrotatedPagesKeepTheirMatrix)
+{
+    const pdfmatrix tms[] = {{1, 0, 0, 1, 72, 700}, {12, 0, 0, 12, 0, 0}, {1, 0, 0, -1, 5, 5},
+                             {0, 1, -1, 0, 100, 100}, {1, 0, 0.3, 1, 0, 0}, {-1, 0, 0, 1, 3, 4},
+                             {0.5, 0.2, -0.1, 0.7, 1.5, -2}};
+    const pdfmatrix ctms[] = {{1, 0, 0, 1, 0, 0}, {2, 0, 0, 2, 10, 20}, {1, 0, 0, -1, 0, 792},
+                              {-1, 0, 0, 1, 612, 0}, {0.75, 0, 0, 0.5, -3, 7}};
+    for (const pdfmatrix& tm : tms) {
+        for (const pdfmatrix& ctm : ctms) {
+            GState gs;
+            gs.tm = tm;
+            gs.ctm = ctm;
+            double glyphs[] = {36, 500, 0, 0};
+            char font[] = "F027.ttf";
+            std::string got =
+                Written([&](XpsPage& p) { p.ShowTextEx(&gs, nullptr, font, 12, glyphs); });
+            EXPECT_EQ(GlyphsElement(UnrotatedForm(tm, ctm).c_str(), "12", "36,50", ""), got)
+                << XpsMatrix(tm).text << " under " << XpsMatrix(ctm).text;
+        }
+    }
+}
+
+TEST(XpsGlyphs, FillTextIsOnePathPlacedByTheTextMatrix)
+{
+    GState gs;
+    gs.tm = {0.012, 0, 0, 0.012, 72, 700};
+    gs.ctm = {2, 0, 0, 2, 0, 0};  // already part of the text matrix
+    PDF_POINT_REAL pts[] = {{0, 0}, {500, 0}, {500, 700}};
+    gs.path->Add(PDF_PATH_OP_MOVETO, pts, 1);
+    gs.path->Add(PDF_PATH_OP_LINETO, pts + 1, 1);
+    gs.path->Add(PDF_PATH_OP_LINETO, pts + 2, 1);
+    const std::string fill = "<Path.Fill>\n<SolidColorBrush Color=\"#FF000000\" /> \n</Path.Fill>\n";
+    EXPECT_EQ("<!-- Type1 txt -->\n<Path RenderTransform=\"0.012,0,0,0.012,72,700\" \n"
+              "Data=\"F1M 0,0 L 500,0 500,700 \" >" + fill + "</Path>\n",
+              Written([&](XpsPage& p) { p.FillText(&gs); }));
+    gs.fillAlpha = 0.25;
+    EXPECT_EQ("<!-- Type1 txt -->\n<Path RenderTransform=\"0.012,0,0,0.012,72,700\" \n"
+              "Opacity=\"0.25\" \nData=\"F1M 0,0 L 500,0 500,700 \" >" + fill + "</Path>\n",
+              Written([&](XpsPage& p) { p.FillText(&gs); }));
+    GState empty;
+    EXPECT_EQ("", Written([&](XpsPage& p) { p.FillText(&empty); }));
+}
+
+}  // namespace
