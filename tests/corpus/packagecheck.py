@@ -16,6 +16,8 @@ otherwise. What is checked:
              part, has a fitting content type and plausible data
   REQ        every resource a page names is a required resource in that page's relationships
   GLYPH      glyph indices lie inside the font's glyph count
+  CFF        a font part holds a bare CFF program (readers built on FreeType draw it; a strict
+             reader wants an OpenType font)
 Only the standard library is used, so the check runs wherever the converter's tests run.
 """
 import posixpath
@@ -312,6 +314,9 @@ class Checker:
             problem = image_problem(data, typ.lower())
         elif kind == "font" and "obfuscated" not in typ:
             if font_glyph_count(data) is None:
+                if len(data) > 4 and data[0] == 1 and data[1] == 0 and 4 <= data[2] <= 32:
+                    self.fail("CFF", page, "font %s is a bare CFF program, not an OpenType font" % part)
+                    return
                 problem = "not a TrueType or OpenType font"
         elif kind == "profile":
             problem = icc_problem(data)

@@ -134,6 +134,8 @@ class PackageCheck(unittest.TestCase):
             ("image shorter than its size", put("Resources/a.png", png()[:-40] + png()[-12:]), "RES"),
             ("font that is no font", put("Resources/f.ttf", b"junk" * 10), "RES"),
             ("glyph index past the font", put("Resources/f.ttf", font(glyphs=2)), "GLYPH"),
+            ("font without a cmap", put("Resources/f.ttf", font().replace(b"cmap", b"cmaq")), "RES"),
+            ("bare CFF program as a font", put("Resources/f.ttf", b"\x01\x00\x04\x04" + b"\x00" * 40), "CFF"),
             ("profile of the wrong size", put("Resources/p.icc", icc() + b"x"), "RES"),
         ]
         for what, change, code in cases:
