@@ -303,16 +303,22 @@ void XpsPage::StrokeAttributes(GState* gs, bool dashes)
     }
 }
 
-int XpsPage::Fill(GState* gs, FillRule rule)
+// The Path element up to the end of its Data value, for the two forms that fill.
+void XpsPage::OpenFilledPath(GState* gs, FillRule rule, const std::string& data)
 {
-    std::string data;
-    if (!out || !gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
-        return 0;
     Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
     if (Translucent(gs->fillAlpha))
         Out("Opacity=\"%s\" \n", XpsNumber(gs->fillAlpha).text);
     Out("Data=\"F%s ", rule == 1 ? "1" : "0");
     Out(data);
+}
+
+int XpsPage::Fill(GState* gs, FillRule rule)
+{
+    std::string data;
+    if (!out || !gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
+        return 0;
+    OpenFilledPath(gs, rule, data);
     Out("\" >");
     SetFill(gs, false);
     Out("</Path>\n");
@@ -350,11 +356,7 @@ int XpsPage::FillStroke(GState* gs, FillRule rule)
     std::string data;
     if (!XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
         return 0;
-    Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
-    if (Translucent(gs->fillAlpha))
-        Out("Opacity=\"%s\" \n", XpsNumber(gs->fillAlpha).text);
-    Out("Data=\"F%s ", rule == 1 ? "1" : "0");
-    Out(data);
+    OpenFilledPath(gs, rule, data);
     Out("\" \n");
     // The dash belongs to the stroke whichever form paints it.
     StrokeAttributes(gs, true);
