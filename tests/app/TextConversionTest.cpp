@@ -73,7 +73,9 @@ std::string MakePdf(const Fixture& f, const std::vector<std::pair<int, std::stri
     for (const auto& o : extra)
         b.Object(o.first, o.second);
     if (!fontFile.empty())
-        b.Stream(9, "/Length " + std::to_string(fontFile.size()) + " /Length1 " + std::to_string(fontFile.size()), fontFile);
+        b.Stream(9, "/Length " + std::to_string(fontFile.size()) + " /Length1 " +
+                        std::to_string(fontFile.size()),
+                 fontFile);
     b.ClassicXref();
     return b.Bytes();
 }
