@@ -204,6 +204,29 @@ bool PadTo(ByteBuffer* b, int64_t size)
     return true;
 }
 
+// An image object's dictionary (the caller deletes it), or null when it is none.
+PdfObj* ParseImageDict(PdfPageTree* t, int objNum)
+{
+    PdfObj* obj = nullptr;
+    ParseIndirectObject(&obj, t->xref, objNum, 0, t->parseBuf, sizeof t->parseBuf);
+    if (!obj || obj->Type() != PDF_DICT || !SubtypeIsImage(t, obj)) {
+        delete obj;
+        return nullptr;
+    }
+    return obj;
+}
+
+// The stream's data through its filters into *data. The result is 0 when the data passed
+// through undecoded (JPEG) and are to be written as they are.
+FilterResult ReadImageData(PdfPageTree* t, int offset, PdfObj* filter, int length, ByteBuffer* data)
+{
+    data->growStep = 1024;
+    FilterResult passed = 1;
+    if (pdfseek(t->xref->fp, offset, SEEK_SET) == 0)
+        t->DecodeFiltersToMem(t->xref->fp, filter, length, data, &passed);
+    return passed;
+}
+
 ImageInfo* NewInfo(int width, int bpc, int height)
 {
     ImageInfo* info = new ImageInfo;
@@ -223,12 +246,9 @@ int PdfPageTree::ExtractSingleImage(int objNum)
     if (e->path)
         return 0;
 
-    PdfObj* obj = nullptr;
-    ParseIndirectObject(&obj, xref, objNum, 0, parseBuf, sizeof parseBuf);
-    if (!obj || obj->Type() != PDF_DICT || !SubtypeIsImage(this, obj)) {
-        delete obj;
+    PdfObj* obj = ParseImageDict(this, objNum);
+    if (!obj)
         return -1;
-    }
     int streamOffset = e->streamOffset;
 
     PdfObj* csValue = DirectValue(obj, "ColorSpace");
@@ -246,11 +266,9 @@ int PdfPageTree::ExtractSingleImage(int objNum)
     }
 
     ByteBuffer data;
-    data.growStep = 1024;
     FilterResult passed = 1;
-    if (!Predicted(xref, DirectValue(obj, "DecodeParms")) &&
-        pdfseek(xref->fp, streamOffset, SEEK_SET) == 0)
-        DecodeFiltersToMem(xref->fp, DirectValue(obj, "Filter"), length, &data, &passed);
+    if (!Predicted(xref, DirectValue(obj, "DecodeParms")))
+        passed = ReadImageData(this, streamOffset, DirectValue(obj, "Filter"), length, &data);
 
     int rc = -1;
     if (data.size <= 0) {
@@ -312,12 +330,9 @@ int PdfPageTree::ExtractSMask(int objNum)
     if (e->path)
         return 0;
 
-    PdfObj* obj = nullptr;
-    ParseIndirectObject(&obj, xref, objNum, 0, parseBuf, sizeof parseBuf);
-    if (!obj || obj->Type() != PDF_DICT || !SubtypeIsImage(this, obj)) {
-        delete obj;
+    PdfObj* obj = ParseImageDict(this, objNum);
+    if (!obj)
         return -1;
-    }
     int streamOffset = e->streamOffset;
     int length = Number(this, obj, "Length");
     int width = Number(this, obj, "Width");
@@ -342,10 +357,7 @@ int PdfPageTree::ExtractSMask(int objNum)
         havePixels = true;
     } else if (mask) {
         ByteBuffer data;
-        data.growStep = 1024;
-        FilterResult passed = 1;
-        if (pdfseek(xref->fp, streamOffset, SEEK_SET) == 0)
-            DecodeFiltersToMem(xref->fp, filter, length, &data, &passed);
+        FilterResult passed = ReadImageData(this, streamOffset, filter, length, &data);
         if (data.size > 0 && passed == 0) {
             if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
                 Record(e, path, NewInfo(width, bpc, height));

@@ -127,6 +127,7 @@ protected:
 
 private:
     void StrokeAttributes(GState* gs, bool dashes);
+    void OpenFilledPath(GState* gs, FillRule rule, const std::string& data);
     void ImageBrush(ImageInfo* info, const char* fileName);
     void UnitSquare();
     void OpenImagePath(GState* gs);
