@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "../resources/PageTreeDoc.h"
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/GState.h"
+#include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "../resources/PageTreeDoc.h"
 #include "Interpreter/ResourceUse.h"
+#include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "RecordingRenderer.h"
 #include "Resources/ResData.h"

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "../resources/PageTreeDoc.h"
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/Patterns.h"
+#include "PageTreeDoc.h"
 #include "TestUtil.h"
 #include "Xps/XpsPage.h"
 #include "XpsTestUtil.h"

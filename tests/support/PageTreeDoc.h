@@ -1,6 +1,7 @@
-// A document for page-tree tests: the builder's objects behind an entry table filled from
-// their offsets (the reader has tests of its own), the catalog parsed as the reader would,
-// and a page tree on it, released in the order the conversion driver uses.
+// A document for the tests of what reads through the page tree: the builder's objects behind
+// an entry table filled from their offsets (the reader has tests of its own), the catalog
+// parsed as the reader would, and a page tree on it, released in the order the conversion
+// driver uses.
 #ifndef VARDEX_TESTS_PAGETREEDOC_H
 #define VARDEX_TESTS_PAGETREEDOC_H
 
