@@ -51,11 +51,6 @@ struct Page {
         res.refNum = 5;
         res.refGen = 0;
     }
-    ~Page()
-    {
-        for (int i = 0; i < doc.xref->size; i++)
-            delete doc.xref->entries[i].resData;
-    }
 
     // Scans one content stream (it must end with endstream) and returns the log since the
     // last call.
