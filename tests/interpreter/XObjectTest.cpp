@@ -57,9 +57,7 @@ struct Page {
     std::string Run(const std::string& content)
     {
         rec.log.clear();
-        FILE* f = tmpfile();
-        fwrite(content.data(), 1, content.size(), f);
-        rewind(f);
+        FILE* f = testutil::StreamOf(content);
         char buf[PDF_PARSE_BUF];
         cp.Scanner(f, &res, buf, sizeof buf);
         fclose(f);

@@ -33,6 +33,16 @@ std::string ReadFile(const std::string& path)
     return ss.str();
 }
 
+FILE* StreamOf(const std::string& bytes)
+{
+    FILE* fp = tmpfile();
+    if (!fp)
+        return nullptr;
+    fwrite(bytes.data(), 1, bytes.size(), fp);
+    rewind(fp);
+    return fp;
+}
+
 bool WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary);

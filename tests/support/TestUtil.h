@@ -2,6 +2,7 @@
 #ifndef VARDEX_TESTS_TESTUTIL_H
 #define VARDEX_TESTS_TESTUTIL_H
 
+#include <cstdio>
 #include <string>
 
 namespace testutil {
@@ -23,6 +24,8 @@ private:
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// An unnamed temporary file holding `bytes`, read from its start; null when none could be had.
+FILE* StreamOf(const std::string& bytes);
 
 // Runs a shell command; returns its exit status (or -1), with its standard output in *out.
 int RunCommand(const std::string& command, std::string* out = nullptr);

@@ -357,10 +357,8 @@ TEST_F(PageTest, InterpretedClipsPairWithTheirEnds)
     // stream breaks off.
     for (const char* content : {"q 0 0 100 100 re W n 0 0 612 792 re f Q 0 0 50 50 re W* n endstream",
                                 "q 1 1 2 2 re W n"}) {
-        FILE* f = tmpfile();
+        FILE* f = testutil::StreamOf(content);
         ASSERT_TRUE(f);
-        fputs(content, f);
-        rewind(f);
         char buf[PDF_PARSE_BUF];
         cp.Scanner(f, nullptr, buf, sizeof buf);
         fclose(f);
