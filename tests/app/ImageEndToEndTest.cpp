@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "../xps/XpsTestUtil.h"
 #include "PdfBuilder.h"
 #include "TestImages.h"
 #include "TestUtil.h"
+#include "XpsTestUtil.h"
 
 using namespace std::string_literals;
 using testutil::RunCommand;

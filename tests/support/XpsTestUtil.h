@@ -1,6 +1,6 @@
 // Checks of written packages and pages with real readers, shared by the xps tests.
-#ifndef VARDEX_TESTS_XPS_XPSTESTUTIL_H
-#define VARDEX_TESTS_XPS_XPSTESTUTIL_H
+#ifndef VARDEX_TESTS_XPSTESTUTIL_H
+#define VARDEX_TESTS_XPSTESTUTIL_H
 
 #include <string>
 #include <vector>
