@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -24,6 +25,8 @@ private:
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The names in a folder but "." and "..", sorted; none when it cannot be read.
+std::vector<std::string> Entries(const std::string& dir);
 // An unnamed temporary file holding `bytes`, read from its start; null when none could be had.
 FILE* StreamOf(const std::string& bytes);
 
