@@ -17,17 +17,6 @@ XrefEntry* PdfXref::Entry(int objNum)
     return &entries[objNum];
 }
 
-static PdfObj* Lookup(PdfObj* dict, const char* key)
-{
-    if (!dict || dict->Type() != PDF_DICT)
-        return nullptr;
-    PdfDict* d = static_cast<PdfDict*>(dict);
-    for (int i = 0; i < d->count; i++)
-        if (d->entries[i].key && d->entries[i].key->str && strcmp(d->entries[i].key->str, key) == 0)
-            return d->entries[i].value;
-    return nullptr;
-}
-
 // A direct integer; a real is truncated; anything else is absent.
 static bool IntValue(PdfObj* v, long long* out)
 {
@@ -287,10 +276,10 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
     PdfParseDict(&dict, x->fp, x->buf, sizeof x->buf);
     delete x->trailer;
     x->trailer = static_cast<PdfDict*>(dict);
-    *hasPrev = IntValue(Lookup(dict, "Prev"), prev);
+    *hasPrev = IntValue(PdfDictLookup(dict, "Prev"), prev);
 
     long long length = -1;
-    if (!IntValue(Lookup(dict, "Length"), &length) || length < 0)
+    if (!IntValue(PdfDictLookup(dict, "Length"), &length) || length < 0)
         length = -1;
     if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_STREAM)
         return 0;
@@ -301,7 +290,7 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
 
     XrefRows rows;
     rows.xref = x;
-    PdfObj* w = Lookup(dict, "W");
+    PdfObj* w = PdfDictLookup(dict, "W");
     if (!w || w->Type() != PDF_ARRAY)
         return 0;
     PdfArray* wa = static_cast<PdfArray*>(w);
@@ -323,7 +312,7 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
 
     long long (*pairs)[2] = nullptr;
     int npairs = 0;
-    PdfObj* index = Lookup(dict, "Index");
+    PdfObj* index = PdfDictLookup(dict, "Index");
     if (index && index->Type() == PDF_ARRAY) {
         PdfArray* ia = static_cast<PdfArray*>(index);
         pairs = (long long(*)[2])malloc(sizeof(long long[2]) * (size_t)(ia->count / 2 + 1));
@@ -343,7 +332,7 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
             return 0;
         long long s;
         pairs[0][0] = 0;
-        pairs[0][1] = IntValue(Lookup(dict, "Size"), &s) && s > 0 ? s : x->size;
+        pairs[0][1] = IntValue(PdfDictLookup(dict, "Size"), &s) && s > 0 ? s : x->size;
         npairs = 1;
     }
 
@@ -391,7 +380,7 @@ int PdfXref::ReadXref()
                 return -1;
             PdfObj* t = nullptr;
             PdfParseDict(&t, fp, buf, sizeof buf);
-            hasPrev = IntValue(Lookup(t, "Prev"), &prev);
+            hasPrev = IntValue(PdfDictLookup(t, "Prev"), &prev);
             delete t;
         }
         if (!hasPrev || prev < 0 || prev > INT_MAX)
@@ -466,14 +455,14 @@ int PdfXref::Load(FILE** fpOut, char* path)
     delete trailer;
     trailer = static_cast<PdfDict*>(dict);
 
-    if (Lookup(trailer, "Encrypt")) {
+    if (PdfDictLookup(trailer, "Encrypt")) {
         return LoadFailed(this, path, "the document is encrypted, which is not supported");
     }
     long long n = 0;
-    if (!IntValue(Lookup(trailer, "Size"), &n) || n < 1 || n > XREF_MAX_SIZE) {
+    if (!IntValue(PdfDictLookup(trailer, "Size"), &n) || n < 1 || n > XREF_MAX_SIZE) {
         return LoadFailed(this, path, "the trailer has no usable Size");
     }
-    PdfObj* rootRef = Lookup(trailer, "Root");
+    PdfObj* rootRef = PdfDictLookup(trailer, "Root");
     int rootNum = rootRef && rootRef->Type() == PDF_INDIRECT ? static_cast<PdfIndirect*>(rootRef)->refNum : -1;
     size = (int)n;
     free(entries);

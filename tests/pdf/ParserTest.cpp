@@ -13,16 +13,9 @@
 #include "TestUtil.h"
 
 using testpdf::Describe;
+using testutil::StreamOf;
 
 namespace {
-
-FILE* StreamOf(const std::string& bytes)
-{
-    FILE* fp = tmpfile();
-    fwrite(bytes.data(), 1, bytes.size(), fp);
-    rewind(fp);
-    return fp;
-}
 
 // Every token of `input` as "kind:text" (text only for kinds that fill the buffer).
 std::string Tokens(const std::string& input, int size = 64)

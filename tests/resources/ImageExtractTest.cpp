@@ -15,17 +15,11 @@ using testutil::ReadFile;
 
 namespace {
 
-// A document of image objects with the temporary folder set, whose entries' records are
-// released with it.
+// A document of image objects with the temporary folder set.
 struct ImageDoc {
     explicit ImageDoc(const testpdf::PdfBuilder& b) : doc(b)
     {
         snprintf(doc.tree->tmpDir, sizeof doc.tree->tmpDir, "%s/", doc.dir.path().c_str());
-    }
-    ~ImageDoc()
-    {
-        for (int i = 0; i < doc.xref->size; i++)
-            delete doc.xref->entries[i].resData;
     }
     int Extract(int num) { return doc.tree->ExtractSingleImage(num); }
     std::string File(const std::string& name) const { return doc.dir.file(name); }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "PageTreeDoc.h"
 #include "Pdf/PdfObj.h"
-#include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
 #include "PdfBuilder.h"
 #include "Resources/PdfPageTree.h"
@@ -23,52 +23,15 @@ namespace {
 
 const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-// The builder's objects behind an entry table filled from their offsets, a loaded page tree
-// and tmpDir set to `outDir` as the conversion driver sets it; released as the driver does,
-// extraction results included.
-class Doc {
+// The page-tree document, its tree loaded and tmpDir set to `outDir` as the conversion
+// driver sets it.
+class Doc : public pagetreetest::Doc {
 public:
-    Doc(const testpdf::PdfBuilder& b, const std::string& outDir)
+    Doc(const testpdf::PdfBuilder& b, const std::string& outDir) : pagetreetest::Doc(b)
     {
-        pdf = pdfDir.file("doc.pdf");
-        b.Write(pdf);
-        xref = new PdfXref();
-        xref->fp = fopen(pdf.c_str(), "rb");
-        xref->size = b.Size();
-        xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
-        for (int n = 1; n < xref->size; n++) {
-            xref->entries[n].offset = (int)b.Offset(n);
-            xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
-        }
-        ParseIndirectObject(&xref->root, xref, b.root, 0, xref->buf, sizeof xref->buf);
-        tree = new PdfPageTree(xref);
         tree->Load();
         snprintf(tree->tmpDir, sizeof tree->tmpDir, "%s/", outDir.c_str());
     }
-
-    ~Doc()
-    {
-        delete tree->pagesRoot;
-        for (int i = 0; i < tree->pageCount; i++) {
-            delete tree->pageDict[i];
-            delete tree->pageExtra[i];
-        }
-        free(tree->pageRef);
-        free(tree->pageDict);
-        free(tree->pageExtra);
-        delete tree;
-        for (int i = 0; i < xref->size; i++) {
-            free(xref->entries[i].path);
-            delete xref->entries[i].resData;
-        }
-        delete xref->root;
-        fclose(xref->fp);
-        free(xref->entries);
-        delete xref;
-    }
-
-    Doc(const Doc&) = delete;
-    Doc& operator=(const Doc&) = delete;
 
     void RunPass()
     {
@@ -79,11 +42,6 @@ public:
     XrefEntry* E(int n) { return xref->Entry(n); }
     FontInfo* Font(int n) { return E(n) ? dynamic_cast<FontInfo*>(E(n)->resData) : nullptr; }
     std::string Path(int n) { return E(n) && E(n)->path ? E(n)->path : ""; }
-
-    testutil::TempDir pdfDir;
-    std::string pdf;
-    PdfXref* xref;
-    PdfPageTree* tree;
 };
 
 // One page whose resources are `resources`.
