@@ -178,6 +178,21 @@ TEST(ConvertEndToEnd, StandardOutputCarriesThePackageThroughAPipe)
     EXPECT_FALSE(testutil::FileExists(w.file("x.XPS")));
 }
 
+// A reader message on the way to a readable document (here a Prev that leads past the end of
+// the file) must not land in front of the package on standard output.
+TEST(ConvertEndToEnd, ReaderMessagesStayOutOfThePackageOnStandardOutput)
+{
+    Work w;
+    std::string pdf = MakePdf({"[0 0 200 100]", {kShapes}});
+    size_t root = pdf.rfind("/Root 1 0 R");
+    ASSERT_NE(root, std::string::npos);
+    pdf.insert(root, "/Prev 999999 ");
+    ASSERT_TRUE(testutil::WriteFile(w.file("x.pdf"), pdf));
+    ASSERT_EQ(w.Vardex("--stdout x.pdf | cat > s.xps"), 0);
+    EXPECT_EQ(testutil::ReadFile(w.file("s.xps")).compare(0, 2, "PK"), 0);
+    EXPECT_EQ(Shell("unzip -tqq " + Quote(w.file("s.xps")) + " >/dev/null"), 0);
+}
+
 TEST(ConvertEndToEnd, FailuresGiveStatusOneAndNoPackage)
 {
     struct Case {
