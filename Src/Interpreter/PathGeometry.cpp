@@ -8,20 +8,10 @@ namespace {
 
 const PDF_POINT_REAL kOrigin = {0.0, 0.0};
 
-PDF_PATH_OP_CHUNK* NewOpChunk(PDF_PATH_OP_CHUNK* prev)
+template <class Chunk>
+Chunk* NewChunk(Chunk* prev)
 {
-    PDF_PATH_OP_CHUNK* c = new (std::nothrow) PDF_PATH_OP_CHUNK;
-    if (!c)
-        return nullptr;
-    c->count = 0;
-    c->next = nullptr;
-    c->prev = prev;
-    return c;
-}
-
-PDF_POINT_CHUNK* NewPointChunk(PDF_POINT_CHUNK* prev)
-{
-    PDF_POINT_CHUNK* c = new (std::nothrow) PDF_POINT_CHUNK;
+    Chunk* c = new (std::nothrow) Chunk;
     if (!c)
         return nullptr;
     c->count = 0;
@@ -77,24 +67,13 @@ const char* OpName(PDF_PATH_OP op)
     }
 }
 
-int PointsOf(PDF_PATH_OP op)
-{
-    switch (op) {
-    case PDF_PATH_OP_MOVETO:
-    case PDF_PATH_OP_LINETO: return 1;
-    case PDF_PATH_OP_CURVETO: return 3;
-    case PDF_PATH_OP_CURVETO_V:
-    case PDF_PATH_OP_CURVETO_Y: return 2;
-    default: return 0;
-    }
-}
-
 }  // namespace
 
 PDF_PathGeometry::PDF_PathGeometry()
-    : firstPts(NewPointChunk(nullptr)), lastPts(firstPts), lastOps(NewOpChunk(nullptr)),
-      firstOps(lastOps), currentPoint(kOrigin), secondPoint(kOrigin), subpathStart(kOrigin),
-      lastOpPointCount(0), lastOp(PDF_PATH_OP_NONE), lastOpPoints{kOrigin, kOrigin, kOrigin}
+    : firstPts(NewChunk<PDF_POINT_CHUNK>(nullptr)), lastPts(firstPts),
+      lastOps(NewChunk<PDF_PATH_OP_CHUNK>(nullptr)), firstOps(lastOps), currentPoint(kOrigin),
+      secondPoint(kOrigin), subpathStart(kOrigin), lastOpPointCount(0), lastOp(PDF_PATH_OP_NONE),
+      lastOpPoints{kOrigin, kOrigin, kOrigin}
 {
     if (!firstPts || !firstOps) {
         delete firstPts;
@@ -112,8 +91,8 @@ PDF_PathGeometry::PDF_PathGeometry(PDF_PathGeometry* src)
       lastOp(PDF_PATH_OP_NONE), lastOpPoints{kOrigin, kOrigin, kOrigin}
 {
     if (!src || !src->firstPts || !src->firstOps) {
-        firstPts = lastPts = NewPointChunk(nullptr);
-        firstOps = lastOps = NewOpChunk(nullptr);
+        firstPts = lastPts = NewChunk<PDF_POINT_CHUNK>(nullptr);
+        firstOps = lastOps = NewChunk<PDF_PATH_OP_CHUNK>(nullptr);
     } else {
         firstPts = CopyChain(src->firstPts, &lastPts);
         firstOps = CopyChain(src->firstOps, &lastOps);
@@ -149,13 +128,13 @@ int PDF_PathGeometry::Add(PDF_PATH_OP op, PDF_POINT_REAL* pts, int n)
     // the path without its points.
     PDF_PATH_OP_CHUNK* newOps = nullptr;
     if (lastOps->count >= PDF_PATH_CHUNK_SLOTS) {
-        newOps = NewOpChunk(lastOps);
+        newOps = NewChunk(lastOps);
         if (!newOps)
             return -1;
     }
     PDF_POINT_CHUNK* newPts = nullptr;
     if (lastPts->count + n > PDF_PATH_CHUNK_SLOTS) {
-        newPts = NewPointChunk(lastPts);
+        newPts = NewChunk(lastPts);
         if (!newPts) {
             delete newOps;
             return -1;
@@ -212,7 +191,7 @@ void PDF_PathGeometry::DumpPath()
         printf("*** New Op Buffer ");
         for (int i = 0; i < oc->count; i++) {
             printf("%s ", OpName(oc->ops[i]));
-            int n = PointsOf(oc->ops[i]);
+            int n = PathOpPointCount(oc->ops[i]);
             if (n > 0 && pc && taken + n > pc->count && pc->next) {
                 pc = pc->next;
                 taken = 0;
@@ -222,6 +201,19 @@ void PDF_PathGeometry::DumpPath()
                 printf("%g,%g ", pc->pts[taken].x, pc->pts[taken].y);
             printf("\n");
         }
+    }
+}
+
+int PathOpPointCount(PDF_PATH_OP op)
+{
+    switch (op) {
+    case PDF_PATH_OP_MOVETO:
+    case PDF_PATH_OP_LINETO: return 1;
+    case PDF_PATH_OP_CURVETO: return 3;
+    case PDF_PATH_OP_CURVETO_V:
+    case PDF_PATH_OP_CURVETO_Y: return 2;
+    case PDF_PATH_OP_CLOSEPATH: return 0;
+    default: return -1;
     }
 }
 

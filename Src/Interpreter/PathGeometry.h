@@ -80,6 +80,9 @@ public:
     PDF_POINT_REAL lastOpPoints[3];
 };
 
+// Points an operator carries; -1 for a value that is no operator (a reader stops there).
+int PathOpPointCount(PDF_PATH_OP op);
+
 void Transform(double x, double y, pdfmatrix* m, double* outX, double* outY);
 // The same without the translation, for distances and directions.
 void DistTransform(double x, double y, pdfmatrix* m, double* outX, double* outY);

@@ -16,6 +16,18 @@ struct Key : PdfName {
     explicit Key(const char* text) { str = strdup(text); }
 };
 
+// Object objNum (the caller deletes it) and its kind under typeKey; null when it cannot be
+// parsed.
+PdfObj* ParseTyped(PdfPageTree* pages, PdfXref* xref, int objNum, const char* typeKey, int* type)
+{
+    char buf[PATTERN_PARSE_BUF];
+    PdfObj* obj = nullptr;
+    ParseIndirectObject(&obj, xref, objNum, 0, buf, sizeof buf);
+    if (obj)
+        *type = ReadTypeNumber(pages, obj, typeKey);
+    return obj;
+}
+
 }  // namespace
 
 PatternInfo::~PatternInfo() {}
@@ -58,6 +70,15 @@ void ReadPatternMatrix(PdfPageTree* pages, PdfObj* pattern, pdfmatrix* out)
     *out = {v[0], v[1], v[2], v[3], v[4], v[5]};
 }
 
+int ReadTypeNumber(PdfPageTree* pages, PdfObj* dict, const char* key)
+{
+    PdfNumber type;
+    type.value = 0;
+    Key k(key);
+    pages->GetNumber(type, &k, dict);
+    return type.value;
+}
+
 int ContentParser::GetPatternInfo(PatternInfo** out, GState* gs, int stroke)
 {
     if (!out || !gs || !pages || !xref)
@@ -66,23 +87,17 @@ int ContentParser::GetPatternInfo(PatternInfo** out, GState* gs, int stroke)
     PdfName* name = stroke ? &gs->strokePattern : &gs->fillPattern;
     if (pages->FindPattern(name, &objNum, owner) != 0)
         return -1;
-    char buf[PATTERN_PARSE_BUF];
-    PdfObj* pattern = nullptr;
-    ParseIndirectObject(&pattern, xref, objNum, 0, buf, sizeof buf);
+    int type = 0;
+    PdfObj* pattern = ParseTyped(pages, xref, objNum, "PatternType", &type);
     if (!pattern)
         return -1;
 
-    PdfNumber type;
-    type.value = 0;
-    Key typeKey("PatternType");
-    pages->GetNumber(type, &typeKey, pattern);
-
     PatternInfo* info = nullptr;
-    if (type.value == PATTERN_TILING) {
+    if (type == PATTERN_TILING) {
         TilePatternInfo* tile = new TilePatternInfo(objNum);
         GetTilePatternInfo(pattern, &tile);
         info = tile;
-    } else if (type.value == PATTERN_SHADING) {
+    } else if (type == PATTERN_SHADING) {
         ShadePatternInfo* shade = new ShadePatternInfo;
         GetShadingPatternInfo(pattern, &shade);
         info = shade;
@@ -101,24 +116,18 @@ int ContentParser::GetShadingInfo(PdfName* name, PatternInfo** out)
     int objNum = 0;
     if (pages->FindShading(name, &objNum, owner) != 0)
         return -1;
-    char buf[PATTERN_PARSE_BUF];
-    PdfObj* shading = nullptr;
-    ParseIndirectObject(&shading, xref, objNum, 0, buf, sizeof buf);
+    int type = 0;
+    PdfObj* shading = ParseTyped(pages, xref, objNum, "ShadingType", &type);
     if (!shading)
         return -1;
 
-    PdfNumber type;
-    type.value = 0;
-    Key typeKey("ShadingType");
-    pages->GetNumber(type, &typeKey, shading);
-
     ShadePatternInfo* info = nullptr;
-    if (type.value == SHADING_AXIAL || type.value == SHADING_RADIAL) {
+    if (type == SHADING_AXIAL || type == SHADING_RADIAL) {
         // The coordinates of a shading painted by sh are in the current user space, in which
         // the writer already draws: the matrix stays identity.
         info = new ShadePatternInfo;
-        info->shadingType = type.value;
-        if (type.value == SHADING_RADIAL)
+        info->shadingType = type;
+        if (type == SHADING_RADIAL)
             RadialShading(shading, info);
         else
             LinearShading(shading, info);

@@ -76,4 +76,8 @@ void PatternToUser(pdfmatrix* m, pdfmatrix* ctm);
 // not a number takes its identity value.
 void ReadPatternMatrix(PdfPageTree* pages, PdfObj* pattern, pdfmatrix* out);
 
+// The kind a pattern, shading or function dictionary gives under `key` ("PatternType",
+// "ShadingType", "FunctionType"); 0 when absent.
+int ReadTypeNumber(PdfPageTree* pages, PdfObj* dict, const char* key);
+
 #endif

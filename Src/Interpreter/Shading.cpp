@@ -56,15 +56,6 @@ int ReadColour(PdfPageTree* pages, PdfObj* function, const char* key, ShadeStop*
     return colour.count;
 }
 
-int FunctionType(PdfPageTree* pages, PdfObj* function)
-{
-    PdfNumber type;
-    type.value = 0;
-    Key k("FunctionType");
-    pages->GetNumber(type, &k, function);
-    return type.value;
-}
-
 void ReadCoords(PdfPageTree* pages, PdfObj* shading, const int* slots, const double* defaults,
                 int n, double* coords)
 {
@@ -91,7 +82,7 @@ int ShadingStops(ContentParser* cp, PdfObj* shading, ShadePatternInfo* info)
     ShadeStop stop;
     memset(&stop, 0, sizeof stop);
 
-    switch (function ? FunctionType(pages, function) : 0) {
+    switch (function ? ReadTypeNumber(pages, function, "FunctionType") : 0) {
     case FUNCTION_EXPONENTIAL:
         ReadColour(pages, function, "C0", &stop);
         stop.offset = 0.0;
@@ -153,14 +144,10 @@ int ContentParser::GetShadingPatternInfo(PdfObj* pattern, ShadePatternInfo** inf
     PdfObj* shading = ResolveResource(xref, ResourceValue(pattern, "Shading"), buf, sizeof buf,
                                       &parsed);
     if (shading) {
-        PdfNumber type;
-        type.value = 0;
-        Key k("ShadingType");
-        pages->GetNumber(type, &k, shading);
-        shade->shadingType = type.value;
-        if (type.value == SHADING_AXIAL)
+        shade->shadingType = ReadTypeNumber(pages, shading, "ShadingType");
+        if (shade->shadingType == SHADING_AXIAL)
             LinearShading(shading, shade);
-        else if (type.value == SHADING_RADIAL)
+        else if (shade->shadingType == SHADING_RADIAL)
             RadialShading(shading, shade);
     }
     delete parsed;

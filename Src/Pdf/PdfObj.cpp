@@ -212,6 +212,19 @@ int PdfDict::PutOwned(PdfName* key, PdfObj* value)
     return 0;
 }
 
+PdfObj* PdfDictLookup(PdfObj* dict, const char* key)
+{
+    if (!dict || dict->Type() != PDF_DICT || !key)
+        return nullptr;
+    PdfDict* d = static_cast<PdfDict*>(dict);
+    for (int i = 0; i < d->count; i++) {
+        PdfName* k = d->entries[i].key;
+        if (k && k->str && strcmp(k->str, key) == 0)
+            return d->entries[i].value;
+    }
+    return nullptr;
+}
+
 void RemoveObj(PdfObj* obj)
 {
     if (obj && obj->owned)

@@ -135,6 +135,10 @@ public:
     PdfDictEntry* entries;
 };
 
+// The value stored under `key` in a direct dictionary (the first entry whose key text equals
+// it, even a null value); null when `dict` is no dictionary or holds no such key.
+PdfObj* PdfDictLookup(PdfObj* dict, const char* key);
+
 // Destroys `obj` when its owned flag is set; does nothing otherwise (or for null).
 void RemoveObj(PdfObj* obj);
 

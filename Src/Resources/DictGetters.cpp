@@ -17,17 +17,8 @@ enum { GETTER_TOKEN_BUF = 50 };
 // counts as absent.
 PdfObj* FindValue(PdfName* key, PdfObj* dict)
 {
-    if (!key || !key->str || !dict || dict->Type() != PDF_DICT)
-        return nullptr;
-    PdfDict* d = static_cast<PdfDict*>(dict);
-    for (int i = 0; i < d->count; i++) {
-        PdfName* k = d->entries[i].key;
-        if (!k || !k->str || strcmp(k->str, key->str) != 0)
-            continue;
-        PdfObj* v = d->entries[i].value;
-        return (v && v->Type() != PDF_NULL) ? v : nullptr;
-    }
-    return nullptr;
+    PdfObj* v = key ? PdfDictLookup(dict, key->str) : nullptr;
+    return (v && v->Type() != PDF_NULL) ? v : nullptr;
 }
 
 PdfObj* FindItem(int index, PdfArray* arr)

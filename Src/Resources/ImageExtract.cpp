@@ -152,6 +152,44 @@ PdfObj* DirectValue(PdfObj* dict, const char* key)
     return ResourceValue(dict, key);
 }
 
+// True when the decode parameters (a dictionary, an array of them, or a reference to either)
+// ask for a predictor. Predictors are not undone here, so such data would come out as
+// skewed, striped pixels: the image is left out instead.
+bool Predicted(PdfXref* xref, PdfObj* parms)
+{
+    PdfObj* parsed = nullptr;
+    if (parms && parms->Type() == PDF_INDIRECT) {
+        char buf[256];
+        ParseIndirectObject(&parsed, xref, static_cast<PdfIndirect*>(parms)->refNum, 0, buf,
+                            sizeof buf);
+        parms = parsed;
+    }
+    bool predicted = false;
+    PdfObj* one[1] = {parms};
+    PdfObj** list = one;
+    int count = parms ? 1 : 0;
+    if (parms && parms->Type() == PDF_ARRAY) {
+        list = static_cast<PdfArray*>(parms)->items;
+        count = static_cast<PdfArray*>(parms)->count;
+    }
+    for (int i = 0; i < count && !predicted; i++) {
+        PdfObj* item = list[i];
+        PdfObj* itemParsed = nullptr;
+        if (item && item->Type() == PDF_INDIRECT) {
+            char buf[256];
+            ParseIndirectObject(&itemParsed, xref, static_cast<PdfIndirect*>(item)->refNum, 0,
+                                buf, sizeof buf);
+            item = itemParsed;
+        }
+        PdfObj* p = DirectValue(item, "Predictor");
+        predicted = (p && p->Type() == PDF_NUMBER && static_cast<PdfNumber*>(p)->value > 1) ||
+                    (p && p->Type() == PDF_REAL && static_cast<PdfReal*>(p)->value >= 2);
+        delete itemParsed;
+    }
+    delete parsed;
+    return predicted;
+}
+
 // Zeros appended up to `size` bytes: what a truncated stream lacks.
 bool PadTo(ByteBuffer* b, int64_t size)
 {
@@ -164,6 +202,29 @@ bool PadTo(ByteBuffer* b, int64_t size)
             return false;
     }
     return true;
+}
+
+// An image object's dictionary (the caller deletes it), or null when it is none.
+PdfObj* ParseImageDict(PdfPageTree* t, int objNum)
+{
+    PdfObj* obj = nullptr;
+    ParseIndirectObject(&obj, t->xref, objNum, 0, t->parseBuf, sizeof t->parseBuf);
+    if (!obj || obj->Type() != PDF_DICT || !SubtypeIsImage(t, obj)) {
+        delete obj;
+        return nullptr;
+    }
+    return obj;
+}
+
+// The stream's data through its filters into *data. The result is 0 when the data passed
+// through undecoded (JPEG) and are to be written as they are.
+FilterResult ReadImageData(PdfPageTree* t, int offset, PdfObj* filter, int length, ByteBuffer* data)
+{
+    data->growStep = 1024;
+    FilterResult passed = 1;
+    if (pdfseek(t->xref->fp, offset, SEEK_SET) == 0)
+        t->DecodeFiltersToMem(t->xref->fp, filter, length, data, &passed);
+    return passed;
 }
 
 ImageInfo* NewInfo(int width, int bpc, int height)
@@ -185,12 +246,9 @@ int PdfPageTree::ExtractSingleImage(int objNum)
     if (e->path)
         return 0;
 
-    PdfObj* obj = nullptr;
-    ParseIndirectObject(&obj, xref, objNum, 0, parseBuf, sizeof parseBuf);
-    if (!obj || obj->Type() != PDF_DICT || !SubtypeIsImage(this, obj)) {
-        delete obj;
+    PdfObj* obj = ParseImageDict(this, objNum);
+    if (!obj)
         return -1;
-    }
     int streamOffset = e->streamOffset;
 
     PdfObj* csValue = DirectValue(obj, "ColorSpace");
@@ -208,10 +266,9 @@ int PdfPageTree::ExtractSingleImage(int objNum)
     }
 
     ByteBuffer data;
-    data.growStep = 1024;
     FilterResult passed = 1;
-    if (pdfseek(xref->fp, streamOffset, SEEK_SET) == 0)
-        DecodeFiltersToMem(xref->fp, DirectValue(obj, "Filter"), length, &data, &passed);
+    if (!Predicted(xref, DirectValue(obj, "DecodeParms")))
+        passed = ReadImageData(this, streamOffset, DirectValue(obj, "Filter"), length, &data);
 
     int rc = -1;
     if (data.size <= 0) {
@@ -273,12 +330,9 @@ int PdfPageTree::ExtractSMask(int objNum)
     if (e->path)
         return 0;
 
-    PdfObj* obj = nullptr;
-    ParseIndirectObject(&obj, xref, objNum, 0, parseBuf, sizeof parseBuf);
-    if (!obj || obj->Type() != PDF_DICT || !SubtypeIsImage(this, obj)) {
-        delete obj;
+    PdfObj* obj = ParseImageDict(this, objNum);
+    if (!obj)
         return -1;
-    }
     int streamOffset = e->streamOffset;
     int length = Number(this, obj, "Length");
     int width = Number(this, obj, "Width");
@@ -298,15 +352,12 @@ int PdfPageTree::ExtractSMask(int objNum)
     // One byte of alpha per pixel; whatever the stream does not give stays transparent.
     unsigned char* mask = (unsigned char*)calloc(pixels > 0 ? (size_t)pixels : 1, 1);
     bool havePixels = false;
-    if (mask && !FiltersKnown(xref, filter)) {
+    if (mask && (!FiltersKnown(xref, filter) || Predicted(xref, DirectValue(obj, "DecodeParms")))) {
         memset(mask, UNKNOWN_MASK_ALPHA, (size_t)pixels);
         havePixels = true;
     } else if (mask) {
         ByteBuffer data;
-        data.growStep = 1024;
-        FilterResult passed = 1;
-        if (pdfseek(xref->fp, streamOffset, SEEK_SET) == 0)
-            DecodeFiltersToMem(xref->fp, filter, length, &data, &passed);
+        FilterResult passed = ReadImageData(this, streamOffset, filter, length, &data);
         if (data.size > 0 && passed == 0) {
             if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
                 Record(e, path, NewInfo(width, bpc, height));

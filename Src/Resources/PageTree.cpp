@@ -23,17 +23,8 @@ enum { PAGE_ITEM_TOKEN_BUF = 512 };
 // Direct value of `key` in a dictionary; a null value counts as absent.
 PdfObj* DirectValue(PdfObj* dict, const char* key)
 {
-    if (!dict || dict->Type() != PDF_DICT || !key)
-        return nullptr;
-    PdfDict* d = static_cast<PdfDict*>(dict);
-    for (int i = 0; i < d->count; i++) {
-        PdfName* k = d->entries[i].key;
-        if (k && k->str && strcmp(k->str, key) == 0) {
-            PdfObj* v = d->entries[i].value;
-            return (v && v->Type() != PDF_NULL) ? v : nullptr;
-        }
-    }
-    return nullptr;
+    PdfObj* v = PdfDictLookup(dict, key);
+    return (v && v->Type() != PDF_NULL) ? v : nullptr;
 }
 
 // The object number a stream argument carries: a reference or a number holding it.

@@ -53,20 +53,6 @@ const char* NameText(PdfObj* name)
     return static_cast<PdfName*>(name)->str;
 }
 
-// The value stored under `key` in a dictionary (first equal key), or null.
-PdfObj* Lookup(PdfObj* dict, const char* key)
-{
-    if (!dict || dict->Type() != PDF_DICT || !key)
-        return nullptr;
-    PdfDict* d = static_cast<PdfDict*>(dict);
-    for (int i = 0; i < d->count; i++) {
-        PdfName* k = d->entries[i].key;
-        if (k && k->str && strcmp(k->str, key) == 0)
-            return d->entries[i].value;
-    }
-    return nullptr;
-}
-
 // The holder's Resources, then its `kind` sub-dictionary, then the reference stored under
 // `name`: its object number. A direct dictionary there cannot be served, since callers
 // read the object again by number.
@@ -77,10 +63,11 @@ int FindNumbered(PdfXref* xref, PdfObj* name, int* objNum, PdfObj* holder, const
         return -1;
     char buf[LOOKUP_BUF];
     Resolved h, res, sub;
-    if (!h.SetDict(xref, holder, buf) || !res.SetDict(xref, Lookup(h.obj, "Resources"), buf) ||
-        !sub.SetDict(xref, Lookup(res.obj, kind), buf))
+    if (!h.SetDict(xref, holder, buf) ||
+        !res.SetDict(xref, PdfDictLookup(h.obj, "Resources"), buf) ||
+        !sub.SetDict(xref, PdfDictLookup(res.obj, kind), buf))
         return -1;
-    PdfObj* entry = Lookup(sub.obj, text);
+    PdfObj* entry = PdfDictLookup(sub.obj, text);
     if (!entry || entry->Type() != PDF_INDIRECT)
         return -1;
     *objNum = static_cast<PdfIndirect*>(entry)->refNum;
@@ -124,13 +111,13 @@ int PdfPageTree::FindXObject(PdfObj* name, int* objNum, XObjectType* type, PdfOb
     char buf[LOOKUP_BUF];
     Resolved res, xobjects, xobj;
     if (!res.SetDict(xref, resources, buf) ||
-        !xobjects.SetDict(xref, Lookup(res.obj, "XObject"), buf))
+        !xobjects.SetDict(xref, PdfDictLookup(res.obj, "XObject"), buf))
         return -1;
     // XObjects are streams, so only a reference can name one.
-    PdfObj* entry = Lookup(xobjects.obj, text);
+    PdfObj* entry = PdfDictLookup(xobjects.obj, text);
     if (!entry || entry->Type() != PDF_INDIRECT || !xobj.SetDict(xref, entry, buf))
         return -1;
-    const char* subtype = NameText(Lookup(xobj.obj, "Subtype"));
+    const char* subtype = NameText(PdfDictLookup(xobj.obj, "Subtype"));
     XObjectType found;
     if (subtype && strcmp(subtype, "Image") == 0)
         found = XOBJECT_IMAGE;
@@ -169,16 +156,16 @@ int PdfPageTree::FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* res
     Resolved res, spaces, value;
     if (!res.SetDict(xref, resources, buf))
         return -1;
-    PdfObj* csEntry = Lookup(res.obj, "ColorSpace");
+    PdfObj* csEntry = PdfDictLookup(res.obj, "ColorSpace");
     if (!spaces.Set(xref, csEntry, buf)) {
         // An unreadable ColorSpace reference falls back to a direct Pattern dictionary.
-        PdfObj* patterns = Lookup(res.obj, "Pattern");
+        PdfObj* patterns = PdfDictLookup(res.obj, "Pattern");
         if (!csEntry || csEntry->Type() != PDF_INDIRECT || !patterns ||
             patterns->Type() != PDF_DICT)
             return -1;
         spaces.obj = patterns;
     }
-    if (spaces.obj->Type() != PDF_DICT || !value.Set(xref, Lookup(spaces.obj, text), buf))
+    if (spaces.obj->Type() != PDF_DICT || !value.Set(xref, PdfDictLookup(spaces.obj, text), buf))
         return -1;
 
     PdfObj* v = value.obj;
@@ -205,8 +192,8 @@ int PdfPageTree::SetExtGState(PdfObj* name, GState* gs, PdfObj* resources)
     char buf[LOOKUP_BUF];
     Resolved res, states, params;
     if (!res.SetDict(xref, resources, buf) ||
-        !states.SetDict(xref, Lookup(res.obj, "ExtGState"), buf) ||
-        !params.SetDict(xref, Lookup(states.obj, text), buf))
+        !states.SetDict(xref, PdfDictLookup(res.obj, "ExtGState"), buf) ||
+        !params.SetDict(xref, PdfDictLookup(states.obj, text), buf))
         return -1;
 
     // Values are read as stored; anything that is not a number is passed over, so a

@@ -25,13 +25,7 @@ enum { PASS_PARSE_BUF = 2048 };
 
 PdfObj* ResourceValue(PdfObj* dict, const char* key)
 {
-    if (!dict || dict->Type() != PDF_DICT)
-        return nullptr;
-    PdfDict* d = static_cast<PdfDict*>(dict);
-    for (int i = 0; i < d->count; i++)
-        if (d->entries[i].key && d->entries[i].key->str && strcmp(d->entries[i].key->str, key) == 0)
-            return d->entries[i].value;
-    return nullptr;
+    return PdfDictLookup(dict, key);
 }
 
 PdfObj* ResolveResource(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** parsed)

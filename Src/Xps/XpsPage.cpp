@@ -68,19 +68,6 @@ const char* LineCap(int cap)
 
 namespace {
 
-int PointCount(PDF_PATH_OP op)
-{
-    switch (op) {
-    case PDF_PATH_OP_MOVETO:
-    case PDF_PATH_OP_LINETO: return 1;
-    case PDF_PATH_OP_CURVETO: return 3;
-    case PDF_PATH_OP_CURVETO_V:
-    case PDF_PATH_OP_CURVETO_Y: return 2;
-    case PDF_PATH_OP_CLOSEPATH: return 0;
-    default: return -1;
-    }
-}
-
 void AppendPoint(std::string* out, PDF_POINT_REAL p, const pdfmatrix* m)
 {
     double x = p.x, y = p.y;
@@ -107,7 +94,7 @@ bool XpsPathData(PDF_PathGeometry* path, const pdfmatrix* m, std::string* out)
     for (PDF_PATH_OP_CHUNK* oc = path->firstOps; oc; oc = oc->next) {
         for (int i = 0; i < oc->count && i < PDF_PATH_CHUNK_SLOTS; i++) {
             PDF_PATH_OP op = oc->ops[i];
-            int n = PointCount(op);
+            int n = PathOpPointCount(op);
             if (n < 0)
                 return out->size() > start;
             PDF_POINT_REAL pts[3];
@@ -176,7 +163,8 @@ bool XpsPathData(PDF_PathGeometry* path, const pdfmatrix* m, std::string* out)
 }
 
 XpsPage::XpsPage()
-    : parser(nullptr), pageWidth(0), pageHeight(0), pagesStarted(0), pageDir(nullptr),
+    : parser(nullptr), pageWidth(0), pageHeight(0), originX(0), originY(0), pagesStarted(0),
+      pageDir(nullptr),
       out(nullptr), openClips(0), failed(0)
 {
 }
@@ -222,7 +210,10 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
         "Height=\"%s\" xml:lang=\"en-US\">\n",
         XpsNumber(w).text, XpsNumber(h).text);
     Out("<Canvas>\n<Canvas.RenderTransform>\n");
-    Out(" <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,0,%s\"/>\n", XpsNumber(h).text);
+    // The box's lower-left corner goes to the page's; "+ 0.0" keeps a zero from printing "-0".
+    double dx = -originX * XPS_UNITS_PER_POINT + 0.0, dy = h + originY * XPS_UNITS_PER_POINT;
+    Out(" <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,%s,%s\"/>\n",
+        XpsNumber(dx).text, XpsNumber(dy).text);
     Out("</Canvas.RenderTransform>\n");
     return 0;
 }
@@ -316,16 +307,22 @@ void XpsPage::StrokeAttributes(GState* gs, bool dashes)
     }
 }
 
-int XpsPage::Fill(GState* gs, FillRule rule)
+// The Path element up to the end of its Data value, for the two forms that fill.
+void XpsPage::OpenFilledPath(GState* gs, FillRule rule, const std::string& data)
 {
-    std::string data;
-    if (!out || !gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
-        return 0;
     Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
     if (Translucent(gs->fillAlpha))
         Out("Opacity=\"%s\" \n", XpsNumber(gs->fillAlpha).text);
     Out("Data=\"F%s ", rule == 1 ? "1" : "0");
     Out(data);
+}
+
+int XpsPage::Fill(GState* gs, FillRule rule)
+{
+    std::string data;
+    if (!out || !gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
+        return 0;
+    OpenFilledPath(gs, rule, data);
     Out("\" >");
     SetFill(gs, false);
     Out("</Path>\n");
@@ -363,11 +360,7 @@ int XpsPage::FillStroke(GState* gs, FillRule rule)
     std::string data;
     if (!XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
         return 0;
-    Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
-    if (Translucent(gs->fillAlpha))
-        Out("Opacity=\"%s\" \n", XpsNumber(gs->fillAlpha).text);
-    Out("Data=\"F%s ", rule == 1 ? "1" : "0");
-    Out(data);
+    OpenFilledPath(gs, rule, data);
     Out("\" \n");
     // The dash belongs to the stroke whichever form paints it.
     StrokeAttributes(gs, true);

@@ -27,7 +27,9 @@ const char* const kContent =
     "q /Half gs 0 0 1 rg 95 80 50 50 re f Q\n"           // ... half-transparent blue
     "q /Half gs 0 G 20 w 160 105 m 230 105 l S Q\n"      // half-transparent black line
     "-0.1 1.2 -0.1 rg 10 20 50 50 re f\n"                // out of range: green
-    "0 0 0 1.2 k 70 20 50 50 re f\n";                    // out of range: black
+    "0 0 0 1.2 k 70 20 50 50 re f\n"                     // out of range: black
+    "q 1 0 0 1 130 20 cm /F Do Q\n"                      // a form
+    "q 1 0 0 1 160 20 cm /G Do Q\n";                     // a form that draws the form
 
 // How far a reader may stray from the PDF's rendering in any channel. CMYK colours go through
 // the package's profile, which one reader applies and the PDF reader does not (it converts
@@ -58,6 +60,8 @@ const Probe kProbes[] = {
     {"translucent line", 195, 105},
     {"clamped green", 35, 45},
     {"clamped black", 95, 45},
+    {"form", 140, 40},
+    {"form in a form", 170, 40},
     {"white", 200, 45},
 };
 
@@ -73,8 +77,12 @@ std::string MakePdf()
     b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
     b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources 4 0 R "
                 "/Contents 5 0 R >>");
-    b.Object(4, "<< /ExtGState << /Half << /ca 0.5 /CA 0.5 >> >> >>");
+    b.Object(4, "<< /ExtGState << /Half << /ca 0.5 /CA 0.5 >> >> /XObject << /F 6 0 R /G 7 0 R >> >>");
     b.Stream(5, "/Filter /FlateDecode", testpdf::Deflate(kContent));
+    // F has no resources of its own; G names F through its own.
+    b.Stream(6, "/Type /XObject /Subtype /Form /BBox [0 0 20 40]", "0 0.5 0 rg 0 0 20 40 re f");
+    b.Stream(7, "/Type /XObject /Subtype /Form /BBox [0 0 20 40] /Resources << /XObject << /F 6 0 R >> >>",
+             "/F Do");
     b.ClassicXref();
     return b.Bytes();
 }

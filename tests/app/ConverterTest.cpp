@@ -17,6 +17,7 @@ namespace {
 
 const std::string kVardex = VARDEX_BINARY_DIR "/Vardex";
 
+using testutil::Entries;
 using testutil::Quote;
 
 using testutil::Messages;
@@ -100,21 +101,6 @@ std::set<std::string> Packages(const std::string& dir)
 bool IsZipPackage(const std::string& path)
 {
     return testutil::RunCommand("unzip -tqq " + Quote(path) + " >/dev/null 2>&1") == 0;
-}
-
-std::vector<std::string> Entries(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..")
-                names.push_back(n);
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // The test's tree: the working folder "w" and, beside it, TMPDIR "tmp" and the stderr file.

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "../xps/XpsTestUtil.h"
 #include "PdfBuilder.h"
+#include "Rendering.h"
 #include "TestImages.h"
 #include "TestUtil.h"
+#include "XpsTestUtil.h"
 
 using namespace std::string_literals;
+using testutil::Quote;
 using testutil::RunCommand;
 
 namespace {
@@ -104,11 +106,6 @@ std::string Document()
     }
     b.ClassicXref();
     return b.Bytes();
-}
-
-std::string Quote(const std::string& s)
-{
-    return "'" + s + "'";
 }
 
 std::set<std::string> Parts(const std::string& xps)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -15,6 +14,8 @@
 #include "Pdf/PdfObj.h"
 #include "TestImages.h"
 #include "TestUtil.h"
+
+using testutil::Entries;
 
 namespace {
 
@@ -195,20 +196,6 @@ void WriteRichPdf(const std::string& path)
     b.Stream(57, "", "1000 0 0 0 1000 1000 d1 0 0 500 500 re f");
     b.ClassicXref();
     ASSERT_TRUE(b.Write(path));
-}
-
-// Entries of a folder, sorted.
-std::vector<std::string> Entries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* e = readdir(dir))
-            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-                names.push_back(e->d_name);
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 TEST(LeakCheck, WholeConversionLeavesNoObjectRegistered)

@@ -1,7 +1,6 @@
 // The print filter, run as the spooler runs it, against the stand-in converter in
 // tests/filter/standin-converter (and, for one case, against a converter path where nothing
 // is), and end to end against the converter built beside it.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -19,21 +18,8 @@ const std::string kFilterRealConverter = VARDEX_BINARY_DIR "/larkspan_vardex";
 const std::string kDebugDir = VARDEX_BINARY_DIR "/testtmp/filter-debug";
 const std::string kMarker = "PK-standin\n";
 
+using testutil::Entries;
 using testutil::Quote;
-
-std::vector<std::string> Entries(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..")
-                names.push_back(n);
-        }
-        closedir(d);
-    }
-    return names;
-}
 
 struct Result {
     int status;

@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <string>
 
-#include "../resources/PageTreeDoc.h"
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/GState.h"
+#include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
+#include "TestUtil.h"
 #include "Xps/InternalResource.h"
 
 namespace {
@@ -43,11 +44,8 @@ struct PageRun {
 
     void Scan(const std::string& content)
     {
-        FILE* f = tmpfile();
+        FILE* f = testutil::StreamOf(content + " endstream");
         ASSERT_NE(f, nullptr);
-        std::string s = content + " endstream";
-        fwrite(s.data(), 1, s.size(), f);
-        rewind(f);
         char buf[PDF_PARSE_BUF];
         cp.Scanner(f, &res, buf, sizeof buf);
         fclose(f);
@@ -215,11 +213,8 @@ TEST(ColorOps, ProfileRecordFromTheResourcePass)
 TEST(ColorOps, NoDocument)
 {
     ContentParser cp;
-    FILE* f = tmpfile();
+    FILE* f = testutil::StreamOf("/DeviceCMYK cs 0 0 0 1 sc /CS0 CS /GS1 gs endstream");
     ASSERT_NE(f, nullptr);
-    const char s[] = "/DeviceCMYK cs 0 0 0 1 sc /CS0 CS /GS1 gs endstream";
-    fwrite(s, 1, sizeof s - 1, f);
-    rewind(f);
     char buf[256];
     cp.Scanner(f, nullptr, buf, sizeof buf);
     fclose(f);

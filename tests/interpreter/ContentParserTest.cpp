@@ -24,11 +24,9 @@ struct PageRun {
 
     int Scan(const std::string& content, PdfObj* resources = nullptr)
     {
-        FILE* f = tmpfile();
+        FILE* f = testutil::StreamOf(content);
         if (!f)
             return -99;
-        fwrite(content.data(), 1, content.size(), f);
-        rewind(f);
         char buf[PDF_PARSE_BUF];
         int r = cp.Scanner(f, resources, buf, sizeof buf);
         fclose(f);
@@ -193,11 +191,9 @@ TEST(ContentParser, ReleasesWhatIsLeftAtTheEnd)
     {
         ContentParser cp;
         cp.renderer = &rec;
-        FILE* f = tmpfile();
+        FILE* f =
+            testutil::StreamOf("0 0 m W q 1 1 l W n q 5 5 m [1 2] <</A (b)>> /N (s) 3 true null");
         ASSERT_NE(f, nullptr);
-        const char text[] = "0 0 m W q 1 1 l W n q 5 5 m [1 2] <</A (b)>> /N (s) 3 true null";
-        fwrite(text, 1, sizeof text - 1, f);
-        rewind(f);
         char buf[64];
         EXPECT_EQ(cp.Scanner(f, nullptr, buf, sizeof buf), -1);
         fclose(f);
@@ -213,11 +209,8 @@ TEST(ContentParser, RunsWithABareRenderer)
     RenderPage bare;
     ContentParser cp;
     cp.renderer = &bare;
-    FILE* f = tmpfile();
+    FILE* f = testutil::StreamOf("q 0 0 m 9 9 l W n 0 0 9 9 re f Q 1 1 m 2 2 l S endstream");
     ASSERT_NE(f, nullptr);
-    const char text[] = "q 0 0 m 9 9 l W n 0 0 9 9 re f Q 1 1 m 2 2 l S endstream";
-    fwrite(text, 1, sizeof text - 1, f);
-    rewind(f);
     char buf[PDF_PARSE_BUF];
     EXPECT_EQ(cp.Scanner(f, nullptr, buf, sizeof buf), 0);
     fclose(f);
@@ -230,11 +223,8 @@ TEST(ContentParser, ScannerResumesAfterEachOperator)
     // The position is restored after every operator, so a handler that moves the stream
     // does not lose the rest; the stream is left right after "endstream".
     PageRun page;
-    FILE* f = tmpfile();
+    FILE* f = testutil::StreamOf("0 0 m 1 1 l S endstream 2 2 m S endstream");
     ASSERT_NE(f, nullptr);
-    const char text[] = "0 0 m 1 1 l S endstream 2 2 m S endstream";
-    fwrite(text, 1, sizeof text - 1, f);
-    rewind(f);
     char buf[PDF_PARSE_BUF];
     EXPECT_EQ(page.cp.Scanner(f, nullptr, buf, sizeof buf), 0);
     EXPECT_EQ(page.cp.Scanner(f, nullptr, buf, sizeof buf), 0);
@@ -278,10 +268,8 @@ TEST(ContentParser, IndirectResourcesLiveForOneStream)
     peek.cp = &cp;
     PdfIndirect ref;
     ref.refNum = 2;
-    FILE* f = tmpfile();
+    FILE* f = testutil::StreamOf("0 0 m S endstream");
     ASSERT_NE(f, nullptr);
-    fputs("0 0 m S endstream", f);
-    rewind(f);
     char buf[PDF_PARSE_BUF];
     EXPECT_EQ(cp.Scanner(f, &ref, buf, sizeof buf), 0);
     fclose(f);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Interpreter/ContentParser.h"
+#include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
@@ -101,20 +102,10 @@ public:
 
     ~NestedRun()
     {
-        delete tree->pagesRoot;
-        free(tree->pageRef);
-        free(tree->pageDict);
-        free(tree->pageExtra);
-        delete tree;
-        delete xref->trailer;
-        delete xref->root;
-        if (xref->entries)
-            for (int i = 0; i < xref->size; i++)
-                free(xref->entries[i].path);
-        free(xref->entries);
+        pagetreetest::ReleaseTree(tree);
         if (xref->fp)
             fclose(xref->fp);
-        delete xref;
+        pagetreetest::ReleaseXref(xref);
     }
 
     NestedRun(const NestedRun&) = delete;

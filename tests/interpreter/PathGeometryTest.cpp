@@ -1,5 +1,6 @@
 #include "Interpreter/PathGeometry.h"
 #include "Pdf/PdfObj.h"
+#include "PathSegments.h"
 
 #include <gtest/gtest.h>
 #include <new>
@@ -26,41 +27,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 
 namespace {
 
-struct Seg {
-    PDF_PATH_OP op;
-    std::vector<PDF_POINT_REAL> pts;
-};
-
-int PointsOf(PDF_PATH_OP op)
-{
-    static const int n[] = {1, 1, 3, 2, 2, 0};
-    return op >= 0 && op <= 5 ? n[op] : 0;
-}
-
-// Reads a path back the way the page writer does: operators in chain order, each taking its
-// points from the point chain, moving on once a chunk's stored points are used up.
-std::vector<Seg> ReadBack(const PDF_PathGeometry& p)
-{
-    std::vector<Seg> out;
-    const PDF_POINT_CHUNK* pc = p.firstPts;
-    int taken = 0;
-    for (const PDF_PATH_OP_CHUNK* oc = p.firstOps; oc; oc = oc->next) {
-        for (int i = 0; i < oc->count; i++) {
-            Seg s{oc->ops[i], {}};
-            for (int k = 0; k < PointsOf(s.op); k++) {
-                while (pc && taken == pc->count) {
-                    pc = pc->next;
-                    taken = 0;
-                }
-                if (!pc)
-                    break;
-                s.pts.push_back(pc->pts[taken++]);
-            }
-            out.push_back(s);
-        }
-    }
-    return out;
-}
+using Seg = PathSeg;
 
 template <class Chunk>
 std::vector<int> Counts(const Chunk* c)
@@ -78,19 +45,6 @@ void Build(PDF_PathGeometry& p, const std::vector<Seg>& segs)
 {
     for (Seg s : segs)
         ASSERT_EQ(p.Add(s.op, s.pts.data(), (int)s.pts.size()), 0);
-}
-
-void ExpectSame(const std::vector<Seg>& got, const std::vector<Seg>& want)
-{
-    ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < got.size(); i++) {
-        EXPECT_EQ(got[i].op, want[i].op) << "operator " << i;
-        ASSERT_EQ(got[i].pts.size(), want[i].pts.size()) << "operator " << i;
-        for (size_t k = 0; k < got[i].pts.size(); k++) {
-            EXPECT_EQ(got[i].pts[k].x, want[i].pts[k].x) << "operator " << i << " point " << k;
-            EXPECT_EQ(got[i].pts[k].y, want[i].pts[k].y) << "operator " << i << " point " << k;
-        }
-    }
 }
 
 const PDF_PATH_OP M = PDF_PATH_OP_MOVETO, L = PDF_PATH_OP_LINETO, C = PDF_PATH_OP_CURVETO,
@@ -129,7 +83,7 @@ TEST(PathGeometry, StoresOperatorsAndPointsInChunks)
         SCOPED_TRACE(c.name);
         PDF_PathGeometry p;
         Build(p, c.segs);
-        ExpectSame(ReadBack(p), c.segs);
+        ExpectSegs(ReadPathSegs(p), c.segs);
         EXPECT_EQ(Counts(p.firstOps), c.opChunks);
         EXPECT_EQ(Counts(p.firstPts), c.ptChunks);
         EXPECT_EQ(p.lastOp, c.segs.back().op);
@@ -144,7 +98,7 @@ TEST(PathGeometry, EmptyPathAndLastOperatorState)
 {
     PDF_PathGeometry p;
     EXPECT_EQ(p.lastOp, PDF_PATH_OP_NONE);
-    EXPECT_TRUE(ReadBack(p).empty());
+    EXPECT_TRUE(ReadPathSegs(p).empty());
     EXPECT_EQ(Counts(p.firstOps), std::vector<int>{0});
     EXPECT_EQ(Counts(p.firstPts), std::vector<int>{0});
 
@@ -160,7 +114,7 @@ TEST(PathGeometry, EmptyPathAndLastOperatorState)
     EXPECT_EQ(p.Add(C, four, 4), -1);
     EXPECT_EQ(p.Add(L, nullptr, 1), -1);
     EXPECT_EQ(p.Add(L, four, -1), -1);
-    EXPECT_EQ(ReadBack(p).size(), 2u);
+    EXPECT_EQ(ReadPathSegs(p).size(), 2u);
 }
 
 TEST(PathGeometry, FailedAddLeavesThePathAsItWas)
@@ -177,14 +131,14 @@ TEST(PathGeometry, FailedAddLeavesThePathAsItWas)
         int r = p.Add(L, &pt, 1);
         g_failNothrowAfter = -1;
         EXPECT_EQ(r, -1);
-        ExpectSame(ReadBack(p), four);
+        ExpectSegs(ReadPathSegs(p), four);
         EXPECT_EQ(Counts(p.firstOps), std::vector<int>{4});
         EXPECT_EQ(Counts(p.firstPts), std::vector<int>{4});
         EXPECT_EQ(p.currentPoint.x, 0);
         EXPECT_EQ(p.currentPoint.y, 1);
         // The path still works afterwards.
         ASSERT_EQ(p.Add(H, nullptr, 0), 0);
-        EXPECT_EQ(ReadBack(p).back().op, H);
+        EXPECT_EQ(ReadPathSegs(p).back().op, H);
     }
 
     // A path whose first chunks could not be had refuses to grow instead of crashing.
@@ -207,22 +161,22 @@ TEST(PathGeometry, CopyIsDeepAndDestroyEmptiesInPlace)
     PDF_PathGeometry copy(&p);
     PDF_POINT_REAL pt = {50, 50};
     ASSERT_EQ(p.Add(L, &pt, 1), 0);
-    ExpectSame(ReadBack(copy), segs);
+    ExpectSegs(ReadPathSegs(copy), segs);
     EXPECT_EQ(Counts(copy.firstOps), (std::vector<int>{4, 1}));
     EXPECT_EQ(Counts(copy.firstPts), (std::vector<int>{2, 3, 2}));
     EXPECT_EQ(copy.lastOp, H);
     EXPECT_EQ(copy.lastOpPointCount, 1);
 
     copy.Destroy();
-    EXPECT_TRUE(ReadBack(copy).empty());
+    EXPECT_TRUE(ReadPathSegs(copy).empty());
     EXPECT_EQ(Counts(copy.firstOps), std::vector<int>{0});
     EXPECT_EQ(Counts(copy.firstPts), std::vector<int>{0});
     Build(copy, segs);
-    ExpectSame(ReadBack(copy), segs);
+    ExpectSegs(ReadPathSegs(copy), segs);
 
     PDF_PathGeometry fromEmpty(nullptr);
     EXPECT_EQ(fromEmpty.lastOp, PDF_PATH_OP_NONE);
-    EXPECT_TRUE(ReadBack(fromEmpty).empty());
+    EXPECT_TRUE(ReadPathSegs(fromEmpty).empty());
 }
 
 void ExpectMatrix(const pdfmatrix& m, const pdfmatrix& want)

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../resources/PageTreeDoc.h"
 #include "Interpreter/ContentParser.h"
+#include "PageTreeDoc.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "../resources/PageTreeDoc.h"
 #include "Interpreter/ResourceUse.h"
+#include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "RecordingRenderer.h"
 #include "Resources/ResData.h"
@@ -51,20 +51,13 @@ struct Page {
         res.refNum = 5;
         res.refGen = 0;
     }
-    ~Page()
-    {
-        for (int i = 0; i < doc.xref->size; i++)
-            delete doc.xref->entries[i].resData;
-    }
 
     // Scans one content stream (it must end with endstream) and returns the log since the
     // last call.
     std::string Run(const std::string& content)
     {
         rec.log.clear();
-        FILE* f = tmpfile();
-        fwrite(content.data(), 1, content.size(), f);
-        rewind(f);
+        FILE* f = testutil::StreamOf(content);
         char buf[PDF_PARSE_BUF];
         cp.Scanner(f, &res, buf, sizeof buf);
         fclose(f);

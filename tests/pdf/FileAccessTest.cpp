@@ -6,15 +6,9 @@
 
 #include "TestUtil.h"
 
-namespace {
+using testutil::StreamOf;
 
-FILE* StreamOf(const std::string& bytes)
-{
-    FILE* fp = tmpfile();
-    fwrite(bytes.data(), 1, bytes.size(), fp);
-    rewind(fp);
-    return fp;
-}
+namespace {
 
 TEST(FileAccess, ReadLineEndsAtCrLfCrOrLf)
 {

@@ -18,16 +18,9 @@
 using testpdf::Ascii85Encode;
 using testpdf::Deflate;
 using testpdf::LzwEncode;
+using testutil::StreamOf;
 
 namespace {
-
-FILE* StreamOf(const std::string& bytes)
-{
-    FILE* fp = tmpfile();
-    fwrite(bytes.data(), 1, bytes.size(), fp);
-    rewind(fp);
-    return fp;
-}
 
 // One object from its source text, or null for the empty text.
 PdfObj* Obj(const std::string& text)

@@ -1,4 +1,5 @@
 #include "Resources/Fonts/FontEng.h"
+#include "PathSegments.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -6,46 +7,7 @@
 namespace {
 
 struct Pt { long x, y; int tag; };  // 26.6 units; tag 1 on, 0 conic, 2 cubic
-struct Seg { PDF_PATH_OP op; std::vector<PDF_POINT_REAL> pts; };
-
-int PointsOf(PDF_PATH_OP op)
-{
-    return op == PDF_PATH_OP_CURVETO ? 3 : op == PDF_PATH_OP_CLOSEPATH ? 0 : 1;
-}
-
-std::vector<Seg> ReadBack(const PDF_PathGeometry& p)
-{
-    std::vector<Seg> out;
-    const PDF_POINT_CHUNK* pc = p.firstPts;
-    int taken = 0;
-    for (const PDF_PATH_OP_CHUNK* oc = p.firstOps; oc; oc = oc->next)
-        for (int i = 0; i < oc->count; i++) {
-            Seg s{oc->ops[i], {}};
-            for (int k = 0; k < PointsOf(s.op); k++) {
-                while (pc && taken == pc->count) {
-                    pc = pc->next;
-                    taken = 0;
-                }
-                if (pc)
-                    s.pts.push_back(pc->pts[taken++]);
-            }
-            out.push_back(s);
-        }
-    return out;
-}
-
-void ExpectSegs(const std::vector<Seg>& got, const std::vector<Seg>& want)
-{
-    ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < got.size(); i++) {
-        EXPECT_EQ(got[i].op, want[i].op) << "segment " << i;
-        ASSERT_EQ(got[i].pts.size(), want[i].pts.size()) << "segment " << i;
-        for (size_t k = 0; k < got[i].pts.size(); k++) {
-            EXPECT_EQ(got[i].pts[k].x, want[i].pts[k].x) << "segment " << i << " point " << k;
-            EXPECT_EQ(got[i].pts[k].y, want[i].pts[k].y) << "segment " << i << " point " << k;
-        }
-    }
-}
+using Seg = PathSeg;
 
 // Coordinates as 26.6 integers, divided the way the path receives them.
 PDF_POINT_REAL U(long x, long y)
@@ -109,7 +71,7 @@ TEST(FontEng, EmitContourTurnsOutlinePointsIntoPathOperators)
         FontEng eng;
         EXPECT_EQ(eng.EmitContour(0, (short)(pts.size() - 1), tags.data(), pts.data(), &path),
                   c.result);
-        ExpectSegs(ReadBack(path), c.segs);
+        ExpectSegs(ReadPathSegs(path), c.segs);
     }
 }
 
@@ -128,7 +90,7 @@ TEST(FontEng, GlyphtoPathWalksContoursAndSurvivesBadOnes)
     outline.contours = ends;
     PDF_PathGeometry path;
     FontEng().GlyphtoPath(&outline, &path);
-    ExpectSegs(ReadBack(path), {{M, {U(0, 64)}}, {L, {U(64, 64)}}, {L, {U(128, 64)}}});
+    ExpectSegs(ReadPathSegs(path), {{M, {U(0, 64)}}, {L, {U(64, 64)}}, {L, {U(128, 64)}}});
 
     // Ends out of order stop the walk too; no contours at all add nothing.
     tags[0] = 1;
@@ -137,11 +99,11 @@ TEST(FontEng, GlyphtoPathWalksContoursAndSurvivesBadOnes)
     outline.contours = backwards;
     PDF_PathGeometry path2;
     FontEng().GlyphtoPath(&outline, &path2);
-    EXPECT_EQ(ReadBack(path2).size(), 5u);
+    EXPECT_EQ(ReadPathSegs(path2).size(), 5u);
     outline.n_contours = 0;
     PDF_PathGeometry path3;
     FontEng().GlyphtoPath(&outline, &path3);
-    EXPECT_TRUE(ReadBack(path3).empty());
+    EXPECT_TRUE(ReadPathSegs(path3).empty());
 }
 
 }  // namespace

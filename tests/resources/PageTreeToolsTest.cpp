@@ -55,25 +55,11 @@ bool OurPages(const std::string& path, std::vector<std::string>* boxes)
             RemoveObj(item);
             boxes->push_back(Normalised(b));
         }
-        delete tree->pagesRoot;
-        for (int i = 0; i < tree->pageCount; i++) {
-            delete tree->pageDict[i];
-            delete tree->pageExtra[i];
-        }
-        free(tree->pageRef);
-        free(tree->pageDict);
-        free(tree->pageExtra);
-        delete tree;
+        pagetreetest::ReleaseTree(tree);
     }
-    delete xref->trailer;
-    delete xref->root;
-    if (xref->entries)
-        for (int i = 0; i < xref->size; i++)
-            free(xref->entries[i].path);
-    free(xref->entries);
+    pagetreetest::ReleaseXref(xref);
     if (fp)
         fclose(fp);
-    delete xref;
     return ok;
 }
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "PageTreeDoc.h"
 #include "Pdf/PdfObj.h"
-#include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
 #include "PdfBuilder.h"
 #include "Resources/PdfPageTree.h"
@@ -23,52 +23,15 @@ namespace {
 
 const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-// The builder's objects behind an entry table filled from their offsets, a loaded page tree
-// and tmpDir set to `outDir` as the conversion driver sets it; released as the driver does,
-// extraction results included.
-class Doc {
+// The page-tree document, its tree loaded and tmpDir set to `outDir` as the conversion
+// driver sets it.
+class Doc : public pagetreetest::Doc {
 public:
-    Doc(const testpdf::PdfBuilder& b, const std::string& outDir)
+    Doc(const testpdf::PdfBuilder& b, const std::string& outDir) : pagetreetest::Doc(b)
     {
-        pdf = pdfDir.file("doc.pdf");
-        b.Write(pdf);
-        xref = new PdfXref();
-        xref->fp = fopen(pdf.c_str(), "rb");
-        xref->size = b.Size();
-        xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
-        for (int n = 1; n < xref->size; n++) {
-            xref->entries[n].offset = (int)b.Offset(n);
-            xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
-        }
-        ParseIndirectObject(&xref->root, xref, b.root, 0, xref->buf, sizeof xref->buf);
-        tree = new PdfPageTree(xref);
         tree->Load();
         snprintf(tree->tmpDir, sizeof tree->tmpDir, "%s/", outDir.c_str());
     }
-
-    ~Doc()
-    {
-        delete tree->pagesRoot;
-        for (int i = 0; i < tree->pageCount; i++) {
-            delete tree->pageDict[i];
-            delete tree->pageExtra[i];
-        }
-        free(tree->pageRef);
-        free(tree->pageDict);
-        free(tree->pageExtra);
-        delete tree;
-        for (int i = 0; i < xref->size; i++) {
-            free(xref->entries[i].path);
-            delete xref->entries[i].resData;
-        }
-        delete xref->root;
-        fclose(xref->fp);
-        free(xref->entries);
-        delete xref;
-    }
-
-    Doc(const Doc&) = delete;
-    Doc& operator=(const Doc&) = delete;
 
     void RunPass()
     {
@@ -79,11 +42,6 @@ public:
     XrefEntry* E(int n) { return xref->Entry(n); }
     FontInfo* Font(int n) { return E(n) ? dynamic_cast<FontInfo*>(E(n)->resData) : nullptr; }
     std::string Path(int n) { return E(n) && E(n)->path ? E(n)->path : ""; }
-
-    testutil::TempDir pdfDir;
-    std::string pdf;
-    PdfXref* xref;
-    PdfPageTree* tree;
 };
 
 // One page whose resources are `resources`.
@@ -299,7 +257,7 @@ TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
     // A CIDFont given directly in DescendantFonts.
     b.Object(20, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType2 /W [3 [7]] "
                  "/FontDescriptor << /FontName /DirectCID /FontFile2 21 0 R >> >>] >>");
-    b.Stream(21, "", "cid program");
+    b.Stream(21, "/Filter /FlateDecode", testpdf::Deflate(testutil::ReadFile(kDejaVu)));
     // A font file given as a number, not a reference: the stream it names stays untouched.
     b.Object(30, "<< /Subtype /Type1 /FontDescriptor << /FontName /NotRef /FontFile 31 >> >>");
     b.Stream(31, "", "never extracted");
@@ -364,7 +322,7 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
     for (const auto& c : cases) {
         fonts += " /F" + std::to_string(obj) + " " + std::to_string(obj) + " 0 R";
         b.Object(obj, "<< /Subtype /Type0 /DescendantFonts [" + std::to_string(obj + 1) + " 0 R] >>");
-        b.Object(obj + 1, "<< /Subtype /CIDFontType2 /W " + c.w + " /FontDescriptor << /FontName /C /FontFile2 " +
+        b.Object(obj + 1, "<< /Subtype /CIDFontType0 /W " + c.w + " /FontDescriptor << /FontName /C /FontFile3 " +
                               std::to_string(obj + 2) + " 0 R >> >>");
         b.Stream(obj + 2, "", "program");
         obj += 3;
@@ -398,6 +356,55 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
         EXPECT_EQ(testutil::ReadFile(doc.Path(obj)), "program");
         obj += 3;
     }
+}
+
+// Charmaps of a font file by FreeType, as "platform/encoding ..."; "unreadable" when it does
+// not open.
+std::string Charmaps(const std::string& path)
+{
+    FT_Library lib;
+    if (FT_Init_FreeType(&lib))
+        return "unreadable";
+    std::string out = "unreadable";
+    FT_Face face;
+    if (FT_New_Face(lib, path.c_str(), 0, &face) == 0) {
+        out.clear();
+        for (int i = 0; i < face->num_charmaps; i++)
+            out += (i ? " " : "") + std::to_string(face->charmaps[i]->platform_id) + "/" +
+                   std::to_string(face->charmaps[i]->encoding_id);
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(lib);
+    return out;
+}
+
+TEST(ResourcePass, CidTrueTypeProgramsBecomeCompleteFonts)
+{
+    // A subset as CID fonts carry it: no cmap and no OS/2 table (their tags renamed away).
+    std::string ttf = testutil::ReadFile(kDejaVu);
+    ASSERT_GT(ttf.size(), 1000u);
+    unsigned tables = (unsigned char)ttf[4] << 8 | (unsigned char)ttf[5];
+    for (unsigned i = 0; i < tables; i++) {
+        std::string tag = ttf.substr(12 + 16 * i, 4);
+        if (tag == "cmap" || tag == "OS/2")
+            ttf[12 + 16 * i + 3] = 'x';
+    }
+    ASSERT_EQ(Charmaps(kDejaVu).empty(), false);
+    testpdf::PdfBuilder b;
+    OnePage(b, "<< /Font << /C 20 0 R >> >>");
+    b.Object(20, "<< /Subtype /Type0 /DescendantFonts [21 0 R] >>");
+    b.Object(21, "<< /Subtype /CIDFontType2 /W [3 [600]] /FontDescriptor 22 0 R >>");
+    b.Object(22, "<< /FontName /ABCDEF+Subset /FontFile2 23 0 R >>");
+    b.Stream(23, "/Filter /FlateDecode", testpdf::Deflate(ttf));
+    b.ClassicXref();
+
+    testutil::TempDir out;
+    Doc doc(b, out.path());
+    doc.RunPass();
+    ASSERT_EQ(doc.Path(23), out.file("ABCDEF+Subset023.ttf"));
+    EXPECT_EQ(Widths(doc.Font(23)), "3:600");
+    // The rewriter's symbol cmap: glyphs stay addressed by their index.
+    EXPECT_EQ(Charmaps(doc.Path(23)), "3/0");
 }
 
 // The package packs whatever an entry names: a folder that takes no files leaves every

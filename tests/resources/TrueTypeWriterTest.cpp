@@ -449,9 +449,7 @@ TEST(TrueTypeWriter, FileSourceWritesTheSameFont)
     int r;
     const std::string fromMemory = Write(src, "Foo", dir.file("m.ttf"), &r);
     ASSERT_EQ(r, 0);
-    FILE* fp = tmpfile();
-    fwrite("junk", 1, 4, fp);
-    fwrite(src.data(), 1, src.size(), fp);
+    FILE* fp = testutil::StreamOf("junk" + src);
     fseek(fp, 4, SEEK_SET);
     TrueTypeWriter w(fp);
     EXPECT_EQ(ftell(fp), 4);

@@ -1,6 +1,8 @@
 #include "TestUtil.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <dirent.h>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -31,6 +33,31 @@ std::string ReadFile(const std::string& path)
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::vector<std::string> Entries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..")
+                names.push_back(n);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+FILE* StreamOf(const std::string& bytes)
+{
+    FILE* fp = tmpfile();
+    if (!fp)
+        return nullptr;
+    fwrite(bytes.data(), 1, bytes.size(), fp);
+    rewind(fp);
+    return fp;
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes)

@@ -2,7 +2,9 @@
 #ifndef VARDEX_TESTS_TESTUTIL_H
 #define VARDEX_TESTS_TESTUTIL_H
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -23,6 +25,10 @@ private:
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The names in a folder but "." and "..", sorted; none when it cannot be read.
+std::vector<std::string> Entries(const std::string& dir);
+// An unnamed temporary file holding `bytes`, read from its start; null when none could be had.
+FILE* StreamOf(const std::string& bytes);
 
 // Runs a shell command; returns its exit status (or -1), with its standard output in *out.
 int RunCommand(const std::string& command, std::string* out = nullptr);

@@ -7,17 +7,9 @@
 #include "Xps/XpsPage.h"
 #include "XpsTestUtil.h"
 
-using testutil::ReadFile;
 using testutil::TempDir;
 
 namespace {
-
-const std::string kHead =
-    "<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"816\" Height=\"1056\" "
-    "xml:lang=\"en-US\">\n<Canvas>\n<Canvas.RenderTransform>\n"
-    " <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,0,1056\"/>\n"
-    "</Canvas.RenderTransform>\n";
-const std::string kTail = "</Canvas>\n</FixedPage>\n";
 
 // A page holding whatever one painting call wrote, read back without head and tail; the
 // page must be well-formed whatever the colour.
@@ -38,17 +30,7 @@ struct BrushPage {
         gs.path->Add(PDF_PATH_OP_CLOSEPATH, nullptr, 0);
     }
 
-    std::string Body()
-    {
-        EXPECT_EQ(0, page.EndPage());
-        std::string report;
-        EXPECT_TRUE(xpstest::XmlWellFormed(dir.file("1.fpage"), &report)) << report;
-        std::string text = ReadFile(dir.file("1.fpage"));
-        if (text.size() < kHead.size() + kTail.size() || text.compare(0, kHead.size(), kHead) ||
-            text.compare(text.size() - kTail.size(), kTail.size(), kTail))
-            return "bad page: " + text;
-        return text.substr(kHead.size(), text.size() - kHead.size() - kTail.size());
-    }
+    std::string Body() { return xpstest::PageBody(xpstest::EndAndRead(page, dir.file("1.fpage"))); }
 };
 
 void Gray(double* side, double v) { *side = v; }

@@ -22,12 +22,6 @@ namespace {
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNan = std::numeric_limits<double>::quiet_NaN();
 
-const std::string kHead =
-    "<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"816\" Height=\"1056\" "
-    "xml:lang=\"en-US\">\n<Canvas>\n<Canvas.RenderTransform>\n"
-    " <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,0,1056\"/>\n"
-    "</Canvas.RenderTransform>\n";
-const std::string kTail = "</Canvas>\n</FixedPage>\n";
 const std::string kBlackFill = "<Path.Fill>\n<SolidColorBrush Color=\"#FF000000\" /> \n</Path.Fill>\n";
 const std::string kBlackStroke =
     "<Path.Stroke>\n<SolidColorBrush Color=\"#FF000000\" /> \n</Path.Stroke>\n";
@@ -69,22 +63,9 @@ protected:
         ASSERT_EQ(0, page.StartPage(0, 612, 792));
     }
 
-    std::string Finish()
-    {
-        EXPECT_EQ(0, page.EndPage());
-        std::string report;
-        EXPECT_TRUE(xpstest::XmlWellFormed(dir.file("1.fpage"), &report)) << report;
-        return ReadFile(dir.file("1.fpage"));
-    }
+    std::string Finish() { return xpstest::EndAndRead(page, dir.file("1.fpage")); }
 
-    std::string Body()
-    {
-        std::string text = Finish();
-        if (text.compare(0, kHead.size(), kHead) != 0 || text.size() < kHead.size() + kTail.size() ||
-            text.compare(text.size() - kTail.size(), kTail.size(), kTail) != 0)
-            return "bad page: " + text;
-        return text.substr(kHead.size(), text.size() - kHead.size() - kTail.size());
-    }
+    std::string Body() { return xpstest::PageBody(Finish()); }
 
     void Dash(std::vector<PdfObj*> items)
     {
@@ -186,7 +167,7 @@ TEST(XpsPage, EmptyPageIsHeadAndTail)
     ASSERT_EQ(0, page.StartPage(2, 612, 792));
     EXPECT_EQ(1, page.pagesStarted);
     ASSERT_EQ(0, page.EndPage());
-    EXPECT_EQ(kHead + kTail, ReadFile(dir.file("3.fpage")));
+    EXPECT_EQ(xpstest::kPageHead + xpstest::kPageTail, ReadFile(dir.file("3.fpage")));
     std::string report;
     EXPECT_TRUE(xpstest::XmlWellFormed(dir.file("3.fpage"), &report)) << report;
 }
@@ -357,10 +338,8 @@ TEST_F(PageTest, InterpretedClipsPairWithTheirEnds)
     // stream breaks off.
     for (const char* content : {"q 0 0 100 100 re W n 0 0 612 792 re f Q 0 0 50 50 re W* n endstream",
                                 "q 1 1 2 2 re W n"}) {
-        FILE* f = tmpfile();
+        FILE* f = testutil::StreamOf(content);
         ASSERT_TRUE(f);
-        fputs(content, f);
-        rewind(f);
         char buf[PDF_PARSE_BUF];
         cp.Scanner(f, nullptr, buf, sizeof buf);
         fclose(f);

@@ -4,24 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "../resources/PageTreeDoc.h"
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/Patterns.h"
+#include "PageTreeDoc.h"
 #include "TestUtil.h"
 #include "Xps/XpsPage.h"
 #include "XpsTestUtil.h"
 
 using pagetreetest::Objects;
-using testutil::ReadFile;
 
 namespace {
-
-const std::string kHead =
-    "<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"816\" Height=\"1056\" "
-    "xml:lang=\"en-US\">\n<Canvas>\n<Canvas.RenderTransform>\n"
-    " <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,0,1056\"/>\n"
-    "</Canvas.RenderTransform>\n";
-const std::string kTail = "</Canvas>\n</FixedPage>\n";
 
 const char* kRamp = "<< /FunctionType 2 /C0 [1 0 0] /C1 [0 0 1] >>";
 
@@ -70,17 +62,7 @@ struct PatternPage {
     }
 
     // The page between its head and tail; the page must be well-formed whatever was drawn.
-    std::string Body()
-    {
-        EXPECT_EQ(0, page.EndPage());
-        std::string report;
-        EXPECT_TRUE(xpstest::XmlWellFormed(dir.file("1.fpage"), &report)) << report;
-        std::string text = ReadFile(dir.file("1.fpage"));
-        if (text.size() < kHead.size() + kTail.size() || text.compare(0, kHead.size(), kHead) ||
-            text.compare(text.size() - kTail.size(), kTail.size(), kTail))
-            return "bad page: " + text;
-        return text.substr(kHead.size(), text.size() - kHead.size() - kTail.size());
-    }
+    std::string Body() { return xpstest::PageBody(xpstest::EndAndRead(page, dir.file("1.fpage"))); }
 
     pagetreetest::Doc doc;
     ContentParser cp;
@@ -173,6 +155,17 @@ TEST(XpsGradient, ShPaintsThePageWithTheShadingsGradient)
         pagetreetest::Name name("Sh0");
         p.page.FillShade(p.gs, &name);
         EXPECT_EQ(c.markup, p.Body());
+    }
+    // A page whose MediaBox lies away from the origin is painted where its box lies.
+    {
+        PatternPage p({{12, axial}});
+        p.page.originX = 100;
+        p.page.originY = -50;
+        pagetreetest::Name name("Sh0");
+        p.page.FillShade(p.gs, &name);
+        EXPECT_EQ(ShPath("1,0,0,1,0,0", "F0 M100,-50 L712,-50 712,742 100,742 z",
+                         Linear("1,0,0,1,0,0", "0,0", "100,0", kRedBlue)),
+                  p.Body());
     }
     // A name that the resources do not hold writes nothing.
     PatternPage p({});

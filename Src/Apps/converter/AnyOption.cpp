@@ -25,6 +25,23 @@ void* GrowTable(void* table, long long count, size_t elem)
     return realloc(table, (size_t)count * elem);
 }
 
+// On failure the table keeps its old block, which cleanup frees.
+template <typename T>
+bool GrowInPlace(T*& table, long long count)
+{
+    T* grown = (T*)GrowTable((void*)table, count, sizeof(T));
+    if (!grown)
+        return false;
+    table = grown;
+    return true;
+}
+
+[[noreturn]] void FailedAllocating()
+{
+    fprintf(stderr, "\nOPTIONS ERROR : Failed allocating memory\nExiting.\n");
+    exit(1);
+}
+
 char* CopyString(const char* text)
 {
     size_t n = strlen(text) + 1;
@@ -116,10 +133,8 @@ void AnyOption::init(int maxOptions, int maxCharOptions)
     hasArguments = false;
     autoUsage = false;
 
-    if (!alloc()) {
-        fprintf(stderr, "\nOPTIONS ERROR : Failed allocating memory\nExiting.\n");
-        exit(1);
-    }
+    if (!alloc())
+        FailedAllocating();
 }
 
 bool AnyOption::alloc()
@@ -167,18 +182,8 @@ bool AnyOption::alloc()
 bool AnyOption::doubleOptStorage()
 {
     long long size = (long long)longCapacity * 2 + 1;
-    const char** names = (const char**)GrowTable(longNames, size, sizeof(const char*));
-    if (!names)
+    if (!GrowInPlace(longNames, size) || !GrowInPlace(longKinds, size) || !GrowInPlace(longSlot, size))
         return false;
-    longNames = names;
-    int* kinds = (int*)GrowTable(longKinds, size, sizeof(int));
-    if (!kinds)
-        return false;
-    longKinds = kinds;
-    int* slots = (int*)GrowTable(longSlot, size, sizeof(int));
-    if (!slots)
-        return false;
-    longSlot = slots;
     for (long long i = longCapacity; i < size; i++) {
         longNames[i] = nullptr;
         longKinds[i] = KIND_NONE;
@@ -191,18 +196,8 @@ bool AnyOption::doubleOptStorage()
 bool AnyOption::doubleCharStorage()
 {
     long long size = (long long)charCapacity * 2 + 1;
-    char* chars = (char*)GrowTable(shortChars, size, 1);
-    if (!chars)
+    if (!GrowInPlace(shortChars, size) || !GrowInPlace(charKinds, size) || !GrowInPlace(charSlot, size))
         return false;
-    shortChars = chars;
-    int* kinds = (int*)GrowTable(charKinds, size, sizeof(int));
-    if (!kinds)
-        return false;
-    charKinds = kinds;
-    int* slots = (int*)GrowTable(charSlot, size, sizeof(int));
-    if (!slots)
-        return false;
-    charSlot = slots;
     for (long long i = charCapacity; i < size; i++) {
         shortChars[i] = '0';
         charKinds[i] = KIND_NONE;
@@ -215,10 +210,8 @@ bool AnyOption::doubleCharStorage()
 bool AnyOption::doubleUsageStorage()
 {
     long long size = (long long)usageCapacity * 2 + 1;
-    const char** lines = (const char**)GrowTable(usageLines, size, sizeof(const char*));
-    if (!lines)
+    if (!GrowInPlace(usageLines, size))
         return false;
-    usageLines = lines;
     for (long long i = usageCapacity; i < size; i++)
         usageLines[i] = nullptr;
     usageCapacity *= 2;
@@ -444,10 +437,8 @@ void AnyOption::setSlot(int slot, const char* value)
     if (!valueStoreOK() || slot < 0 || slot >= slotCount || !value)
         return;
     char* copy = CopyString(value);
-    if (!copy) {
-        fprintf(stderr, "\nOPTIONS ERROR : Failed allocating memory\nExiting.\n");
-        exit(1);
-    }
+    if (!copy)
+        FailedAllocating();
     free(values[slot]);
     values[slot] = copy;
 }
@@ -580,10 +571,8 @@ void AnyOption::processCommandArgs()
     free(argIndex);
     argIndexCount = 0;
     argIndex = (int*)AllocTable((long long)argIndexLimit + 1, sizeof(int));
-    if (!argIndex) {
-        fprintf(stderr, "\nOPTIONS ERROR : Failed allocating memory\nExiting.\n");
-        exit(1);
-    }
+    if (!argIndex)
+        FailedAllocating();
 
     size_t longLen = strlen(longPrefix);
     for (int i = 1; i < argCount; i++) {
@@ -629,10 +618,8 @@ int AnyOption::parseGNU(const char* text)
 
     size_t nameLen = (size_t)(eq - text);
     char* name = (char*)malloc(nameLen + 1);
-    if (!name) {
-        fprintf(stderr, "\nOPTIONS ERROR : Failed allocating memory\nExiting.\n");
-        exit(1);
-    }
+    if (!name)
+        FailedAllocating();
     memcpy(name, text, nameLen);
     name[nameLen] = terminatorChar;
     int k = matchOpt(name);
@@ -772,10 +759,8 @@ bool AnyOption::consumeFile(char* buffer)
 void AnyOption::processLine(const char* line, int length)
 {
     char* copy = (char*)malloc((size_t)length + 1);
-    if (!copy) {
-        fprintf(stderr, "\nOPTIONS ERROR : Failed allocating memory\nExiting.\n");
-        exit(1);
-    }
+    if (!copy)
+        FailedAllocating();
     memcpy(copy, line, (size_t)length);
     copy[length] = terminatorChar;
 
@@ -796,43 +781,35 @@ void AnyOption::valuePairs(char* name, char* value)
 {
     name = chomp(name);
     value = chomp(value);
-    int slot = -1;
-    if (strlen(name) == 1) {
-        int i = findChar(name[0], KIND_OPTION, KIND_FILE_OPTION);
-        if (i >= 0)
-            slot = charSlot[i];
-    } else {
-        int i = findLong(name, KIND_OPTION, KIND_FILE_OPTION);
-        if (i >= 0)
-            slot = longSlot[i];
-    }
-    if (slot < 0) {
-        if (verbose)
-            fprintf(stderr, "Unknown option in resourcefile : %s\n", name);
-        return;
-    }
-    setSlot(slot, value);
+    int slot = fileSlot(name, KIND_OPTION, KIND_FILE_OPTION);
+    if (slot >= 0)
+        setSlot(slot, value);
 }
 
 void AnyOption::justValue(char* name)
 {
     name = chomp(name);
+    int slot = fileSlot(name, KIND_FLAG, KIND_FILE_FLAG);
+    if (slot >= 0)
+        setSlot(slot, kTrue);
+}
+
+// A one-character name in the file is the character option, anything longer the long name.
+int AnyOption::fileSlot(const char* name, int kindA, int kindB)
+{
     int slot = -1;
     if (strlen(name) == 1) {
-        int i = findChar(name[0], KIND_FLAG, KIND_FILE_FLAG);
+        int i = findChar(name[0], kindA, kindB);
         if (i >= 0)
             slot = charSlot[i];
     } else {
-        int i = findLong(name, KIND_FLAG, KIND_FILE_FLAG);
+        int i = findLong(name, kindA, kindB);
         if (i >= 0)
             slot = longSlot[i];
     }
-    if (slot < 0) {
-        if (verbose)
-            fprintf(stderr, "Unknown option in resourcefile : %s\n", name);
-        return;
-    }
-    setSlot(slot, kTrue);
+    if (slot < 0 && verbose)
+        fprintf(stderr, "Unknown option in resourcefile : %s\n", name);
+    return slot;
 }
 
 // ---- usage and messages ----

@@ -134,6 +134,7 @@ private:
     void processLine(const char* line, int length);
     void valuePairs(char* name, char* value);
     void justValue(char* name);
+    int fileSlot(const char* name, int kindA, int kindB);
 
     int argCount;
     char** argValues;

@@ -36,6 +36,26 @@ void Join(std::string& path, const char* name)
 
 const char kHex[] = "0123456789abcdef";
 
+// n random bytes as 2n hex digits and a terminator; each character type seeds once.
+template <typename Ch>
+void RandomHex(Ch* buffer, int n)
+{
+    static bool fSeeded = false;
+    if (!buffer)
+        return;
+    if (!fSeeded) {
+        srand((unsigned)time(nullptr));
+        fSeeded = true;
+    }
+    int k = 0;
+    for (int i = 0; i < n; i++) {
+        unsigned byte = (unsigned)rand() & 0xff;
+        buffer[k++] = (Ch)kHex[byte >> 4];
+        buffer[k++] = (Ch)kHex[byte & 0xf];
+    }
+    buffer[k] = 0;
+}
+
 }  // namespace
 
 char* MakeFullPath(char* path, const char* name, size_t size)
@@ -183,38 +203,12 @@ bool IsDir(const char* path)
 
 void generateRandomStringA(char* buffer, int n)
 {
-    static bool fSeeded = false;
-    if (!buffer)
-        return;
-    if (!fSeeded) {
-        srand((unsigned)time(nullptr));
-        fSeeded = true;
-    }
-    int k = 0;
-    for (int i = 0; i < n; i++) {
-        unsigned byte = (unsigned)rand() & 0xff;
-        buffer[k++] = kHex[byte >> 4];
-        buffer[k++] = kHex[byte & 0xf];
-    }
-    buffer[k] = 0;
+    RandomHex(buffer, n);
 }
 
 void generateRandomStringW(wchar_t* buffer, int n)
 {
-    static bool fSeeded = false;
-    if (!buffer)
-        return;
-    if (!fSeeded) {
-        srand((unsigned)time(nullptr));
-        fSeeded = true;
-    }
-    int k = 0;
-    for (int i = 0; i < n; i++) {
-        unsigned byte = (unsigned)rand() & 0xff;
-        buffer[k++] = (wchar_t)kHex[byte >> 4];
-        buffer[k++] = (wchar_t)kHex[byte & 0xf];
-    }
-    buffer[k] = 0;
+    RandomHex(buffer, n);
 }
 
 char* MakePackageName(char* out, const char* input, size_t size)

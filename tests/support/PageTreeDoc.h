@@ -1,6 +1,7 @@
-// A document for page-tree tests: the builder's objects behind an entry table filled from
-// their offsets (the reader has tests of its own), the catalog parsed as the reader would,
-// and a page tree on it, released in the order the conversion driver uses.
+// A document for the tests of what reads through the page tree: the builder's objects behind
+// an entry table filled from their offsets (the reader has tests of its own), the catalog
+// parsed as the reader would, and a page tree on it, released in the order the conversion
+// driver uses.
 #ifndef VARDEX_TESTS_PAGETREEDOC_H
 #define VARDEX_TESTS_PAGETREEDOC_H
 
@@ -15,11 +16,43 @@
 #include "Pdf/PdfXref.h"
 #include "PdfBuilder.h"
 #include "Resources/PdfPageTree.h"
+#include "Resources/ResData.h"
 #include "TestUtil.h"
 
 namespace pagetreetest {
 
 typedef std::vector<std::pair<int, std::string>> Objects;
+
+// The tree with the pages and lists its loading made, released as the conversion driver
+// releases them.
+inline void ReleaseTree(PdfPageTree* tree)
+{
+    delete tree->pagesRoot;
+    for (int i = 0; i < tree->pageCount; i++) {
+        delete tree->pageDict[i];
+        delete tree->pageExtra[i];
+    }
+    free(tree->pageRef);
+    free(tree->pageDict);
+    free(tree->pageExtra);
+    delete tree;
+}
+
+// The table with its trailer, its catalog and what the extractors hung on the entries; the
+// file is the caller's to close.
+inline void ReleaseXref(PdfXref* xref)
+{
+    if (xref->entries) {
+        for (int i = 0; i < xref->size; i++) {
+            free(xref->entries[i].path);
+            delete xref->entries[i].resData;
+        }
+    }
+    free(xref->entries);
+    delete xref->trailer;
+    delete xref->root;
+    delete xref;
+}
 
 inline testpdf::PdfBuilder Build(const Objects& objects)
 {
@@ -51,21 +84,9 @@ public:
 
     ~Doc()
     {
-        delete tree->pagesRoot;
-        for (int i = 0; i < tree->pageCount; i++) {
-            delete tree->pageDict[i];
-            delete tree->pageExtra[i];
-        }
-        free(tree->pageRef);
-        free(tree->pageDict);
-        free(tree->pageExtra);
-        delete tree;
-        for (int i = 0; i < xref->size; i++)
-            free(xref->entries[i].path);
-        delete xref->root;
+        ReleaseTree(tree);
         fclose(xref->fp);
-        free(xref->entries);
-        delete xref;
+        ReleaseXref(xref);
     }
 
     Doc(const Doc&) = delete;

@@ -1,13 +1,23 @@
 // Checks of written packages and pages with real readers, shared by the xps tests.
-#ifndef VARDEX_TESTS_XPS_XPSTESTUTIL_H
-#define VARDEX_TESTS_XPS_XPSTESTUTIL_H
+#ifndef VARDEX_TESTS_XPSTESTUTIL_H
+#define VARDEX_TESTS_XPSTESTUTIL_H
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "TestUtil.h"
+#include "Xps/XpsPage.h"
 
 namespace xpstest {
+
+// What the page writer puts before and after the drawing of a 612 x 792 page.
+inline const std::string kPageHead =
+    "<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"816\" Height=\"1056\" "
+    "xml:lang=\"en-US\">\n<Canvas>\n<Canvas.RenderTransform>\n"
+    " <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,0,1056\"/>\n"
+    "</Canvas.RenderTransform>\n";
+inline const std::string kPageTail = "</Canvas>\n</FixedPage>\n";
 
 // The strict package checker beside the repository, or "" when it is not there.
 inline std::string XpsCheckTool()
@@ -33,6 +43,25 @@ inline bool XpsCheckPasses(const std::string& xps, std::string* report)
 inline bool XmlWellFormed(const std::string& file, std::string* report)
 {
     return testutil::RunCommand("xmllint --noout '" + file + "' 2>&1", report) == 0;
+}
+
+// Ends the page and reads back its file, which must be well-formed whatever was drawn.
+inline std::string EndAndRead(XpsPage& page, const std::string& file)
+{
+    EXPECT_EQ(0, page.EndPage());
+    std::string report;
+    EXPECT_TRUE(XmlWellFormed(file, &report)) << report;
+    return testutil::ReadFile(file);
+}
+
+// A 612 x 792 page without its head and tail, or "bad page: " and the whole text.
+inline std::string PageBody(const std::string& text)
+{
+    if (text.size() < kPageHead.size() + kPageTail.size() ||
+        text.compare(0, kPageHead.size(), kPageHead) != 0 ||
+        text.compare(text.size() - kPageTail.size(), kPageTail.size(), kPageTail) != 0)
+        return "bad page: " + text;
+    return text.substr(kPageHead.size(), text.size() - kPageHead.size() - kPageTail.size());
 }
 
 inline bool NonEmptyFile(const std::string& path)
