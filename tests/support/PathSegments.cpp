@@ -2,16 +2,11 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// Written out here rather than asked of the path code, so that a wrong count there shows.
-int PointsOf(PDF_PATH_OP op)
+int PathSegPoints(PDF_PATH_OP op)
 {
     static const int n[] = {1, 1, 3, 2, 2, 0};
     return op >= 0 && op <= 5 ? n[op] : 0;
 }
-
-}  // namespace
 
 std::vector<PathSeg> ReadPathSegs(const PDF_PathGeometry& p)
 {
@@ -21,7 +16,7 @@ std::vector<PathSeg> ReadPathSegs(const PDF_PathGeometry& p)
     for (const PDF_PATH_OP_CHUNK* oc = p.firstOps; oc; oc = oc->next) {
         for (int i = 0; i < oc->count; i++) {
             PathSeg s{oc->ops[i], {}};
-            for (int k = 0; k < PointsOf(s.op); k++) {
+            for (int k = 0; k < PathSegPoints(s.op); k++) {
                 while (pc && taken == pc->count) {
                     pc = pc->next;
                     taken = 0;
