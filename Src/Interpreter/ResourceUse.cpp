@@ -8,13 +8,16 @@ static Record* At(XGE_List* list, uint32_t i)
     return static_cast<Record*>(list->Get(i));
 }
 
-// Records are searched from the first, so the writer sees them in the order of first use.
+// A record is added only when the list lacks it, at the end, so the writer sees the records
+// in the order of first use. The list holds each record once; the search runs from the last,
+// where the records of the page being drawn are: text showing asks once per string, and a
+// search from the first would grow with every page before it.
 template <typename Record, typename Same>
 static Record* FindOrAdd(XGE_List* list, const Record& rec, Same same)
 {
     if (!list || list->elemSize != sizeof(Record))
         return nullptr;
-    for (uint32_t i = 0; i < list->count; i++) {
+    for (uint32_t i = list->count; i-- > 0;) {
         Record* r = At<Record>(list, i);
         if (r && same(*r))
             return r;

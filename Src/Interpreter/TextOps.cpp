@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "Interpreter/ResourceUse.h"
@@ -99,11 +102,11 @@ struct Show {
 
 // What every road shares: the walk over strings and adjustments. `glyph` is called for each
 // code with the pen position (thousandths of the em from the start of the show) and returns
-// the code's width in thousandths of the em; `adjust` receives every change of position that
-// is not a glyph's own advance. The walk returns the total advance in thousandths of the em.
-template <typename GlyphFn, typename AdjustFn>
-double Walk(const Show& s, int bytesPerCode, bool wordSpaceApplies, GlyphFn glyph,
-            AdjustFn adjust)
+// the code's width in thousandths of the em; `step` is then told every move of the pen: a
+// glyph's advance with its code, spacing included, and each adjustment on its own. The walk
+// returns the total advance in thousandths of the em.
+template <typename GlyphFn, typename StepFn>
+double Walk(const Show& s, int bytesPerCode, bool wordSpaceApplies, GlyphFn glyph, StepFn step)
 {
     GState* gs = s.cp->current;
     const double charSpace = gs->charSpace * 1000.0 / s.size;
@@ -127,14 +130,14 @@ double Walk(const Show& s, int bytesPerCode, bool wordSpaceApplies, GlyphFn glyp
                 if (wordSpaceApplies && code == 32)
                     advance += wordSpace;
                 pen += advance;
-                adjust(code, advance, true);
+                step(code, advance, true);
             }
         } else {
             double adj;
             // Every number moves the pen back by its amount, wherever it stands in the array.
             if (OperandNumber(item, &adj) == 0 && std::isfinite(adj)) {
                 pen -= adj;
-                adjust(0u, -adj, false);
+                step(0u, -adj, false);
             }
         }
     }
@@ -366,6 +369,90 @@ static bool InitFreeType()
     return true;
 }
 
+// Faces stay open from one show to the next: opening a Type 1 program decrypts and parses all
+// of it, which a page of many short shows would otherwise do for each. A face of the built-in
+// data is known by that data; a face of a file by the file itself, so that a file written
+// anew under the same name (by a later conversion) is opened anew. The library closes what
+// is left open when the process ends.
+namespace {
+
+struct OpenFace {
+    const unsigned char* data;  // built-in data, or null for a file
+    std::string path;
+    dev_t dev;
+    ino_t ino;
+    off_t size;
+    struct timespec mtime;
+    FT_Face face;
+    // Glyph indices by name as FreeType found them; it searches the names one by one.
+    std::map<std::string, unsigned int> byName;
+};
+
+enum { FACES_KEPT = 16 };
+std::vector<OpenFace> openFaces;  // oldest first
+
+FT_Face KeepFace(OpenFace f)
+{
+    if (openFaces.size() >= FACES_KEPT) {
+        FT_Done_Face(openFaces.front().face);
+        openFaces.erase(openFaces.begin());
+    }
+    openFaces.push_back(f);
+    return f.face;
+}
+
+}  // namespace
+
+// FT_Get_Name_Index through the names already looked up in that face.
+static unsigned int GlyphNamed(FT_Face face, const char* name)
+{
+    for (OpenFace& f : openFaces) {
+        if (f.face != face)
+            continue;
+        auto it = f.byName.find(name);
+        if (it != f.byName.end())
+            return it->second;
+        unsigned int gi = FT_Get_Name_Index(face, name);
+        f.byName.emplace(name, gi);
+        return gi;
+    }
+    return FT_Get_Name_Index(face, name);
+}
+
+static FT_Face FaceOfData(const unsigned char* data, unsigned int length)
+{
+    for (const OpenFace& f : openFaces)
+        if (f.data == data)
+            return f.face;
+    FT_Face face = nullptr;
+    if (!InitFreeType() ||
+        FT_New_Memory_Face(FontEng::m_library, data, (FT_Long)length, 0, &face) != 0 || !face)
+        return nullptr;
+    return KeepFace({data, std::string(), 0, 0, 0, {0, 0}, face, {}});
+}
+
+static FT_Face FaceOfFile(const char* path)
+{
+    struct stat st;
+    if (!path || stat(path, &st) != 0)
+        return nullptr;
+    for (size_t i = 0; i < openFaces.size(); i++) {
+        const OpenFace& f = openFaces[i];
+        if (f.data || f.path != path)
+            continue;
+        if (f.dev == st.st_dev && f.ino == st.st_ino && f.size == st.st_size &&
+            f.mtime.tv_sec == st.st_mtim.tv_sec && f.mtime.tv_nsec == st.st_mtim.tv_nsec)
+            return f.face;
+        FT_Done_Face(f.face);
+        openFaces.erase(openFaces.begin() + (long)i);
+        break;
+    }
+    FT_Face face = nullptr;
+    if (!InitFreeType() || FT_New_Face(FontEng::m_library, path, 0, &face) != 0 || !face)
+        return nullptr;
+    return KeepFace({nullptr, path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, face, {}});
+}
+
 static void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info)
 {
     ContentParser* cp = s.cp;
@@ -387,10 +474,7 @@ static void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry,
                     asText = false;
         }
     }
-    FT_Face face = nullptr;
-    if (kind == KIND_TRUETYPE && !asText && InitFreeType() && entry->path &&
-        FT_New_Face(FontEng::m_library, entry->path, 0, &face) != 0)
-        face = nullptr;
+    FT_Face face = kind == KIND_TRUETYPE && !asText ? FaceOfFile(entry->path) : nullptr;
 
     // A W array may hold a million pairs: they are looked up through a table of all CIDs, in
     // which the first pair of a CID wins.
@@ -414,7 +498,7 @@ static void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry,
     // glyph before it, or to the offset of the run's start when it is the first.
     std::vector<double> run;
     double lead = 0.0;
-    auto adjust = [&](unsigned int code, double advance, bool isGlyph) {
+    auto step = [&](unsigned int code, double advance, bool isGlyph) {
         if (isGlyph) {
             unsigned int out = code;
             if (kind == KIND_TRUETYPE && !asText)
@@ -431,9 +515,7 @@ static void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry,
             run.back() += advance;
     };
     double total = Walk(s, bytesPerCode, kind == KIND_TRUETYPE,
-                        [&](unsigned int code, double) { return width(code); }, adjust);
-    if (face)
-        FT_Done_Face(face);
+                        [&](unsigned int code, double) { return width(code); }, step);
 
     if (!run.empty() && !Invisible(gs->renderMode) && cp->renderer) {
         run.push_back(0.0);
@@ -519,21 +601,28 @@ void CodeGlyphs(PdfPageTree* pages, PdfObj* font, FT_Face face, unsigned int gly
     if (!pages || !font)
         return;
 
-    int base = ENC_BUILTIN;
-    PdfArray differences;
-    Key encodingKey("Encoding");
-    PdfName encodingName;
-    PdfDict encoding;
-    if (pages->GetName(encodingName, &encodingKey, font) == 0) {
-        base = BaseEncodingOf(encodingName);
-    } else if (pages->GetDict(encoding, &encodingKey, font) == 0) {
-        Key baseKey("BaseEncoding");
-        PdfName baseName;
-        if (pages->GetName(baseName, &baseKey, &encoding) == 0)
-            base = BaseEncodingOf(baseName);
-        Key diffKey("Differences");
-        pages->GetArray(differences, &diffKey, &encoding);
+    // Read in place rather than copied: a show runs this for every string, and Differences
+    // commonly name all 256 codes.
+    char buf[PDF_PARSE_BUF];
+    PdfObj* parsedEncoding = nullptr;
+    PdfObj* parsedBase = nullptr;
+    PdfObj* parsedDiffs = nullptr;
+    PdfObj* enc = ResolveResource(pages->xref, ResourceValue(font, "Encoding"), buf, sizeof buf,
+                                  &parsedEncoding);
+    PdfObj* baseName = enc;
+    PdfObj* diffs = nullptr;
+    if (enc && enc->Type() == PDF_DICT) {
+        baseName = ResolveResource(pages->xref, ResourceValue(enc, "BaseEncoding"), buf,
+                                   sizeof buf, &parsedBase);
+        diffs = ResolveResource(pages->xref, ResourceValue(enc, "Differences"), buf, sizeof buf,
+                                &parsedDiffs);
     }
+    int base = ENC_BUILTIN;
+    if (baseName && baseName->Type() == PDF_NAME)
+        base = BaseEncodingOf(*static_cast<PdfName*>(baseName));
+    PdfArray empty;
+    PdfArray& differences =
+        diffs && diffs->Type() == PDF_ARRAY ? *static_cast<PdfArray*>(diffs) : empty;
 
     if (base != ENC_BUILTIN) {
         FT_CharMap builtin = face->charmap;
@@ -555,10 +644,13 @@ void CodeGlyphs(PdfPageTree* pages, PdfObj* font, FT_Face face, unsigned int gly
         } else if (item && item->Type() == PDF_NAME && code >= 0) {
             PdfName* n = static_cast<PdfName*>(item);
             if (code < 256 && n->str)
-                glyphs[code] = FT_Get_Name_Index(face, n->str);
+                glyphs[code] = GlyphNamed(face, n->str);
             code++;
         }
     }
+    delete parsedDiffs;
+    delete parsedBase;
+    delete parsedEncoding;
 }
 
 }  // namespace
@@ -567,9 +659,6 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
 {
     ContentParser* cp = s.cp;
     GState* gs = cp->current;
-    if (!InitFreeType())
-        return;
-
     FontEng eng;
     if (kind == KIND_STANDARD) {
         PdfName baseFont;
@@ -580,13 +669,11 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
         const unsigned char* data = GetStandardFontdata(&baseFont, &length);
         if (!data)
             return;
-        eng.error = FT_New_Memory_Face(FontEng::m_library, data, (FT_Long)length, 0, &eng.face);
+        eng.face = FaceOfData(data, length);
     } else {
-        if (!entry || !entry->path)
-            return;
-        eng.error = FT_New_Face(FontEng::m_library, entry->path, 0, &eng.face);
+        eng.face = entry ? FaceOfFile(entry->path) : nullptr;
     }
-    if (eng.error != 0 || !eng.face)
+    if (!eng.face)
         return;
     FT_Face face = eng.face;
 
@@ -618,7 +705,8 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
             p = -kMaxPen26_6;
         FT_Vector delta = {(FT_Pos)p, 0};
         FT_Set_Transform(face, nullptr, &delta);
-        eng.error = FT_Load_Glyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH);
+        eng.error =
+            FT_Load_Glyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH);
         bool loaded = eng.error == 0 && face->glyph;
         if (loaded) {
             if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE)
@@ -635,7 +723,6 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
     };
     double total = Walk(s, 1, true, glyph, [](unsigned int, double, bool) {});
     FT_Set_Transform(face, nullptr, nullptr);
-    FT_Done_Face(face);
 
     if (!Invisible(gs->renderMode) && cp->renderer && gs->path->lastOp != PDF_PATH_OP_NONE) {
         // Glyph space (thousandths of the em) to the page: the size, then Tm, then the CTM.
@@ -809,7 +896,8 @@ static void ShowType3(const Show& s)
     pdfmatrix fm = kDefaultFontMatrix;
     double v[6] = {0, 0, 0, 0, 0, 0};
     int numbers = 0;
-    while (numbers < 6 && numbers < fmArray.count && OperandNumber(fmArray.items[numbers], &v[numbers]) == 0)
+    while (numbers < 6 && numbers < fmArray.count &&
+           OperandNumber(fmArray.items[numbers], &v[numbers]) == 0)
         numbers++;
     if (numbers >= 4) {
         fm.a = v[0];

@@ -109,10 +109,17 @@ int pdfreadline(FILE* fp, char* buf, int size)
     return n;
 }
 
+static FILE* g_messageStream = nullptr;  // null: standard output
+
+void SetMessageStream(FILE* fp)
+{
+    g_messageStream = fp;
+}
+
 int error_str(const char* message)
 {
     if (message)
-        fputs(message, stdout);
+        fputs(message, g_messageStream ? g_messageStream : stdout);
     return -1;
 }
 

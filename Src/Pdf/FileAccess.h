@@ -19,8 +19,12 @@ int pdfreadbyte(FILE* fp);
 int pdfpeekbyte(FILE* fp);
 int pdfreadline(FILE* fp, char* buf, int size);
 
-// Prints the message unchanged on standard output and yields -1.
+// Prints the message unchanged on the message stream (standard output unless changed) and
+// yields -1.
 int error_str(const char* message);
+// Where error_str prints. The converter points it at standard error while standard output
+// carries a package, so a message never lands inside the package's bytes.
+void SetMessageStream(FILE* fp);
 
 // Copies the last component of `path` ('\' or '/' separated; a doubled slash never splits)
 // into `dst`, which holds PDF_MAX_PATH bytes: at most 259 bytes and the terminator.

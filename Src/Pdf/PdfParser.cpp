@@ -381,6 +381,23 @@ static void ParseArray(PdfObj** out, FILE* fp, char* buf, int size, int depth)
     }
 }
 
+// Moves the file past the next "endstream" (or to its end).
+static void SkipStreamData(FILE* fp)
+{
+    static const char kEnd[] = "endstream";
+    const int n = (int)sizeof kEnd - 1;
+    char window[sizeof kEnd - 1] = {0};
+    for (long seen = 0;; seen++) {
+        int c = pdfreadbyte(fp);
+        if (c < 0)
+            return;
+        memmove(window, window + 1, (size_t)n - 1);
+        window[n - 1] = (char)c;
+        if (seen + 1 >= n && memcmp(window, kEnd, (size_t)n) == 0)
+            return;
+    }
+}
+
 static void ParseDict(PdfObj** out, FILE* fp, char* buf, int size, int depth)
 {
     PdfDict* d = new PdfDict;
@@ -390,6 +407,14 @@ static void ParseDict(PdfObj** out, FILE* fp, char* buf, int size, int depth)
     int len = 0;
     int kind = PdfLexicon(fp, buf, size, &len);
     for (;;) {
+        // Some writers put a stream's data inside a dictionary, after the stream's own
+        // dictionary (annotation appearances, say). The data is passed over so that the
+        // entries after it, a page's Contents among them, are not lost.
+        if (kind == TOK_STREAM) {
+            SkipStreamData(fp);
+            kind = PdfLexicon(fp, buf, size, &len);
+            continue;
+        }
         // Anything but a key ends the dictionary; an inline image's ends at "ID" this way.
         if (kind != TOK_NAME)
             return;

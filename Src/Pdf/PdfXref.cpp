@@ -95,6 +95,26 @@ int PdfXref::ReadTrailer()
     }
 }
 
+// Writers that miscount give a trailer Size below the objects their tables list; the table
+// grows to hold every object in use that a section lists, within the same limit as Size.
+static int GrowTable(PdfXref* x, long long want)
+{
+    if (want > XREF_MAX_SIZE || !x->entries)
+        return -1;
+    long long grown = (long long)x->size * 2;
+    if (grown < want)
+        grown = want;
+    if (grown > XREF_MAX_SIZE)
+        grown = XREF_MAX_SIZE;
+    XrefEntry* e = (XrefEntry*)realloc(x->entries, (size_t)grown * sizeof(XrefEntry));
+    if (!e)
+        return -1;
+    memset(e + x->size, 0, (size_t)(grown - x->size) * sizeof(XrefEntry));
+    x->entries = e;
+    x->size = (int)grown;
+    return 0;
+}
+
 int PdfXref::ReadOldXref()
 {
     char line[20];
@@ -118,6 +138,8 @@ int PdfXref::ReadOldXref()
                 return -1;
             rec[XREF_RECORD_BYTES] = 0;
             long long n = start + i;
+            if (n >= size && rec[17] == 'n' && GrowTable(this, n + 1) != 0)
+                continue;
             if (n < 0 || n >= size)
                 continue;
             XrefEntry* e = Entry((int)n);
@@ -367,9 +389,11 @@ int PdfXref::ReadXref()
     }
 }
 
-// Releases what Load made; the file stays open for the caller, who holds it.
-static int LoadFailed(PdfXref* x)
+// Releases what Load made and says why in one line on standard error; the file stays open
+// for the caller, who holds it.
+static int LoadFailed(PdfXref* x, const char* path, const char* why)
 {
+    fprintf(stderr, "%s: %s\n", path, why);
     delete x->trailer;
     x->trailer = nullptr;
     delete x->root;
@@ -388,14 +412,14 @@ int PdfXref::Load(FILE** fpOut, char* path)
         *fpOut = fp;
 
     if (pdfseek(fp, 0, SEEK_END) != 0)
-        return LoadFailed(this);
+        return LoadFailed(this, path, "cannot read the file");
     int end = pdftell(fp);
     if (end < 0 || pdfseek(fp, end > XREF_TAIL_BYTES ? end - XREF_TAIL_BYTES : 0, SEEK_SET) != 0)
-        return LoadFailed(this);
+        return LoadFailed(this, path, "cannot read the file");
     char tail[XREF_TAIL_BYTES + 1];
     int got = pdfread(fp, tail, XREF_TAIL_BYTES);
     if (got < 9)
-        return LoadFailed(this);
+        return LoadFailed(this, path, "no cross-reference data found at the end: not a PDF, or a damaged one");
     tail[got] = 0;
     int at = -1;
     for (int i = got - 9; i >= 0; i--) {
@@ -405,14 +429,14 @@ int PdfXref::Load(FILE** fpOut, char* path)
         }
     }
     if (at < 0)
-        return LoadFailed(this);
+        return LoadFailed(this, path, "no cross-reference data found at the end: not a PDF, or a damaged one");
     int p = at + 9;
     while (p < got && (tail[p] == ' ' || tail[p] == '\r' || tail[p] == '\n' || tail[p] == '\t' ||
                        tail[p] == '\f' || tail[p] == 0))
         p++;
     sectionOffset = IsDigit(tail[p]) ? lexint(tail + p) : 0;
     if (pdfseek(fp, sectionOffset, SEEK_SET) != 0)
-        return LoadFailed(this);
+        return LoadFailed(this, path, "startxref points outside the file");
 
     int c = pdfpeekbyte(fp);
     PdfObj* dict = nullptr;
@@ -426,19 +450,17 @@ int PdfXref::Load(FILE** fpOut, char* path)
         PdfParseDict(&dict, fp, buf, sizeof buf);
     } else {
         error_str("xref error\n");
-        return LoadFailed(this);
+        return LoadFailed(this, path, "startxref does not point at cross-reference data");
     }
     delete trailer;
     trailer = static_cast<PdfDict*>(dict);
 
     if (PdfDictLookup(trailer, "Encrypt")) {
-        fprintf(stderr, "%s: the document is encrypted, which is not supported\n", path);
-        return LoadFailed(this);
+        return LoadFailed(this, path, "the document is encrypted, which is not supported");
     }
     long long n = 0;
     if (!IntValue(PdfDictLookup(trailer, "Size"), &n) || n < 1 || n > XREF_MAX_SIZE) {
-        fprintf(stderr, "%s: the trailer has no usable Size\n", path);
-        return LoadFailed(this);
+        return LoadFailed(this, path, "the trailer has no usable Size");
     }
     PdfObj* rootRef = PdfDictLookup(trailer, "Root");
     int rootNum = rootRef && rootRef->Type() == PDF_INDIRECT ? static_cast<PdfIndirect*>(rootRef)->refNum : -1;
@@ -446,16 +468,15 @@ int PdfXref::Load(FILE** fpOut, char* path)
     free(entries);
     entries = (XrefEntry*)calloc((size_t)size, sizeof(XrefEntry));
     if (!entries)
-        return LoadFailed(this);
+        return LoadFailed(this, path, "out of memory for the cross-reference table");
 
     ReadXref();
 
     if (rootNum < 0)
-        return LoadFailed(this);
+        return LoadFailed(this, path, "the trailer names no catalog (Root)");
     ParseIndirectObject(&root, this, rootNum, 0, buf, sizeof buf);
     if (!root || root->Type() != PDF_DICT) {
-        fprintf(stderr, "%s: the document catalog cannot be read\n", path);
-        return LoadFailed(this);
+        return LoadFailed(this, path, "the document catalog cannot be read");
     }
     return 0;
 }

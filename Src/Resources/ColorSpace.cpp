@@ -190,7 +190,12 @@ ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
                 PdfName filter;
                 PdfKey lengthKey("Length"), filterKey("Filter");
                 GetNumber(length, &lengthKey, table);
-                GetName(filter, &filterKey, table);
+                // A filter array of one name is that filter, as producers write it either way.
+                if (GetName(filter, &filterKey, table) != 0) {
+                    PdfArray filters;
+                    if (GetArray(filters, &filterKey, table) == 0 && filters.count == 1)
+                        GetName(filter, 0, &filters);
+                }
                 int len = length.value > 0 ? length.value : 0;
                 if (filter.str && strcmp(filter.str, "FlateDecode") == 0) {
                     DecodeFlateToMem(xref, lookupItem, (char*)raw, len, need);

@@ -274,8 +274,9 @@ int XpsPage::FillShade(GState* gs, PdfName* shadingName)
     // axis-aligned rectangle there.
     pdfmatrix inv;
     InvertMatrix(&inv, &gs->ctm);
-    const double cx[4] = {0, pageWidth, pageWidth, 0};
-    const double cy[4] = {0, 0, pageHeight, pageHeight};
+    const double x1 = originX, x2 = originX + pageWidth, y1 = originY, y2 = originY + pageHeight;
+    const double cx[4] = {x1, x2, x2, x1};
+    const double cy[4] = {y1, y1, y2, y2};
     std::string data = "F0 M";
     for (int i = 0; i < 4; i++) {
         double ux, uy;

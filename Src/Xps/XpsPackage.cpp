@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 #include "Pdf/FileAccess.h"
 #include "Pdf/PdfXref.h"
@@ -143,8 +144,36 @@ int WritePart(Package* pkg, const char* name, const std::string& text)
     return rc == ZIP_OK && closed == ZIP_OK ? 0 : -1;
 }
 
+// Indices of a list's records by page, in list order: the relationships of each page are
+// then written from its own records instead of a pass over every page's.
+struct ByPage {
+    std::vector<std::vector<uint32_t>> resources, internal, inlineImages;
+};
+
+bool PageInRange(int page, int pageCount);
+
+ByPage IndexByPage(int pageCount, XGE_List* resources, XGE_List* internal, XGE_List* inlineImages)
+{
+    ByPage by;
+    by.resources.resize((size_t)pageCount);
+    by.internal.resize((size_t)pageCount);
+    by.inlineImages.resize((size_t)pageCount);
+    int p, value;
+    const char* path;
+    for (uint32_t i = 0; i < Count(resources); i++)
+        if (PairRecord(resources, i, &p, &value) && PageInRange(p, pageCount))
+            by.resources[(size_t)p].push_back(i);
+    for (uint32_t i = 0; i < Count(internal); i++)
+        if (PairRecord(internal, i, &p, &value) && PageInRange(p, pageCount))
+            by.internal[(size_t)p].push_back(i);
+    for (uint32_t i = 0; i < Count(inlineImages); i++)
+        if (InlineRecord(inlineImages, i, &p, &path) && PageInRange(p, pageCount))
+            by.inlineImages[(size_t)p].push_back(i);
+    return by;
+}
+
 std::string PageRelationships(int page, XGE_List* resources, XGE_List* internal,
-                              XGE_List* inlineImages, PdfXref* xref)
+                              XGE_List* inlineImages, PdfXref* xref, const ByPage& by)
 {
     std::string rels =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?> \n<Relationships xmlns=\"" OPC_REL_NS "\"> \n";
@@ -152,7 +181,7 @@ std::string PageRelationships(int page, XGE_List* resources, XGE_List* internal,
 
     // Relationship Ids must be unique within the part, whatever the lists hold.
     std::set<int> objects;
-    for (uint32_t i = 0; i < Count(resources); i++) {
+    for (uint32_t i : by.resources[(size_t)page]) {
         int p, obj;
         if (!PairRecord(resources, i, &p, &obj) || p != page || objects.count(obj))
             continue;
@@ -167,7 +196,7 @@ std::string PageRelationships(int page, XGE_List* resources, XGE_List* internal,
     }
 
     std::set<int> ids;
-    for (uint32_t i = 0; i < Count(internal); i++) {
+    for (uint32_t i : by.internal[(size_t)page]) {
         int p, id;
         const char* resName;
         if (!PairRecord(internal, i, &p, &id) || p != page || ids.count(id) ||
@@ -182,7 +211,7 @@ std::string PageRelationships(int page, XGE_List* resources, XGE_List* internal,
     // Inline images have no object number; "I" keeps their Ids apart from the "Q" ones.
     std::set<std::string> seen;
     int inlineId = 0;
-    for (uint32_t i = 0; i < Count(inlineImages); i++) {
+    for (uint32_t i : by.inlineImages[(size_t)page]) {
         int p;
         const char* path;
         if (!InlineRecord(inlineImages, i, &p, &path) || p != page || seen.count(path) ||
@@ -276,10 +305,11 @@ int WriteParts(Package* pkg, int pageCount, XGE_List* resources, XGE_List* inter
 
     if (pkg->SetFolder("Documents/1/Pages/_rels") != 0)
         return -1;
+    ByPage by = IndexByPage(pageCount, resources, internal, inlineImages);
     for (int p = 0; p < pageCount; p++) {
         char name[32];
         snprintf(name, sizeof name, "%d.fpage.rels", p + 1);
-        if (WritePart(pkg, name, PageRelationships(p, resources, internal, inlineImages, xref)) != 0)
+        if (WritePart(pkg, name, PageRelationships(p, resources, internal, inlineImages, xref, by)) != 0)
             return -1;
     }
 

@@ -163,7 +163,8 @@ bool XpsPathData(PDF_PathGeometry* path, const pdfmatrix* m, std::string* out)
 }
 
 XpsPage::XpsPage()
-    : parser(nullptr), pageWidth(0), pageHeight(0), pagesStarted(0), pageDir(nullptr),
+    : parser(nullptr), pageWidth(0), pageHeight(0), originX(0), originY(0), pagesStarted(0),
+      pageDir(nullptr),
       out(nullptr), openClips(0), failed(0)
 {
 }
@@ -209,7 +210,10 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
         "Height=\"%s\" xml:lang=\"en-US\">\n",
         XpsNumber(w).text, XpsNumber(h).text);
     Out("<Canvas>\n<Canvas.RenderTransform>\n");
-    Out(" <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,0,%s\"/>\n", XpsNumber(h).text);
+    // The box's lower-left corner goes to the page's; "+ 0.0" keeps a zero from printing "-0".
+    double dx = -originX * XPS_UNITS_PER_POINT + 0.0, dy = h + originY * XPS_UNITS_PER_POINT;
+    Out(" <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,%s,%s\"/>\n",
+        XpsNumber(dx).text, XpsNumber(dy).text);
     Out("</Canvas.RenderTransform>\n");
     return 0;
 }

@@ -56,6 +56,9 @@ public:
 
     ContentParser* parser;  // the parser drawing through this page now
     double pageWidth, pageHeight;  // PDF points
+    // The MediaBox's lower-left corner, PDF points: the page canvas shows the box, wherever
+    // it lies in user space. Set before StartPage; 0 0 by default.
+    double originX, originY;
     int pagesStarted;
     char* pageDir;  // the temporary folder (not owned)
     FILE* out;      // the page file, null while no page is open

@@ -138,7 +138,10 @@ TEST(ConvertEndToEnd, PagesRenderLikeThePdf)
         {"MediaBox of three numbers: Letter", {"[0 0 200]", {kShapes}}, 612, 792, false},
         {"MediaBox of zero size: Letter", {"[0 0 0 0]", {kShapes}}, 612, 792, false},
         {"MediaBox of negative size: Letter", {"[0 0 -200 100]", {kShapes}}, 612, 792, false},
-        {"the origin is not subtracted", {"[100 100 300 200]", {kShapes}}, 300, 200, false},
+        {"the box's origin is the page's", {"[100 100 300 200]", {"1 0 0 1 100 100 cm\n" + kShapes}},
+         200, 100, true},
+        {"a box below and left of the origin", {"[-50.5 -20 149.5 80]", {"1 0 0 1 -50.5 -20 cm\n" + kShapes}},
+         200, 100, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -175,6 +178,21 @@ TEST(ConvertEndToEnd, StandardOutputCarriesThePackageThroughAPipe)
     EXPECT_FALSE(testutil::FileExists(w.file("x.XPS")));
 }
 
+// A reader message on the way to a readable document (here a Prev that leads past the end of
+// the file) must not land in front of the package on standard output.
+TEST(ConvertEndToEnd, ReaderMessagesStayOutOfThePackageOnStandardOutput)
+{
+    Work w;
+    std::string pdf = MakePdf({"[0 0 200 100]", {kShapes}});
+    size_t root = pdf.rfind("/Root 1 0 R");
+    ASSERT_NE(root, std::string::npos);
+    pdf.insert(root, "/Prev 999999 ");
+    ASSERT_TRUE(testutil::WriteFile(w.file("x.pdf"), pdf));
+    ASSERT_EQ(w.Vardex("--stdout x.pdf | cat > s.xps"), 0);
+    EXPECT_EQ(testutil::ReadFile(w.file("s.xps")).compare(0, 2, "PK"), 0);
+    EXPECT_EQ(Shell("unzip -tqq " + Quote(w.file("s.xps")) + " >/dev/null"), 0);
+}
+
 TEST(ConvertEndToEnd, FailuresGiveStatusOneAndNoPackage)
 {
     struct Case {
@@ -186,10 +204,21 @@ TEST(ConvertEndToEnd, FailuresGiveStatusOneAndNoPackage)
     noPages.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     noPages.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
     noPages.ClassicXref();
+    testpdf::PdfBuilder encrypted;
+    encrypted.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    encrypted.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    testpdf::XrefOptions withEncrypt;
+    withEncrypt.extra = "/Encrypt << /Filter /Standard /V 1 /R 2 >>";
+    encrypted.ClassicXref(withEncrypt);
+    testpdf::PdfBuilder noCatalog;
+    noCatalog.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    noCatalog.ClassicXref();
     const Case cases[] = {
         {"missing", "", "x.pdf"},
         {"not a PDF", "just some text\n", "x.pdf"},
         {"no cross-reference data", "%PDF-1.4\n1 0 obj\n<< >>\nendobj\n", "x.pdf"},
+        {"encrypted", encrypted.Bytes(), "encrypted"},
+        {"catalog missing", noCatalog.Bytes(), "catalog"},
         {"no pages", noPages.Bytes(), "no pages"},
     };
     for (const Case& c : cases) {

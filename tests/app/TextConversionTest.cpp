@@ -66,13 +66,16 @@ std::string MakePdf(const Fixture& f, const std::vector<std::pair<int, std::stri
     b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
     b.Object(3, std::string("<< /Type /Page /Parent 2 0 R /MediaBox ") + f.mediaBox +
-                    " /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>");
+                    " /Resources << /Font << /F1 5 0 R >> /XObject << /Im1 8 0 R >> >> "
+                    "/Contents 4 0 R >>");
     b.Stream(4, "", f.content);
     b.Object(5, f.font);
     for (const auto& o : extra)
         b.Object(o.first, o.second);
     if (!fontFile.empty())
-        b.Stream(9, "/Length " + std::to_string(fontFile.size()) + " /Length1 " + std::to_string(fontFile.size()), fontFile);
+        b.Stream(9, "/Length " + std::to_string(fontFile.size()) + " /Length1 " +
+                        std::to_string(fontFile.size()),
+                 fontFile);
     b.ClassicXref();
     return b.Bytes();
 }
@@ -224,10 +227,26 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
              "0 1 -1 0 320 0 cm BT /F1 24 Tf 20 60 Td (Rotated) Tj ET", nullptr},
             {}, "");
 
-    // A square and a triangle, drawn by their glyph procedures.
-    auto stream = [](const std::string& data) {
-        return "<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+    auto stream = [](const std::string& data, const std::string& entries = "") {
+        return "<< /Length " + std::to_string(data.size()) + " " + entries + " >>\nstream\n" +
+               data + "\nendstream";
     };
+
+    // Text in rendering mode 3 over a scanned page: the image shows, the text does not, and
+    // the visible text after it on the same line still starts where the hidden text ends.
+    // A white page with a black block in its top left corner.
+    std::string page;
+    for (int row = 0; row < 16; row++)
+        page += std::string(4, row < 4 ? '\0' : '\xff') + std::string(28, '\xff');
+    const std::string scan = stream(page, "/Type /XObject /Subtype /Image /Width 32 /Height 16 "
+                                          "/ColorSpace /DeviceGray /BitsPerComponent 8");
+    Convert({"invisible text over an image", "[0 0 320 100]", trueType,
+             "q 340 0 0 140 -10 -20 cm /Im1 Do Q BT /F1 24 Tf 10 40 Td 3 Tr (Hidden) Tj "
+             "(Text ) Tj 0 Tr (Shown) Tj ET",
+             "Shown"},
+            {{6, descriptor}, {8, scan}}, ttf);
+
+    // A square and a triangle, drawn by their glyph procedures.
     const std::string type3 =
         "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
         "/FirstChar 97 /LastChar 98 /Widths [1000 800] /Encoding << /Differences [97 /sq /tri] >> "
@@ -304,7 +323,7 @@ TEST(TextConversion, CorpusTextStaysVisible)
         std::istringstream cols(line);
         for (std::string c; std::getline(cols, c, '\t');)
             row.push_back(c);
-        // Glyphs drawn as inline images wait for the inline images themselves.
+        // Glyphs drawn as inline images show only as far as those images do.
         if (column(row, "fonts") == "-" || column(row, "convertible") != "yes" ||
             column(row, "beyond_scope") != "-" || column(row, "inline_imgs") != "0")
             continue;

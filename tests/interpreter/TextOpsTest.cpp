@@ -395,6 +395,21 @@ TEST(TextOps, Type3GlyphProcedures)
     }
 }
 
+// A font file written again under the same name (as a later conversion may) is read again.
+TEST(TextOps, AFontFileWrittenAnewIsOpenedAnew)
+{
+    TextDoc doc;
+    std::string copy = doc.dir.file("DejaVuSans.ttf");
+    ASSERT_TRUE(testutil::WriteFile(copy, testutil::ReadFile(kDejaVu)));
+    free(doc.xref->entries[12].path);
+    doc.xref->entries[12].path = strdup(copy.c_str());
+    EXPECT_EQ("Run glyphs DejaVuSans.ttf 10 [1 0 0 1 0 0] 36:500",
+              doc.Show({"BT /TT 10 Tf (A\\001) Tj ET"}));
+    ASSERT_TRUE(testutil::WriteFile(copy, "no longer a font"));
+    doc.rec.log.clear();
+    EXPECT_EQ("", doc.Show({"BT /TT 10 Tf (A\\001) Tj ET"}));
+}
+
 TEST(TextOps, GlyphRunRecordsTheFontFileOncePerPage)
 {
     TextDoc doc;

@@ -196,6 +196,10 @@ TEST(Parser, Dictionaries)
         {"/A >> x", "<<>>", "x"},
         {"1 /A 2 >>", "<<>>", "A"},
         {"/A 1", "<<>>", "1"},
+        // Stream data written inside a dictionary is passed over, "endstream" and all.
+        {"/N << /Length 0 >>\nstream\nendstream>> x", "<</N <</Length 0>>>>", "x"},
+        {"/N << >> stream\nend>>stream endstrea endstream /B 2 >> x", "<</N <<>> /B 2>>", "x"},
+        {"/N << >> stream\nnever ended", "<</N <<>>>>", "1"},
     };
     for (const Case& c : cases) {
         std::string rest;

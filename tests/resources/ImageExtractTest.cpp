@@ -121,6 +121,13 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
          std::string(8, 'x')},
         {"JPX data", gray4x2 + "/ColorSpace /DeviceRGB /Filter [/JPXDecode]", std::string(8, 'x')},
         {"no data at all", gray4x2 + "/ColorSpace /DeviceGray", ""},
+        {"PNG predictor", gray4x2 + "/ColorSpace /DeviceGray /Filter /FlateDecode "
+         "/DecodeParms << /Predictor 15 /Columns 4 >>", Deflate(std::string(10, '\x01'))},
+        {"predictor in an array of parameters", gray4x2 + "/ColorSpace /DeviceGray "
+         "/Filter [/ASCII85Decode /FlateDecode] /DecodeParms [null << /Predictor 2 >>]",
+         testpdf::Ascii85Encode(Deflate(std::string(8, 'x')))},
+        {"predictor parameters by reference", gray4x2 + "/ColorSpace /DeviceGray "
+         "/Filter /FlateDecode /DecodeParms 32 0 R", Deflate(std::string(10, '\x01'))},
         {"width 0", "/Width 0 /Height 2 /BitsPerComponent 8 /ColorSpace /DeviceGray", "xx"},
         {"negative height", "/Width 2 /Height -2 /BitsPerComponent 8 /ColorSpace /DeviceGray",
          "xx"},
@@ -135,6 +142,7 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
         b.Stream(20, head + c.entries, c.data);
         b.Stream(30, "/N 4 /Alternate /DeviceCMYK", "profile");
         b.Stream(31, "/N 1", "profile");
+        b.Object(32, "<< /Predictor 12 /Columns 4 >>");
         ImageDoc d(b);
         EXPECT_EQ(d.Extract(20), -1) << c.what;
         EXPECT_EQ(d.Entry(20)->path, nullptr) << c.what;
@@ -207,6 +215,9 @@ TEST(ImageExtract, SoftMasksBecomeAlpha)
         {"unfiltered", "", mask, "0 255"},
         {"a filter this system does not know", "/Filter /RunLengthDecode", std::string("\x03\x00\x40\x80\xFF", 5),
          "102 102"},
+        {"a predictor", "/Filter /FlateDecode /DecodeParms << /Predictor 10 /Columns 4 >>",
+         Deflate(std::string("\x00\x00\x40\x80\xFF", 5)), "102 102"},
+        {"predictor 1 is none", "/Filter /FlateDecode /DecodeParms << /Predictor 1 >>", Deflate(mask), "0 255"},
         {"1-bit mask", "/BitsPerComponent 1", "\x10\xF0\x00\x00", "0 255"},
         {"short stream: the rest transparent", "", "\xFF\xFF", "255 0"},
     };

@@ -257,7 +257,7 @@ TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
     // A CIDFont given directly in DescendantFonts.
     b.Object(20, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType2 /W [3 [7]] "
                  "/FontDescriptor << /FontName /DirectCID /FontFile2 21 0 R >> >>] >>");
-    b.Stream(21, "", "cid program");
+    b.Stream(21, "/Filter /FlateDecode", testpdf::Deflate(testutil::ReadFile(kDejaVu)));
     // A font file given as a number, not a reference: the stream it names stays untouched.
     b.Object(30, "<< /Subtype /Type1 /FontDescriptor << /FontName /NotRef /FontFile 31 >> >>");
     b.Stream(31, "", "never extracted");
@@ -322,7 +322,7 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
     for (const auto& c : cases) {
         fonts += " /F" + std::to_string(obj) + " " + std::to_string(obj) + " 0 R";
         b.Object(obj, "<< /Subtype /Type0 /DescendantFonts [" + std::to_string(obj + 1) + " 0 R] >>");
-        b.Object(obj + 1, "<< /Subtype /CIDFontType2 /W " + c.w + " /FontDescriptor << /FontName /C /FontFile2 " +
+        b.Object(obj + 1, "<< /Subtype /CIDFontType0 /W " + c.w + " /FontDescriptor << /FontName /C /FontFile3 " +
                               std::to_string(obj + 2) + " 0 R >> >>");
         b.Stream(obj + 2, "", "program");
         obj += 3;
@@ -356,6 +356,55 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
         EXPECT_EQ(testutil::ReadFile(doc.Path(obj)), "program");
         obj += 3;
     }
+}
+
+// Charmaps of a font file by FreeType, as "platform/encoding ..."; "unreadable" when it does
+// not open.
+std::string Charmaps(const std::string& path)
+{
+    FT_Library lib;
+    if (FT_Init_FreeType(&lib))
+        return "unreadable";
+    std::string out = "unreadable";
+    FT_Face face;
+    if (FT_New_Face(lib, path.c_str(), 0, &face) == 0) {
+        out.clear();
+        for (int i = 0; i < face->num_charmaps; i++)
+            out += (i ? " " : "") + std::to_string(face->charmaps[i]->platform_id) + "/" +
+                   std::to_string(face->charmaps[i]->encoding_id);
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(lib);
+    return out;
+}
+
+TEST(ResourcePass, CidTrueTypeProgramsBecomeCompleteFonts)
+{
+    // A subset as CID fonts carry it: no cmap and no OS/2 table (their tags renamed away).
+    std::string ttf = testutil::ReadFile(kDejaVu);
+    ASSERT_GT(ttf.size(), 1000u);
+    unsigned tables = (unsigned char)ttf[4] << 8 | (unsigned char)ttf[5];
+    for (unsigned i = 0; i < tables; i++) {
+        std::string tag = ttf.substr(12 + 16 * i, 4);
+        if (tag == "cmap" || tag == "OS/2")
+            ttf[12 + 16 * i + 3] = 'x';
+    }
+    ASSERT_EQ(Charmaps(kDejaVu).empty(), false);
+    testpdf::PdfBuilder b;
+    OnePage(b, "<< /Font << /C 20 0 R >> >>");
+    b.Object(20, "<< /Subtype /Type0 /DescendantFonts [21 0 R] >>");
+    b.Object(21, "<< /Subtype /CIDFontType2 /W [3 [600]] /FontDescriptor 22 0 R >>");
+    b.Object(22, "<< /FontName /ABCDEF+Subset /FontFile2 23 0 R >>");
+    b.Stream(23, "/Filter /FlateDecode", testpdf::Deflate(ttf));
+    b.ClassicXref();
+
+    testutil::TempDir out;
+    Doc doc(b, out.path());
+    doc.RunPass();
+    ASSERT_EQ(doc.Path(23), out.file("ABCDEF+Subset023.ttf"));
+    EXPECT_EQ(Widths(doc.Font(23)), "3:600");
+    // The rewriter's symbol cmap: glyphs stay addressed by their index.
+    EXPECT_EQ(Charmaps(doc.Path(23)), "3/0");
 }
 
 // The package packs whatever an entry names: a folder that takes no files leaves every

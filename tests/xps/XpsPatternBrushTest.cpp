@@ -156,6 +156,17 @@ TEST(XpsGradient, ShPaintsThePageWithTheShadingsGradient)
         p.page.FillShade(p.gs, &name);
         EXPECT_EQ(c.markup, p.Body());
     }
+    // A page whose MediaBox lies away from the origin is painted where its box lies.
+    {
+        PatternPage p({{12, axial}});
+        p.page.originX = 100;
+        p.page.originY = -50;
+        pagetreetest::Name name("Sh0");
+        p.page.FillShade(p.gs, &name);
+        EXPECT_EQ(ShPath("1,0,0,1,0,0", "F0 M100,-50 L712,-50 712,742 100,742 z",
+                         Linear("1,0,0,1,0,0", "0,0", "100,0", kRedBlue)),
+                  p.Body());
+    }
     // A name that the resources do not hold writes nothing.
     PatternPage p({});
     pagetreetest::Name name("Sh9");

@@ -176,10 +176,13 @@ bool Number(PdfObj* obj, double* out)
     return std::isfinite(*out);
 }
 
-// Width and height are the box's third and fourth numbers, as they stand. A box that is
-// missing, short, or gives no positive finite size leaves the defaults.
-void PageSize(PdfPageTree* pages, int page, double* width, double* height)
+// The page is the box: its size is the distance between its corners, and its lower-left
+// corner becomes the page's. A box that is missing, short, or gives no positive finite size
+// leaves the defaults, Letter at the origin.
+void PageSize(PdfPageTree* pages, int page, double* x, double* y, double* width, double* height)
 {
+    *x = 0;
+    *y = 0;
     *width = kDefaultWidth;
     *height = kDefaultHeight;
     PdfName key;
@@ -188,10 +191,14 @@ void PageSize(PdfPageTree* pages, int page, double* width, double* height)
     pages->GetPageItem(&box, &key, page);
     if (box && box->Type() == PDF_ARRAY) {
         PdfArray* a = static_cast<PdfArray*>(box);
-        double w, h;
-        if (a->count >= 4 && Number(a->items[2], &w) && Number(a->items[3], &h) && w > 0 && h > 0) {
-            *width = w;
-            *height = h;
+        double x1, y1, x2, y2;
+        if (a->count >= 4 && Number(a->items[0], &x1) && Number(a->items[1], &y1) &&
+            Number(a->items[2], &x2) && Number(a->items[3], &y2) && x2 - x1 > 0 && y2 - y1 > 0 &&
+            std::isfinite(x2 - x1) && std::isfinite(y2 - y1)) {
+            *x = x1;
+            *y = y1;
+            *width = x2 - x1;
+            *height = y2 - y1;
         }
     }
     RemoveObj(box);
@@ -268,10 +275,9 @@ int Larkspan::Convert(char* input, char* output)
     if (!doc.fp)
         doc.fp = doc.xref->fp;
     if (loaded != 0) {
+        // A file that opened was refused by Load, which has said why.
         if (!doc.fp)
             Reason(input, "cannot open: %s", strerror(errno ? errno : ENOENT));
-        else
-            Reason(input, "cannot read it as a PDF (no readable cross-reference data or catalog)");
         return -1;
     }
 
@@ -294,8 +300,8 @@ int Larkspan::Convert(char* input, char* output)
 
     char scanBuf[SCAN_BUF];
     for (int page = 0; page < pageCount; page++) {
-        double width, height;
-        PageSize(pages, page, &width, &height);
+        double x, y, width, height;
+        PageSize(pages, page, &x, &y, &width, &height);
 
         ContentParser* parser = new ContentParser();
         parser->xref = doc.xref;
@@ -305,6 +311,8 @@ int Larkspan::Convert(char* input, char* output)
         renderer.parser = parser;
         renderer.pagesStarted = 0;
         renderer.pageDir = work.path;
+        renderer.originX = x;
+        renderer.originY = y;
         parser->renderer = &renderer;
 
         if (renderer.StartPage(page, width, height) != 0) {

@@ -205,6 +205,7 @@ void Larkspan::SetStdout(char*)
 {
     stdoutMode = true;
     options->unsetVerbose();
+    SetMessageStream(stderr);
 }
 
 void Larkspan::SetTempFile(char* name)

@@ -248,6 +248,7 @@ int PdfPageTree::ExtractType0(PdfObj* font)
     PdfKey nameKey("FontName");
     PdfName fontName;
     int f = FontFileRef(descriptor, "FontFile2");
+    bool trueType = f >= 0;
     if (f < 0)
         f = FontFileRef(descriptor, "FontFile3");
     char path[PDF_MAX_PATH];
@@ -277,8 +278,10 @@ int PdfPageTree::ExtractType0(PdfObj* font)
                 info->cids = nullptr;
             }
         }
-        // Written as decoded, whatever the program's format.
-        WriteFontFile(this, f, path, fontName.str ? fontName.str : "", info, false, buf, sizeof buf);
+        // A TrueType program goes through the rewriter, as a simple font's does: subsets made
+        // for CID fonts often lack the cmap and OS/2 tables that a font part must have. Any
+        // other program is written as it decodes.
+        WriteFontFile(this, f, path, fontName.str ? fontName.str : "", info, trueType, buf, sizeof buf);
     }
     delete descParsed;
     delete cidParsed;
