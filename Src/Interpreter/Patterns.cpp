@@ -11,11 +11,6 @@
 
 namespace {
 
-// A key for the typed getters.
-struct Key : PdfName {
-    explicit Key(const char* text) { str = strdup(text); }
-};
-
 // Object objNum (the caller deletes it) and its kind under typeKey; null when it cannot be
 // parsed.
 PdfObj* ParseTyped(PdfPageTree* pages, PdfXref* xref, int objNum, const char* typeKey, int* type)
@@ -59,7 +54,7 @@ void ReadPatternMatrix(PdfPageTree* pages, PdfObj* pattern, pdfmatrix* out)
 {
     double v[6] = {1, 0, 0, 1, 0, 0};
     PdfArray arr;
-    Key key("Matrix");
+    PdfKey key("Matrix");
     if (pages && pages->GetArray(arr, &key, pattern) == 0) {
         for (int i = 0; i < 6 && i < arr.count; i++) {
             double x;
@@ -74,7 +69,7 @@ int ReadTypeNumber(PdfPageTree* pages, PdfObj* dict, const char* key)
 {
     PdfNumber type;
     type.value = 0;
-    Key k(key);
+    PdfKey k(key);
     pages->GetNumber(type, &k, dict);
     return type.value;
 }
@@ -147,16 +142,16 @@ int ContentParser::GetTilePatternInfo(PdfObj* pattern, TilePatternInfo** info)
 
     PdfReal step;
     step.value = 0.0;
-    Key xKey("XStep");
+    PdfKey xKey("XStep");
     if (pages->GetReal(step, &xKey, pattern) == 0)
         tile->xStep = step.value;
-    Key yKey("YStep");
+    PdfKey yKey("YStep");
     if (pages->GetReal(step, &yKey, pattern) == 0)
         tile->yStep = step.value;
 
     // Without four numbers there is no cell: the record says so instead of inventing one.
     PdfArray box;
-    Key boxKey("BBox");
+    PdfKey boxKey("BBox");
     if (pages->GetArray(box, &boxKey, pattern) == 0 && box.count >= 4) {
         double v[4];
         int n = 0;

@@ -12,10 +12,6 @@
 
 namespace {
 
-struct Key : PdfName {
-    explicit Key(const char* text) { str = strdup(text); }
-};
-
 enum {
     FUNCTION_EXPONENTIAL = 2,
     FUNCTION_STITCHING = 3
@@ -43,7 +39,7 @@ uint8_t ColourByte(double v)
 int ReadColour(PdfPageTree* pages, PdfObj* function, const char* key, ShadeStop* stop)
 {
     PdfArray colour;
-    Key k(key);
+    PdfKey k(key);
     if (pages->GetArray(colour, &k, function) != 0 || colour.count <= 0)
         return 0;
     for (int i = 0; i < colour.count && i < STOP_BYTES; i++) {
@@ -60,7 +56,7 @@ void ReadCoords(PdfPageTree* pages, PdfObj* shading, const int* slots, const dou
                 int n, double* coords)
 {
     PdfArray arr;
-    Key k("Coords");
+    PdfKey k("Coords");
     bool found = pages->GetArray(arr, &k, shading) == 0;
     for (int i = 0; i < n; i++) {
         double v = defaults[i];
@@ -95,8 +91,8 @@ int ShadingStops(ContentParser* cp, PdfObj* shading, ShadePatternInfo* info)
     case FUNCTION_STITCHING: {
         PdfArray functions;
         PdfArray bounds;
-        Key fk("Functions");
-        Key bk("Bounds");
+        PdfKey fk("Functions");
+        PdfKey bk("Bounds");
         pages->GetArray(functions, &fk, function);
         pages->GetArray(bounds, &bk, function);
         double prev = 0.0;

@@ -78,6 +78,11 @@ PdfName::~PdfName()
     free(str);
 }
 
+PdfKey::PdfKey(const char* text)
+{
+    str = text ? strdup(text) : nullptr;
+}
+
 PdfName& PdfName::operator=(PdfName& other)
 {
     if (&other == this)

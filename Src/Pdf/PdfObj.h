@@ -85,6 +85,12 @@ public:
     char* str;  // without the leading '/', escapes decoded; may be null
 };
 
+// A name made from text, as the typed dictionary getters take their keys.
+class PdfKey : public PdfName {
+public:
+    explicit PdfKey(const char* text);
+};
+
 class PdfIndirect : public PdfObj {
 public:
     PdfIndirect();

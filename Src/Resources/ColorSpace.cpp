@@ -30,18 +30,6 @@ bool NameIs(PdfObj* obj, const char* text)
            strcmp(static_cast<PdfName*>(obj)->str, text) == 0;
 }
 
-// A key for the typed getters.
-struct Key {
-    explicit Key(const char* text)
-    {
-        size_t n = strlen(text);
-        name.str = (char*)malloc(n + 1);
-        if (name.str)
-            memcpy(name.str, text, n + 1);
-    }
-    PdfName name;
-};
-
 // An object parsed by number, released when this goes out of scope.
 struct Parsed {
     Parsed(PdfXref* xref, PdfObj* ref, char* buf, int size)
@@ -167,8 +155,8 @@ ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
         } else if (base == CS_ICCBASED) {
             Parsed profile(xref, Item(baseCs, 1), parseBuf, sizeof parseBuf);
             PdfNumber n;
-            Key key("N");
-            if (profile.obj && GetNumber(n, &key.name, profile.obj) == 0 &&
+            PdfKey key("N");
+            if (profile.obj && GetNumber(n, &key, profile.obj) == 0 &&
                 (n.value == 1 || n.value == 4))
                 ncomp = n.value;
         }
@@ -200,12 +188,12 @@ ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
             if (e && e->streamOffset > 0) {
                 PdfNumber length;
                 PdfName filter;
-                Key lengthKey("Length"), filterKey("Filter");
-                GetNumber(length, &lengthKey.name, table);
+                PdfKey lengthKey("Length"), filterKey("Filter");
+                GetNumber(length, &lengthKey, table);
                 // A filter array of one name is that filter, as producers write it either way.
-                if (GetName(filter, &filterKey.name, table) != 0) {
+                if (GetName(filter, &filterKey, table) != 0) {
                     PdfArray filters;
-                    if (GetArray(filters, &filterKey.name, table) == 0 && filters.count == 1)
+                    if (GetArray(filters, &filterKey, table) == 0 && filters.count == 1)
                         GetName(filter, 0, &filters);
                 }
                 int len = length.value > 0 ? length.value : 0;
@@ -233,9 +221,9 @@ ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
         if (profile.obj && profile.obj->Type() == PDF_DICT) {
             PdfNumber n;
             PdfName alt;
-            Key nKey("N"), altKey("Alternate");
-            GetNumber(n, &nKey.name, profile.obj);
-            GetName(alt, &altKey.name, profile.obj);
+            PdfKey nKey("N"), altKey("Alternate");
+            GetNumber(n, &nKey, profile.obj);
+            GetName(alt, &altKey, profile.obj);
             icc->N = n.value;
             icc->alternate = n.value == 3 ? CS_DEVICERGB : NameToCS(&alt);
         }

@@ -22,18 +22,12 @@ namespace {
 // The alpha of a soft mask whose filter this system cannot decode: 40 % opaque.
 const unsigned char UNKNOWN_MASK_ALPHA = 0x66;
 
-// A key for the typed getters.
-struct Key {
-    explicit Key(const char* text) { name.str = strdup(text); }
-    PdfName name;
-};
-
 int Number(PdfPageTree* t, PdfObj* dict, const char* key)
 {
-    Key k(key);
+    PdfKey k(key);
     PdfNumber n;
     n.value = 0;
-    t->GetNumber(n, &k.name, dict);
+    t->GetNumber(n, &k, dict);
     return n.value;
 }
 
@@ -45,9 +39,9 @@ bool NameIs(PdfObj* obj, const char* text)
 
 bool SubtypeIsImage(PdfPageTree* t, PdfObj* dict)
 {
-    Key k("Subtype");
+    PdfKey k("Subtype");
     PdfName n;
-    t->GetName(n, &k.name, dict);
+    t->GetName(n, &k, dict);
     return n.str && strcmp(n.str, "Image") == 0;
 }
 

@@ -11,12 +11,6 @@
 
 namespace {
 
-// A key made from a literal, for the lookups below.
-class Key : public PdfName {
-public:
-    explicit Key(const char* text) { str = strdup(text); }
-};
-
 // Token buffer for resolving a page item; larger values are cut by the tokenizer.
 enum { PAGE_ITEM_TOKEN_BUF = 512 };
 
@@ -80,14 +74,14 @@ PdfPageTree::PdfPageTree(PdfXref* x)
     }
 
     long long count = 0;
-    Key typeKey("Type");
+    PdfKey typeKey("Type");
     PdfName type;
     GetName(type, &typeKey, pagesRoot);
     if (type.str && strcmp(type.str, "Page") == 0) {
         // A root that is itself a page is the document's one page.
         count = 1;
     } else {
-        Key countKey("Count");
+        PdfKey countKey("Count");
         PdfNumber n;
         GetNumber(n, &countKey, pagesRoot);
         count = n.value;
@@ -132,7 +126,7 @@ int PdfPageTree::Load(PdfObj* node, PdfObj* ref)
 {
     if (!node)
         return 0;
-    Key typeKey("Type");
+    PdfKey typeKey("Type");
     PdfName type;
     GetName(type, &typeKey, node);
 
@@ -148,7 +142,7 @@ int PdfPageTree::Load(PdfObj* node, PdfObj* ref)
                 continue;
             PdfObj* copy = value->Dup();
             if (copy)
-                page->PutOwned(new Key(in.key), copy);
+                page->PutOwned(new PdfKey(in.key), copy);
         }
         pageDict[pageCount] = node;
         pageRef[pageCount] = ref;
@@ -308,7 +302,7 @@ int PdfPageTree::GetPageContent(PdfObj* ref, FILE** out, int* fromPdf)
     }
 
     PdfObj* filter = DirectValue(dict, "Filter");
-    Key lengthKey("Length");
+    PdfKey lengthKey("Length");
     PdfNumber length;
     GetNumber(length, &lengthKey, dict);
     if (length.value < 0)

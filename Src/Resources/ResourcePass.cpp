@@ -14,11 +14,6 @@ ResData::~ResData() {}
 
 namespace {
 
-// A key for the typed getters.
-struct Key : PdfName {
-    explicit Key(const char* text) { str = strdup(text); }
-};
-
 enum { PASS_PARSE_BUF = 2048 };
 
 }  // namespace
@@ -53,7 +48,7 @@ int DecodeResourceStream(PdfPageTree* tree, int objNum, char* buf, int size, Byt
         return -1;
     }
 
-    Key lengthKey("Length");
+    PdfKey lengthKey("Length");
     PdfNumber length;
     tree->GetNumber(length, &lengthKey, obj);  // may parse "Length": seek only afterwards
     int n = length.value > 0 ? length.value : 0;
@@ -160,7 +155,7 @@ int PdfPageTree::ExtractColorSpace(PdfObj* colorSpaces)
                 data.growStep = 1024;
                 PdfObj* dict = nullptr;
                 if (DecodeResourceStream(this, n, entryBuf, sizeof entryBuf, &data, &dict) == 0) {
-                    Key nKey("N");
+                    PdfKey nKey("N");
                     PdfNumber comps;
                     GetNumber(comps, &nKey, dict);
                     if (WriteResourceFile(path, data.data, (size_t)data.size) == 0) {

@@ -300,6 +300,20 @@ std::string Patched(const PdfBuilder& b, const std::string& from, const std::str
     return s;
 }
 
+// Objects 1 to 4 and a stream section (object 5) whose own Length entry reads `length`.
+std::string StreamSectionWithLength(const std::string& length)
+{
+    PdfBuilder b;
+    Pages(b);
+    b.Object(4, "(four)");
+    b.XrefStream(5);
+    std::string s = b.Bytes();
+    size_t at = s.rfind("/Length ");
+    size_t end = s.find(' ', at + 8);
+    s.replace(at, end - at, length);
+    return s;
+}
+
 TEST(Xref, HostileSectionsTerminate)
 {
     struct Case { const char* name; std::function<std::string()> bytes; int rc; int checkNum; };
@@ -378,30 +392,10 @@ TEST(Xref, HostileSectionsTerminate)
          },
          0, 3},
         {"stream Length indirect",
-         [] {
-             PdfBuilder b;
-             Pages(b);
-             b.Object(4, "(four)");
-             b.XrefStream(5);
-             std::string s = b.Bytes();
-             size_t at = s.rfind("/Length ");
-             size_t end = s.find(' ', at + 8);
-             s.replace(at, end - at, "/Length 4 0 R");
-             return s;
-         },
+         [] { return StreamSectionWithLength("/Length 4 0 R"); },
          0, 4},
         {"stream Length too short",
-         [] {
-             PdfBuilder b;
-             Pages(b);
-             b.Object(4, "(four)");
-             b.XrefStream(5);
-             std::string s = b.Bytes();
-             size_t at = s.rfind("/Length ");
-             size_t end = s.find(' ', at + 8);
-             s.replace(at, end - at, "/Length 6");  // a truncated zlib stream
-             return s;
-         },
+         [] { return StreamSectionWithLength("/Length 6"); },  // a truncated zlib stream
          -1, 0},
         {"stream data cut by the end of the file",
          [] {

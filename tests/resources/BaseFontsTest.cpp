@@ -11,9 +11,7 @@
 namespace {
 
 // A name object holding `text` (null: a name without text).
-struct Name : PdfName {
-    explicit Name(const char* text) { str = text ? strdup(text) : nullptr; }
-};
+using Name = PdfKey;
 
 FT_Library Library()
 {

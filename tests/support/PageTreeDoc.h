@@ -118,14 +118,7 @@ public:
 };
 
 // A name for the getters and lookups.
-class Name : public PdfName {
-public:
-    explicit Name(const char* text)
-    {
-        str = (char*)malloc(strlen(text) + 1);
-        memcpy(str, text, strlen(text) + 1);
-    }
-};
+using Name = PdfKey;
 
 }  // namespace pagetreetest
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Interpreter/GState.h"
+#include "PathSegments.h"
 #include "Pdf/PdfObj.h"
 
 static std::string Num(double v)
@@ -27,32 +28,18 @@ std::string RecordingRenderer::PathText(PDF_PathGeometry* path)
     if (!path)
         return "(no path)";
     static const char* const kLetter[] = {"M", "L", "C", "V", "Y", "Z"};
-    static const int kPoints[] = {1, 1, 3, 2, 2, 0};
     std::string out;
-    PDF_POINT_CHUNK* pc = path->firstPts;
-    int taken = 0;
-    for (PDF_PATH_OP_CHUNK* oc = path->firstOps; oc; oc = oc->next) {
-        for (int i = 0; i < oc->count; i++) {
-            PDF_PATH_OP op = oc->ops[i];
-            if (op < 0 || op > 5) {
-                out += " ?";
-                continue;
-            }
-            out += out.empty() ? "" : " ";
-            out += kLetter[op];
-            for (int k = 0; k < kPoints[op]; k++) {
-                while (pc && taken >= pc->count) {
-                    pc = pc->next;
-                    taken = 0;
-                }
-                if (!pc) {
-                    out += " !";
-                    break;
-                }
-                out += " " + Num(pc->pts[taken].x) + " " + Num(pc->pts[taken].y);
-                taken++;
-            }
+    for (const PathSeg& s : ReadPathSegs(*path)) {
+        if (s.op < 0 || s.op > 5) {
+            out += " ?";
+            continue;
         }
+        out += out.empty() ? "" : " ";
+        out += kLetter[s.op];
+        for (const PDF_POINT_REAL& p : s.pts)
+            out += " " + Num(p.x) + " " + Num(p.y);
+        if ((int)s.pts.size() < PathSegPoints(s.op))
+            out += " !";
     }
     return out.empty() ? "-" : out;
 }

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <dirent.h>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -48,6 +49,21 @@ std::vector<std::string> Entries(const std::string& dir)
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string Captured(FILE* stream, const std::string& file, const std::function<void()>& body)
+{
+    int fd = fileno(stream);
+    fflush(stream);
+    int saved = dup(fd);
+    int to = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(to, fd);
+    close(to);
+    body();
+    fflush(stream);
+    dup2(saved, fd);
+    close(saved);
+    return ReadFile(file);
 }
 
 FILE* StreamOf(const std::string& bytes)

@@ -3,6 +3,7 @@
 #define VARDEX_TESTS_TESTUTIL_H
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ bool FileExists(const std::string& path);
 std::vector<std::string> Entries(const std::string& dir);
 // An unnamed temporary file holding `bytes`, read from its start; null when none could be had.
 FILE* StreamOf(const std::string& bytes);
+
+// Runs body with `stream` (stdout or stderr) sent to `file`; returns what it wrote there.
+std::string Captured(FILE* stream, const std::string& file, const std::function<void()>& body);
 
 // Runs a shell command; returns its exit status (or -1), with its standard output in *out.
 int RunCommand(const std::string& command, std::string* out = nullptr);

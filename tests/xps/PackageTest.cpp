@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -88,21 +87,6 @@ std::string Pattern(size_t size, unsigned seed)
     return s;
 }
 
-// Runs body with standard error sent to a file; returns what it wrote there.
-std::string CaptureStderr(const std::string& file, const std::function<void()>& body)
-{
-    fflush(stderr);
-    int saved = dup(2);
-    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(fd, 2);
-    close(fd);
-    body();
-    fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    return ReadFile(file);
-}
-
 size_t Count(const std::string& text, const std::string& what)
 {
     size_t n = 0;
@@ -121,7 +105,7 @@ TEST(Package, EntriesReadBackWhole)
     const std::string zip = dir.file("out.zip");
     const unsigned char raw[] = {0, 1, 2, 255, 254};
 
-    std::string err = CaptureStderr(dir.file("err"), [&] {
+    std::string err = testutil::Captured(stderr, dir.file("err"), [&] {
         Package pkg;
         ASSERT_EQ(0, pkg.Create(zip.c_str(), dir.path().c_str()));
         ASSERT_EQ(0, pkg.OpenForWrite("top.xml", false));
@@ -186,7 +170,7 @@ TEST(Package, NamesAreStoredOnce)
     }
     EXPECT_EQ(ZIP_INTERNALERROR, zipLocateFile((zipFile)&pkg, "Resources/A.PNG", 0));
 
-    std::string err = CaptureStderr(dir.file("err"), [&] {
+    std::string err = testutil::Captured(stderr, dir.file("err"), [&] {
         // Refused entries: the following Write finds no open entry and cannot reach A.PNG.
         EXPECT_EQ(-1, pkg.OpenForWrite("A.PNG", false));
         EXPECT_LT(pkg.Write("lost"), 0);
@@ -262,7 +246,7 @@ TEST(Package, FormattedTextOfAnyLengthIsWrittenWhole)
 TEST(Package, FailuresAreReported)
 {
     TempDir dir;
-    std::string err = CaptureStderr(dir.file("err"), [&] {
+    std::string err = testutil::Captured(stderr, dir.file("err"), [&] {
         Package pkg;
         EXPECT_EQ(1, pkg.Create(dir.file("no/such/folder/out.zip").c_str(), nullptr));
         EXPECT_NE(0, pkg.OpenForWrite("a.xml", false));

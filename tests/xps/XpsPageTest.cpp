@@ -1,8 +1,6 @@
 #include "Xps/XpsPage.h"
 
 #include <cmath>
-#include <fcntl.h>
-#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <unistd.h>
@@ -352,21 +350,6 @@ TEST_F(PageTest, InterpretedClipsPairWithTheirEnds)
               Body());
 }
 
-// Runs body with standard output sent to a file; returns what it wrote there.
-std::string CaptureStdout(const std::string& file, const std::function<void()>& body)
-{
-    fflush(stdout);
-    int saved = dup(1);
-    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(fd, 1);
-    close(fd);
-    body();
-    fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    return ReadFile(file);
-}
-
 TEST(XpsPage, APageThatCannotBeWrittenFails)
 {
     TempDir dir;
@@ -375,7 +358,7 @@ TEST(XpsPage, APageThatCannotBeWrittenFails)
     Build(gs.path, kTriangle);
     XpsPage page;
     page.pageDir = &missing[0];
-    std::string printed = CaptureStdout(dir.file("stdout"), [&] {
+    std::string printed = testutil::Captured(stdout, dir.file("stdout"), [&] {
         EXPECT_EQ(-1, page.StartPage(0, 612, 792));
         page.Fill(&gs, 1);
         page.Clip(&gs, 1);

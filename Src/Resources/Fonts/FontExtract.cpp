@@ -24,10 +24,6 @@ FontInfo::~FontInfo()
 
 namespace {
 
-struct Key : PdfName {
-    explicit Key(const char* text) { str = strdup(text); }
-};
-
 enum { FONT_PARSE_BUF = 2048 };
 
 bool NumberValue(PdfObj* obj, int64_t* out)
@@ -149,7 +145,7 @@ static FontInfo* SimpleFontInfo(PdfPageTree* tree, PdfObj* font, int kind)
     FontInfo* info = new FontInfo;
     info->kind = kind;
 
-    Key widthsKey("Widths");
+    PdfKey widthsKey("Widths");
     PdfArray widths;
     if (tree->GetArray(widths, &widthsKey, font) == 0 && widths.count > 0) {
         info->widths = (double*)malloc((size_t)widths.count * sizeof(double));
@@ -159,7 +155,7 @@ static FontInfo* SimpleFontInfo(PdfPageTree* tree, PdfObj* font, int kind)
                 info->widths[i] = WidthValue(widths.items[i]);
         }
     }
-    Key firstKey("FirstChar");
+    PdfKey firstKey("FirstChar");
     PdfNumber firstChar;
     tree->GetNumber(firstChar, &firstKey, font);
     info->firstChar = firstChar.value;
@@ -209,7 +205,7 @@ static int ExtractSimpleFont(PdfPageTree* tree, PdfObj* font, int kind, char* bu
     PdfObj* parsed = nullptr;
     PdfObj* descriptor = DictValue(tree->xref, ResourceValue(font, "FontDescriptor"), buf, size, &parsed);
     int f = FontFileRef(descriptor, trueType ? "FontFile2" : "FontFile");
-    Key nameKey("FontName");
+    PdfKey nameKey("FontName");
     PdfName fontName;
     char path[PDF_MAX_PATH];
     if (descriptor && FreshEntry(tree->xref, f) && tree->GetName(fontName, &nameKey, descriptor) == 0) {
@@ -239,7 +235,7 @@ int PdfPageTree::ExtractType0(PdfObj* font)
     if (!font || font->Type() != PDF_DICT)
         return 0;
     char buf[FONT_PARSE_BUF];
-    Key descendantsKey("DescendantFonts");
+    PdfKey descendantsKey("DescendantFonts");
     PdfArray descendants;
     GetArray(descendants, &descendantsKey, font);
     PdfObj* cidParsed = nullptr;
@@ -249,7 +245,7 @@ int PdfPageTree::ExtractType0(PdfObj* font)
     PdfObj* descriptor =
         cidFont ? DictValue(xref, ResourceValue(cidFont, "FontDescriptor"), buf, sizeof buf, &descParsed) : nullptr;
 
-    Key nameKey("FontName");
+    PdfKey nameKey("FontName");
     PdfName fontName;
     int f = FontFileRef(descriptor, "FontFile2");
     bool trueType = f >= 0;
@@ -260,12 +256,12 @@ int PdfPageTree::ExtractType0(PdfObj* font)
         FontFilePath(path, tmpDir, fontName.str ? fontName.str : "", f, ".ttf") == 0) {
         FontInfo* info = new FontInfo;
         info->kind = FONT_KIND_TYPE0;
-        Key dwKey("DW");
+        PdfKey dwKey("DW");
         PdfReal dw;
         dw.value = 1000;
         if (GetReal(dw, &dwKey, cidFont) == 0 && std::isfinite(dw.value))
             info->defaultWidth = dw.value;
-        Key wKey("W");
+        PdfKey wKey("W");
         PdfArray w;
         GetArray(w, &wKey, cidFont);
         int32_t count = WalkWidths(&w, nullptr);
@@ -306,7 +302,7 @@ int PdfPageTree::ExtractFontResource(PdfObj* fonts)
         PdfObj* fontParsed = nullptr;
         PdfObj* font = DictValue(xref, d->entries[i].value, parseBuf, sizeof parseBuf, &fontParsed);
         if (font) {
-            Key subtypeKey("Subtype");
+            PdfKey subtypeKey("Subtype");
             PdfName subtype;
             GetName(subtype, &subtypeKey, font);
             const char* s = subtype.str ? subtype.str : "";
