@@ -96,6 +96,15 @@ std::vector<std::string> ContentSeeds()
         "q q q 0 0 m W* n Q Q Q Q Q 1 2 3 4 5 6 cm (str) <414243> [1 [2]] << /K /V >> true "
         "false null /Name 1.5 -.5 4. cm",
         "% comment\n0 0 m 1e9 1e9 l 99999999999 -99999999999 l S endstream 0 0 9 9 re f",
+        // Numbers at the ends of their range wherever an operator takes one.
+        "99999999999 0 0 99999999999 0 0 cm 0 0 m 99999999999 99999999999 l S 0 0 0 0 0 0 cm "
+        "0 0 m 1 1 l S [99999999999 -99999999999 0 0.0000001] 99999999999 d 99999999999 w -5 J "
+        "99 j -3 M 0 0 9 9 re B",
+        "BT /F1 99999999999 Tf 99999999999 Tz 99999999999 Tc 99999999999 Tw 99999999999 TL "
+        "99999999999 Ts (abc) Tj [(a) 99999999999 (b) -99999999999] TJ T* (x) Tj /F2 -1 Tf 0 Tz "
+        "(  !\"#) Tj /F3 0 Tf <0001FFFF> Tj 1e9 0 0 1e9 1e9 1e9 Tm 7 Tr (x) Tj ET",
+        "BI /W 99999999 /H 99999999 /CS /RGB /BPC 8 ID xyz EI BI /W -1 /H -5 /BPC 3 ID x EI "
+        "BI /W 2 /H 2 /CS /C2 /BPC 16 ID abcdefgh EI 0.0000001 0 0 0.0000001 0 0 cm /Im1 Do /Sh1 sh",
     };
 }
 
