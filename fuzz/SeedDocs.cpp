@@ -1,8 +1,12 @@
 #include "SeedDocs.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <vector>
 
 #include "PdfBuilder.h"
+#include "Resources/JpegWriter.h"
 
 namespace fuzz {
 
@@ -23,12 +27,43 @@ std::string TinyIcc()
     return icc;
 }
 
+// A small baseline JPEG made by the program's own writer, so the image parts that read JPEG
+// headers get real ones to start from.
+std::string TinyJpeg(bool gray)
+{
+    const char* base = getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/vardex-seed-XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back(0);
+    char* path = name.data();
+    int fd = mkstemp(path);
+    if (fd < 0)
+        return std::string();
+    close(fd);
+    std::string pixels;
+    for (int i = 0; i < 8 * 8; i++)
+        for (int c = 0; c < (gray ? 1 : 3); c++)
+            pixels.push_back((char)(i * 4 + c * 60));
+    std::string out;
+    if (ImageBufToDCT(path, &pixels[0], 8, 8, gray ? 1 : 0) == 0) {
+        if (FILE* f = fopen(path, "rb")) {
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+                out.append(buf, n);
+            fclose(f);
+        }
+    }
+    remove(path);
+    return out;
+}
+
 const char kResources[] =
     "<< /Font << /F1 5 0 R /F2 6 0 R /F3 7 0 R >>\n"
     "   /ExtGState << /G1 << /ca 0.5 /CA 0.25 /LW 3 /LJ 1 /LC 2 /ML 4 >> /G2 8 0 R >>\n"
     "   /ColorSpace << /C1 [/ICCBased 9 0 R] /C2 [/Indexed /DeviceRGB 1 <FF000000FF00>]\n"
     "                  /C3 [/Pattern /DeviceRGB] /C4 /DeviceCMYK /C5 [/CalRGB << >>] >>\n"
-    "   /XObject << /Im1 10 0 R /Mk1 11 0 R /Fm1 12 0 R /Im2 13 0 R >>\n"
+    "   /XObject << /Im1 10 0 R /Mk1 11 0 R /Fm1 12 0 R /Im2 13 0 R /Im3 17 0 R /Im4 18 0 R >>\n"
     "   /Pattern << /P1 14 0 R /P2 15 0 R >>\n"
     "   /Shading << /Sh1 16 0 R >> >>";
 
@@ -72,6 +107,12 @@ std::string ResourceDocument(const std::string& content, bool deflate)
     b.Object(15, "<< /PatternType 2 /Shading 16 0 R /Matrix [1 0 0 1 0 0] >>");
     b.Object(16, "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 0] /Extend [true true] "
                  "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >>");
+    b.Stream(17, "/Type /XObject /Subtype /Image /Width 8 /Height 8 /ColorSpace /DeviceRGB "
+                 "/BitsPerComponent 8 /Filter /DCTDecode",
+             TinyJpeg(false));
+    b.Stream(18, "/Type /XObject /Subtype /Image /Width 8 /Height 8 /ColorSpace /DeviceGray "
+                 "/BitsPerComponent 8 /Filter [/FlateDecode /DCTDecode]",
+             testpdf::Deflate(TinyJpeg(true)));
     b.ClassicXref();
     return b.Bytes();
 }
@@ -86,6 +127,7 @@ std::vector<std::string> ContentSeeds()
         "/C3 cs 1 0 0 /P1 scn /P2 SCN /Pattern cs /P1 scn 0 0 50 50 re B",
         "/G1 gs /G2 gs /Nope gs 0 0 9 9 re f",
         "q 20 0 0 20 0 0 cm /Im1 Do /Mk1 Do /Im2 Do Q /Fm1 Do /Nope Do",
+        "q 50 0 0 50 0 0 cm /Im3 Do 1 0 0 1 1 0 cm /Im4 Do Q",
         "/Sh1 sh q 0 0 50 50 re W n /Sh1 sh Q",
         "BT /F1 12 Tf 10 20 Td (Hello) Tj 14 TL T* [(A) -120 (B)] TJ (line) ' 1 2 (x) \" ET",
         "BT /F2 9 Tf 2 Tc 3 Tw 90 Tz 1 Ts 2 Tr 1 0 0 1 50 50 Tm 5 6 TD <2021> Tj ET",
