@@ -56,20 +56,6 @@ bool NameIs(PdfObj* obj, const char* text)
     return n->str && strcmp(n->str, text) == 0;
 }
 
-// The entry of a direct dictionary whose key text equals `key`; null when there is none.
-PdfDictEntry* FindEntry(PdfObj* dict, const char* key)
-{
-    if (!dict || dict->Type() != PDF_DICT || !key)
-        return nullptr;
-    PdfDict* d = static_cast<PdfDict*>(dict);
-    for (int i = 0; i < d->count; i++) {
-        PdfName* k = d->entries[i].key;
-        if (k && k->str && strcmp(k->str, key) == 0)
-            return &d->entries[i];
-    }
-    return nullptr;
-}
-
 // Tm := [1 0 0 1 tx 0] x Tm: a move along the text line, in text space.
 void MoveAlong(pdfmatrix* m, double tx)
 {
@@ -285,7 +271,7 @@ static PdfObj* CachedFont(ContentParser* cp, PdfName* name, bool* owned)
     if (!name || !name->str || !cp->resources || cp->resources->Type() != PDF_DICT)
         return nullptr;
     bool cacheable = !ResourcesKey(name->str);
-    PdfDictEntry* e = cacheable ? FindEntry(cp->resources, name->str) : nullptr;
+    PdfDictEntry* e = cacheable ? PdfDictFindEntry(cp->resources, name->str) : nullptr;
     if (e && e->value)
         return e->value->Type() == PDF_BOOL ? nullptr : e->value;
     if (!cp->pages)
@@ -1011,7 +997,7 @@ static void ShowType3(const Show& s)
     }
 
     // The glyph procedures resolve names in the font's own resources, where it has them.
-    PdfDictEntry* own = FindEntry(font, "Resources");
+    PdfDictEntry* own = PdfDictFindEntry(font, "Resources");
     PdfObj* glyphResources = own && own->value ? own->value : cp->resources;
 
     const bool draw = haveProcs && haveEncoding && !Invisible(gs->renderMode);
@@ -1025,7 +1011,7 @@ static void ShowType3(const Show& s)
         PdfObj* name = nullptr;
         if (cp->MapChartoName(&encoding, code, &name) != 0 || !name)
             return w * fm.a * 1000.0;
-        PdfDictEntry* proc = FindEntry(&charProcs, static_cast<PdfName*>(name)->str);
+        PdfDictEntry* proc = PdfDictFindEntry(&charProcs, static_cast<PdfName*>(name)->str);
         delete name;
         if (!proc || !proc->value || proc->value->Type() != PDF_INDIRECT)
             return w * fm.a * 1000.0;
@@ -1061,7 +1047,7 @@ static int ShowWith(ContentParser* cp, PdfObj** items, int count, PdfObj* font, 
 {
     Show s = {cp, items, count, font, size};
     if (font->Type() == PDF_DICT) {
-        PdfDictEntry* sub = FindEntry(font, "Subtype");
+        PdfDictEntry* sub = PdfDictFindEntry(font, "Subtype");
         if (sub && NameIs(sub->value, "Type1"))
             ShowOutlines(s, KIND_STANDARD, nullptr, nullptr);
         else if (sub && NameIs(sub->value, "Type3"))
