@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <sys/stat.h>
 #include <vector>
 
@@ -53,20 +54,6 @@ bool NameIs(PdfObj* obj, const char* text)
         return false;
     PdfName* n = static_cast<PdfName*>(obj);
     return n->str && strcmp(n->str, text) == 0;
-}
-
-// The entry of a direct dictionary whose key text equals `key`; null when there is none.
-PdfDictEntry* FindEntry(PdfObj* dict, const char* key)
-{
-    if (!dict || dict->Type() != PDF_DICT || !key)
-        return nullptr;
-    PdfDict* d = static_cast<PdfDict*>(dict);
-    for (int i = 0; i < d->count; i++) {
-        PdfName* k = d->entries[i].key;
-        if (k && k->str && strcmp(k->str, key) == 0)
-            return &d->entries[i];
-    }
-    return nullptr;
 }
 
 // Tm := [1 0 0 1 tx 0] x Tm: a move along the text line, in text space.
@@ -284,7 +271,7 @@ static PdfObj* CachedFont(ContentParser* cp, PdfName* name, bool* owned)
     if (!name || !name->str || !cp->resources || cp->resources->Type() != PDF_DICT)
         return nullptr;
     bool cacheable = !ResourcesKey(name->str);
-    PdfDictEntry* e = cacheable ? FindEntry(cp->resources, name->str) : nullptr;
+    PdfDictEntry* e = cacheable ? PdfDictFindEntry(cp->resources, name->str) : nullptr;
     if (e && e->value)
         return e->value->Type() == PDF_BOOL ? nullptr : e->value;
     if (!cp->pages)
@@ -385,6 +372,16 @@ static bool InitFreeType()
 // is left open when the process ends.
 namespace {
 
+// A glyph as FT_Load_Glyph left it in the slot.
+struct KeptGlyph {
+    FT_Error error = 0;
+    bool isOutline = false;
+    FT_Pos advance = 0;
+    std::vector<FT_Vector> points;
+    std::vector<char> tags;
+    std::vector<short> contours;
+};
+
 struct OpenFace {
     const unsigned char* data;  // built-in data, or null for a file
     std::string path;
@@ -395,7 +392,14 @@ struct OpenFace {
     FT_Face face;
     // Glyph indices by name as FreeType found them; it searches the names one by one.
     std::map<std::string, unsigned int> byName;
+    // Glyph indices of the codes 0 to 255 through a character map, by that map.
+    std::map<FT_CharMap, std::vector<unsigned int>> byCode;
+    // Hinted outlines as loaded at the pen's origin, by glyph index, for the size in
+    // `outlineScale`: hinting a glyph at 1000 pixels per em costs far more than moving it.
+    std::unordered_map<unsigned int, KeptGlyph> outlines;
+    FT_Fixed outlineScale[2] = {0, 0};
 };
+
 
 enum { FACES_KEPT = 16 };
 std::vector<OpenFace> openFaces;  // oldest first
@@ -408,6 +412,69 @@ FT_Face KeepFace(OpenFace f)
     }
     openFaces.push_back(f);
     return f.face;
+}
+
+OpenFace* OpenFaceOf(FT_Face face)
+{
+    for (OpenFace& f : openFaces)
+        if (f.face == face)
+            return &f;
+    return nullptr;
+}
+
+// FT_Get_Char_Index of the codes 0 to 255 through the face's selected map.
+void CodesThroughCharmap(FT_Face face, unsigned int glyphs[256])
+{
+    OpenFace* f = OpenFaceOf(face);
+    std::vector<unsigned int>* kept = nullptr;
+    if (f) {
+        kept = &f->byCode[face->charmap];
+        if (kept->size() == 256) {
+            memcpy(glyphs, kept->data(), 256 * sizeof(unsigned int));
+            return;
+        }
+    }
+    for (unsigned int c = 0; c < 256; c++)
+        glyphs[c] = FT_Get_Char_Index(face, c);
+    if (kept)
+        kept->assign(glyphs, glyphs + 256);
+}
+
+// FT_Load_Glyph at the pen's origin, kept for the face: FreeType moves an outline by the
+// transform's offset only after hinting it, so one load serves every pen position.
+const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGlyph* scratch)
+{
+    OpenFace* f = OpenFaceOf(face);
+    KeptGlyph* g = scratch;
+    if (f && face->size) {
+        if (f->outlineScale[0] != face->size->metrics.x_scale ||
+            f->outlineScale[1] != face->size->metrics.y_scale) {
+            f->outlines.clear();
+            f->outlineScale[0] = face->size->metrics.x_scale;
+            f->outlineScale[1] = face->size->metrics.y_scale;
+        }
+        auto found = f->outlines.find(gi);
+        if (found != f->outlines.end())
+            return &found->second;
+        g = &f->outlines[gi];
+    }
+    FT_Set_Transform(face, nullptr, nullptr);
+    g->error = FT_Load_Glyph(face, gi, flags);
+    if (g->error == 0 && !face->glyph)
+        g->error = -1;
+    if (g->error != 0)
+        return g;
+    const FT_GlyphSlot slot = face->glyph;
+    g->advance = slot->advance.x;
+    g->isOutline = slot->format == FT_GLYPH_FORMAT_OUTLINE;
+    const FT_Outline& o = slot->outline;
+    if (g->isOutline && o.n_points > 0 && o.points && o.tags) {
+        g->points.assign(o.points, o.points + o.n_points);
+        g->tags.assign(o.tags, o.tags + o.n_points);
+    }
+    if (g->isOutline && o.n_contours > 0 && o.contours)
+        g->contours.assign(o.contours, o.contours + o.n_contours);
+    return g;
 }
 
 }  // namespace
@@ -437,7 +504,7 @@ static FT_Face FaceOfData(const unsigned char* data, unsigned int length)
     if (!InitFreeType() ||
         FT_New_Memory_Face(FontEng::m_library, data, (FT_Long)length, 0, &face) != 0 || !face)
         return nullptr;
-    return KeepFace({data, std::string(), 0, 0, 0, {0, 0}, face, {}});
+    return KeepFace({data, std::string(), 0, 0, 0, {0, 0}, face, {}, {}, {}, {0, 0}});
 }
 
 static FT_Face FaceOfFile(const char* path)
@@ -459,7 +526,8 @@ static FT_Face FaceOfFile(const char* path)
     FT_Face face = nullptr;
     if (!InitFreeType() || FT_New_Face(FontEng::m_library, path, 0, &face) != 0 || !face)
         return nullptr;
-    return KeepFace({nullptr, path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, face, {}});
+    return KeepFace(
+        {nullptr, path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, face, {}, {}, {}, {0, 0}});
 }
 
 static void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info)
@@ -605,8 +673,7 @@ int BaseEncodingOf(const PdfName& name)
 // then, for a standard font, its Encoding on top.
 void CodeGlyphs(PdfPageTree* pages, PdfObj* font, FT_Face face, unsigned int glyphs[256])
 {
-    for (unsigned int c = 0; c < 256; c++)
-        glyphs[c] = FT_Get_Char_Index(face, c);
+    CodesThroughCharmap(face, glyphs);
     if (!pages || !font)
         return;
 
@@ -705,6 +772,8 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
     gs->path = new PDF_PathGeometry;
 
     const bool haveWidths = info && info->widths && info->count > 0;
+    KeptGlyph scratch;
+    std::vector<FT_Vector> moved;
     auto glyph = [&](unsigned int code, double pen) -> double {
         unsigned int gi = glyphs[code & 0xFF];
         double p = std::isnan(pen) ? 0.0 : pen * 64.0;
@@ -712,15 +781,25 @@ static void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* in
             p = kMaxPen26_6;
         if (p < -kMaxPen26_6)
             p = -kMaxPen26_6;
-        FT_Vector delta = {(FT_Pos)p, 0};
-        FT_Set_Transform(face, nullptr, &delta);
-        eng.error =
-            FT_Load_Glyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH);
-        bool loaded = eng.error == 0 && face->glyph;
+        const FT_Pos delta = (FT_Pos)p;
+        const KeptGlyph* g =
+            LoadGlyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH, &scratch);
+        eng.error = g->error;
+        bool loaded = eng.error == 0;
         if (loaded) {
-            if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE)
-                eng.GlyphtoPath(&face->glyph->outline, gs->path);
-            eng.advance = (double)face->glyph->advance.x;
+            if (g->isOutline) {
+                moved.resize(g->points.size());
+                for (size_t k = 0; k < moved.size(); k++)
+                    moved[k] = {g->points[k].x + delta, g->points[k].y};
+                FT_Outline outline = {};
+                outline.n_contours = (short)g->contours.size();
+                outline.n_points = (short)g->points.size();
+                outline.points = moved.data();
+                outline.tags = const_cast<char*>(g->tags.data());
+                outline.contours = const_cast<short*>(g->contours.data());
+                eng.GlyphtoPath(&outline, gs->path);
+            }
+            eng.advance = (double)g->advance;
         }
         if (haveWidths) {
             long idx = (long)code - (long)info->firstChar;
@@ -918,7 +997,7 @@ static void ShowType3(const Show& s)
     }
 
     // The glyph procedures resolve names in the font's own resources, where it has them.
-    PdfDictEntry* own = FindEntry(font, "Resources");
+    PdfDictEntry* own = PdfDictFindEntry(font, "Resources");
     PdfObj* glyphResources = own && own->value ? own->value : cp->resources;
 
     const bool draw = haveProcs && haveEncoding && !Invisible(gs->renderMode);
@@ -932,7 +1011,7 @@ static void ShowType3(const Show& s)
         PdfObj* name = nullptr;
         if (cp->MapChartoName(&encoding, code, &name) != 0 || !name)
             return w * fm.a * 1000.0;
-        PdfDictEntry* proc = FindEntry(&charProcs, static_cast<PdfName*>(name)->str);
+        PdfDictEntry* proc = PdfDictFindEntry(&charProcs, static_cast<PdfName*>(name)->str);
         delete name;
         if (!proc || !proc->value || proc->value->Type() != PDF_INDIRECT)
             return w * fm.a * 1000.0;
@@ -968,7 +1047,7 @@ static int ShowWith(ContentParser* cp, PdfObj** items, int count, PdfObj* font, 
 {
     Show s = {cp, items, count, font, size};
     if (font->Type() == PDF_DICT) {
-        PdfDictEntry* sub = FindEntry(font, "Subtype");
+        PdfDictEntry* sub = PdfDictFindEntry(font, "Subtype");
         if (sub && NameIs(sub->value, "Type1"))
             ShowOutlines(s, KIND_STANDARD, nullptr, nullptr);
         else if (sub && NameIs(sub->value, "Type3"))

@@ -217,7 +217,7 @@ int PdfDict::PutOwned(PdfName* key, PdfObj* value)
     return 0;
 }
 
-PdfObj* PdfDictLookup(PdfObj* dict, const char* key)
+PdfDictEntry* PdfDictFindEntry(PdfObj* dict, const char* key)
 {
     if (!dict || dict->Type() != PDF_DICT || !key)
         return nullptr;
@@ -225,9 +225,15 @@ PdfObj* PdfDictLookup(PdfObj* dict, const char* key)
     for (int i = 0; i < d->count; i++) {
         PdfName* k = d->entries[i].key;
         if (k && k->str && strcmp(k->str, key) == 0)
-            return d->entries[i].value;
+            return &d->entries[i];
     }
     return nullptr;
+}
+
+PdfObj* PdfDictLookup(PdfObj* dict, const char* key)
+{
+    PdfDictEntry* e = PdfDictFindEntry(dict, key);
+    return e ? e->value : nullptr;
 }
 
 void RemoveObj(PdfObj* obj)

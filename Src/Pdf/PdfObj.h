@@ -144,6 +144,9 @@ public:
 // The value stored under `key` in a direct dictionary (the first entry whose key text equals
 // it, even a null value); null when `dict` is no dictionary or holds no such key.
 PdfObj* PdfDictLookup(PdfObj* dict, const char* key);
+// The entry itself (key and value) of a direct dictionary whose key text equals `key`; null
+// when there is none or `dict` is no dictionary.
+PdfDictEntry* PdfDictFindEntry(PdfObj* dict, const char* key);
 
 // Destroys `obj` when its owned flag is set; does nothing otherwise (or for null).
 void RemoveObj(PdfObj* obj);

@@ -1,4 +1,5 @@
 #include "Pdf/PdfXref.h"
+#include "Resources/ResData.h"
 
 #include <climits>
 #include <cstdint>
@@ -479,4 +480,20 @@ int PdfXref::Load(FILE** fpOut, char* path)
         return LoadFailed(this, path, "the document catalog cannot be read");
     }
     return 0;
+}
+
+void ReleaseXref(PdfXref* xref)
+{
+    if (!xref)
+        return;
+    if (xref->entries) {
+        for (int i = 0; i < xref->size; i++) {
+            free(xref->entries[i].path);
+            delete xref->entries[i].resData;
+        }
+        free(xref->entries);
+    }
+    delete xref->trailer;
+    delete xref->root;
+    delete xref;
 }

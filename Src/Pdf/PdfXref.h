@@ -41,4 +41,8 @@ struct PdfXref {
     int ReadXref();
 };
 
+// Releases the table with its trailer and catalog, and the extracted-file path and resource
+// record of every entry; the input file stays open (it is the caller's to close).
+void ReleaseXref(PdfXref* xref);
+
 #endif

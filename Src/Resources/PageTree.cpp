@@ -332,3 +332,18 @@ int PdfPageTree::GetPageContent(PdfObj* ref, FILE** out, int* fromPdf)
     delete dict;
     return result;
 }
+
+void ReleasePageTree(PdfPageTree* tree)
+{
+    if (!tree)
+        return;
+    delete tree->pagesRoot;
+    for (int i = 0; i < tree->pageCount; i++) {
+        delete tree->pageDict[i];
+        delete tree->pageExtra[i];
+    }
+    free(tree->pageRef);
+    free(tree->pageDict);
+    free(tree->pageExtra);
+    delete tree;  // and with it the record lists
+}

@@ -146,4 +146,8 @@ public:
     long walkBudget;
 };
 
+// Releases the tree with the pages, the page-tree root and the record lists its loading made
+// (the page tree has no destructor of its own: the conversion driver owns this order).
+void ReleasePageTree(PdfPageTree* tree);
+
 #endif

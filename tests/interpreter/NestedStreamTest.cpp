@@ -102,10 +102,10 @@ public:
 
     ~NestedRun()
     {
-        pagetreetest::ReleaseTree(tree);
+        ReleasePageTree(tree);
         if (xref->fp)
             fclose(xref->fp);
-        pagetreetest::ReleaseXref(xref);
+        ReleaseXref(xref);
     }
 
     NestedRun(const NestedRun&) = delete;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 
 #include "Pdf/PdfObj.h"
 #include FT_GLYPH_H
@@ -103,6 +104,44 @@ TEST(BaseFonts, EveryRowOpensFromMemoryAndDrawsA)
             }
         EXPECT_GT(eng.advance / 64.0, 100.0);
         EXPECT_LT(eng.advance / 64.0, 2000.0);
+    }
+}
+
+// Text showing loads each glyph once at the pen's origin and moves the kept outline to every
+// later pen position itself. That holds only while FreeType applies the transform's offset
+// after hinting, as a plain move of every point; the advance must not move at all.
+TEST(BaseFonts, AHintedOutlineLoadedAtAPenOffsetIsTheOriginOutlineMoved)
+{
+    ASSERT_NE(Library(), nullptr);
+    const FT_Int32 flags = FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH;
+    for (size_t i = 0; basefonts[i].name; i++) {
+        SCOPED_TRACE(basefonts[i].name);
+        FT_Face face = nullptr;
+        ASSERT_EQ(FT_New_Memory_Face(Library(), basefonts[i].data, (FT_Long)*basefonts[i].length,
+                                     0, &face),
+                  0);
+        ASSERT_EQ(FT_Set_Char_Size(face, 64000, 64000, 72, 72), 0);
+        ASSERT_GT(face->num_glyphs, 100);
+        for (FT_UInt gi = 1; gi < (FT_UInt)face->num_glyphs && gi < 200; gi += 7) {
+            FT_Set_Transform(face, nullptr, nullptr);
+            ASSERT_EQ(FT_Load_Glyph(face, gi, flags), 0) << gi;
+            const FT_Outline& o = face->glyph->outline;
+            std::vector<FT_Vector> origin(o.points, o.points + o.n_points);
+            const FT_Pos advance = face->glyph->advance.x;
+            for (FT_Pos pen : {1L, 37L, 333L, -1000L, 6400013L}) {
+                FT_Vector delta = {pen, 0};
+                FT_Set_Transform(face, nullptr, &delta);
+                ASSERT_EQ(FT_Load_Glyph(face, gi, flags), 0) << gi;
+                const FT_Outline& moved = face->glyph->outline;
+                ASSERT_EQ((size_t)moved.n_points, origin.size()) << gi;
+                for (size_t k = 0; k < origin.size(); k++) {
+                    ASSERT_EQ(moved.points[k].x, origin[k].x + pen) << gi << " " << pen;
+                    ASSERT_EQ(moved.points[k].y, origin[k].y) << gi << " " << pen;
+                }
+                EXPECT_EQ(face->glyph->advance.x, advance) << gi;
+            }
+        }
+        FT_Done_Face(face);
     }
 }
 

@@ -55,9 +55,9 @@ bool OurPages(const std::string& path, std::vector<std::string>* boxes)
             RemoveObj(item);
             boxes->push_back(Normalised(b));
         }
-        pagetreetest::ReleaseTree(tree);
+        ReleasePageTree(tree);
     }
-    pagetreetest::ReleaseXref(xref);
+    ReleaseXref(xref);
     if (fp)
         fclose(fp);
     return ok;

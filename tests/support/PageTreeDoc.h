@@ -23,37 +23,6 @@ namespace pagetreetest {
 
 typedef std::vector<std::pair<int, std::string>> Objects;
 
-// The tree with the pages and lists its loading made, released as the conversion driver
-// releases them.
-inline void ReleaseTree(PdfPageTree* tree)
-{
-    delete tree->pagesRoot;
-    for (int i = 0; i < tree->pageCount; i++) {
-        delete tree->pageDict[i];
-        delete tree->pageExtra[i];
-    }
-    free(tree->pageRef);
-    free(tree->pageDict);
-    free(tree->pageExtra);
-    delete tree;
-}
-
-// The table with its trailer, its catalog and what the extractors hung on the entries; the
-// file is the caller's to close.
-inline void ReleaseXref(PdfXref* xref)
-{
-    if (xref->entries) {
-        for (int i = 0; i < xref->size; i++) {
-            free(xref->entries[i].path);
-            delete xref->entries[i].resData;
-        }
-    }
-    free(xref->entries);
-    delete xref->trailer;
-    delete xref->root;
-    delete xref;
-}
-
 inline testpdf::PdfBuilder Build(const Objects& objects)
 {
     testpdf::PdfBuilder b;
@@ -84,7 +53,7 @@ public:
 
     ~Doc()
     {
-        ReleaseTree(tree);
+        ReleasePageTree(tree);
         fclose(xref->fp);
         ReleaseXref(xref);
     }

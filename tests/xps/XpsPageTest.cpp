@@ -1,8 +1,11 @@
 #include "Xps/XpsPage.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 #include <unistd.h>
 #include <vector>
 
@@ -99,6 +102,65 @@ TEST(XpsNumber, IsPrintfGForFiniteValuesAndNeverNanOrInf)
     pdfmatrix m = {1.5, 0, kNan, -1, 1e20, kInf};
     EXPECT_STREQ("1.5,0,0,-1,1e+20,0", XpsMatrix(m).text);
     EXPECT_FALSE(XpsFinite(m));
+}
+
+// The formatter writes most numbers by its own arithmetic: every one must still be "%g".
+TEST(XpsNumber, MatchesPrintfGOnALargeTable)
+{
+    std::vector<double> values;
+    std::mt19937_64 random(16);
+    // Any bit pattern of a finite double, and doubles spread evenly over the magnitudes path
+    // data meets.
+    for (int i = 0; i < 100000; i++) {
+        uint64_t bits = random();
+        double v;
+        memcpy(&v, &bits, sizeof v);
+        if (std::isfinite(v))
+            values.push_back(v);
+        double spread = std::ldexp((double)(random() >> 11) / 9007199254740992.0 + 0.5,
+                                   (int)(random() % 80) - 40);
+        values.push_back(random() & 1 ? -spread : spread);
+    }
+    // Integers, and the neighbours of powers of ten, where the exponent changes.
+    for (int i = -2000; i <= 2000; i++)
+        values.push_back(i);
+    for (int e = -8; e <= 8; e++) {
+        double p = std::pow(10.0, e);
+        double near[] = {p, std::nextafter(p, 0), std::nextafter(p, 1e300), p * 0.9999995,
+                         p * 0.99999949999, p * 0.9999995000001};
+        for (double v : near) {
+            values.push_back(v);
+            values.push_back(-v);
+        }
+    }
+    // Halfway cases: decimal ties (not exact in binary) with their neighbours, and exact
+    // binary ties at the sixth digit, which round to even.
+    for (int i = 0; i < 20000; i++) {
+        char text[40];
+        snprintf(text, sizeof text, "%llu5e%d", (unsigned long long)(100000 + random() % 900000),
+                 (int)(random() % 16) - 12);
+        double v = strtod(text, nullptr);
+        values.push_back(v);
+        values.push_back(std::nextafter(v, 0));
+        values.push_back(std::nextafter(v, 1e300));
+        double tie = ((double)(200000 + 2 * (random() % 800000)) + 1) / 2 /
+                     std::pow(10.0, (double)(random() % 6));
+        values.push_back(tie);
+        values.push_back(std::ldexp((double)(2 * (random() % 2000000) + 1), -(int)(random() % 20)));
+    }
+    for (double v : {999999.5, 999999.4999999999, 100000.5, 100001.5, 10000.25, 10000.75,
+                     0.000099999950000000004, 0.0000999999499, 9e-5, 5e-324, -5e-324, 1e300})
+        values.push_back(v);
+
+    int wrong = 0;
+    for (double v : values) {
+        char want[64];
+        snprintf(want, sizeof want, "%g", v);
+        if (strcmp(want, XpsNumber(v).text) != 0 && ++wrong <= 10)
+            ADD_FAILURE() << want << " written as " << XpsNumber(v).text;
+    }
+    EXPECT_EQ(0, wrong) << "of " << values.size();
+    EXPECT_STREQ("-0", XpsNumber(-0.0).text);
 }
 
 TEST(XpsPathData, WritesAbbreviatedSyntax)

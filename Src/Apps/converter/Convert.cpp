@@ -110,29 +110,8 @@ struct Document {
 
     ~Document()
     {
-        if (pages) {
-            delete pages->pagesRoot;
-            for (int i = 0; i < pages->pageCount; i++) {
-                delete pages->pageDict[i];
-                delete pages->pageExtra[i];
-            }
-            free(pages->pageRef);
-            free(pages->pageDict);
-            free(pages->pageExtra);
-            delete pages;  // and with it the record lists
-        }
-        if (xref) {
-            if (xref->entries) {
-                for (int i = 0; i < xref->size; i++) {
-                    free(xref->entries[i].path);
-                    delete xref->entries[i].resData;
-                }
-                free(xref->entries);
-            }
-            delete xref->trailer;
-            delete xref->root;
-            delete xref;
-        }
+        ReleasePageTree(pages);
+        ReleaseXref(xref);
         if (fp)
             pdfclose(fp);
     }
