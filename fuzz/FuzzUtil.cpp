@@ -8,7 +8,6 @@
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfXref.h"
 #include "Resources/PdfPageTree.h"
-#include "Resources/ResData.h"
 
 namespace fuzz {
 
@@ -96,29 +95,8 @@ void Document::LoadPages(const std::string& tmpDir)
 
 Document::~Document()
 {
-    if (pages) {
-        delete pages->pagesRoot;
-        for (int i = 0; i < pages->pageCount; i++) {
-            delete pages->pageDict[i];
-            delete pages->pageExtra[i];
-        }
-        free(pages->pageRef);
-        free(pages->pageDict);
-        free(pages->pageExtra);
-        delete pages;
-    }
-    if (xref) {
-        if (xref->entries) {
-            for (int i = 0; i < xref->size; i++) {
-                free(xref->entries[i].path);
-                delete xref->entries[i].resData;
-            }
-            free(xref->entries);
-        }
-        delete xref->trailer;
-        delete xref->root;
-        delete xref;
-    }
+    ReleasePageTree(pages);
+    ReleaseXref(xref);
     if (fp)
         pdfclose(fp);
 }
