@@ -101,7 +101,7 @@ int ContentParser::ImageData(PdfObj**)
 
     ImageInfo info;
     int rc = -1;
-    if (!fits)
+    if (!fits || inlineImageCount > CP_MAX_INLINE_IMAGES)
         pages->ExtractInlineImage(&keyValues, stream, &info, nullptr);  // passed over only
     else if (CheckInlineResource(&pages->inlineResources, path))
         rc = pages->ExtractInlineImage(&keyValues, stream, &info, nullptr);

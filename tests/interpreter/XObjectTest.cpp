@@ -212,6 +212,11 @@ TEST(XObject, InlineFileNamesAndReuse)
     p.cp.inlineImageCount = 0;
     EXPECT_EQ(p.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI endstream"), "ShowImage IMG_IL_020_1.png");
 
+    // Past the page's budget of inline images the data are passed over, nothing is drawn,
+    // and the operators after the image still run.
+    p.cp.inlineImageCount = CP_MAX_INLINE_IMAGES;
+    EXPECT_EQ(p.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI 0 0 m S endstream"), "Stroke M 0 0");
+
     // A name that does not fit its record is not written, drawn or recorded.
     Page q;
     snprintf(q.doc.tree->tmpDir, sizeof q.doc.tree->tmpDir, "%s/%s/", q.doc.dir.path().c_str(),
