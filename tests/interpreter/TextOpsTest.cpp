@@ -13,6 +13,7 @@
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "RecordingRenderer.h"
 #include "Resources/PdfPageTree.h"
@@ -195,16 +196,7 @@ public:
                      "/CharProcs << /g 29 0 R >> /Resources << /Font << /Own 10 0 R >> >> >>");
         b.Stream(29, "", "BT /Own 1000 Tf (A) Tj ET");
         pdf = dir.file("doc.pdf");
-        b.Write(pdf);
-
-        xref = new PdfXref();
-        xref->fp = fopen(pdf.c_str(), "rb");
-        xref->size = b.Size();
-        xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
-        for (int n = 1; n < xref->size; n++) {
-            xref->entries[n].offset = (int)b.Offset(n);
-            xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
-        }
+        xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
         snprintf(tree->tmpDir, sizeof tree->tmpDir, "%s/", dir.path().c_str());
 

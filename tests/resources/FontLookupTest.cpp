@@ -10,6 +10,7 @@
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
@@ -64,16 +65,7 @@ public:
         b.Object(92, "<< /FontName /CFF /FontFile3 93 0 R >>");
         b.Stream(93, "/Subtype /CIDFontType0C", "CFF program");
         pdf = dir.file("doc.pdf");
-        b.Write(pdf);
-
-        xref = new PdfXref();
-        xref->fp = fopen(pdf.c_str(), "rb");
-        xref->size = b.Size();
-        xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
-        for (int n = 1; n < xref->size; n++) {
-            xref->entries[n].offset = (int)b.Offset(n);
-            xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
-        }
+        xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
         snprintf(tree->tmpDir, sizeof tree->tmpDir, "%s/", dir.path().c_str());
         std::string done = dir.file("Done027.ttf");

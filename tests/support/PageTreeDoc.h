@@ -31,21 +31,30 @@ inline testpdf::PdfBuilder Build(const Objects& objects)
     return b;
 }
 
+// Writes the builder's file to `path` and opens it with an entry table made from the builder's
+// own offsets (no cross-reference reading): `size` entries, or the builder's highest object
+// number + 1 when 0. The caller closes xref->fp and releases the table.
+inline PdfXref* OpenXref(const testpdf::PdfBuilder& b, const std::string& path, int size = 0)
+{
+    b.Write(path);
+    PdfXref* xref = new PdfXref();
+    xref->fp = fopen(path.c_str(), "rb");
+    xref->size = size > 0 ? size : b.Size();
+    xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
+    for (int n = 1; n < b.Size() && n < xref->size; n++) {
+        xref->entries[n].offset = (int)b.Offset(n);
+        xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
+    }
+    return xref;
+}
+
 class Doc {
 public:
     // size: entries in the table; 0 takes the builder's highest object number + 1.
     explicit Doc(const testpdf::PdfBuilder& b, int size = 0)
     {
         path = dir.file("doc.pdf");
-        b.Write(path);
-        xref = new PdfXref();
-        xref->fp = fopen(path.c_str(), "rb");
-        xref->size = size > 0 ? size : b.Size();
-        xref->entries = (XrefEntry*)calloc((size_t)xref->size, sizeof(XrefEntry));
-        for (int n = 1; n < b.Size() && n < xref->size; n++) {
-            xref->entries[n].offset = (int)b.Offset(n);
-            xref->entries[n].type = b.Offset(n) ? 'n' : 'f';
-        }
+        xref = OpenXref(b, path, size);
         ParseIndirectObject(&xref->root, xref, b.root, 0, xref->buf, sizeof xref->buf);
         tree = new PdfPageTree(xref);
     }
