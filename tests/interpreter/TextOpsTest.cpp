@@ -236,13 +236,8 @@ public:
     ~TextDoc()
     {
         delete tree;
-        for (int i = 0; i < xref->size; i++) {
-            free(xref->entries[i].path);
-            delete xref->entries[i].resData;
-        }
         fclose(xref->fp);
-        free(xref->entries);
-        delete xref;
+        ReleaseXref(xref);
     }
 
     TextDoc(const TextDoc&) = delete;

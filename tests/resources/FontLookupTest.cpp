@@ -78,13 +78,8 @@ public:
     {
         delete resources;
         delete tree;
-        for (int i = 0; i < xref->size; i++) {
-            free(xref->entries[i].path);
-            delete xref->entries[i].resData;
-        }
         fclose(xref->fp);
-        free(xref->entries);
-        delete xref;
+        ReleaseXref(xref);
     }
 
     LookupDoc(const LookupDoc&) = delete;
