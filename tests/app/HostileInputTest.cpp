@@ -1,0 +1,107 @@
+// The hostile documents run through the converter program one by one, as the print filter
+// would run them on a job: every one must end with status 0 or 1 within a bounded time and
+// memory; with 0 the package must open in both readers (and pass the strict checker when it
+// is beside the checkout), with 1 there is one line on standard error and no package; and
+// nothing is left in the temporary folder.
+#include <algorithm>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+
+#include "HostileDocs.h"
+#include "Rendering.h"
+#include "TestUtil.h"
+#include "XpsTestUtil.h"
+
+namespace {
+
+using testutil::Quote;
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizers slow the program several times and keep shadow memory: the bounds only
+// catch runaways here; the release build is held to the real ones.
+const double kMaxSeconds = 60;
+const long kMaxKiB = 2L * 1024 * 1024;
+#else
+const double kMaxSeconds = 5;
+const long kMaxKiB = 256L * 1024;
+#endif
+
+class Hostile : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(Hostile, EndsSoundlyWithinBounds)
+{
+    const std::vector<testpdf::HostileDoc> docs = testpdf::HostileDocs();
+    const testpdf::HostileDoc& doc = docs[GetParam()];
+    testutil::TempDir dir;
+    std::string pdf = dir.file(doc.name + ".pdf");
+    ASSERT_TRUE(testutil::WriteFile(pdf, doc.make()));
+    testutil::RunCommand("mkdir " + Quote(dir.file("out")) + " " + Quote(dir.file("tmp")));
+
+    std::string cmd = "cd " + Quote(dir.path()) + " && TMPDIR=" + Quote(dir.file("tmp")) +
+                      " /usr/bin/time -f '%e %M' -o usage.txt timeout -s KILL 300 " +
+                      Quote(VARDEX_BINARY_DIR "/Vardex") + " -q -o out " + Quote(pdf) +
+                      " >stdout.txt 2>stderr.txt";
+    int status = testutil::RunCommand(cmd);
+    std::string err = testutil::Messages(testutil::ReadFile(dir.file("stderr.txt")));
+    ASSERT_TRUE(status == 0 || status == 1) << "status " << status << "\n" << err;
+    if (doc.status >= 0) {
+        EXPECT_EQ(doc.status, status) << err;
+    }
+    EXPECT_EQ("", testutil::ReadFile(dir.file("stdout.txt")));
+
+    double seconds = 0;
+    long kib = 0;
+    // time writes "Command exited with non-zero status N" before its own line.
+    std::string usage = testutil::ReadFile(dir.file("usage.txt"));
+    size_t last = usage.find_last_of('\n', usage.size() >= 2 ? usage.size() - 2 : 0);
+    if (last != std::string::npos && last + 1 < usage.size())
+        usage = usage.substr(last + 1);
+    ASSERT_EQ(2, sscanf(usage.c_str(), "%lf %ld", &seconds, &kib)) << usage;
+    EXPECT_LE(seconds, kMaxSeconds);
+    EXPECT_LE(kib, kMaxKiB);
+
+    std::string package = dir.file("out/" + doc.name + ".XPS");
+    if (status == 1) {
+        EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+        EXPECT_TRUE(testutil::Entries(dir.file("out")).empty());
+    } else {
+        ASSERT_TRUE(testutil::FileExists(package)) << err;
+        std::string report;
+        EXPECT_TRUE(xpstest::XpsCheckPasses(package, &report)) << report;
+        testutil::RunCommand("mkdir " + Quote(dir.file("render")));
+        std::string out;
+        EXPECT_EQ(0, testutil::RunCommand("mutool draw -q -o " + Quote(dir.file("render/m%d.png")) +
+                                              " " + Quote(package) + " 2>&1",
+                                          &out))
+            << out;
+        EXPECT_EQ(0, testutil::RunCommand("xpstopng " + Quote(package) + " " +
+                                              Quote(dir.file("render/g")) + " 2>&1",
+                                          &out))
+            << out;
+    }
+    EXPECT_TRUE(testutil::Entries(dir.file("tmp")).empty());
+}
+
+std::string RowName(const ::testing::TestParamInfo<size_t>& info)
+{
+    static const std::vector<testpdf::HostileDoc> docs = testpdf::HostileDocs();
+    std::string name = docs[info.param].name;
+    for (char& c : name)
+        if (!isalnum((unsigned char)c))
+            c = '_';
+    return name;
+}
+
+std::vector<size_t> Rows()
+{
+    std::vector<size_t> rows;
+    for (size_t i = 0; i < testpdf::HostileDocs().size(); i++)
+        rows.push_back(i);
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Docs, Hostile, ::testing::ValuesIn(Rows()), RowName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Hostile);
+
+}  // namespace
