@@ -35,7 +35,17 @@ enum {
     // Bytes one buffer of the filter chain holds, raw or decoded (256 MiB): what a stream
     // decodes to beyond it is dropped, so a few kilobytes of Flate or LZW cannot ask for
     // gigabytes.
-    PDF_MAX_STREAM_BYTES = 256 * 1024 * 1024
+    PDF_MAX_STREAM_BYTES = 256 * 1024 * 1024,
+
+    // -- Object structure: cross-reference entries, parsed objects, dictionaries, page tree.
+
+    // -- Images and colour spaces.
+
+    // -- Work of one page: nested content streams, markup written, markup nesting.
+
+    // -- Files and folders.
+
+    PDF_LIMITS_END
 };
 
 #endif

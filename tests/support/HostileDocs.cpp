@@ -25,30 +25,28 @@ std::string OnePage(const std::string& resources, const std::string& content,
 
 namespace {
 
-// Each section appends its rows; keep a section's rows together so that work on one kind of
-// fault does not touch the lines of another.
+// Each section holds the rows of one kind of fault; keep a row with its kind.
 
-void Crashes(std::vector<HostileDoc>* docs)
+// Cross-reference data, object parsing and memory, dictionaries, the page tree.
+void ObjectStructure(std::vector<HostileDoc>* docs)
 {
     (void)docs;
 }
 
-void UnboundedWork(std::vector<HostileDoc>* docs)
+// Images, colour-space records, ICC profiles.
+void ImagesAndColour(std::vector<HostileDoc>* docs)
 {
     (void)docs;
 }
 
-void RunawayMemory(std::vector<HostileDoc>* docs)
+// Nested content (forms, patterns, Type 3 glyphs), the page budget, markup nesting.
+void PageWork(std::vector<HostileDoc>* docs)
 {
     (void)docs;
 }
 
-void SilentLoss(std::vector<HostileDoc>* docs)
-{
-    (void)docs;
-}
-
-void Readers(std::vector<HostileDoc>* docs)
+// Temporary files, fonts on disk, packages that must be written whole.
+void FilesAndFolders(std::vector<HostileDoc>* docs)
 {
     (void)docs;
 }
@@ -58,11 +56,10 @@ void Readers(std::vector<HostileDoc>* docs)
 std::vector<HostileDoc> HostileDocs()
 {
     std::vector<HostileDoc> docs;
-    Crashes(&docs);
-    UnboundedWork(&docs);
-    RunawayMemory(&docs);
-    SilentLoss(&docs);
-    Readers(&docs);
+    ObjectStructure(&docs);
+    ImagesAndColour(&docs);
+    PageWork(&docs);
+    FilesAndFolders(&docs);
     return docs;
 }
 

@@ -17,8 +17,7 @@ struct HostileDoc {
                                        // for either
 };
 
-// Every hostile document, in the order of its section (crashes, unbounded work, runaway
-// memory, silent loss, readers).
+// Every hostile document, section by section.
 std::vector<HostileDoc> HostileDocs();
 
 // A one-page document: catalog 1, pages 2, page 3 with `resources` (a dictionary's text) and
