@@ -1,0 +1,239 @@
+// The outline road: embedded Type 1 fonts and the built-in standard fonts, whose glyph
+// outlines are filled as paths.
+//
+// A standard font is drawn from built-in data whose own encoding is the standard one, while
+// the PDF names the encoding its codes are in. Codes are therefore mapped to glyphs through
+// the font's Encoding: a base encoding by way of Unicode, Differences by glyph name.
+#include "Interpreter/TextShow.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "Pdf/PdfObj.h"
+#include "Pdf/PdfXref.h"
+#include "Resources/Fonts/BaseFonts.h"
+#include "Resources/Fonts/FontEng.h"
+#include "Resources/PdfPageTree.h"
+#include "Resources/ResData.h"
+
+#include FT_FREETYPE_H
+
+namespace textshow {
+
+namespace {
+
+// Beyond this a pen position in 26.6 units cannot be handed to FreeType; such offsets come only
+// from absurd adjustments and are clamped rather than converted out of range.
+const double kMaxPen26_6 = 1e15;
+
+enum { ENC_BUILTIN, ENC_WINANSI, ENC_MACROMAN };
+
+// Unicode of WinAnsiEncoding codes 0x80 to 0x9F; 0 where the encoding has no character.
+const unsigned short kWinAnsiHigh[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Unicode of MacRomanEncoding codes 0x80 to 0xFF.
+const unsigned short kMacRomanHigh[128] = {
+    0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0, 0x00E2, 0x00E4,
+    0x00E3, 0x00E5, 0x00E7, 0x00E9, 0x00E8, 0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF,
+    0x00F1, 0x00F3, 0x00F2, 0x00F4, 0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC, 0x2020,
+    0x00B0, 0x00A2, 0x00A3, 0x00A7, 0x2022, 0x00B6, 0x00DF, 0x00AE, 0x00A9, 0x2122, 0x00B4,
+    0x00A8, 0x2260, 0x00C6, 0x00D8, 0x221E, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x00B5, 0x2202,
+    0x2211, 0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6, 0x00F8, 0x00BF, 0x00A1,
+    0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB, 0x00BB, 0x2026, 0x0020, 0x00C0, 0x00C3,
+    0x00D5, 0x0152, 0x0153, 0x2013, 0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA,
+    0x00FF, 0x0178, 0x2044, 0x00A4, 0x2039, 0x203A, 0xFB01, 0xFB02, 0x2021, 0x00B7, 0x201A,
+    0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1, 0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC,
+    0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC, 0x00AF,
+    0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7};
+
+unsigned int UnicodeOf(int base, unsigned int code)
+{
+    if (code < 0x20 || code == 0x7F || code > 0xFF)
+        return 0;
+    if (code < 0x7F)
+        return code;
+    if (base == ENC_MACROMAN)
+        return kMacRomanHigh[code - 0x80];
+    if (code < 0xA0)
+        return kWinAnsiHigh[code - 0x80];
+    if (code == 0xA0)
+        return 0x20;  // WinAnsi's second space
+    if (code == 0xAD)
+        return 0x2D;  // and its second hyphen
+    return code;
+}
+
+int BaseEncodingOf(const PdfName& name)
+{
+    if (name.str && strcmp(name.str, "WinAnsiEncoding") == 0)
+        return ENC_WINANSI;
+    if (name.str && strcmp(name.str, "MacRomanEncoding") == 0)
+        return ENC_MACROMAN;
+    return ENC_BUILTIN;
+}
+
+// Glyph indices of the 256 codes of a single-byte font: the face's selected character map,
+// then, for a standard font, its Encoding on top.
+void CodeGlyphs(PdfPageTree* pages, PdfObj* font, FT_Face face, unsigned int glyphs[256])
+{
+    CodesThroughCharmap(face, glyphs);
+    if (!pages || !font)
+        return;
+
+    // Read in place rather than copied: a show runs this for every string, and Differences
+    // commonly name all 256 codes.
+    char buf[PDF_PARSE_BUF];
+    PdfObj* parsedEncoding = nullptr;
+    PdfObj* parsedBase = nullptr;
+    PdfObj* parsedDiffs = nullptr;
+    PdfObj* enc = ResolveResource(pages->xref, ResourceValue(font, "Encoding"), buf, sizeof buf,
+                                  &parsedEncoding);
+    PdfObj* baseName = enc;
+    PdfObj* diffs = nullptr;
+    if (enc && enc->Type() == PDF_DICT) {
+        baseName = ResolveResource(pages->xref, ResourceValue(enc, "BaseEncoding"), buf,
+                                   sizeof buf, &parsedBase);
+        diffs = ResolveResource(pages->xref, ResourceValue(enc, "Differences"), buf, sizeof buf,
+                                &parsedDiffs);
+    }
+    int base = ENC_BUILTIN;
+    if (baseName && baseName->Type() == PDF_NAME)
+        base = BaseEncodingOf(*static_cast<PdfName*>(baseName));
+    PdfArray empty;
+    PdfArray& differences =
+        diffs && diffs->Type() == PDF_ARRAY ? *static_cast<PdfArray*>(diffs) : empty;
+
+    if (base != ENC_BUILTIN) {
+        FT_CharMap builtin = face->charmap;
+        if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) {
+            for (unsigned int c = 0; c < 256; c++) {
+                unsigned int u = UnicodeOf(base, c);
+                glyphs[c] = u ? FT_Get_Char_Index(face, u) : 0;
+            }
+        }
+        if (builtin)
+            FT_Set_Charmap(face, builtin);
+    }
+
+    long code = -1;
+    for (int i = 0; i < differences.count; i++) {
+        PdfObj* item = differences.items[i];
+        if (item && item->Type() == PDF_NUMBER) {
+            code = static_cast<PdfNumber*>(item)->value;
+        } else if (item && item->Type() == PDF_NAME && code >= 0) {
+            PdfName* n = static_cast<PdfName*>(item);
+            if (code < 256 && n->str)
+                glyphs[code] = GlyphNamed(face, n->str);
+            code++;
+        }
+    }
+    delete parsedDiffs;
+    delete parsedBase;
+    delete parsedEncoding;
+}
+
+}  // namespace
+
+void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
+{
+    ContentParser* cp = s.cp;
+    GState* gs = cp->current;
+    FontEng eng;
+    if (kind == KIND_STANDARD) {
+        PdfName baseFont;
+        Key key("BaseFont");
+        if (!cp->pages || cp->pages->GetName(baseFont, &key, s.font) != 0)
+            return;
+        unsigned int length = 0;
+        const unsigned char* data = GetStandardFontdata(&baseFont, &length);
+        if (!data)
+            return;
+        eng.face = FaceOfData(data, length);
+    } else {
+        eng.face = entry ? FaceOfFile(entry->path) : nullptr;
+    }
+    if (!eng.face)
+        return;
+    FT_Face face = eng.face;
+
+    // 1000 pixels per em: outline coordinates arrive as 26.6 thousandths of the em.
+    FT_Set_Char_Size(face, 64000, 64000, 72, 72);
+    // The font program's own encoding, where it has one.
+    for (int i = 0; i < face->num_charmaps; i++) {
+        if (face->charmaps[i]->platform_id == 7) {
+            FT_Set_Charmap(face, face->charmaps[i]);
+            break;
+        }
+    }
+
+    unsigned int glyphs[256];
+    CodeGlyphs(cp->pages, kind == KIND_STANDARD ? s.font : nullptr, face, glyphs);
+
+    // The outlines go into a path of their own, so a path left unpainted before the text is
+    // neither filled with it nor lost.
+    PDF_PathGeometry* kept = gs->path;
+    gs->path = new PDF_PathGeometry;
+
+    const bool haveWidths = info && info->widths && info->count > 0;
+    KeptGlyph scratch;
+    std::vector<FT_Vector> moved;
+    auto glyph = [&](unsigned int code, double pen) -> double {
+        unsigned int gi = glyphs[code & 0xFF];
+        double p = std::isnan(pen) ? 0.0 : pen * 64.0;
+        if (p > kMaxPen26_6)
+            p = kMaxPen26_6;
+        if (p < -kMaxPen26_6)
+            p = -kMaxPen26_6;
+        const FT_Pos delta = (FT_Pos)p;
+        const KeptGlyph* g =
+            LoadGlyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH, &scratch);
+        eng.error = g->error;
+        bool loaded = eng.error == 0;
+        if (loaded) {
+            if (g->isOutline) {
+                moved.resize(g->points.size());
+                for (size_t k = 0; k < moved.size(); k++)
+                    moved[k] = {g->points[k].x + delta, g->points[k].y};
+                FT_Outline outline = {};
+                outline.n_contours = (short)g->contours.size();
+                outline.n_points = (short)g->points.size();
+                outline.points = moved.data();
+                outline.tags = const_cast<char*>(g->tags.data());
+                outline.contours = const_cast<short*>(g->contours.data());
+                eng.GlyphtoPath(&outline, gs->path);
+            }
+            eng.advance = (double)g->advance;
+        }
+        if (haveWidths) {
+            long idx = (long)code - (long)info->firstChar;
+            if (idx >= 0 && idx < info->count)
+                return info->widths[idx];
+        }
+        // A glyph FreeType cannot load keeps whatever width the font states, else none.
+        return loaded ? eng.advance / 64.0 : 0.0;
+    };
+    double total = Walk(s, 1, true, glyph, [](unsigned int, double, bool) {});
+    FT_Set_Transform(face, nullptr, nullptr);
+
+    if (!Invisible(gs->renderMode) && cp->renderer && gs->path->lastOp != PDF_PATH_OP_NONE) {
+        // Glyph space (thousandths of the em) to the page: the size, then Tm, then the CTM.
+        pdfmatrix saved = gs->tm;
+        pdfmatrix scaled = gs->tm;
+        scaled.a *= s.size / 1000.0;
+        scaled.b *= s.size / 1000.0;
+        scaled.c *= s.size / 1000.0;
+        scaled.d *= s.size / 1000.0;
+        ConcatMatrix(&gs->ctm, &scaled, &gs->tm);
+        cp->renderer->FillText(gs);
+        gs->tm = saved;
+    }
+    delete gs->path;
+    gs->path = kept;
+    MoveAlong(&gs->tm, total * s.size / 1000.0);
+}
+
+}  // namespace textshow

@@ -1,0 +1,145 @@
+// What the text operators share among their files: the show as the showing operators hand it
+// over, the walk over its strings and adjustments, the three roads a font takes (glyph run,
+// glyph outlines, glyph procedures), the font cache and the FreeType faces kept open between
+// shows.
+//
+// Tm and Tlm are kept in their ordinary PDF form; whatever flip the output format needs is the
+// renderer's business. Every show advances Tm by the width of what it showed, whichever road
+// the font takes.
+#ifndef VARDEX_INTERPRETER_TEXTSHOW_H
+#define VARDEX_INTERPRETER_TEXTSHOW_H
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "Interpreter/ContentParser.h"
+#include "Resources/Fonts/FontEng.h"
+
+class FontInfo;
+struct XrefEntry;
+
+namespace textshow {
+
+// Font kinds as text showing tells them apart; 0 to 2 are the FontInfo kinds.
+enum {
+    KIND_TRUETYPE = 0,
+    KIND_TYPE0 = 1,
+    KIND_TYPE1 = 2,
+    KIND_STANDARD = 3,
+    KIND_TYPE3 = 4
+};
+
+struct Key : PdfName {
+    explicit Key(const char* text) { str = strdup(text); }
+};
+
+// Tm := [1 0 0 1 tx 0] x Tm: a move along the text line, in text space.
+inline void MoveAlong(pdfmatrix* m, double tx)
+{
+    m->e += tx * m->a;
+    m->f += tx * m->b;
+}
+
+// Text rendering modes 3 and 7 paint nothing (the text of scanned pages lies in them over the
+// page image); every other mode is shown filled.
+inline bool Invisible(int renderMode)
+{
+    return renderMode == 3 || renderMode == 7;
+}
+
+// One show, as the showing operators hand it over: the array elements (strings and
+// adjustments), the selected font and its size.
+struct Show {
+    ContentParser* cp;
+    PdfObj** items;
+    int count;
+    PdfObj* font;  // the font cache value: an object number or a font dictionary
+    double size;
+};
+
+// What every road shares: the walk over strings and adjustments. `glyph` is called for each
+// code with the pen position (thousandths of the em from the start of the show) and returns
+// the code's width in thousandths of the em; `step` is then told every move of the pen: a
+// glyph's advance with its code, spacing included, and each adjustment on its own. The walk
+// returns the total advance in thousandths of the em.
+template <typename GlyphFn, typename StepFn>
+double Walk(const Show& s, int bytesPerCode, bool wordSpaceApplies, GlyphFn glyph, StepFn step)
+{
+    GState* gs = s.cp->current;
+    const double charSpace = gs->charSpace * 1000.0 / s.size;
+    const double wordSpace = gs->wordSpace * 1000.0 / s.size;
+    double pen = 0.0;
+    for (int i = 0; i < s.count; i++) {
+        PdfObj* item = s.items[i];
+        if (!item)
+            continue;
+        if (item->Type() == PDF_STRING) {
+            PdfString* str = static_cast<PdfString*>(item);
+            if (!str->str || str->len <= 0)
+                continue;
+            const unsigned char* p = (const unsigned char*)str->str;
+            int codes = str->len / bytesPerCode;
+            for (int k = 0; k < codes; k++) {
+                unsigned int code = p[k * bytesPerCode];
+                if (bytesPerCode == 2)
+                    code = (code << 8) | p[k * bytesPerCode + 1];
+                double advance = glyph(code, pen) + charSpace;
+                if (wordSpaceApplies && code == 32)
+                    advance += wordSpace;
+                pen += advance;
+                step(code, advance, true);
+            }
+        } else {
+            double adj;
+            // Every number moves the pen back by its amount, wherever it stands in the array.
+            if (OperandNumber(item, &adj) == 0 && std::isfinite(adj)) {
+                pen -= adj;
+                step(0u, -adj, false);
+            }
+        }
+    }
+    return pen;
+}
+
+// Text positioning (TextState.cpp): Tm := Tlm := [1 0 0 1 tx ty] x Tlm.
+void NextLine(GState* gs, double tx, double ty);
+
+// The font cache (FontSelect.cpp): what the font name stands for, or null. *owned tells
+// whether the caller must delete it; a cached answer belongs to the resources dictionary.
+PdfObj* CachedFont(ContentParser* cp, PdfName* name, bool* owned);
+
+// Faces kept open between shows (FontFaces.cpp).
+
+// A glyph as FT_Load_Glyph left it in the slot.
+struct KeptGlyph {
+    FT_Error error = 0;
+    bool isOutline = false;
+    FT_Pos advance = 0;
+    std::vector<FT_Vector> points;
+    std::vector<char> tags;
+    std::vector<short> contours;
+};
+
+// The face of built-in font data, or of a font file; null when FreeType cannot open it.
+FT_Face FaceOfData(const unsigned char* data, unsigned int length);
+FT_Face FaceOfFile(const char* path);
+// FT_Get_Char_Index of the codes 0 to 255 through the face's selected map.
+void CodesThroughCharmap(FT_Face face, unsigned int glyphs[256]);
+// FT_Load_Glyph at the pen's origin; the glyph is kept for the face, or loaded into `scratch`
+// for a face not kept open.
+const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGlyph* scratch);
+// FT_Get_Name_Index through the names already looked up in that face.
+unsigned int GlyphNamed(FT_Face face, const char* name);
+
+// The roads. Each draws the show and advances Tm by its width.
+// TrueType and Type0 fonts, whose files go into the package (GlyphRun.cpp).
+void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info);
+// Embedded Type 1 fonts and the built-in standard fonts (GlyphOutlines.cpp).
+void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info);
+// Type 3 fonts, whose glyph procedures run as nested content streams (Type3Glyphs.cpp).
+void ShowType3(const Show& s);
+
+}  // namespace textshow
+
+#endif
