@@ -45,6 +45,8 @@ enum {
 
     // -- Files and folders.
 
+    // -- Fonts and text.
+
     PDF_LIMITS_END
 };
 

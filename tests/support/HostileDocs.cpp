@@ -51,6 +51,12 @@ void FilesAndFolders(std::vector<HostileDoc>* docs)
     (void)docs;
 }
 
+// Font programs and text showing.
+void Fonts(std::vector<HostileDoc>* docs)
+{
+    (void)docs;
+}
+
 }  // namespace
 
 std::vector<HostileDoc> HostileDocs()
@@ -60,6 +66,7 @@ std::vector<HostileDoc> HostileDocs()
     ImagesAndColour(&docs);
     PageWork(&docs);
     FilesAndFolders(&docs);
+    Fonts(&docs);
     return docs;
 }
 
