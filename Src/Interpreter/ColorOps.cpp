@@ -73,7 +73,7 @@ int ProfileComponents(ContentParser* p, PdfObj* ref)
         return 0;
     int num = static_cast<PdfIndirect*>(ref)->refNum;
     XrefEntry* e = p->xref ? p->xref->Entry(num) : nullptr;
-    if (IccInfo* icc = e ? dynamic_cast<IccInfo*>(e->resData) : nullptr)
+    if (IccInfo* icc = e ? RecordAs<IccInfo>(e->resData) : nullptr)
         return icc->N;
     char buf[512];
     PdfObj* profile = nullptr;

@@ -42,7 +42,7 @@ static int ShowWith(ContentParser* cp, PdfObj** items, int count, PdfObj* font, 
         return -1;
     int objNum = static_cast<PdfNumber*>(font)->value;
     XrefEntry* entry = cp->xref->Entry(objNum);
-    FontInfo* info = entry ? dynamic_cast<FontInfo*>(entry->resData) : nullptr;
+    FontInfo* info = entry ? RecordAs<FontInfo>(entry->resData) : nullptr;
     if (!info || !entry->path)
         return -1;
     switch (info->kind) {

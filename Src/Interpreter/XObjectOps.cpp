@@ -30,7 +30,7 @@ ImageInfo* ExtractedImage(PdfXref* xref, int objNum, char* fileName)
     XrefEntry* e = xref ? xref->Entry(objNum) : nullptr;
     if (!e || !e->path)
         return nullptr;
-    ImageInfo* info = dynamic_cast<ImageInfo*>(e->resData);
+    ImageInfo* info = RecordAs<ImageInfo>(e->resData);
     if (info)
         GetFileNameFromPath(e->path, fileName, false);
     return info;

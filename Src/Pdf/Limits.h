@@ -41,6 +41,18 @@ enum {
 
     // -- Images and colour spaces.
 
+    // Pixels (Width x Height) of one image or soft mask decoded to PNG: an image beyond it is
+    // left out whole, before anything is allocated for it.
+    IMAGE_MAX_PIXELS = 1 << 26,
+
+    // A stream shorter than its image's declared size is padded to that size only when the
+    // size is at most this many times what the stream decoded to; shorter data leaves the
+    // image out, so a few bytes cannot ask for the whole declared block.
+    IMAGE_MAX_PAD_FACTOR = 4,
+
+    // Marker segments walked in search of the frame header that makes DCT data decodable.
+    JPEG_MAX_HEADER_SEGMENTS = 1024,
+
     // -- Work of one page: nested content streams, markup written, markup nesting.
 
     // -- Files and folders.

@@ -109,6 +109,16 @@ IndexColorSpace::~IndexColorSpace()
 
 IccColorSpace::IccColorSpace() : ColorSpaceRecord(CS_ICCBASED), alternate(CS_OTHER), N(0) {}
 
+IndexColorSpace* AsIndexed(ColorSpaceRecord* record)
+{
+    return record && record->cs == CS_INDEXED ? dynamic_cast<IndexColorSpace*>(record) : nullptr;
+}
+
+IccColorSpace* AsIcc(ColorSpaceRecord* record)
+{
+    return record && record->cs == CS_ICCBASED ? dynamic_cast<IccColorSpace*>(record) : nullptr;
+}
+
 ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
 {
     if (!cs)

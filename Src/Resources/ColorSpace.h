@@ -60,4 +60,10 @@ struct IccColorSpace : ColorSpaceRecord {
     int N;          // components of the profile, 0 when unknown
 };
 
+// The record as the kind its code names, or null when it is not that kind. A bare family
+// name (/Indexed, /ICCBased) gives a plain record whose code still names the family, so the
+// code alone never licenses reading a record as an indexed or ICC one.
+IndexColorSpace* AsIndexed(ColorSpaceRecord* record);
+IccColorSpace* AsIcc(ColorSpaceRecord* record);
+
 #endif

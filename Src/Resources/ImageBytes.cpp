@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "Pdf/Limits.h"
 #include "Pdf/PdfFilter.h"
 
 int64_t PackedImageBytes(int width, int height, int comps, int bpc)
@@ -11,9 +12,15 @@ int64_t PackedImageBytes(int width, int height, int comps, int bpc)
         return -1;
     if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
         return -1;
+    // Each factor is checked before the next product: width, comps and bpc are below 2^31,
+    // 2^31 and 2^5, and a row is at most INT_MAX before it is multiplied by the height.
+    if (comps > 4)
+        return -1;
     int64_t row = ((int64_t)width * comps * bpc + 7) / 8;
+    if (row > INT_MAX)
+        return -1;
     int64_t total = row * height;
-    if (row > INT_MAX || total > INT_MAX)
+    if (total > INT_MAX)
         return -1;
     return total;
 }
@@ -51,6 +58,43 @@ int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int heig
         }
     }
     return 0;
+}
+
+bool JpegHasFrame(const unsigned char* data, int size)
+{
+    if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        return false;
+    int pos = 2;
+    for (int segments = 0; segments < JPEG_MAX_HEADER_SEGMENTS; segments++) {
+        // Fill bytes may stand before any marker.
+        while (pos + 1 < size && data[pos] == 0xFF && data[pos + 1] == 0xFF)
+            pos++;
+        if (pos + 4 > size || data[pos] != 0xFF)
+            return false;
+        unsigned char marker = data[pos + 1];
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length of their own
+            pos += 2;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9 || marker == 0xD8)
+            return false;  // a scan, the end or a second start before any frame
+        int len = (data[pos + 2] << 8) | data[pos + 3];
+        if (len < 2 || len > size - pos - 2)
+            return false;
+        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                     marker != 0xCC;
+        if (frame) {
+            // Length, precision, height, width, component count.
+            if (len < 8)
+                return false;
+            const unsigned char* f = data + pos + 4;
+            int height = (f[1] << 8) | f[2];
+            int width = (f[3] << 8) | f[4];
+            return height > 0 && width > 0 && f[5] > 0;
+        }
+        pos += 2 + len;
+    }
+    return false;
 }
 
 static bool SegmentIs(const unsigned char* seg, int len, unsigned char marker, const char* id,

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "Pdf/FileAccess.h"
+#include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
@@ -72,8 +73,12 @@ void Clear(const char* path)
     remove(path);
 }
 
+// Data a reader cannot decode (no start marker, no frame header) is not written: the image
+// is left out instead of packed broken.
 int WriteJpeg(const char* path, const ByteBuffer& data)
 {
+    if (!JpegHasFrame(data.data, data.size))
+        return -1;
     ByteBuffer fixed;
     int rc = -1;
     if (JpegAt96Dpi(data.data, data.size, &fixed) == 0 && fixed.size > 0)
@@ -93,21 +98,37 @@ void Record(XrefEntry* e, const char* path, ImageInfo* info)
 
 // Components an image's colour space gives the PNG writers, or 0 when it has no gray or RGB
 // rendering here (CMYK, a profile whose alternate is CMYK or unknown, the unmodelled spaces).
+// A bare /Indexed or /ICCBased name carries no palette or profile: no rendering either.
 int ImageComponents(ColorSpaceRecord* cs)
 {
-    switch (cs->cs) {
-    case CS_DEVICEGRAY: return 1;
-    case CS_DEVICERGB: return 3;
-    case CS_INDEXED: return 1;
-    case CS_ICCBASED:
-        switch (static_cast<IccColorSpace*>(cs)->alternate) {
+    if (AsIndexed(cs))
+        return 1;
+    if (IccColorSpace* icc = AsIcc(cs)) {
+        switch (icc->alternate) {
         case CS_DEVICEGRAY: return 1;
         case CS_DEVICERGB: return 3;
         case CS_ICCBASED: return 3;
         default: return 0;
         }
+    }
+    switch (cs->cs) {
+    case CS_DEVICEGRAY: return 1;
+    case CS_DEVICERGB: return 3;
     default: return 0;
     }
+}
+
+// Whether an image of these sizes may be decoded into a pixel block at all.
+bool WithinPixelCap(int width, int height)
+{
+    return width > 0 && height > 0 && (uint64_t)width * (uint64_t)height <= IMAGE_MAX_PIXELS;
+}
+
+// Whether `have` decoded bytes justify a block of `need`: a stream cut short is padded, but
+// a few bytes standing for a huge declared image leave it out instead.
+bool DataJustifies(int64_t have, int64_t need)
+{
+    return have > 0 && need > 0 && need <= have * (int64_t)IMAGE_MAX_PAD_FACTOR;
 }
 
 // Whether every stage of a Filter value is one the chain decodes. A reference item is
@@ -271,29 +292,39 @@ int PdfPageTree::ExtractSingleImage(int objNum)
     } else if (passed == 0) {
         if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
             rc = 0;
-    } else if (cs->cs == CS_INDEXED) {
+    } else if (!WithinPixelCap(width, height)) {
+        // Too large to decode here: left out whole.
+    } else if (IndexColorSpace* ics = AsIndexed(cs)) {
         // Packed indexes, padded with index 0 where the stream is short; the palette does
         // the rest.
         int64_t need = PackedImageBytes(width, height, 1, bpc);
-        if (need > 0 && bpc <= 8 && PadTo(&data, need)) {
+        if (need > 0 && bpc <= 8 && DataJustifies(data.size, need) && PadTo(&data, need)) {
             Clear(path);
-            if (IndexToPng(static_cast<IndexColorSpace*>(cs), 1, data.data, width, height, bpc,
-                           path) == 0 &&
-                PngComplete(path))
+            if (IndexToPng(ics, 1, data.data, width, height, bpc, path) == 0 && PngComplete(path))
                 rc = 0;
         }
     } else {
         int64_t packed = PackedImageBytes(width, height, comps, bpc);
-        uint64_t pixels = (uint64_t)width * (uint64_t)height * (uint64_t)comps;
+        unsigned char* pixels = nullptr;  // one byte per sample, width x height x comps
         unsigned char* block = nullptr;
-        if (packed > 0 && pixels <= PNG_MAX_BUFFER_BYTES)
-            block = (unsigned char*)malloc((size_t)pixels);
-        if (block && UnpackSamples(data.data, data.size, width, height, comps, bpc, block) == 0) {
+        if (packed > 0 && DataJustifies(data.size, packed)) {
+            if (bpc == 8) {
+                // Already one byte per sample: the padded data is the pixel block.
+                if (PadTo(&data, packed))
+                    pixels = data.data;
+            } else {
+                block = (unsigned char*)malloc((size_t)width * (size_t)height * (size_t)comps);
+                if (block &&
+                    UnpackSamples(data.data, data.size, width, height, comps, bpc, block) == 0)
+                    pixels = block;
+            }
+        }
+        if (pixels) {
             Clear(path);
             if (comps == 1)
-                ImageBufToPNGGray(path, (char*)block, width, height);
+                ImageBufToPNGGray(path, (char*)pixels, width, height);
             else
-                ImageBufToPNG(path, block, width, height, 0);
+                ImageBufToPNG(path, pixels, width, height, 0);
             if (PngComplete(path))
                 rc = 0;
         }
@@ -335,38 +366,41 @@ int PdfPageTree::ExtractSMask(int objNum)
     if (bpc == 0)
         bpc = 8;
     PdfObj* filter = DirectValue(obj, "Filter");
-    uint64_t pixels = (uint64_t)(width > 0 ? width : 0) * (uint64_t)(height > 0 ? height : 0);
+    int64_t packed = PackedImageBytes(width, height, 1, bpc);
     char path[PDF_MAX_PATH];
-    if (PackedImageBytes(width, height, 1, bpc) < 0 || pixels > PNG_MAX_BUFFER_BYTES ||
-        !ImagePath(path, tmpDir, objNum, "png")) {
+    if (packed < 0 || !WithinPixelCap(width, height) || !ImagePath(path, tmpDir, objNum, "png")) {
         delete obj;
         return -1;
     }
 
-    // One byte of alpha per pixel; whatever the stream does not give stays transparent.
-    unsigned char* mask = (unsigned char*)calloc(pixels > 0 ? (size_t)pixels : 1, 1);
-    bool havePixels = false;
-    if (mask && (!FiltersKnown(xref, filter) || Predicted(xref, DirectValue(obj, "DecodeParms")))) {
-        memset(mask, UNKNOWN_MASK_ALPHA, (size_t)pixels);
-        havePixels = true;
-    } else if (mask) {
+    if (!FiltersKnown(xref, filter) || Predicted(xref, DirectValue(obj, "DecodeParms"))) {
+        // The same alpha everywhere: one pixel says it at any size, so nothing of the
+        // declared size is allocated.
+        char alpha = (char)UNKNOWN_MASK_ALPHA;
+        Clear(path);
+        ImageBufToPNGAlpha(path, &alpha, 1, 1);
+        if (PngComplete(path))
+            Record(e, path, NewInfo(1, 8, 1));
+    } else {
         ByteBuffer data;
         FilterResult passed = ReadImageData(this, streamOffset, filter, length, &data);
         if (data.size > 0 && passed == 0) {
             if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
                 Record(e, path, NewInfo(width, bpc, height));
-        } else if (data.size > 0) {
-            havePixels = UnpackSamples(data.data, data.size, width, height, 1, bpc, mask) == 0;
+        } else if (DataJustifies(data.size, packed)) {
+            // One byte of alpha per pixel; whatever the stream does not give stays
+            // transparent.
+            unsigned char* mask = (unsigned char*)malloc((size_t)width * (size_t)height);
+            if (mask && UnpackSamples(data.data, data.size, width, height, 1, bpc, mask) == 0) {
+                Clear(path);
+                ImageBufToPNGAlpha(path, (char*)mask, width, height);
+                if (PngComplete(path))
+                    Record(e, path, NewInfo(width, bpc, height));
+            }
+            free(mask);
         }
         free(data.data);
     }
-    if (havePixels) {
-        Clear(path);
-        ImageBufToPNGAlpha(path, (char*)mask, width, height);
-        if (PngComplete(path))
-            Record(e, path, NewInfo(width, bpc, height));
-    }
-    free(mask);
     delete obj;
     return e->path ? 0 : -1;
 }
@@ -541,10 +575,8 @@ int PdfPageTree::ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInf
     }
     // A stencil keeps its bits; gray and RGB images become 8-bit files. Nothing else has a
     // rendering here, and neither has an image too large for the writers.
-    uint64_t pixels = (uint64_t)width * (uint64_t)height * (uint64_t)comps;
     bool image = kind == INLINE_GRAY || kind == INLINE_RGB;
-    bool hasFile = (stencil || (image && !mask)) && pixels <= PNG_MAX_BUFFER_BYTES &&
-                   (uint64_t)size <= PNG_MAX_BUFFER_BYTES;
+    bool hasFile = (stencil || (image && !mask)) && WithinPixelCap(width, height);
 
     if (!pngPath || !hasFile) {
         pdfseek(content, (int)size, SEEK_CUR);
@@ -552,28 +584,37 @@ int PdfPageTree::ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInf
         return hasFile ? 0 : -1;
     }
 
-    unsigned char* data = (unsigned char*)calloc((size_t)size > 0 ? (size_t)size : 1, 1);
-    unsigned char* block = stencil ? nullptr : (unsigned char*)malloc((size_t)pixels);
+    // What the content holds of the declared data, read a piece at a time so that memory
+    // follows the bytes actually there.
+    ByteBuffer data;
+    data.growStep = 4096;
+    unsigned char piece[4096];
+    for (int64_t left = size; left > 0;) {
+        int n = pdfread(content, piece, left < (int64_t)sizeof piece ? (int)left : (int)sizeof piece);
+        if (n <= 0 || data.Append(piece, n) != 0)
+            break;
+        left -= n;
+    }
+    EndAfterData(content, dataStart);
     int rc = -1;
-    if (data && (stencil || block)) {
-        // A stream that ends early leaves the rest of the block zero.
-        int got = pdfread(content, data, (int)size);
-        EndAfterData(content, dataStart);
+    // A stream that ends early leaves the rest of the block zero.
+    if (DataJustifies(data.size, size) && PadTo(&data, size)) {
+        unsigned char* block =
+            stencil ? nullptr
+                    : (unsigned char*)malloc((size_t)width * (size_t)height * (size_t)comps);
         Clear(pngPath);
         if (stencil) {
-            Image1BppBufToPNGGray(pngPath, (char*)data, width, height);
-        } else if (UnpackSamples(data, got > 0 ? got : 0, width, height, comps, bpc, block) == 0) {
+            Image1BppBufToPNGGray(pngPath, (char*)data.data, width, height);
+        } else if (block &&
+                   UnpackSamples(data.data, data.size, width, height, comps, bpc, block) == 0) {
             if (comps == 1)
                 ImageBufToPNGGray(pngPath, (char*)block, width, height);
             else
                 ImageBufToPNG(pngPath, block, width, height, 0);
         }
+        free(block);
         rc = PngComplete(pngPath) ? 0 : -1;
-    } else {
-        pdfseek(content, (int)size, SEEK_CUR);
-        EndAfterData(content, dataStart);
     }
-    free(data);
-    free(block);
+    free(data.data);
     return rc;
 }

@@ -8,8 +8,9 @@
 struct ByteBuffer;
 
 // Bytes of `height` rows of `width` pixels of `comps` components at `bpc` bits, each row
-// padded to a whole byte; -1 when a value is out of range (a size of 0 or below, a depth
-// other than 1, 2, 4, 8 or 16) or the product does not fit in 32 bits.
+// padded to a whole byte; -1 when a value is out of range (a size of 0 or below, components
+// other than 1 to 4, a depth other than 1, 2, 4, 8 or 16) or the product does not fit in
+// 32 bits.
 int64_t PackedImageBytes(int width, int height, int comps, int bpc);
 
 // Unpacks packed rows (PackedImageBytes layout, srcSize bytes of them) into one byte per
@@ -18,6 +19,13 @@ int64_t PackedImageBytes(int width, int height, int comps, int bpc);
 // sizes PackedImageBytes refuses.
 int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int height, int comps,
                   int bpc, unsigned char* dst);
+
+// Whether data handed over as JPEG can be decoded by a reader at all: it starts with the
+// start-of-image marker, and walking the marker segments from there (at most
+// JPEG_MAX_HEADER_SEGMENTS of them, never past `size`) reaches a frame header (SOF0 to SOF15
+// but for DHT, JPG and DAC) with a non-zero width, height and component count before any
+// scan or end marker.
+bool JpegHasFrame(const unsigned char* data, int size);
 
 // The density readers take from a JPEG. The page markup maps an image's pixels onto its unit
 // square on the assumption that the image is 96 dpi, and readers size it by what the file says.

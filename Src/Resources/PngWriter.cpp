@@ -35,7 +35,8 @@ PNG_SurfaceEncoder::~PNG_SurfaceEncoder()
 size_t PNG_SurfaceEncoder::RowBytes() const
 {
     switch (format) {
-    case 0: return width;
+    case 0:
+    case 6: return width;
     case 2: return (size_t)width * 4;
     case 4:
     case 5: return ((size_t)width + 7) / 8;
@@ -100,7 +101,7 @@ int PNG_SurfaceEncoder::StartImage(char* path, char* pix, unsigned int w, unsign
     pixels = pix;
     rowCount = 0;
     passes = 1;
-    if (format == 5) {
+    if (format == 5 || format == 6) {
         // Only the row being written is ever expanded.
         free(expandBuffer);
         expandBuffer = (unsigned char*)malloc((size_t)w * 4);
@@ -121,10 +122,11 @@ int PNG_SurfaceEncoder::StartImage(char* path, char* pix, unsigned int w, unsign
     case 0:
     case 4: colorType = PNG_COLOR_TYPE_GRAY; break;
     case 2:
-    case 5: colorType = PNG_COLOR_TYPE_RGB_ALPHA; break;
+    case 5:
+    case 6: colorType = PNG_COLOR_TYPE_RGB_ALPHA; break;
     default: colorType = PNG_COLOR_TYPE_RGB; break;
     }
-    bool adam7 = interlace && format != 0 && format != 5;
+    bool adam7 = interlace && format != 0 && format != 5 && format != 6;
     png_set_IHDR(png, info, w, h, (int)depth, colorType,
                  adam7 ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -136,7 +138,7 @@ int PNG_SurfaceEncoder::StartImage(char* path, char* pix, unsigned int w, unsign
 
 int PNG_SurfaceEncoder::WriteScanlines(unsigned int rows)
 {
-    if (format == 5)
+    if (format == 5 || format == 6)
         return Write1BppScanlines(rows);
     if (!png || error)
         return 0;
@@ -164,8 +166,13 @@ int PNG_SurfaceEncoder::Write1BppScanlines(unsigned int rows)
         const unsigned char* src = SourceRow();
         for (unsigned int x = 0; x < width; x++) {
             unsigned char* px = expandBuffer + (size_t)x * 4;
-            px[0] = px[1] = px[2] = 255;
-            px[3] = (src[x / 8] & bta[x % 8]) ? 0 : 255;
+            if (format == 6) {
+                px[0] = px[1] = px[2] = 0;
+                px[3] = src[x];
+            } else {
+                px[0] = px[1] = px[2] = 255;
+                px[3] = (src[x / 8] & bta[x % 8]) ? 0 : 255;
+            }
         }
         png_write_row(png, expandBuffer);
         rowCount++;
@@ -249,22 +256,11 @@ int ImageBufToPNGAlpha(char* path, char* mask, int width, int height)
 {
     if (!DimensionsOk(width, height) || !mask)
         return 0;
-    uint64_t pixelCount = (uint64_t)width * (uint64_t)height;
-    if (pixelCount * 4 > PNG_MAX_BUFFER_BYTES)
-        return 0;
-    unsigned char* rgba = (unsigned char*)calloc((size_t)pixelCount, 4);
-    if (!rgba)
-        return 0;
-    const unsigned char* m = (const unsigned char*)mask;
-    for (uint64_t i = 0; i < pixelCount; i++)
-        rgba[i * 4 + 3] = m[i];
-    {
-        PNG_SurfaceEncoder enc(2);
-        if (enc.StartImage(path, (char*)rgba, (unsigned)width, (unsigned)height, 8))
-            enc.WriteScanlines((unsigned)height);
-        enc.EndImage();
-    }
-    free(rgba);
+    // Each row is expanded to RGBA only as it is written.
+    PNG_SurfaceEncoder enc(6);
+    if (enc.StartImage(path, mask, (unsigned)width, (unsigned)height, 8))
+        enc.WriteScanlines((unsigned)height);
+    enc.EndImage();
     return 0;
 }
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <png.h>
 
-// Largest pixel block a writer allocates for itself (the RGBA image built from a soft mask).
-// Anything bigger is refused before allocating: no sane page image comes near it, and a
-// hostile Width × Height must not turn into a giant or wrapped allocation.
+// Largest pixel block allocated for one image (the RGB image expanded from an indexed one).
+// Anything bigger is refused before allocating: a hostile Width × Height must not turn into
+// a giant or wrapped allocation.
 const uint64_t PNG_MAX_BUFFER_BYTES = (uint64_t)1 << 30;
 
 // Pixel formats of the encoder:
@@ -19,6 +19,7 @@ const uint64_t PNG_MAX_BUFFER_BYTES = (uint64_t)1 << 30;
 //   3  as 1
 //   4  packed 1-bit gray, most significant first -> PNG gray, depth 1
 //   5  packed 1-bit mask, set bit transparent    -> PNG RGBA (white)
+//   6  alpha, 1 byte per pixel                   -> PNG RGBA (black)
 //   any other: as 1
 class PNG_SurfaceEncoder {
 public:
@@ -46,8 +47,8 @@ public:
     static void ErrorHandler(png_structp png, png_const_charp message);
     static void WriteData(png_structp png, png_bytep data, size_t length);
 
-    unsigned char* expandBuffer;  // one RGBA row, format 5 only
-    bool interlace;               // Adam7, not for formats 0 and 5; rows then go once per pass
+    unsigned char* expandBuffer;  // one RGBA row, formats 5 and 6 only
+    bool interlace;               // Adam7, not for formats 0, 5 and 6; rows then go once per pass
     png_structp png;
     png_infop info;
     FILE* file;

@@ -4,7 +4,7 @@
 // object number. The entry owns both; they live until the entry table is discarded.
 //
 // An entry holds one kind of record, but a hostile file can name one object as a font file,
-// an image and a profile at once: readers take the record with dynamic_cast to the kind they
+// an image and a profile at once: readers take the record through RecordAs with the kind they
 // expect and treat anything else as no record.
 #ifndef VARDEX_RESOURCES_RESDATA_H
 #define VARDEX_RESOURCES_RESDATA_H
@@ -20,6 +20,13 @@ public:
     ResData(const ResData&) = delete;
     ResData& operator=(const ResData&) = delete;
 };
+
+// The record as the kind `Record`, or null when there is none or it is of another kind.
+template <class Record>
+Record* RecordAs(ResData* record)
+{
+    return dynamic_cast<Record*>(record);
+}
 
 // An extracted image or soft mask (or an inline image, whose record the interpreter owns).
 class ImageInfo : public ResData {

@@ -141,16 +141,11 @@ int PdfPageTree::ExtractColorSpace(PdfObj* colorSpaces)
             XrefEntry* e = xref->Entry(n);
             char path[PDF_MAX_PATH];
             int len = snprintf(path, sizeof path, "%sprofilenf%05d.icc", tmpDir, n);
-            // An object already extracted as something else (a font file, an image, a
-            // content stream) keeps what it has: only a profile's own record is replaced.
-            bool mine = e && (e->resData ? dynamic_cast<IccInfo*>(e->resData) != nullptr : !e->path);
-            if (mine && len > 0 && len < (int)sizeof path) {
-                // Met again on a later page: written afresh under the same name.
-                free(e->path);
-                e->path = nullptr;
-                delete e->resData;
-                e->resData = nullptr;
-
+            // Each profile object is extracted once per conversion: its IccInfo is the
+            // done-marker, so a profile named by many colour spaces or pages is decoded and
+            // written once. An object already extracted as something else (a font file, an
+            // image) keeps what it has.
+            if (e && !e->resData && !e->path && len > 0 && len < (int)sizeof path) {
                 ByteBuffer data;
                 data.growStep = 1024;
                 PdfObj* dict = nullptr;
@@ -158,15 +153,13 @@ int PdfPageTree::ExtractColorSpace(PdfObj* colorSpaces)
                     PdfKey nKey("N");
                     PdfNumber comps;
                     GetNumber(comps, &nKey, dict);
-                    if (WriteResourceFile(path, data.data, (size_t)data.size) == 0) {
-                        IccInfo* info = new IccInfo;
-                        info->N = comps.value;
+                    IccInfo* info = new IccInfo;
+                    info->N = comps.value;
+                    // A file that could not be written leaves the record without a path: the
+                    // profile is not decoded again for nothing.
+                    if (WriteResourceFile(path, data.data, (size_t)data.size) == 0)
                         e->path = strdup(path);
-                        if (e->path)
-                            e->resData = info;
-                        else
-                            delete info;
-                    }
+                    e->resData = info;
                     delete dict;
                 }
                 free(data.data);

@@ -176,8 +176,12 @@ TEST(XObject, InlineImages)
         {"filtered: skipped to its EI", "BI /W 4 /H 4 /BPC 8 /F /AHx ID 0a0bEIx 0c> EI "s, "", false},
         {"a filter array", "BI /W 4 /H 4 /BPC 8 /Filter [/FlateDecode] ID x\x9c"s "EI EI2\n EI\n",
          "", false},
-        {"more data declared than given", "BI /W 40 /H 40 /BPC 8 /CS /G ID \x01\x02 EI "s,
+        {"more data declared than given", "BI /W 8 /H 8 /BPC 8 /CS /G ID \x01\x02 EI "s,
          "ShowImage IMG_IL_004_1.png; ", true},
+        {"far more declared than the stream holds: left out",
+         "BI /W 40 /H 40 /BPC 8 /CS /G ID \x01\x02 EI "s, "", false},
+        {"sizes near 2^31: left out", "BI /W 2147483647 /H 2147483647 /BPC 16 /CS /RGB ID "
+         "\x01\x02 EI "s, "", false},
         {"less data declared than given", "BI /W 1 /H 1 /BPC 8 /CS /G ID \x01\x02\x03 6 w EI "s,
          "ShowImage IMG_IL_004_1.png; ", true},
         {"no size", "BI /BPC 8 /CS /G ID \x01 EI "s, "", false},

@@ -36,16 +36,14 @@ std::string Describe(ColorSpaceRecord* r)
     if (!r)
         return "null";
     std::string s = "cs " + std::to_string(r->cs);
-    if (r->cs == CS_INDEXED) {
-        IndexColorSpace* x = static_cast<IndexColorSpace*>(r);
+    if (IndexColorSpace* x = AsIndexed(r)) {
         int lit = 0;
         for (int i = 0; i < INDEX_PALETTE_ENTRIES; i++)
             lit += (x->lookup[i * 3] | x->lookup[i * 3 + 1] | x->lookup[i * 3 + 2]) != 0;
         s += " base " + std::to_string(x->base) + " hival " + std::to_string(x->hival) + " " +
              Hex(x->lookup, 3) + " " + Hex(x->lookup + 3, 3) + " " + Hex(x->lookup + 6, 3) +
              " lit " + std::to_string(lit);
-    } else if (r->cs == CS_ICCBASED) {
-        IccColorSpace* x = static_cast<IccColorSpace*>(r);
+    } else if (IccColorSpace* x = AsIcc(r)) {
         s += " alt " + std::to_string(x->alternate) + " N " + std::to_string(x->N);
     }
     return s;
@@ -92,6 +90,9 @@ TEST(ColorSpace, GetColorSpace)
     } cases[] = {
         {"a name", "/DeviceRGB", {}, "cs 2"},
         {"an unknown name", "/Lab", {}, "cs 9"},
+        // A bare family name keeps its code but is no indexed or ICC record.
+        {"bare Indexed", "/Indexed", {}, "cs 6"},
+        {"bare ICCBased", "/ICCBased", {}, "cs 5"},
         {"ICC with N 3 and no Alternate", "[/ICCBased 12 0 R]", {{12, "/N 3|xyz"}},
          "cs 5 alt 2 N 3"},
         {"ICC CMYK", "[/ICCBased 12 0 R]", {{12, "/N 4 /Alternate /DeviceCMYK|x"}},

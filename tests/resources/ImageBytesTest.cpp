@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "Pdf/Limits.h"
 #include "Pdf/PdfFilter.h"
 #include "TestImages.h"
 
@@ -46,6 +48,16 @@ TEST(ImageBytes, PackedSizes)
         {2, 2, 1, 3, -1},
         {2, 2, 0, 8, -1},
         {65536, 65536, 3, 8, -1},  // beyond 32 bits
+        // Sizes near 2^31: every product is checked before the next one is formed.
+        {INT_MAX, INT_MAX, 3, 16, -1},
+        {INT_MAX, INT_MAX, 4, 16, -1},
+        {INT_MAX, 1, 1, 8, INT_MAX},
+        {INT_MAX, 2, 1, 8, -1},
+        {1, INT_MAX, 1, 8, INT_MAX},
+        {2, INT_MAX, 1, 1, INT_MAX},
+        {INT_MAX, INT_MAX, 1, 1, -1},
+        {1, 1, INT_MAX, 16, -1},   // no colour space has more than 4 components
+        {1, 1, 5, 8, -1},
     };
     for (auto& c : cases)
         EXPECT_EQ(PackedImageBytes(c.w, c.h, c.comps, c.bpc), c.bytes) << c.w << "x" << c.h;
@@ -121,4 +133,54 @@ TEST(ImageBytes, DamagedJpegHeadersStayInBounds)
     };
     for (auto& c : cases)
         EXPECT_EQ(At96(c.in), c.out) << c.what;
+}
+
+// Only data a reader can decode passes as JPEG: a start marker and, walking the segments, a
+// frame header of non-zero size before any scan.
+TEST(ImageBytes, JpegHasFrameOnlyWhenAFrameHeaderIsReachable)
+{
+    const std::string soi("\xFF\xD8", 2);
+    const std::string app0("\xFF\xE0\x00\x04\x00\x00", 6);
+    auto sof = [](char marker, int h, int w, int comps) {
+        return std::string("\xFF", 1) + marker + std::string("\x00\x0B\x08", 3) + (char)(h >> 8) +
+               (char)h + (char)(w >> 8) + (char)w + (char)comps + std::string("\x01\x11\x00", 3);
+    };
+    const std::string sos("\xFF\xDA\x00\x02", 4);
+    const struct {
+        const char* what;
+        std::string data;
+        bool frame;
+    } cases[] = {
+        {"real baseline", testimg::MakeJpeg(testimg::JPEG_JFIF_72DPI, 16, 8), true},
+        {"real with Exif", testimg::MakeJpeg(testimg::JPEG_EXIF, 16, 8), true},
+        {"frame after APP0", soi + app0 + sof('\xC0', 8, 8, 1) + sos, true},
+        {"progressive frame", soi + sof('\xC2', 1, 1, 3), true},
+        {"fill bytes before the frame", soi + "\xFF\xFF" + sof('\xC1', 2, 2, 1), true},
+        {"not JPEG", "not a JPEG at all", false},
+        {"empty", "", false},
+        {"start marker only", soi, false},
+        {"scan before any frame", soi + app0 + sos + sof('\xC0', 8, 8, 1), false},
+        {"end before any frame", soi + "\xFF\xD9" + sof('\xC0', 8, 8, 1), false},
+        {"height 0", soi + sof('\xC0', 0, 8, 1), false},
+        {"width 0", soi + sof('\xC0', 8, 0, 1), false},
+        {"no components", soi + sof('\xC0', 8, 8, 0), false},
+        {"DHT is no frame", soi + sof('\xC4', 8, 8, 1), false},
+        {"frame header cut short", (soi + sof('\xC0', 8, 8, 1)).substr(0, 9), false},
+        {"segment length past the end", soi + std::string("\xFF\xE0\x7F\xFF", 4) + sof('\xC0', 8, 8, 1),
+         false},
+        {"segment length below 2", soi + std::string("\xFF\xE0\x00\x01", 4), false},
+        {"garbage where a marker belongs", soi + "ab" + sof('\xC0', 8, 8, 1), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(JpegHasFrame((const unsigned char*)c.data.data(), (int)c.data.size()), c.frame)
+            << c.what;
+
+    // The walk gives up after its segment budget: a frame beyond it is not looked for.
+    std::string many = soi;
+    for (int i = 0; i < JPEG_MAX_HEADER_SEGMENTS - 1; i++)
+        many += app0;
+    std::string atLimit = many + sof('\xC0', 8, 8, 1);
+    std::string pastLimit = many + app0 + sof('\xC0', 8, 8, 1);
+    EXPECT_TRUE(JpegHasFrame((const unsigned char*)atLimit.data(), (int)atLimit.size()));
+    EXPECT_FALSE(JpegHasFrame((const unsigned char*)pastLimit.data(), (int)pastLimit.size()));
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "PageTreeDoc.h"
+#include "Pdf/Limits.h"
 #include "PdfBuilder.h"
 #include "Resources/ResData.h"
 #include "TestImages.h"
@@ -134,6 +135,23 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
         {"depth 3", "/Width 2 /Height 2 /BitsPerComponent 3 /ColorSpace /DeviceGray", "xx"},
         {"no colour space", gray4x2, std::string(8, 'x')},
         {"CalRGB", gray4x2 + "/ColorSpace [/CalRGB << >>]", std::string(24, 'x')},
+        // A family name without its parameters has no palette or profile to read.
+        {"bare /Indexed", gray4x2 + "/ColorSpace /Indexed", std::string(8, 'x')},
+        {"bare /ICCBased", gray4x2 + "/ColorSpace /ICCBased", std::string(24, 'x')},
+        {"bare /Indexed by reference", gray4x2 + "/ColorSpace 33 0 R", std::string(8, 'x')},
+        {"bare /ICCBased by reference", gray4x2 + "/ColorSpace 34 0 R", std::string(24, 'x')},
+        // Less than a quarter of the declared data: not padded up to the declared size.
+        {"a quarter of the data, less one byte", "/Width 4 /Height 3 /BitsPerComponent 8 "
+         "/ColorSpace /DeviceGray", "xx"},
+        {"indexed, far less data than declared", "/Width 4000 /Height 4000 /BitsPerComponent 8 "
+         "/ColorSpace [/Indexed /DeviceRGB 0 <FF0000>]", std::string(100, '\0')},
+        {"sizes near 2^31", "/Width 2147483647 /Height 2147483647 /BitsPerComponent 16 "
+         "/ColorSpace /DeviceRGB", std::string(64, 'x')},
+        // DCT data that no reader can decode is not passed on.
+        {"DCT data that is not JPEG", gray4x2 + "/ColorSpace /DeviceGray /Filter /DCTDecode",
+         "not a JPEG"},
+        {"DCT data without a frame header", gray4x2 + "/ColorSpace /DeviceGray /Filter /DCTDecode",
+         std::string("\xFF\xD8\xFF\xE0\x00\x04\x00\x00\xFF\xDA\x00\x02", 12)},
         {"not an image", "/Subtype /Form", "0 0 m"},
     };
     for (const Case& c : cases) {
@@ -143,11 +161,14 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
         b.Stream(30, "/N 4 /Alternate /DeviceCMYK", "profile");
         b.Stream(31, "/N 1", "profile");
         b.Object(32, "<< /Predictor 12 /Columns 4 >>");
+        b.Object(33, "/Indexed");
+        b.Object(34, "/ICCBased");
         ImageDoc d(b);
         EXPECT_EQ(d.Extract(20), -1) << c.what;
         EXPECT_EQ(d.Entry(20)->path, nullptr) << c.what;
         EXPECT_EQ(d.Entry(20)->resData, nullptr) << c.what;
         EXPECT_FALSE(FileExists(d.File("IMG_020.png"))) << c.what;
+        EXPECT_FALSE(FileExists(d.File("IMG_020.jpg"))) << c.what;
     }
 }
 
@@ -185,6 +206,8 @@ TEST(ImageExtract, DecodedPixelsOfEveryKind)
         {"4-bit indexed, short stream", "/Width 3 /Height 2 /BitsPerComponent 4 "
          "/ColorSpace [/Indexed /DeviceRGB 2 <FF0000 00FF00 0000FF>]",
          std::string("\x12", 1), 2, 1, "255,0,0,255"},
+        {"a quarter of the data is padded", "/Width 4 /Height 2 /BitsPerComponent 8 "
+         "/ColorSpace /DeviceGray", "\x80\x80", 3, 1, "0,0,0,255"},
     };
     for (const Case& c : cases) {
         testpdf::PdfBuilder b;
@@ -236,9 +259,11 @@ TEST(ImageExtract, SoftMasksBecomeAlpha)
         ASSERT_NE(d.Info(16), nullptr) << c.what;
         testimg::Png p = d.Png("IMG_016.png");
         ASSERT_TRUE(p.ok) << c.what;
-        EXPECT_EQ(std::to_string(p.At(0, 0)[3]) + " " + std::to_string(p.At(3, 0)[3]), c.alpha)
+        // A mask of one alpha everywhere is written as a single pixel.
+        EXPECT_EQ(std::to_string(p.At(0, 0)[3]) + " " + std::to_string(p.At(p.width - 1, 0)[3]),
+                  c.alpha)
             << c.what;
-        EXPECT_EQ(Rgba(p, 1, 0).substr(0, 6), "0,0,0,") << c.what;  // black under the alpha
+        EXPECT_EQ(Rgba(p, p.width - 1, 0).substr(0, 6), "0,0,0,") << c.what;  // black under the alpha
     }
 
     // A mask that decodes to nothing is no mask: the image stands, unmasked.
@@ -279,4 +304,51 @@ TEST(ImageExtract, FileNamesAndUnwritableFolder)
         EXPECT_EQ(d.Extract(1234), -1);
         EXPECT_EQ(d.Entry(1234)->path, nullptr);
     }
+}
+
+// Width × Height is capped before anything is allocated: at the cap an image is decoded, one
+// row past it the image (or soft mask) is left out whole, and a mask of one alpha everywhere
+// is a single pixel whatever size it declares.
+TEST(ImageExtract, PixelCapAndUniformMasks)
+{
+    const int side = 8192;
+    static_assert((int64_t)side * side == IMAGE_MAX_PIXELS, "the cases sit at the cap");
+    const std::string zeros = Deflate(std::string((size_t)side * side / 8, '\0'));
+    auto bilevel = [&](int height) {
+        return std::string(kImage) + "/Width 8192 /Height " + std::to_string(height) +
+               " /BitsPerComponent 1 /ColorSpace /DeviceGray /Filter /FlateDecode";
+    };
+    testpdf::PdfBuilder b;
+    b.Stream(20, bilevel(side), zeros);
+    b.Stream(21, bilevel(side + 1), zeros);
+    const std::string masked = std::string(kImage) +
+        "/Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace /DeviceGray /SMask ";
+    b.Stream(22, masked + "30 0 R", "\x10");
+    b.Stream(23, masked + "31 0 R", "\x10");
+    const std::string unknownMask = std::string(kImage) +
+        "/BitsPerComponent 8 /ColorSpace /DeviceGray /Filter /JBIG2Decode /Width 8192 /Height ";
+    b.Stream(30, unknownMask + "8192", "\x01");
+    b.Stream(31, unknownMask + "8193", "\x01");
+    ImageDoc d(b);
+
+    ASSERT_EQ(d.Extract(20), 0);
+    EXPECT_EQ(d.Info(20)->width, side);
+    EXPECT_EQ(d.Extract(21), -1);
+    EXPECT_EQ(d.Entry(21)->resData, nullptr);
+    EXPECT_FALSE(FileExists(d.File("IMG_021.png")));
+
+    ASSERT_EQ(d.Extract(22), 0);
+    ASSERT_NE(d.Info(30), nullptr);
+    EXPECT_EQ(d.Info(30)->width, 1);
+    EXPECT_EQ(d.Info(30)->height, 1);
+    testimg::Png p = d.Png("IMG_030.png");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.width * p.height, 1);
+    EXPECT_EQ(Rgba(p, 0, 0), "0,0,0,102");
+
+    // The image stands, without its mask.
+    ASSERT_EQ(d.Extract(23), 0);
+    EXPECT_EQ(d.Info(23)->smaskObj, 31);
+    EXPECT_EQ(d.Entry(31)->resData, nullptr);
+    EXPECT_FALSE(FileExists(d.File("IMG_031.png")));
 }

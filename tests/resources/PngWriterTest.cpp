@@ -218,13 +218,6 @@ TEST(PngWriter, RefusedSizesAndUnwritablePathsWriteNothing)
         w.second(P(missing), 2, 2);
         EXPECT_FALSE(testutil::FileExists(missing)) << w.first;
     }
-    // The soft-mask writer builds its own RGBA block: 40000 × 40000 × 4 bytes wraps in 32 bits
-    // and is refused before anything is allocated or created.
-    static char mask[64];
-    std::string huge = dir.file("huge.png");
-    ImageBufToPNGAlpha(P(huge), mask, 40000, 40000);
-    EXPECT_FALSE(testutil::FileExists(huge));
-
     char px[4] = {};
     PNG_SurfaceEncoder enc(0);
     std::string path = dir.file("zero.png");
@@ -254,6 +247,24 @@ TEST(PngWriter, OneBitMaskExpandsOnlyOneRow)
     EXPECT_EQ(enc.EndImage(), 0);
     EXPECT_EQ(enc.png, nullptr);
     EXPECT_EQ(enc.file, nullptr);
+}
+
+TEST(PngWriter, AlphaMaskExpandsOnlyOneRow)
+{
+    // 40000 × 40000 × 4 bytes of RGBA would wrap in 32 bits; the mask writer expands the row
+    // being written and nothing more.
+    std::vector<char> alpha(40000, '\x40');
+    alpha[1] = '\x7f';
+    testutil::TempDir dir;
+    std::string path = dir.file("big.png");
+    PNG_SurfaceEncoder enc(6);
+    ASSERT_EQ(enc.StartImage(P(path), alpha.data(), 40000, 40000, 8), 1);
+    EXPECT_EQ(enc.WriteScanlines(1), 1);
+    const unsigned char* px = enc.expandBuffer;
+    EXPECT_EQ(std::vector<int>({px[0], px[1], px[2], px[3], px[7]}),
+              std::vector<int>({0, 0, 0, 0x40, 0x7f}));
+    EXPECT_EQ(enc.EndImage(), 0);
+    EXPECT_EQ(enc.png, nullptr);
 }
 
 TEST(PngWriter, WriteErrorEndsTheImageWithoutReturningIntoLibpng)

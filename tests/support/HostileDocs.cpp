@@ -36,7 +36,108 @@ void ObjectStructure(std::vector<HostileDoc>* docs)
 // Images, colour-space records, ICC profiles.
 void ImagesAndColour(std::vector<HostileDoc>* docs)
 {
-    (void)docs;
+    const std::string drawIm = "q 100 0 0 100 50 50 cm /Im Do Q";
+    const std::string xobject = "<< /XObject << /Im 5 0 R >> >>";
+    const std::string image = "/Type /XObject /Subtype /Image ";
+    auto add = [docs](const std::string& name, int status, std::function<std::string()> make) {
+        docs->push_back({name, std::move(make), status});
+    };
+
+    // A colour space given as the bare name of a family that needs parameters, directly or
+    // through a reference.
+    for (const char* family : {"Indexed", "ICCBased"}) {
+        for (bool byRef : {false, true}) {
+            std::string space = byRef ? "6 0 R" : std::string("/") + family;
+            std::vector<ExtraObject> objs = {
+                {5, image + "/Width 2 /Height 2 /BitsPerComponent 8 /ColorSpace " + space,
+                 std::string(12, '\x7f'), true}};
+            if (byRef)
+                objs.push_back({6, std::string("/") + family, "", false});
+            add(std::string("bare-") + family + (byRef ? "-by-reference" : "") + "-image", 0,
+                [=] { return OnePage(xobject, drawIm, objs); });
+        }
+    }
+
+    // Sizes near 2^31 on an image XObject and on inline images.
+    add("image-width-near-2-31", 0, [=] {
+        return OnePage(xobject, drawIm,
+                       {{5, image + "/Width 2147483647 /Height 2147483647 /BitsPerComponent 16 "
+                                    "/ColorSpace /DeviceRGB",
+                         std::string(64, '\x40'), true}});
+    });
+    add("inline-image-width-near-2-31", 0, [] {
+        return OnePage("<< >>", "q 100 0 0 100 50 50 cm BI /W 2147483647 /H 2147483647 /BPC 16 "
+                                "/CS /RGB ID \x40\x40\x40\x40 EI Q "
+                                "q 100 0 0 100 0 0 cm BI /W 2147483000 /H 1 /BPC 8 /CS /G ID "
+                                "\x40\x40 EI Q");
+    });
+
+    // Declared sizes far beyond the data: memory must follow what the stream holds.
+    add("indexed-image-huge-short-stream", 0, [=] {
+        return OnePage(xobject, drawIm,
+                       {{5, image + "/Width 40000 /Height 40000 /BitsPerComponent 8 "
+                                    "/ColorSpace [/Indexed /DeviceRGB 1 <FF000000FF00>] "
+                                    "/Filter /FlateDecode",
+                         Deflate(std::string(64, '\x01')), true}});
+    });
+    add("gray-image-32768-one-byte", 0, [=] {
+        return OnePage(xobject, drawIm,
+                       {{5, image + "/Width 32768 /Height 32768 /BitsPerComponent 8 "
+                                    "/ColorSpace /DeviceGray",
+                         "\x80", true}});
+    });
+    add("gray-image-6000-one-byte", 0, [=] {
+        return OnePage(xobject, drawIm,
+                       {{5, image + "/Width 6000 /Height 6000 /BitsPerComponent 8 "
+                                    "/ColorSpace /DeviceGray",
+                         "\x80", true}});
+    });
+    for (int side : {16000, 6000}) {
+        add("soft-mask-" + std::to_string(side) + "-unknown-filter", 0, [=] {
+            return OnePage(xobject, drawIm,
+                           {{5, image + "/Width 2 /Height 2 /BitsPerComponent 8 "
+                                        "/ColorSpace /DeviceGray /SMask 6 0 R",
+                             "\x10\x20\x30\x40", true},
+                            {6, image + "/Width " + std::to_string(side) + " /Height " +
+                                    std::to_string(side) +
+                                    " /BitsPerComponent 8 /ColorSpace /DeviceGray "
+                                    "/Filter /JBIG2Decode",
+                             "\x01\x02\x03", true}});
+        });
+    }
+
+    // DCT data that no reader can decode.
+    const struct {
+        const char* name;
+        std::string data;
+    } notJpeg[] = {
+        {"dct-data-not-jpeg", "not a JPEG at all"},
+        {"dct-data-soi-only", "\xFF\xD8"},
+        {"dct-data-no-frame-header", std::string("\xFF\xD8\xFF\xE0\x00\x04\x00\x00\xFF\xDA\x00\x02", 12)},
+        {"dct-data-frame-of-size-0",
+         std::string("\xFF\xD8\xFF\xC0\x00\x0B\x08\x00\x00\x00\x00\x01\x01\x11\x00"
+                     "\xFF\xD9",
+                     17)},
+    };
+    for (const auto& n : notJpeg) {
+        std::string data = n.data;
+        add(n.name, 0, [=] {
+            return OnePage(xobject, drawIm,
+                           {{5, image + "/Width 8 /Height 8 /BitsPerComponent 8 "
+                                        "/ColorSpace /DeviceRGB /Filter /DCTDecode",
+                             data, true}});
+        });
+    }
+
+    // One profile object named by 200 colour spaces: extracted once.
+    add("icc-profile-named-200-times", 0, [] {
+        std::string spaces;
+        for (int i = 0; i < 200; i++)
+            spaces += "/CS" + std::to_string(i) + " [/ICCBased 5 0 R] ";
+        return OnePage("<< /ColorSpace << " + spaces + ">> >>", "0 0 1 rg 10 10 50 50 re f",
+                       {{5, "/N 3 /Filter /FlateDecode",
+                         Deflate(std::string(64 << 20, '\0')), true}});
+    });
 }
 
 // Nested content (forms, patterns, Type 3 glyphs), the page budget, markup nesting.

@@ -70,7 +70,7 @@ static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
         return -1;
     if (!e->path)
         (tree->*extract)(font);
-    if (!e->path || !dynamic_cast<FontInfo*>(e->resData))
+    if (!e->path || !RecordAs<FontInfo>(e->resData))
         return -1;
     PdfNumber* n = new PdfNumber;
     n->value = f;
