@@ -1,7 +1,98 @@
 #include "Pdf/FileAccess.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace {
+
+// Streams made by pdfcreatfile and not yet closed, with their paths.
+std::unordered_map<FILE*, std::string>& WrittenFiles()
+{
+    static std::unordered_map<FILE*, std::string> files;
+    return files;
+}
+
+int g_writeFailures = 0;
+int g_firstFailureErrno = 0;
+std::string g_firstFailurePath;
+
+void RecordWriteFailure(const std::string& path, int err)
+{
+    if (g_writeFailures++ == 0) {
+        g_firstFailurePath = path;
+        g_firstFailureErrno = err;
+    }
+}
+
+}  // namespace
+
+int CreateNewFile(const char* path)
+{
+    if (!path || !*path) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int flags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC;
+    struct stat st;
+    if (lstat(path, &st) == 0) {
+        if (S_ISREG(st.st_mode) && st.st_nlink == 1) {
+            // A file of its own (an earlier run's): rewritten in place, and checked to be
+            // still that one file once open.
+            int fd = open(path, flags | O_TRUNC);
+            struct stat now;
+            if (fd >= 0 && (fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || now.st_nlink != 1)) {
+                close(fd);
+                errno = EEXIST;
+                return -1;
+            }
+            return fd;
+        }
+        if (!S_ISLNK(st.st_mode) && !S_ISREG(st.st_mode)) {
+            // A device or a pipe is written as it is; a folder fails to open.
+            return open(path, flags);
+        }
+        // A symbolic link, or a hard link to a file that has other names: the name is taken
+        // away (never what it points at) and made anew.
+        if (unlink(path) != 0 && errno != ENOENT)
+            return -1;
+    }
+    // O_EXCL refuses anything that appeared under the name in the meantime, a link included.
+    return open(path, flags | O_CREAT | O_EXCL, 0600);
+}
+
+int CreateUniqueFile(char* tmpl)
+{
+    if (!tmpl) {
+        errno = EINVAL;
+        return -1;
+    }
+    return mkostemp(tmpl, O_CLOEXEC);
+}
+
+int WriteFailures()
+{
+    return g_writeFailures;
+}
+
+const char* FirstWriteFailure(int* err)
+{
+    if (err)
+        *err = g_firstFailureErrno;
+    return g_writeFailures ? g_firstFailurePath.c_str() : "";
+}
+
+void ResetWriteFailures()
+{
+    g_writeFailures = 0;
+    g_firstFailureErrno = 0;
+    g_firstFailurePath.clear();
+}
 
 int pdfopenfile(FILE** out, const char* path)
 {
@@ -18,9 +109,16 @@ int pdfcreatfile(FILE** out, const char* path)
 {
     if (!out || !path)
         return -1;
-    FILE* fp = fopen(path, "wb");
-    if (!fp)
+    int fd = CreateNewFile(path);
+    FILE* fp = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (!fp) {
+        int err = errno;
+        if (fd >= 0)
+            close(fd);
+        RecordWriteFailure(path, err);
         return -1;
+    }
+    WrittenFiles()[fp] = path;
     *out = fp;
     return 0;
 }
@@ -29,7 +127,25 @@ int pdfclose(FILE* fp)
 {
     if (!fp)
         return -1;
-    return fclose(fp) == 0 ? 0 : -1;
+    auto it = WrittenFiles().find(fp);
+    if (it == WrittenFiles().end())
+        return fclose(fp) == 0 ? 0 : -1;
+    std::string path = it->second;
+    WrittenFiles().erase(it);
+    errno = 0;
+    bool failed = ferror(fp) != 0;
+    if (failed)
+        fflush(fp);  // for the reason: what is still buffered fails again the same way
+    int err = errno;
+    if (fclose(fp) != 0 && !failed) {
+        failed = true;
+        err = errno;
+    }
+    if (failed) {
+        RecordWriteFailure(path, err ? err : EIO);
+        return -1;
+    }
+    return 0;
 }
 
 int pdfseek(FILE* fp, int offset, int whence)

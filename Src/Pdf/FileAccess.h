@@ -9,7 +9,11 @@
 enum { PDF_MAX_PATH = 260 };
 
 int pdfopenfile(FILE** out, const char* path);
+// Creates `path` afresh for binary writing (CreateNewFile). A file that cannot be created,
+// or whose writes or close through pdfclose fail, is remembered as a write failure.
 int pdfcreatfile(FILE** out, const char* path);
+// Closes the stream; a stream made by pdfcreatfile that saw a write error, or whose buffered
+// bytes cannot be written out, counts as a write failure and gives -1.
 int pdfclose(FILE* fp);
 int pdfseek(FILE* fp, int offset, int whence);
 int pdftell(FILE* fp);
@@ -18,6 +22,23 @@ int pdfwrite(FILE* fp, const void* buf, int n);
 int pdfreadbyte(FILE* fp);
 int pdfpeekbyte(FILE* fp);
 int pdfreadline(FILE* fp, char* buf, int size);
+
+// Every file the programs write is made by one of these two, so none is ever written through
+// a link planted in its folder. CreateNewFile opens `path` empty for writing: a symbolic link
+// or a hard link (a regular file with other names) under it is removed and a new file made
+// with O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600; a regular file of its own is truncated; a
+// device or pipe is opened as it is. The descriptor, or -1 with errno set. CreateUniqueFile
+// makes a new file under a name of its own choosing: `tmpl` ends in "XXXXXX", which it
+// replaces (mkstemp: O_EXCL, mode 0600).
+int CreateNewFile(const char* path);
+int CreateUniqueFile(char* tmpl);
+
+// Files of pdfcreatfile that could not be created or written whole since the last reset:
+// their count, and the first one's path and error number. A conversion that uses a
+// half-written temporary file would silently lose what it held, so the driver fails on any.
+int WriteFailures();
+const char* FirstWriteFailure(int* err);
+void ResetWriteFailures();
 
 // Prints the message unchanged on the message stream (standard output unless changed) and
 // yields -1.

@@ -57,6 +57,16 @@ enum {
 
     // -- Files and folders.
 
+    // Longest name of a file a conversion writes into its temporary folder: the longest made
+    // is an inline image's, "IMG_IL_" + a 7-digit object number + "_" + a 4-digit count +
+    // ".png" (23 bytes); the rest is headroom.
+    TMP_MAX_FILE_NAME = 32,
+
+    // Longest path of a conversion's own temporary folder (226 bytes): with a separator and a
+    // name of TMP_MAX_FILE_NAME bytes every file in it still fits a 260-byte path buffer. A
+    // folder that leaves less room is refused before anything is converted.
+    TMP_MAX_FOLDER = 260 - 1 - 1 - TMP_MAX_FILE_NAME,
+
     // -- Fonts and text.
 
     PDF_LIMITS_END

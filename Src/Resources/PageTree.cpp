@@ -320,13 +320,17 @@ int PdfPageTree::GetPageContent(PdfObj* ref, FILE** out, int* fromPdf)
         // A file left from an earlier run must not pass for this stream's output.
         remove(path);
         FILE* fp = nullptr;
+        int failuresBefore = WriteFailures();
+        // A file that did not reach the disk whole is not this stream: it is not used.
         if (DecodeFiltersToFile(xref->fp, filter, length.value, path, true) == 0 &&
-            pdfopenfile(&fp, path) == 0) {
+            WriteFailures() == failuresBefore && pdfopenfile(&fp, path) == 0) {
             // Remembered only once the file is there to be read again.
             e->path = strdup(path);
             *out = fp;
             *fromPdf = 0;
             result = 0;
+        } else {
+            remove(path);
         }
     }
     delete dict;

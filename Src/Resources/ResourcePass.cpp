@@ -76,11 +76,11 @@ int DecodeResourceStream(PdfPageTree* tree, int objNum, char* buf, int size, Byt
 
 int WriteResourceFile(const char* path, const void* data, size_t size)
 {
-    FILE* fp = fopen(path, "wb");
-    if (!fp)
+    FILE* fp = nullptr;
+    if (pdfcreatfile(&fp, path) != 0)
         return -1;
     bool ok = size == 0 || fwrite(data, 1, size, fp) == size;
-    if (fclose(fp) != 0)
+    if (pdfclose(fp) != 0)
         ok = false;
     if (!ok) {
         remove(path);

@@ -1,5 +1,7 @@
 #include "Xps/Package.h"
 
+#include "Pdf/RemoveOnStop.h"
+
 #include <cctype>
 #include <cstdarg>
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
@@ -54,7 +57,7 @@ bool MakeSpoolFile(const char* dir, std::string* path)
     while (base.size() > 1 && (base.back() == '/' || base.back() == '\\'))
         base.pop_back();
     std::string tmpl = base + "/stdout-package.XXXXXX";
-    int fd = mkstemp(&tmpl[0]);
+    int fd = CreateUniqueFile(&tmpl[0]);
     if (fd < 0)
         return false;
     close(fd);
@@ -84,6 +87,78 @@ int CopyToStdout(const std::string& path)
     return rc;
 }
 
+// Opens the archive file on the descriptor that Create made (the opaque pointer): the zip
+// library never opens a name of its own, so it cannot be sent through a planted link.
+voidpf ZCALLBACK fd_open(voidpf opaque, const void*, int mode)
+{
+    int* fd = (int*)opaque;
+    if (!fd || *fd < 0 || !(mode & ZLIB_FILEFUNC_MODE_CREATE))
+        return nullptr;
+    FILE* fp = fdopen(*fd, "wb");
+    if (fp)
+        *fd = -1;  // the stream owns it now
+    return fp;
+}
+
+uLong ZCALLBACK fd_read(voidpf, voidpf stream, void* buf, uLong size)
+{
+    return (uLong)fread(buf, 1, size, (FILE*)stream);
+}
+
+uLong ZCALLBACK fd_write(voidpf, voidpf stream, const void* buf, uLong size)
+{
+    return (uLong)fwrite(buf, 1, size, (FILE*)stream);
+}
+
+ZPOS64_T ZCALLBACK fd_tell(voidpf, voidpf stream)
+{
+    return (ZPOS64_T)ftello((FILE*)stream);
+}
+
+long ZCALLBACK fd_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
+{
+    int whence = origin == ZLIB_FILEFUNC_SEEK_SET   ? SEEK_SET
+                 : origin == ZLIB_FILEFUNC_SEEK_CUR ? SEEK_CUR
+                 : origin == ZLIB_FILEFUNC_SEEK_END ? SEEK_END
+                                                    : -1;
+    if (whence < 0)
+        return -1;
+    return fseeko((FILE*)stream, (off_t)(int64_t)offset, whence) == 0 ? 0 : -1;
+}
+
+int ZCALLBACK fd_close(voidpf, voidpf stream)
+{
+    FILE* fp = (FILE*)stream;
+    bool failed = ferror(fp) != 0;
+    // A package that is not on the disk whole is no package: flush it through.
+    if (fflush(fp) != 0 || fsync(fileno(fp)) != 0)
+        failed = true;
+    if (fclose(fp) != 0)
+        failed = true;
+    return failed ? -1 : 0;
+}
+
+int ZCALLBACK fd_error(voidpf, voidpf stream)
+{
+    return ferror((FILE*)stream);
+}
+
+// An existing name that is a device or a pipe is written in place; anything else (nothing, a
+// regular file, a link) is replaced by a whole package or left as it is.
+bool WriteInPlace(const char* path)
+{
+    struct stat st;
+    return lstat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) &&
+           !S_ISDIR(st.st_mode);
+}
+
+mode_t NewFileMode()
+{
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
 }  // namespace
 
 Package::Package() : handle(nullptr), info()
@@ -93,7 +168,7 @@ Package::Package() : handle(nullptr), info()
 
 Package::~Package()
 {
-    Close();
+    Close(false);
 }
 
 int Package::Create(const char* path, const char* spoolDir)
@@ -102,7 +177,32 @@ int Package::Create(const char* path, const char* spoolDir)
         return 1;
     if (path) {
         fputs("DEBUG: pszPackageNam NOT null\n", stderr);
-        handle = zipOpen2_64(path, APPEND_STATUS_CREATE, nullptr, nullptr);
+        if (WriteInPlace(path)) {
+            handle = zipOpen2_64(path, APPEND_STATUS_CREATE, nullptr, nullptr);
+        } else {
+            // Written under a name of its own beside the final one, which it replaces only when
+            // complete: a run that stops or fails midway leaves no broken package, and never
+            // writes through a link planted under the final name.
+            std::string dir, base = path;
+            size_t slash = base.find_last_of('/');
+            if (slash != std::string::npos) {
+                dir = base.substr(0, slash + 1);
+                base = base.substr(slash + 1);
+            }
+            std::string tmpl = dir + "." + base + ".XXXXXX";
+            int fd = CreateUniqueFile(&tmpl[0]);
+            if (fd >= 0) {
+                fchmod(fd, NewFileMode());
+                partialPath_ = tmpl;
+                finalPath_ = path;
+                RemoveOnStopFile(partialPath_.c_str());
+                zlib_filefunc64_def table = {fd_open, fd_read, fd_write, fd_tell, fd_seek,
+                                             fd_close, fd_error, &fd};
+                handle = zipOpen2_64(partialPath_.c_str(), APPEND_STATUS_CREATE, nullptr, &table);
+                if (fd >= 0)
+                    close(fd);
+            }
+        }
     } else {
         fputs("DEBUG: pszPackageNam should be null\n", stderr);
         zlib_filefunc64_def table;
@@ -119,13 +219,14 @@ int Package::Create(const char* path, const char* spoolDir)
         if (!spoolPath_.empty())
             remove(spoolPath_.c_str());
         spoolPath_.clear();
+        DropPartial();
         return 1;
     }
     Registry()[handle] = this;
     return 0;
 }
 
-int Package::Close()
+int Package::Close(bool complete)
 {
     if (!handle)
         return 0;
@@ -135,12 +236,28 @@ int Package::Close()
     names_.clear();
     folded_.clear();
     if (!spoolPath_.empty()) {
-        if (rc == ZIP_OK)
+        if (rc == ZIP_OK && complete)
             rc = CopyToStdout(spoolPath_);
         remove(spoolPath_.c_str());
         spoolPath_.clear();
     }
+    if (!partialPath_.empty()) {
+        if (rc == ZIP_OK && complete && rename(partialPath_.c_str(), finalPath_.c_str()) == 0)
+            partialPath_.clear();
+        else if (rc == ZIP_OK)
+            rc = ZIP_ERRNO;
+        DropPartial();
+    }
     return rc;
+}
+
+void Package::DropPartial()
+{
+    RemoveOnStopFile(nullptr);
+    if (!partialPath_.empty())
+        remove(partialPath_.c_str());
+    partialPath_.clear();
+    finalPath_.clear();
 }
 
 int Package::SetFolder(const char* name)

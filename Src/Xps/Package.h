@@ -19,11 +19,14 @@ public:
     char folder[PDF_MAX_PATH];   // put before every entry name
 
     Package();
-    ~Package();  // closes the archive when Close was not called
+    ~Package();  // closes the archive when Close was not called, as an incomplete one
     Package(const Package&) = delete;
     Package& operator=(const Package&) = delete;
 
-    // Opens the archive on `path`, or on standard output when `path` is null. Standard output
+    // Opens the archive on `path`, or on standard output when `path` is null. A file is
+    // written under a temporary name beside `path` (".NAME.XXXXXX", removed if the process is
+    // stopped by a signal) and takes the name `path` only when Close completes it; an
+    // existing device or pipe at `path` is written in place. Standard output
     // that cannot seek back (a pipe, a terminal, a file opened for appending) cannot take the
     // zip library's header fix-ups, so the archive is then written to a temporary file in
     // `spoolDir` (the conversion's temporary folder; TMPDIR or /tmp when null or empty) and
@@ -32,9 +35,12 @@ public:
     int Create(const char* path, const char* spoolDir = nullptr);
 
     // Writes the central directory, closes the archive and, for a spooled standard output,
-    // copies it out and removes the temporary file. 0 when everything was written; non-zero
-    // when a write, the close or the copy failed. Later calls do nothing and return 0.
-    int Close();
+    // copies it out and removes the temporary file; a file package is renamed to its path.
+    // With `complete` false the archive is given up instead: nothing reaches standard output
+    // or the path. 0 when everything was written; non-zero when a write, the close, the copy
+    // or the rename failed (the path then keeps what it had). Later calls do nothing and
+    // return 0.
+    int Close(bool complete = true);
 
     // Replaces the folder put before entry names, appending '/' unless the text is empty or
     // already ends in '/' or '\'. -1 (folder unchanged) when it does not fit.
@@ -59,12 +65,15 @@ public:
 private:
     friend int zipLocateFile(zipFile file, const char* name, int caseSensitivity);
     int OpenEntry(const std::string& entryName, bool stored);
+    void DropPartial();
 
     // Names of the entries started so far, as given and in ASCII lower case: the zip library
     // keeps its own directory to itself.
     std::unordered_set<std::string> names_;
     std::unordered_set<std::string> folded_;
     std::string spoolPath_;  // non-empty while standard output is being spooled
+    std::string partialPath_;  // the package file under its temporary name, while written
+    std::string finalPath_;
 };
 
 // 0 when the archive written so far through a Package holds an entry of that name, -104

@@ -347,7 +347,7 @@ int WriteXpsPackage(int pageCount, XGE_List* resources, XGE_List* internal,
     if (pkg.Create(packagePath, pageDir) != 0)
         return -1;
     int rc = WriteParts(&pkg, pageCount, resources, internal, inlineImages, pageDir, xref);
-    if (pkg.Close() != 0)
+    if (pkg.Close(rc == 0) != 0)
         rc = -1;
     return rc;
 }

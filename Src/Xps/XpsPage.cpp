@@ -293,7 +293,7 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     // markup into the package stream.
     char name[PDF_MAX_PATH];
     int n = snprintf(name, sizeof name, "%s/%d.fpage", pageDir ? pageDir : "", pageIndex + 1);
-    if (n < 0 || n >= (int)sizeof name || !(out = fopen(name, "wb"))) {
+    if (n < 0 || n >= (int)sizeof name || pdfcreatfile(&out, name) != 0) {
         failed = 1;
         return -1;
     }
@@ -318,9 +318,7 @@ int XpsPage::EndPage()
         return -1;
     CloseClips(0);
     Out("</Canvas>\n</FixedPage>\n");
-    if (ferror(out))
-        failed = 1;
-    if (fclose(out) != 0)
+    if (pdfclose(out) != 0)
         failed = 1;
     out = nullptr;
     return failed ? -1 : 0;

@@ -248,8 +248,6 @@ TEST(ConvertEndToEnd, WriteFailuresGiveStatusOne)
         const char* kept;   // a file that must still be there afterwards, or ""
     };
     const Case cases[] = {
-        {"a page file cannot be created", "mkdir -p keep/1.fpage", "-q --tmpdir keep -o out x.pdf",
-         "page 1", ""},
         {"the package cannot be created", "mkdir -p out/x.XPS", "-q -o out x.pdf", "package",
          "out/x.XPS"},
         {"the temporary folder cannot be created", "echo file >blocker",
@@ -278,9 +276,15 @@ TEST(ConvertEndToEnd, TemporaryFiles)
     Work w;
     PageFixture fixture{"[0 0 200 100]", {kShapes}, false, false, true};
     ASSERT_TRUE(testutil::WriteFile(w.file("x.pdf"), MakePdf(fixture)));
-    // With --tmpdir the intermediate files stay where asked.
+    // With --tmpdir the intermediate files stay where asked, each run's in a folder of its own.
     ASSERT_EQ(w.Vardex("-q --tmpdir keep -o out x.pdf"), 0);
-    EXPECT_TRUE(testutil::FileExists(w.file("keep/1.fpage")));
+    ASSERT_EQ(w.Vardex("-q --tmpdir keep -o out x.pdf"), 0);
+    std::vector<std::string> runs = testutil::Entries(w.file("keep"));
+    ASSERT_EQ(runs.size(), 2u);
+    for (const std::string& run : runs) {
+        EXPECT_EQ(run.compare(0, 7, "vardex."), 0) << run;
+        EXPECT_TRUE(testutil::FileExists(w.file("keep/" + run + "/1.fpage"))) << run;
+    }
     EXPECT_TRUE(testutil::FileExists(w.file("out/x.XPS")));
     // Without it they go into a private folder under TMPDIR that is removed afterwards, in
     // both output modes.

@@ -2,6 +2,7 @@
 // options on the command line and in "options.txt", checking exit status, what lands where,
 // and that standard output carries nothing but usage, progress or a package.
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -12,6 +13,8 @@
 #include "PdfBuilder.h"
 #include "Rendering.h"
 #include "TestUtil.h"
+#include "Apps/converter/PathUtils.h"
+#include "Pdf/Limits.h"
 
 namespace {
 
@@ -270,6 +273,219 @@ TEST(Converter, PathsThatDoNotFitAreSkipped)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Packages(t.file("out")), (std::set<std::string>{"short.XPS"}));
     EXPECT_NE(r.err.find("too long"), std::string::npos) << r.err;
+}
+
+}  // namespace
+
+namespace {
+
+// A one-page PDF whose content stream is FlateDecode-compressed (it is decoded into a
+// temporary file), with `resources` and further objects from number 5 on.
+std::string MakeFlatePdf(const std::string& content, const std::string& resources = "<< >>",
+                         const std::string& more = "")
+{
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Resources " + resources +
+                    " /Contents 4 0 R >>");
+    b.Stream(4, "/Filter /FlateDecode", testpdf::Deflate(content));
+    if (!more.empty()) {
+        b.Object(5, "<< /Type /Font /Subtype /Type0 /BaseFont /Big /DescendantFonts [6 0 R] >>");
+        b.Object(6, "<< /Type /Font /Subtype /CIDFontType0 /FontDescriptor 7 0 R >>");
+        b.Object(7, "<< /Type /FontDescriptor /FontName /Big /FontFile3 8 0 R >>");
+        b.Stream(8, "/Filter /FlateDecode", testpdf::Deflate(more));
+    }
+    b.ClassicXref();
+    return b.Bytes();
+}
+
+TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
+{
+    // The disk fills at 64 KiB; each document writes one temporary file past that, and the
+    // package it would make without that file is small.
+    const std::string comments(300000, '%');
+    std::string rects;
+    for (int i = 0; i < 4000; i++)
+        rects += std::to_string(i % 190) + " " + std::to_string(i % 90) + " 5 5 re f\n";
+    struct Case {
+        const char* what;
+        std::string pdf;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"decoded content stream", MakeFlatePdf(kShapes + comments + "\n"), "temporary file"},
+        {"font program", MakeFlatePdf(kShapes, "<< /Font << /F1 5 0 R >> >>", std::string(300000, 'z')),
+         "temporary file"},
+        {"page markup", MakePdf(rects), "page 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tree t;
+        MakeFile(t.file("x.pdf"), c.pdf);
+        for (const char* args : {"-q -o out x.pdf", "-q --tmpdir keep -o out x.pdf"}) {
+            ASSERT_EQ(testutil::RunCommand("cd " + Quote(t.cwd) + " && " + testutil::DiskFullAfter(64) +
+                                           "TMPDIR=../tmp " + Quote(kVardex) + " " + args +
+                                           " 2>../stderr.txt"),
+                      1)
+                << args;
+            std::string err = Messages(testutil::ReadFile(t.tmp.file("stderr.txt")));
+            EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+            EXPECT_EQ(Entries(t.file("out")), std::vector<std::string>{}) << args;
+            EXPECT_EQ(Entries(t.tmp.file("tmp")), std::vector<std::string>{});
+            // Without the full disk the same document converts.
+            Result r = RunVardex(t.cwd, args);
+            EXPECT_EQ(r.status, 0) << r.err;
+            testutil::RunCommand("rm -rf " + Quote(t.file("out")));
+        }
+    }
+}
+
+// Conversions that share one --tmpdir each work in a folder of their own inside it: run
+// together they give exactly the packages they give alone.
+TEST(Converter, ParallelRunsSharingATmpdirGiveTheirOwnPackages)
+{
+    Tree t;
+    const int kDocs = 5;
+    for (int d = 0; d < kDocs; d++) {
+        std::string shapes;
+        for (int i = 0; i <= d; i++)
+            shapes += std::to_string(10 + 30 * i) + " 10 20 " + std::to_string(20 + 10 * d) + " re f\n";
+        MakeFile(t.file("doc" + std::to_string(d) + ".pdf"), MakeFlatePdf(shapes));
+        Result r = RunVardex(t.cwd, "-q --tmpdir alone -o ref doc" + std::to_string(d) + ".pdf");
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    struct Case {
+        const char* what;
+        int docs;  // run i converts doc (i % docs)
+    };
+    const Case cases[] = {{"20 runs of one file", 1}, {"20 runs over 5 files", kDocs}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::RunCommand("rm -rf " + Quote(t.file("shared")) + " " + Quote(t.file("par")));
+        std::string script = "cd " + Quote(t.cwd) + " || exit 1; ";
+        for (int i = 0; i < 20; i++) {
+            std::string n = std::to_string(i);
+            script += "( " + Quote(kVardex) + " -q --tmpdir shared -o par/" + n + " doc" +
+                      std::to_string(i % c.docs) + ".pdf 2>err." + n + "; echo $? >status." + n + " ) & ";
+        }
+        script += "wait";
+        ASSERT_EQ(testutil::RunCommand(script), 0);
+        for (int i = 0; i < 20; i++) {
+            std::string n = std::to_string(i), doc = "doc" + std::to_string(i % c.docs);
+            EXPECT_EQ(testutil::ReadFile(t.file("status." + n)), "0\n") << testutil::ReadFile(t.file("err." + n));
+            EXPECT_TRUE(testutil::ReadFile(t.file("par/" + n + "/" + doc + ".XPS")) ==
+                        testutil::ReadFile(t.file("ref/" + doc + ".XPS")))
+                << "run " << n;
+        }
+        EXPECT_EQ(Entries(t.file("shared")).size(), 20u);
+    }
+}
+
+// A link planted where the converter writes, in the temporary or the output folder, is
+// replaced or passed by, never written through.
+TEST(Converter, PlantedLinksAreNeverFollowed)
+{
+    struct Case {
+        const char* what;
+        const char* plant;  // shell run in the working folder; "victim" is the file to keep
+        const char* args;
+    };
+    const Case cases[] = {
+        {"symbolic link at the package", "ln -s ../victim out/x.XPS", "-q -o out x.pdf"},
+        {"hard link at the package", "ln ../victim out/x.XPS", "-q -o out x.pdf"},
+        {"symbolic links in the temporary folder",
+         "ln -s ../victim keep/1.fpage && ln -s ../victim keep/STRM00004.TMP", "-q --tmpdir keep -o out x.pdf"},
+        {"hard links in the temporary folder", "ln ../victim keep/1.fpage && ln ../victim keep/STRM00004.TMP",
+         "-q --tmpdir keep -o out x.pdf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tree t;
+        MakeFile(t.file("x.pdf"), MakeFlatePdf(kShapes));
+        MakeFile(t.tmp.file("victim"), "precious\n");
+        ASSERT_EQ(testutil::RunCommand("cd " + Quote(t.cwd) + " && mkdir out keep && " + c.plant), 0);
+        Result r = RunVardex(t.cwd, c.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(testutil::ReadFile(t.tmp.file("victim")), "precious\n");
+        EXPECT_TRUE(IsZipPackage(t.file("out/x.XPS")));
+        EXPECT_EQ(Entries(t.file("out")), std::vector<std::string>{"x.XPS"});
+    }
+}
+
+// A temporary folder must leave room for the names written into it: the conversion's own
+// folder ("vardex.XXXXXX" inside the one given) is at most TMP_MAX_FOLDER bytes.
+TEST(Converter, ATemporaryFolderWithoutRoomIsRefused)
+{
+    const size_t kLongestBase = TMP_MAX_FOLDER - 1 - strlen(VARDEX_RUN_FOLDER);
+    struct Case {
+        const char* what;
+        bool viaTmpdirOption;
+        size_t length;
+        int status;
+    };
+    const Case cases[] = {
+        {"--tmpdir at the limit", true, kLongestBase, 0},
+        {"--tmpdir one past it", true, kLongestBase + 1, 1},
+        {"--tmpdir of 250 bytes", true, 250, 1},
+        {"TMPDIR at the limit", false, kLongestBase, 0},
+        {"TMPDIR one past it", false, kLongestBase + 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tree t;
+        MakeFile(t.file("x.pdf"), MakeFlatePdf(kShapes));
+        std::string base = t.tmp.path();
+        ASSERT_LT(base.size() + 20, c.length);
+        while (base.size() < c.length) {
+            size_t n = std::min<size_t>(40, c.length - base.size() - 1);
+            base += "/" + std::string(std::max<size_t>(n, 1), 'd');
+        }
+        ASSERT_EQ(base.size(), c.length);
+        std::string cmd = "cd " + Quote(t.cwd) + " && mkdir -p " + Quote(base) + " && TMPDIR=" +
+                          Quote(c.viaTmpdirOption ? t.tmp.file("tmp") : base) + " " + Quote(kVardex) +
+                          " -q " + (c.viaTmpdirOption ? "--tmpdir " + Quote(base) + " " : "") +
+                          "-o out x.pdf 2>../stderr.txt";
+        EXPECT_EQ(testutil::RunCommand(cmd), c.status);
+        std::string err = Messages(testutil::ReadFile(t.tmp.file("stderr.txt")));
+        if (c.status == 1) {
+            EXPECT_NE(err.find("too long"), std::string::npos) << err;
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+            EXPECT_FALSE(testutil::FileExists(t.file("out/x.XPS")));
+            EXPECT_EQ(Entries(base), std::vector<std::string>{});
+        } else {
+            EXPECT_TRUE(IsZipPackage(t.file("out/x.XPS"))) << err;
+        }
+    }
+}
+
+// A run that is stopped leaves no package, whole or broken, and no private folder.
+TEST(Converter, AStoppedRunLeavesNothingBehind)
+{
+    std::string rects;
+    for (int i = 0; i < 60000; i++)
+        rects += std::to_string(i % 197) + "." + std::to_string(i % 7) + " " + std::to_string(i % 89) +
+                 " 3 3 re f\n";
+    struct Case {
+        const char* what;
+        std::string command;  // run in the working folder with TMPDIR=../tmp
+    };
+    const std::string vardex = Quote(kVardex);
+    const Case cases[] = {
+        {"SIGTERM", vardex + " -q -o out x.pdf & sleep 0.5; kill -TERM $!; wait $!"},
+        {"SIGPIPE", vardex + " --stdout x.pdf | head -c 10 >/dev/null"},
+        {"SIGXFSZ", "ulimit -f 256; " + vardex + " -q -o out x.pdf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tree t;
+        MakeFile(t.file("x.pdf"), MakeFlatePdf(rects));
+        testutil::RunCommand("cd " + Quote(t.cwd) + " && mkdir out && export TMPDIR=../tmp && (" +
+                             c.command + ") 2>/dev/null");
+        EXPECT_EQ(Entries(t.file("out")), std::vector<std::string>{});
+        EXPECT_EQ(Entries(t.tmp.file("tmp")), std::vector<std::string>{});
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The print filter, run as the spooler runs it, against the stand-in converter in
 // tests/filter/standin-converter (and, for one case, against a converter path where nothing
 // is), and end to end against the converter built beside it.
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -9,6 +11,8 @@
 #include "PdfBuilder.h"
 #include "Rendering.h"
 #include "TestUtil.h"
+#include "Apps/converter/PathUtils.h"
+#include "Pdf/Limits.h"
 
 namespace {
 
@@ -193,7 +197,69 @@ TEST(PrintFilter, DebugCopyNameStaysInsideTheDebugFolder)
         EXPECT_FALSE(testutil::FileExists(tmp.file("escape.pdf")));
         EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
     }
+
+    // A link planted under the copy's name, hard or symbolic, is replaced, never written
+    // through.
+    for (const char* link : {"ln", "ln -s"}) {
+        SCOPED_TRACE(link);
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        MakeFile(tmp.file("job.pdf"), "%PDF-1.4 debug\n");
+        MakeFile(tmp.file("victim"), "precious\n");
+        ASSERT_EQ(testutil::RunCommand(std::string(link) + " " + Quote(tmp.file("victim")) + " " +
+                                       Quote(kDebugDir + "/Report.pdf")),
+                  0);
+        Job job;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.args = {"42", "brindlow", "Report", "1", "", "job.pdf"};
+        Result r = RunFilter(job);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(testutil::ReadFile(tmp.file("victim")), "precious\n");
+        EXPECT_EQ(testutil::ReadFile(kDebugDir + "/Report.pdf"), "%PDF-1.4 debug\n");
+        remove((kDebugDir + "/Report.pdf").c_str());
+    }
     testutil::RunCommand("rm -rf " + Quote(kDebugDir));
+}
+
+// The converter works two folders below TMPDIR (the job folder, then its own run folder); a
+// TMPDIR that leaves no room for the names it writes there is refused before converting.
+TEST(PrintFilter, ATmpdirWithoutRoomIsRefused)
+{
+    const size_t kLongest = TMP_MAX_FOLDER - 1 - strlen(VARDEX_RUN_FOLDER) - strlen("/larkspan-XXXXXX");
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>");
+    b.Stream(4, "/Filter /FlateDecode", testpdf::Deflate("20 20 60 40 re f\n"));
+    b.ClassicXref();
+    for (size_t length : {kLongest, kLongest + 1, (size_t)235}) {
+        SCOPED_TRACE(length);
+        testutil::TempDir tmp;
+        MakeFile(tmp.file("in/job.pdf"), b.Bytes());
+        std::string spool = tmp.path();
+        while (spool.size() < length)
+            spool += "/" + std::string(std::max<size_t>(1, std::min<size_t>(40, length - spool.size() - 1)), 's');
+        ASSERT_EQ(spool.size(), length);
+        testutil::RunCommand("mkdir -p " + Quote(spool));
+        Job job;
+        job.filter = kFilterRealConverter;
+        job.cwd = tmp.path();
+        job.tmpdir = spool;
+        job.args = {"42", "lp", "report", "1", "", "in/job.pdf"};
+        Result r = RunFilter(job);
+        if (length == kLongest) {
+            EXPECT_EQ(r.status, 0) << r.err;
+            ASSERT_TRUE(testutil::WriteFile(tmp.file("print.xps"), r.out));
+            EXPECT_EQ(testutil::RunCommand("unzip -tqq " + Quote(tmp.file("print.xps")) + " >/dev/null"), 0);
+        } else {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, "");
+            EXPECT_NE(r.err.find("ERROR: temporary folder path too long"), std::string::npos) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
+        EXPECT_EQ(Entries(spool), std::vector<std::string>{});
+    }
 }
 
 TEST(PrintFilter, TwoJobsAtOnceInOneTmpdir)

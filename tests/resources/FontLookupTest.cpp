@@ -138,13 +138,13 @@ TEST(FindFontFile, AnswersByKind)
     // Only what had not been extracted was; the standard font's program stays unread.
     EXPECT_EQ(doc.dir.file("Done027.ttf"), doc.Path(27));
     EXPECT_FALSE(testutil::FileExists(doc.Path(27)));
-    EXPECT_EQ(doc.dir.file("ABCDEF+DejaVuSans022.ttf"), doc.Path(22));
+    EXPECT_EQ(doc.dir.file("ABCDEF+DejaVuSans_022.ttf"), doc.Path(22));
     EXPECT_TRUE(testutil::FileExists(doc.Path(22)));
     FontInfo* fresh = dynamic_cast<FontInfo*>(doc.xref->entries[22].resData);
     ASSERT_TRUE(fresh);
     EXPECT_EQ(65, fresh->firstChar);
     EXPECT_EQ(2, fresh->count);
-    EXPECT_EQ(doc.dir.file("ABCDEF+Garamond042.pfa"), doc.Path(42));
+    EXPECT_EQ(doc.dir.file("ABCDEF+Garamond_042.pfa"), doc.Path(42));
     EXPECT_EQ("%!PS-AdobeFont-1.0: Garamond", testutil::ReadFile(doc.Path(42)));
     EXPECT_EQ("CFF program", testutil::ReadFile(doc.Path(93)));
     FontInfo* cid = dynamic_cast<FontInfo*>(doc.xref->entries[93].resData);

@@ -141,11 +141,11 @@ TEST(ResourcePass, FontsAndProfileOfTwoPagesYieldExactlyTheirFiles)
     EXPECT_EQ(doc.tree->ExtractResources(-1), -1);
     EXPECT_EQ(doc.tree->ExtractResources(0), 0);
 
-    const std::vector<std::string> expected = {"ABCDEF+DejaVuSans012.ttf", "CIDSans023.ttf", "Foo-Regular032.pfa",
+    const std::vector<std::string> expected = {"ABCDEF+DejaVuSans_012.ttf", "CIDSans_023.ttf", "Foo-Regular_032.pfa",
                                                "profilenf00050.icc"};
     EXPECT_EQ(Files(out.path()), expected);
 
-    EXPECT_EQ(doc.Path(12), out.file("ABCDEF+DejaVuSans012.ttf"));
+    EXPECT_EQ(doc.Path(12), out.file("ABCDEF+DejaVuSans_012.ttf"));
     ASSERT_NE(doc.Font(12), nullptr);
     EXPECT_EQ(doc.Font(12)->kind, FONT_KIND_TRUETYPE);
     EXPECT_EQ(doc.Font(12)->firstChar, 32);
@@ -225,9 +225,9 @@ TEST(ResourcePass, FontNamesCannotLeaveTheFolderOrBreakTheName)
         std::string path = doc.Path(obj);
         if (c.stem.empty()) {
             EXPECT_EQ(path.size(), 259u);
-            EXPECT_EQ(path, dir + "/" + longName.substr(0, 259 - dir.size() - 1 - 7) + std::to_string(obj) + ".pfa");
+            EXPECT_EQ(path, dir + "/" + longName.substr(0, 259 - dir.size() - 1 - 8) + "_" + std::to_string(obj) + ".pfa");
         } else {
-            EXPECT_EQ(path, dir + "/" + c.stem + std::to_string(obj) + ".pfa");
+            EXPECT_EQ(path, dir + "/" + c.stem + "_" + std::to_string(obj) + ".pfa");
         }
         EXPECT_EQ(testutil::ReadFile(path), "%!FontType1");
         expected.push_back("a/b/" + path.substr(dir.size() + 1));
@@ -235,6 +235,29 @@ TEST(ResourcePass, FontNamesCannotLeaveTheFolderOrBreakTheName)
     }
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Files(root.path()), expected);
+}
+
+// A name ending in digits never runs into the object number: "Font1" of object 102 and
+// "Font" of object 1102 once both became Font1102.pfa, and the second program overwrote the
+// first, so both fonts drew with one.
+TEST(ResourcePass, FontFilesOfDifferentObjectsNeverShareAName)
+{
+    testpdf::PdfBuilder b;
+    b.Object(100, "<< /Type /Font /Subtype /Type1 /BaseFont /X /FontDescriptor 101 0 R >>");
+    b.Object(101, "<< /Type /FontDescriptor /FontName /Font1 /FontFile 102 0 R >>");
+    b.Stream(102, "", "%!first");
+    b.Object(1100, "<< /Type /Font /Subtype /Type1 /BaseFont /Y /FontDescriptor 1101 0 R >>");
+    b.Object(1101, "<< /Type /FontDescriptor /FontName /Font /FontFile 1102 0 R >>");
+    b.Stream(1102, "", "%!second");
+    OnePage(b, "<< /Font << /F1 100 0 R /F2 1100 0 R >> >>");
+    b.ClassicXref();
+    testutil::TempDir out;
+    Doc doc(b, out.path());
+    doc.RunPass();
+    EXPECT_EQ(doc.Path(102), out.file("Font1_102.pfa"));
+    EXPECT_EQ(doc.Path(1102), out.file("Font_1102.pfa"));
+    EXPECT_EQ(testutil::ReadFile(doc.Path(102)), "%!first");
+    EXPECT_EQ(testutil::ReadFile(doc.Path(1102)), "%!second");
 }
 
 // Damaged or unusual font and colour-space structures: what may be extracted is, the rest
@@ -274,7 +297,7 @@ TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
     Doc doc(b, out.path());
     doc.RunPass();
 
-    EXPECT_EQ(Files(out.path()), (std::vector<std::string>{"Direct012.pfa", "DirectCID021.ttf", "profilenf00042.icc"}));
+    EXPECT_EQ(Files(out.path()), (std::vector<std::string>{"DirectCID_021.ttf", "Direct_012.pfa", "profilenf00042.icc"}));
     EXPECT_EQ(testutil::ReadFile(doc.Path(12)), "direct descriptor");
     EXPECT_EQ(Widths(doc.Font(12)), "100");  // the first dictionary met decides
     EXPECT_EQ(Widths(doc.Font(21)), "3:7");
@@ -287,7 +310,7 @@ TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
     EXPECT_EQ(dynamic_cast<IccInfo*>(doc.E(42)->resData)->N, 1);
     // A profile naming a font file does not take that font's record.
     EXPECT_NE(doc.Font(12), nullptr);
-    EXPECT_EQ(doc.Path(12), out.file("Direct012.pfa"));
+    EXPECT_EQ(doc.Path(12), out.file("Direct_012.pfa"));
 }
 
 // The W array of CIDFonts, read by two walks that must agree whatever the array holds.
@@ -400,7 +423,7 @@ TEST(ResourcePass, CidTrueTypeProgramsBecomeCompleteFonts)
     testutil::TempDir out;
     Doc doc(b, out.path());
     doc.RunPass();
-    ASSERT_EQ(doc.Path(23), out.file("ABCDEF+Subset023.ttf"));
+    ASSERT_EQ(doc.Path(23), out.file("ABCDEF+Subset_023.ttf"));
     EXPECT_EQ(Widths(doc.Font(23)), "3:600");
     // The rewriter's symbol cmap: glyphs stay addressed by their index.
     EXPECT_EQ(Charmaps(doc.Path(23)), "3/0");

@@ -1,5 +1,8 @@
 #include "TestUtil.h"
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +113,33 @@ int RunCommand(const std::string& command, std::string* out)
 bool HaveTool(const std::string& name)
 {
     return RunCommand("command -v '" + name + "' >/dev/null 2>&1") == 0;
+}
+
+FileSizeLimit::FileSizeLimit(long bytes)
+{
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    oldCur_ = old.rlim_cur;
+    oldMax_ = old.rlim_max;
+    oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = old;
+    lim.rlim_cur = (rlim_t)bytes;
+    setrlimit(RLIMIT_FSIZE, &lim);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    struct rlimit old;
+    old.rlim_cur = oldCur_;
+    old.rlim_max = oldMax_;
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler_);
+}
+
+std::string DiskFullAfter(long kib)
+{
+    // An ignored signal stays ignored across exec; bash counts ulimit -f in KiB.
+    return "trap '' XFSZ; ulimit -f " + std::to_string(kib) + "; ";
 }
 
 }  // namespace testutil

@@ -34,6 +34,22 @@ FILE* StreamOf(const std::string& bytes);
 // Runs body with `stream` (stdout or stderr) sent to `file`; returns what it wrote there.
 std::string Captured(FILE* stream, const std::string& file, const std::function<void()>& body);
 
+// While it lives, no file of this process can grow past `bytes` (RLIMIT_FSIZE), and a write
+// past that fails with EFBIG instead of raising SIGXFSZ: the process sees a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long oldCur_, oldMax_;
+    void (*oldHandler_)(int);
+};
+// The same for a shell command: prefix that runs it with a full disk at `kib` KiB.
+std::string DiskFullAfter(long kib);
+
 // Runs a shell command; returns its exit status (or -1), with its standard output in *out.
 int RunCommand(const std::string& command, std::string* out = nullptr);
 // True when a program of that name is on PATH.

@@ -12,9 +12,11 @@
 #include "Apps/converter/PathUtils.h"
 #include "Interpreter/ContentParser.h"
 #include "Pdf/FileAccess.h"
+#include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "Pdf/RemoveOnStop.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
 #include "Xps/XpsPackage.h"
@@ -47,51 +49,53 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
     return 0;
 }
 
-// The folder every intermediate file of one conversion goes into. With --tmpdir it is that
-// folder and everything stays in it; otherwise a fresh folder only this process can enter,
-// removed with all it holds when the conversion ends.
+// The folder every intermediate file of one conversion goes into: a fresh folder only this
+// process can enter, made inside the --tmpdir folder or else under TMPDIR (/tmp when unset),
+// so conversions that share a temporary folder never meet. Inside --tmpdir it is kept with
+// everything in it for inspection; under TMPDIR it is removed when the conversion ends, and
+// also when the process is stopped by a signal.
 class WorkFolder {
 public:
     WorkFolder() { path[0] = 0; }
     ~WorkFolder()
     {
-        if (made)
+        if (made && !keep) {
+            RemoveOnStopFolder(nullptr);
             nftw(path, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+        }
     }
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
 
-    // 0, or -1 with the reason on standard error. The folder name must leave room for the
-    // page tree's copy with a separator added.
+    // 0, or -1 with the reason on standard error. A base folder whose path leaves no room
+    // for the run folder and the names written into it is refused before anything is made.
     int Make(const char* input, const char* given)
     {
-        if (given && given[0]) {
-            if (strlen(given) + 1 >= sizeof path) {
-                Reason(input, "the temporary folder's path is too long");
-                return -1;
-            }
-            strcpy(path, given);
-            if (!MakeDirectory(path)) {
-                Reason(input, "cannot create the temporary folder %s", path);
-                return -1;
-            }
-            return 0;
+        keep = given && given[0];
+        const char* base = given;
+        if (!keep) {
+            base = getenv("TMPDIR");
+            if (!base || !base[0])
+                base = "/tmp";
         }
-        const char* base = getenv("TMPDIR");
-        if (!base || !base[0])
-            base = "/tmp";
-        int n = snprintf(path, sizeof path, "%s/vardex.XXXXXX", base);
-        if (n < 0 || (size_t)n + 1 >= sizeof path) {
+        if (!RunFolderPattern(path, base)) {
+            Reason(input, "the temporary folder's path is too long (%d bytes at most): %.60s...",
+                   (int)(TMP_MAX_FOLDER - 1 - strlen(VARDEX_RUN_FOLDER)), base);
+            return -1;
+        }
+        if (keep && !MakeDirectory(base)) {
+            Reason(input, "cannot create the temporary folder %s", base);
             path[0] = 0;
-            Reason(input, "the temporary folder's path is too long");
             return -1;
         }
         if (!mkdtemp(path)) {
-            Reason(input, "cannot create a temporary folder in %s", base);
+            Reason(input, "cannot create a temporary folder in %s: %s", base, strerror(errno));
             path[0] = 0;
             return -1;
         }
         made = true;
+        if (!keep)
+            RemoveOnStopFolder(path);
         return 0;
     }
 
@@ -99,7 +103,19 @@ public:
 
 private:
     bool made = false;
+    bool keep = false;
 };
+
+// The one line for a temporary file that could not be written whole.
+bool WriteFailed(const char* input)
+{
+    if (WriteFailures() == 0)
+        return false;
+    int err = 0;
+    const char* path = FirstWriteFailure(&err);
+    Reason(input, "cannot write the temporary file %s: %s", path, strerror(err ? err : EIO));
+    return true;
+}
 
 // The document's file, tables and objects, released on every way out of the conversion,
 // together with everything the extractors hung on the entries.
@@ -115,31 +131,6 @@ struct Document {
         if (fp)
             pdfclose(fp);
     }
-};
-
-// Enough of a file's state to tell whether it was written in the meantime.
-struct FileMark {
-    explicit FileMark(const char* path)
-    {
-        struct stat st;
-        if (path && lstat(path, &st) == 0) {
-            exists = true;
-            regular = S_ISREG(st.st_mode);
-            inode = st.st_ino;
-            size = st.st_size;
-            mtime = st.st_mtim;
-        }
-    }
-    bool WrittenSince(const FileMark& old) const
-    {
-        return regular && (!old.exists || inode != old.inode || size != old.size ||
-                           mtime.tv_sec != old.mtime.tv_sec || mtime.tv_nsec != old.mtime.tv_nsec);
-    }
-    bool exists = false;
-    bool regular = false;
-    ino_t inode = 0;
-    off_t size = 0;
-    struct timespec mtime = {0, 0};
 };
 
 bool Number(PdfObj* obj, double* out)
@@ -241,6 +232,7 @@ int Larkspan::Convert(char* input, char* output)
     WorkFolder work;
     if (work.Make(input, tempDir) != 0)
         return -1;
+    ResetWriteFailures();
 
     Document doc;
     doc.xref = new PdfXref();
@@ -270,6 +262,9 @@ int Larkspan::Convert(char* input, char* output)
 
     for (int page = 0; page < pages->pageCount; page++)
         pages->ExtractResources(page);
+    // A font or profile that did not reach the disk whole would silently be missing.
+    if (WriteFailed(input))
+        return -1;
 
     int pageCount = pages->pageCount;
     if (pageCount <= 0) {
@@ -310,16 +305,14 @@ int Larkspan::Convert(char* input, char* output)
             Reason(input, "cannot write page %d", page + 1);
             return -1;
         }
+        if (WriteFailed(input))
+            return -1;
     }
 
-    FileMark before(output);
+    // The package writer leaves the output path as it was unless the package is complete.
     if (WriteXpsPackage(pageCount, &pages->resources, &pages->iResources, &pages->inlineResources,
                         output, work.path, doc.xref) != 0) {
         if (output) {
-            // A package the writer began and could not finish is no package; a file it never
-            // opened (an earlier package, say) is not its to remove.
-            if (FileMark(output).WrittenSince(before))
-                remove(output);
             Reason(input, "cannot write the package %s", output);
         } else {
             Reason(input, "cannot write the package to standard output");

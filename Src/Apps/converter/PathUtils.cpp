@@ -1,5 +1,7 @@
 #include "Apps/converter/PathUtils.h"
 
+#include "Pdf/Limits.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -170,6 +172,22 @@ bool MakeDirectory(const char* path)
     }
     mkdir(work, 0775);
     return IsDir(path);
+}
+
+bool RunFolderPattern(char* out, const char* base)
+{
+    out[0] = 0;
+    if (!base)
+        return false;
+    size_t len = strlen(base);
+    while (len > 1 && IsSep(base[len - 1]))
+        len--;
+    if (len + 1 + strlen(VARDEX_RUN_FOLDER) > TMP_MAX_FOLDER)
+        return false;
+    if (len == 1 && IsSep(base[0]))
+        len = 0;  // the root: "/vardex.XXXXXX"
+    snprintf(out, PDF_MAX_PATH, "%.*s/%s", (int)len, base, VARDEX_RUN_FOLDER);
+    return true;
 }
 
 char* BuildPath(char* out, const char* base, const char* rel, char sep, size_t size)

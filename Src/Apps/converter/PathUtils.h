@@ -38,6 +38,15 @@ bool MakeDirectory(const char* path);
 // The output buffer, or null (`out` untouched) when the result does not fit `size` bytes.
 char* BuildPath(char* out, const char* base, const char* rel, char sep, size_t size);
 
+// Every conversion works in a folder of its own, made with this name pattern inside the
+// temporary folder it is given, so that conversions sharing one never meet.
+#define VARDEX_RUN_FOLDER "vardex.XXXXXX"
+
+// `out` (PDF_MAX_PATH bytes) := `base` + '/' + VARDEX_RUN_FOLDER, the pattern of a run
+// folder inside `base`. False (`out` empty) when that path would be longer than
+// TMP_MAX_FOLDER bytes, which leaves no room for the names of the files written into it.
+bool RunFolderPattern(char* out, const char* base);
+
 // True when `path` names a folder (symbolic links followed).
 bool IsDir(const char* path);
 

@@ -54,15 +54,17 @@ bool SafeNameByte(unsigned char c)
            c == '.' || c == '_' || c == '-';
 }
 
-// dir + FontName + object number + ext. The FontName comes from the file and reaches the
-// file system, the part name and the markup through this name alone: every byte outside
+// dir + FontName + '_' + object number + ext. The FontName comes from the file and reaches
+// the file system, the part name and the markup through this name alone: every byte outside
 // [A-Za-z0-9+._-] becomes '_' (no separator, quote or markup character survives), and the
-// name is cut so the whole path fits; the object number keeps cut names apart. -1 when even
-// an empty name does not fit.
+// name is cut so the whole path fits. The number follows the last '_' and holds only digits,
+// so a name never runs into it ("Font1" of object 102 and "Font" of object 1102 give
+// Font1_102 and Font_1102): every font-file object has a name of its own, cut or not.
+// -1 when even an empty name does not fit.
 int FontFilePath(char* out, const char* dir, const char* fontName, int objNum, const char* ext)
 {
     char tail[32];
-    int tailLen = snprintf(tail, sizeof tail, "%03d%s", objNum, ext);
+    int tailLen = snprintf(tail, sizeof tail, "_%03d%s", objNum, ext);
     size_t dirLen = strlen(dir);
     if (tailLen < 0 || tailLen >= (int)sizeof tail || dirLen + (size_t)tailLen > PDF_MAX_PATH - 1)
         return -1;

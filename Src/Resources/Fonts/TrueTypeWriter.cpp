@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Pdf/FileAccess.h"
 #include "Resources/Fonts/BaseFonts.h"
 
 namespace {
@@ -552,8 +553,8 @@ int TrueTypeWriter::WriteNewFont(const char* path, const char* name)
     if (!path || !CheckSource())
         return -1;
 
-    FILE* fp = fopen(path, "wb");
-    if (!fp)
+    FILE* fp = nullptr;
+    if (pdfcreatfile(&fp, path) != 0)
         return -1;
     failed = false;
     checksum = 0;
@@ -607,7 +608,7 @@ int TrueTypeWriter::WriteNewFont(const char* path, const char* name)
         Put(fp, adj, 4);
     }
 
-    if (fclose(fp) != 0)
+    if (pdfclose(fp) != 0)
         failed = true;
     if (failed) {
         remove(path);

@@ -16,6 +16,7 @@
 
 #include "Apps/converter/PathUtils.h"
 #include "Pdf/FileAccess.h"
+#include "Pdf/RemoveOnStop.h"
 
 #ifndef LARKSPAN_CONVERTER
 #define LARKSPAN_CONVERTER "/usr/local/bin/Vardex"
@@ -44,6 +45,7 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
 
 void RemoveJobDir()
 {
+    RemoveOnStopFolder(nullptr);
     if (g_jobDir[0])
         nftw(g_jobDir, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
     g_jobDir[0] = 0;
@@ -120,7 +122,9 @@ void DebugCopy(const char* title, const char* jobFile)
     int in = open(jobFile, O_RDONLY);
     if (in < 0)
         return;
-    int out = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
+    // A new file in place of whatever has the name: a link planted there, hard or
+    // symbolic, is replaced, never written through.
+    int out = CreateNewFile(path);
     if (out >= 0) {
         if (CopyFd(in, out) == 0)
             fchmod(out, 0770);
@@ -138,12 +142,16 @@ void MakeJobDir(const char* tmp)
     if (!realpath(tmp, absolute))
         Fail("cannot resolve the temporary folder %s", tmp);
     char pattern[PDF_MAX_PATH];
+    char runFolder[PDF_MAX_PATH];
     int len = snprintf(pattern, sizeof pattern, "%s/larkspan-XXXXXX", absolute);
-    if (len < 0 || (size_t)len >= sizeof pattern)
+    // The converter works in a folder of its own inside the job folder: both must leave room
+    // for the names of the files it writes there.
+    if (len < 0 || (size_t)len >= sizeof pattern || !RunFolderPattern(runFolder, pattern))
         Fail("temporary folder path too long: %s", absolute);
     if (!mkdtemp(pattern))
         Fail("cannot create a job folder in %s", absolute);
     memcpy(g_jobDir, pattern, (size_t)len + 1);
+    RemoveOnStopFolder(g_jobDir);
 }
 
 // The job's file as an absolute path (the converter runs in the job folder).
@@ -163,7 +171,7 @@ void JobFileFromStdin(char* out, size_t size)
     out[0] = 0;
     if (!MakeFullPath(strcpy(out, g_jobDir), kStdinJobName, size))
         Fail("job file path too long in %s", g_jobDir);
-    int fd = open(out, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    int fd = CreateNewFile(out);
     if (fd < 0)
         Fail("cannot create %s", out);
     int copied = CopyFd(STDIN_FILENO, fd);
@@ -175,6 +183,7 @@ void JobFileFromStdin(char* out, size_t size)
 // print data, so it is pointed at standard error before the converter starts.
 [[noreturn]] void RunConverter(const char* jobFile)
 {
+    RemoveOnStopFolder(nullptr);  // the parent's to remove, not the converter's
     signal(SIGPIPE, SIG_DFL);
     if (chdir(g_jobDir) != 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
         fprintf(stderr, "ERROR: cannot prepare the converter in %s: %s\n", g_jobDir, strerror(errno));
@@ -204,6 +213,9 @@ int main(int argc, char** argv)
     }
     // A spooler that stops reading gets EPIPE and a cleaned-up job, not a silent death.
     signal(SIGPIPE, SIG_IGN);
+    // Stopped by the spooler (SIGTERM on a cancelled job), the filter stops the converter
+    // and removes the job folder before it ends.
+    RemoveOnStopInstall();
 
     MakeJobDir(tmp);
 
@@ -233,12 +245,14 @@ int main(int argc, char** argv)
     }
     if (child == 0)
         RunConverter(jobFile);
+    RemoveOnStopChild(child);
 
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR)
             Fail("lost the converter: %s", strerror(errno));
     }
+    RemoveOnStopChild(0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         char detail[64];
         if (WIFEXITED(status))
