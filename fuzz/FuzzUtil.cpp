@@ -1,8 +1,10 @@
 #include "FuzzUtil.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ftw.h>
+#include <thread>
 #include <unistd.h>
 
 #include "Pdf/FileAccess.h"
@@ -44,6 +46,37 @@ void RemoveScratch()
         nftw(scratch.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+// Bytes the files of the scratch folder may hold together: as much as the fuzzer lets the
+// process hold in memory. An input that makes the program write more (temporary files, the
+// package) is reported like one that allocates more; on /dev/shm those files are memory too,
+// which the fuzzer's RSS limit does not see.
+const unsigned long long kMaxScratchBytes = 512ULL * 1024 * 1024;
+
+unsigned long long scratchBytes;  // used by the watcher thread alone
+
+int AddSize(const char*, const struct stat* st, int kind, struct FTW*)
+{
+    if (kind == FTW_F)
+        scratchBytes += (unsigned long long)st->st_blocks * 512;
+    return 0;
+}
+
+// Sums the scratch folder twice a second and aborts, which the fuzzer reports with the
+// input, when it holds more than the limit.
+void WatchScratch(std::string path)
+{
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        scratchBytes = 0;
+        nftw(path.c_str(), AddSize, 16, FTW_PHYS);
+        if (scratchBytes > kMaxScratchBytes) {
+            fprintf(stderr, "==ERROR: the scratch folder %s holds %llu bytes, more than %llu\n",
+                    path.c_str(), scratchBytes, kMaxScratchBytes);
+            abort();
+        }
+    }
+}
+
 const char* ScratchBase()
 {
     const char* base = getenv("TMPDIR");
@@ -68,6 +101,7 @@ const std::string& ScratchDir()
         }
         scratch = path.data();
         atexit(RemoveScratch);
+        std::thread(WatchScratch, scratch).detach();
     }
     return scratch;
 }
