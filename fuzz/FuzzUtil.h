@@ -14,8 +14,9 @@ class PdfPageTree;
 
 namespace fuzz {
 
-// A folder of this process under TMPDIR (or /tmp), made on first use and removed with all
-// it holds when the process exits.
+// A folder of this process under TMPDIR, or when that is unset under /dev/shm (memory, so
+// that the many small files of every input cost no disk writes) or else /tmp; made on first
+// use and removed with all it holds when the process exits.
 const std::string& ScratchDir();
 
 // Writes the bytes to ScratchDir()/name and returns the path (empty on failure).

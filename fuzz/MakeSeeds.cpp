@@ -3,9 +3,14 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "HostileDocs.h"
 #include "SeedDocs.h"
 
 namespace {
+
+// The parser target reads inputs up to this length (scripts/fuzz): a longer document would
+// reach it cut, and its head is already among the shorter ones.
+const size_t kParserMaxLen = 65536;
 
 bool Put(const std::string& dir, const std::string& name, const std::string& bytes)
 {
@@ -35,6 +40,16 @@ int main(int argc, char** argv)
         ok = Put(root + "/xref", doc.first, doc.second) && ok;
         ok = Put(root + "/convert", doc.first, doc.second) && ok;
         ok = Put(root + "/parser", doc.first, doc.second) && ok;
+    }
+    // The hostile documents of the converter's tests: each was built to break one structure,
+    // so each starts the whole-file targets at a case that matters.
+    for (const auto& row : testpdf::HostileDocs()) {
+        std::string doc = row.make();
+        std::string name = "hostile-" + row.name + ".pdf";
+        ok = Put(root + "/xref", name, doc) && ok;
+        ok = Put(root + "/convert", name, doc) && ok;
+        if (doc.size() <= kParserMaxLen)
+            ok = Put(root + "/parser", name, doc) && ok;
     }
     std::vector<std::string> contents = fuzz::ContentSeeds();
     for (size_t i = 0; i < contents.size(); i++)
