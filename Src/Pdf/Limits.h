@@ -69,6 +69,8 @@ enum {
 
     // -- Fonts and text.
 
+    // -- Colour: functions, shadings, colour conversion.
+
     PDF_LIMITS_END
 };
 

@@ -180,6 +180,12 @@ void Fonts(std::vector<HostileDoc>* docs)
     (void)docs;
 }
 
+// Functions, tint transforms and shadings.
+void Functions(std::vector<HostileDoc>* docs)
+{
+    (void)docs;
+}
+
 }  // namespace
 
 std::vector<HostileDoc> HostileDocs()
@@ -190,6 +196,7 @@ std::vector<HostileDoc> HostileDocs()
     PageWork(&docs);
     FilesAndFolders(&docs);
     Fonts(&docs);
+    Functions(&docs);
     return docs;
 }
 
