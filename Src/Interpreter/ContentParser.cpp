@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Pdf/FileAccess.h"
+#include "Pdf/Limits.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
 
@@ -36,10 +37,16 @@ ContentParser::ContentParser()
       pages(nullptr),
       resources(nullptr),
       renderer(nullptr),
-      owner(nullptr)
+      owner(nullptr),
+      work(&ownWork)
 {
     for (int i = 0; i < CP_MAX_OPERANDS; i++)
         operands[i] = nullptr;
+}
+
+bool PageWork::Spent(RenderPage* renderer) const
+{
+    return tokens >= PAGE_MAX_CONTENT_TOKENS || (renderer && renderer->Full());
 }
 
 ContentParser::~ContentParser()
@@ -128,6 +135,22 @@ static PdfObj* NewString(const char* bytes, int len, int bufferSize)
 // Longest operator text that can match a row; a longer word is an unknown operator.
 enum { CP_OP_TEXT = 8 };
 
+// Operators whose handlers read no object and no file: path construction, clipping, the
+// state stack and the plain state and colour operators. Painting is not among them (a
+// pattern brush runs its cell's stream), nor anything that looks a resource up.
+static bool KeepsStream(const char* op)
+{
+    static const char* const kOps[] = {"m",  "l",  "c",  "v",  "y",  "h",  "re", "n",  "W",
+                                       "W*", "q",  "Q",  "cm", "w",  "J",  "j",  "M",  "d",
+                                       "g",  "G",  "rg", "RG", "k",  "K",  "Tc", "Tw", "Tz",
+                                       "TL", "Ts", "Td", "TD", "Tm", "T*", "BT", "ET", "BI",
+                                       "EI"};
+    for (const char* k : kOps)
+        if (strcmp(k, op) == 0)
+            return true;
+    return false;
+}
+
 int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
 {
     stream = fp;
@@ -148,6 +171,11 @@ int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
     int result = 0;
     bool done = false;
     while (!done) {
+        // A page whose budget is spent keeps what it drew and reads no further, here or in
+        // any stream of the page after this one.
+        if (!work || work->Spent(renderer))
+            break;
+        work->tokens++;
         int len = 0;
         int kind = PdfLexicon(fp, buf, size, &len);
         PdfObj* obj = nullptr;
@@ -203,11 +231,14 @@ int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
             bool known = strlen(buf) < sizeof op;
             if (known)
                 strcpy(op, buf);
-            int pos = pdftell(fp);
+            // Taking the position costs a system call and seeking drops the stream's buffer,
+            // so both are left out for the operators that never read a file.
+            bool still = !known || KeepsStream(op);
+            int pos = still ? -1 : pdftell(fp);
             if (known)
                 Execute(op, operands);
             // ID leaves the stream after the image data it consumed.
-            if (pos >= 0 && !(known && strcmp(op, "ID") == 0))
+            if (pos >= 0 && strcmp(op, "ID") != 0)
                 pdfseek(fp, pos, SEEK_SET);
             ClearOperands();
             break;

@@ -40,6 +40,16 @@ struct PendingClip {
     PendingClip* next;
 };
 
+// What one page has spent so far, against the budgets of Pdf/Limits.h. The page's parser
+// owns it; every nested parser under that page counts into the same one.
+struct PageWork {
+    long long tokens = 0;  // tokens scanned, nested streams included
+    int nestedRuns = 0;    // nested content streams run
+    // True once the page may scan no more: its tokens are spent, or its renderer has
+    // written all the markup a page may.
+    bool Spent(RenderPage* renderer) const;
+};
+
 // Ends one clip on the renderer it is given.
 int ClipCallback(void* renderer);
 
@@ -174,6 +184,8 @@ public:
     PdfObj* resources;  // valid only while Scanner runs
     RenderPage* renderer;
     PdfObj* owner;      // the page dictionary, or a reference to the nested stream
+    PageWork* work;     // the page's budget: ownWork, or the one of the parser that nests this
+    PageWork ownWork;
 
 private:
     void Push(PdfObj* obj);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "Pdf/Limits.h"
 #include "Pdf/PdfParser.h"
 #include "Resources/PdfPageTree.h"
 #include "Xps/XpsPage.h"
@@ -34,10 +35,13 @@ NestedOwner* OwnerOf(ContentParser* cp)
 }
 
 // A run is refused when its stream is already being run further out (it would draw itself
-// for ever) or when it would nest too deep.
-bool RunAllowed(NestedOwner* outer, int objNum)
+// for ever), when it would nest too deep, or when the page has spent its budget: streams
+// that each run the next one twice stay within the depth cap and still run 2^depth times.
+bool RunAllowed(NestedOwner* outer, int objNum, const PageWork* work, RenderPage* renderer)
 {
     if (outer && outer->level >= NEST_MAX_LEVELS)
+        return false;
+    if (!work || work->nestedRuns >= PAGE_MAX_NESTED_RUNS || work->Spent(renderer))
         return false;
     for (NestedOwner* o = outer; o; o = o->outer)
         if (o->refNum == objNum)
@@ -56,8 +60,9 @@ XpsPage* BackPointerHolder(RenderPage* renderer)
 int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
 {
     NestedOwner* outer = OwnerOf(this);
-    if (!pages || !xref || !RunAllowed(outer, objNum))
+    if (!pages || !xref || !RunAllowed(outer, objNum, work, renderer))
         return 0;
+    work->nestedRuns++;
 
     ContentParser* nested = new ContentParser;
     NestedOwner* owner = new NestedOwner;
@@ -71,6 +76,7 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
     nested->pages = pages;
     nested->renderer = renderer;
     nested->owner = owner;
+    nested->work = work;
     if (state && nested->current) {
         delete nested->current;
         nested->current = new GState(state);

@@ -18,3 +18,4 @@ int RenderPage::EndClip() { return 0; }
 int RenderPage::OutComment(char*) { return 0; }
 int RenderPage::FillText(GState*) { return 0; }
 RenderPage::~RenderPage() {}
+bool RenderPage::Full() { return false; }

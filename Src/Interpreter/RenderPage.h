@@ -40,6 +40,8 @@ public:
     virtual int FillText(GState* gs);
     // Last, so that the operations keep their slots.
     virtual ~RenderPage();
+    // True when the page has written all the markup it may; the interpreter then stops.
+    virtual bool Full();
 };
 
 #endif

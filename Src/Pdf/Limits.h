@@ -55,6 +55,25 @@ enum {
 
     // -- Work of one page: nested content streams, markup written, markup nesting.
 
+    // Tokens the content streams of one page may scan, operands and operators together, the
+    // page's forms, tiling cells and Type 3 glyphs included. Past it the page stops
+    // interpreting and keeps what it drew, so a stream of millions of no-op operators ends.
+    PAGE_MAX_CONTENT_TOKENS = 3 * 1000 * 1000,
+
+    // Nested content streams (forms, tiling cells, Type 3 glyph procedures) run for one
+    // page. Past it the page draws no further nested content: streams that each run the next
+    // one several times would otherwise run 2^depth streams inside the depth cap.
+    PAGE_MAX_NESTED_RUNS = 10000,
+
+    // Bytes of markup one page may write. Past it the page starts no new element, only
+    // closes what is open, so a few kilobytes of content cannot write gigabytes.
+    PAGE_MAX_MARKUP_BYTES = 16 * 1024 * 1024,
+
+    // Deepest element nesting of a page's markup, counting the page's own elements and the
+    // deepest brush a drawing can carry: readers stop reading somewhat past 200. A clip or a
+    // tiling cell that would nest deeper is not written as a canvas of its own.
+    PAGE_MAX_MARKUP_DEPTH = 192,
+
     // -- Files and folders.
 
     // Longest name of a file a conversion writes into its temporary folder: the longest made

@@ -8,6 +8,7 @@
 
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/Patterns.h"
+#include "Pdf/Limits.h"
 #include "Resources/ColorSpace.h"
 #include "Xps/XpsPage.h"
 
@@ -213,7 +214,10 @@ void XpsPage::TileBrush(TilePatternInfo* tile, const char* element)
     if (!tile->hasBBox || !(w > 0) || !(h > 0) || !XpsFinite(x) || !XpsFinite(y) ||
         !XpsFinite(w) || !XpsFinite(h) || !XpsFinite(tile->matrix) || !parser)
         return;
-    if (tileDepth >= XPS_MAX_TILE_DEPTH)
+    // Its content lies five elements below the painted element: a cell that cannot be
+    // drawn within the page's nesting gets no brush.
+    if (tileDepth >= XPS_MAX_TILE_DEPTH ||
+        contentDepth + XPS_TILE_DEPTH + XPS_DRAWING_DEPTH > PAGE_MAX_MARKUP_DEPTH)
         return;
     for (int i = 0; i < tileDepth; i++)
         if (tileStack[i] == tile->objNum)
@@ -227,9 +231,14 @@ void XpsPage::TileBrush(TilePatternInfo* tile, const char* element)
         XpsMatrix(tile->matrix).text, box.c_str(), box.c_str());
     tileStack[tileDepth++] = tile->objNum;
     int clips = openClips;
+    size_t floor = clipFloor;
+    clipFloor = clips;
+    contentDepth += XPS_TILE_DEPTH;
     parser->ProcessPatternStream(tile->objNum, tile->resources, nullptr);
     // Clips the cell left open must close inside the brush's canvas.
     CloseClips(clips);
+    contentDepth -= XPS_TILE_DEPTH;
+    clipFloor = floor;
     tileDepth--;
     Out("</Canvas>\n</VisualBrush.Visual>\n </VisualBrush>\n");
     Out("</%s>\n", element);
@@ -258,7 +267,7 @@ int XpsPage::OutRadialGadientShade(ShadePatternInfo* info)
 
 int XpsPage::FillShade(GState* gs, PdfName* shadingName)
 {
-    if (!out || !gs || !parser || !XpsFinite(gs->ctm))
+    if (!Writing() || !gs || !parser || !XpsFinite(gs->ctm))
         return 0;
     PatternInfo* info = nullptr;
     if (parser->GetShadingInfo(shadingName, &info) != 0 || !info)

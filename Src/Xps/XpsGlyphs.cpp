@@ -48,7 +48,7 @@ bool ReferenceAllowed(double code)
 int XpsPage::ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs)
 {
     // A run without glyphs would be an empty Glyphs element, which readers reject.
-    if (!out || !gs || !fontFile || !glyphs || glyphs[0] == 0.0)
+    if (!Writing() || !gs || !fontFile || !glyphs || glyphs[0] == 0.0)
         return 0;
     if (!XpsFinite(fontSize) || fontSize == 0.0)
         return 0;
@@ -103,7 +103,7 @@ int XpsPage::ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize,
 int XpsPage::FillText(GState* gs)
 {
     std::string data;
-    if (!out || !gs || !XpsFinite(gs->tm) || !XpsPathData(gs->path, nullptr, &data))
+    if (!Writing() || !gs || !XpsFinite(gs->tm) || !XpsPathData(gs->path, nullptr, &data))
         return 0;
     Out("<!-- Type1 txt -->\n<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->tm).text);
     if (Translucent(gs->fillAlpha))
@@ -119,7 +119,7 @@ int XpsPage::FillText(GState* gs)
 // Nothing in the conversion calls this: a run of characters without advances.
 int XpsPage::ShowText(GState* gs, char* text, char* font, double size)
 {
-    if (!out || !gs || !text || !text[0] || !font || !XpsFinite(size) || !(size > 0))
+    if (!Writing() || !gs || !text || !text[0] || !font || !XpsFinite(size) || !(size > 0))
         return 0;
     pdfmatrix r = GlyphRunMatrix(gs);
     if (!XpsFinite(r))

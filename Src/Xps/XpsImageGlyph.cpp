@@ -55,7 +55,7 @@ void XpsPage::CloseImagePath()
 
 int XpsPage::ShowImage(GState* gs, ImageInfo* info, char* fileName)
 {
-    if (!Drawable(gs, info, fileName) || imagePath != IMAGE_PATH_NONE)
+    if (!Writing() || !Drawable(gs, info, fileName) || imagePath != IMAGE_PATH_NONE)
         return 0;
     OpenImagePath(gs);
     // The parser records the mask for the page and writes it through SetSMask.
@@ -70,7 +70,7 @@ int XpsPage::ShowImage(GState* gs, ImageInfo* info, char* fileName)
 
 int XpsPage::ShowImageMask(GState* gs, ImageInfo* info, char* fileName)
 {
-    if (!Drawable(gs, info, fileName) || imagePath != IMAGE_PATH_NONE)
+    if (!Writing() || !Drawable(gs, info, fileName) || imagePath != IMAGE_PATH_NONE)
         return 0;
     OpenImagePath(gs);
     // The stencil is this Path's one opacity mask: a soft mask cannot be added to it.

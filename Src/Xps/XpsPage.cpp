@@ -1,5 +1,6 @@
 #include "Xps/XpsPage.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "Pdf/FileAccess.h"
+#include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
 
 namespace {
@@ -259,7 +261,7 @@ bool XpsPathData(PDF_PathGeometry* path, const pdfmatrix* m, std::string* out)
 XpsPage::XpsPage()
     : parser(nullptr), pageWidth(0), pageHeight(0), originX(0), originY(0), pagesStarted(0),
       pageDir(nullptr),
-      out(nullptr), openClips(0), failed(0)
+      out(nullptr), openClips(0), markupBytes(0), contentDepth(XPS_PAGE_CONTENT_DEPTH), failed(0)
 {
 }
 
@@ -269,15 +271,31 @@ void XpsPage::Out(const char* format, ...)
         return;
     va_list ap;
     va_start(ap, format);
-    if (vfprintf(out, format, ap) < 0)
+    int n = vfprintf(out, format, ap);
+    if (n < 0)
         failed = 1;
+    else
+        markupBytes += (unsigned)n;
     va_end(ap);
 }
 
 void XpsPage::Out(const std::string& text)
 {
-    if (out && fwrite(text.data(), 1, text.size(), out) != text.size())
+    if (!out)
+        return;
+    if (fwrite(text.data(), 1, text.size(), out) != text.size())
         failed = 1;
+    markupBytes += text.size();
+}
+
+bool XpsPage::Full()
+{
+    return markupBytes >= (unsigned long long)PAGE_MAX_MARKUP_BYTES;
+}
+
+bool XpsPage::Writing()
+{
+    return out && !Full();
 }
 
 int XpsPage::StartPage(int pageIndex, double width, double height)
@@ -288,6 +306,10 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     pageHeight = height;
     failed = 0;
     openClips = 0;
+    clips.clear();
+    clipFloor = 0;
+    markupBytes = 0;
+    contentDepth = XPS_PAGE_CONTENT_DEPTH;
 
     // The page is never written anywhere else: in standard-output mode that would put
     // markup into the package stream.
@@ -326,8 +348,9 @@ int XpsPage::EndPage()
 
 void XpsPage::CloseClips(int keep)
 {
-    for (; openClips > keep && openClips > 0; openClips--)
-        Out("</Canvas>\n");
+    while ((int)clips.size() > keep && !clips.empty())
+        PopClip();
+    openClips = (int)clips.size();
 }
 
 int XpsPage::EvaluatePath(PDF_PathGeometry* path, pdfmatrix* m)
@@ -412,7 +435,7 @@ void XpsPage::OpenFilledPath(GState* gs, FillRule rule, const std::string& data)
 int XpsPage::Fill(GState* gs, FillRule rule)
 {
     std::string data;
-    if (!out || !gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
+    if (!Writing() || !gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, nullptr, &data))
         return 0;
     OpenFilledPath(gs, rule, data);
     Out("\" >");
@@ -424,7 +447,7 @@ int XpsPage::Fill(GState* gs, FillRule rule)
 int XpsPage::Stroke(GState* gs)
 {
     std::string data;
-    if (!out || !gs || !XpsFinite(gs->ctm) || !XpsFinite(gs->lineWidth) ||
+    if (!Writing() || !gs || !XpsFinite(gs->ctm) || !XpsFinite(gs->lineWidth) ||
         !XpsPathData(gs->path, nullptr, &data))
         return 0;
     Out("<Path RenderTransform=\"%s\" \n", XpsMatrix(gs->ctm).text);
@@ -442,7 +465,7 @@ int XpsPage::Stroke(GState* gs)
 
 int XpsPage::FillStroke(GState* gs, FillRule rule)
 {
-    if (!out || !gs)
+    if (!Writing() || !gs)
         return 0;
     if (gs->fillAlpha != gs->strokeAlpha || !XpsFinite(gs->lineWidth)) {
         Fill(gs, rule);
@@ -463,32 +486,170 @@ int XpsPage::FillStroke(GState* gs, FillRule rule)
     return 0;
 }
 
+namespace {
+
+// The box of path data that is one upright rectangle: a move and three or four lines (the
+// last back to the start), each along an axis, then an optional close. The data is read as
+// written, so the box is exactly what the canvas would clip to.
+bool RectOfPathData(const std::string& data, double box[4])
+{
+    // Four corners are a few dozen characters; longer data is no rectangle.
+    if (data.size() > 256)
+        return false;
+    std::vector<double> xs, ys;
+    size_t i = 0;
+    int letter = 0;
+    while (i < data.size()) {
+        size_t end = data.find(' ', i);
+        if (end == std::string::npos)
+            end = data.size();
+        std::string item = data.substr(i, end - i);
+        i = end + 1;
+        if (item.empty())
+            continue;
+        if (item == "M" || item == "L" || item == "z") {
+            // M first, then one L, then at most a closing z at the very end.
+            if ((item == "M") != (letter == 0) || (item == "L" && letter != 1) || letter == 3)
+                return false;
+            letter = item == "M" ? 1 : item == "L" ? 2 : 3;
+            continue;
+        }
+        double x, y;
+        size_t comma = item.find(',');
+        if (letter == 0 || letter == 3 || comma == std::string::npos)
+            return false;
+        const char* text = item.c_str();
+        std::from_chars_result rx = std::from_chars(text, text + comma, x);
+        std::from_chars_result ry = std::from_chars(text + comma + 1, text + item.size(), y);
+        if (rx.ptr != text + comma || ry.ptr != text + item.size() || rx.ec != std::errc() ||
+            ry.ec != std::errc())
+            return false;
+        xs.push_back(x);
+        ys.push_back(y);
+    }
+    size_t n = xs.size();
+    if (n == 5 && xs[4] == xs[0] && ys[4] == ys[0])
+        n = 4;
+    if (n != 4)
+        return false;
+    // Edges alternate between horizontal and vertical, back to the start.
+    for (int first = 0; first < 2; first++) {
+        bool ok = true;
+        for (size_t k = 0; k < 4 && ok; k++) {
+            size_t a = k, b = (k + 1) % 4;
+            bool horizontal = (k + first) % 2 == 0;
+            ok = horizontal ? ys[a] == ys[b] : xs[a] == xs[b];
+        }
+        if (ok) {
+            box[0] = std::min(std::min(xs[0], xs[1]), xs[2]);
+            box[1] = std::min(std::min(ys[0], ys[1]), ys[2]);
+            box[2] = std::max(std::max(xs[0], xs[1]), xs[2]);
+            box[3] = std::max(std::max(ys[0], ys[1]), ys[2]);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string RectClipValue(const double b[4])
+{
+    std::string x0 = XpsNumber(b[0]).text, y0 = XpsNumber(b[1]).text;
+    std::string x1 = XpsNumber(b[2]).text, y1 = XpsNumber(b[3]).text;
+    return "F1M " + x0 + "," + y0 + " L " + x1 + "," + y0 + " " + x1 + "," + y1 + " " + x0 +
+           "," + y1 + " z ";
+}
+
+}  // namespace
+
+XpsPage::ClipCanvas* XpsPage::InnermostCanvas()
+{
+    for (size_t i = clips.size(); i > clipFloor; i--)
+        if (clips[i - 1].written)
+            return &clips[i - 1];
+    return nullptr;
+}
+
+void XpsPage::OpenClipCanvas(const std::string& value)
+{
+    Out("<Canvas\nClip=\"");
+    Out(value);
+    Out("\" >\n");
+}
+
 int XpsPage::Clip(GState* gs, FillRule rule)
 {
     if (!out)
         return 0;
-    std::string data;
-    // The clip canvas carries no transform: its points are placed by the CTM here. With
-    // nothing to keep (an empty path, a CTM that is not finite) everything is clipped away.
-    if (!gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, &gs->ctm, &data))
-        data = "M 0,0 L 0,0 z ";
-    Out("<Canvas\nClip=\"F%s", rule == 1 ? "1" : "0");
-    Out(data);
-    Out("\" >\n");
-    openClips++;
+    ClipCanvas c;
+    if (!Full()) {
+        std::string data;
+        // The clip canvas carries no transform: its points are placed by the CTM here. With
+        // nothing to keep (an empty path, a CTM that is not finite) everything is clipped
+        // away.
+        if (!gs || !XpsFinite(gs->ctm) || !XpsPathData(gs->path, &gs->ctm, &data))
+            data = "M 0,0 L 0,0 z ";
+        c.value = std::string("F") + (rule == 1 ? "1" : "0") + data;
+        c.rect = RectOfPathData(data, c.box);
+        ClipCanvas* inner = InnermostCanvas();
+        bool adds = true;
+        if (inner && c.value == inner->value)
+            adds = false;
+        else if (inner && c.rect && inner->rect)
+            adds = !(c.box[0] <= inner->box[0] && c.box[1] <= inner->box[1] &&
+                     c.box[2] >= inner->box[2] && c.box[3] >= inner->box[3]);
+        if (contentDepth + 1 + XPS_DRAWING_DEPTH <= PAGE_MAX_MARKUP_DEPTH) {
+            OpenClipCanvas(c.value);
+            c.written = true;
+            contentDepth++;
+        } else if (!adds) {
+            // As deep as a page may go, and the canvas it would nest in clips to it already.
+        } else if (inner && c.rect && inner->rect) {
+            // As deep as a page may go: the innermost canvas gives way to one clipping to
+            // both rectangles, and opens again when this clip ends.
+            c.box[0] = std::max(c.box[0], inner->box[0]);
+            c.box[1] = std::max(c.box[1], inner->box[1]);
+            c.box[2] = std::max(c.box[0], std::min(c.box[2], inner->box[2]));
+            c.box[3] = std::max(c.box[1], std::min(c.box[3], inner->box[3]));
+            c.value = RectClipValue(c.box);
+            Out("</Canvas>\n");
+            OpenClipCanvas(c.value);
+            c.written = true;
+            c.replaced = true;
+        }
+        // Otherwise the clip is left out: the page draws a little more than the document,
+        // which beats a page that no reader opens.
+    }
+    if (!c.written)
+        c.value.clear();
+    clips.push_back(std::move(c));
+    openClips = (int)clips.size();
     return 0;
+}
+
+void XpsPage::PopClip()
+{
+    ClipCanvas c = std::move(clips.back());
+    clips.pop_back();
+    if (!c.written)
+        return;
+    Out("</Canvas>\n");
+    ClipCanvas* outer = c.replaced ? InnermostCanvas() : nullptr;
+    if (outer)
+        OpenClipCanvas(outer->value);
+    else
+        contentDepth--;
 }
 
 int XpsPage::EndClip()
 {
-    if (openClips > 0)
-        CloseClips(openClips - 1);
+    if (!clips.empty())
+        CloseClips((int)clips.size() - 1);
     return 0;
 }
 
 int XpsPage::OutComment(char* text)
 {
-    if (text)
+    if (text && Writing())
         Out("%s", text);
     return 0;
 }

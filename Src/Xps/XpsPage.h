@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Interpreter/GState.h"
 #include "Interpreter/PathGeometry.h"
@@ -19,6 +20,12 @@ class TilePatternInfo;
 
 // Tiling cells drawn inside one another at most; a cell deeper down gets no brush.
 enum { XPS_MAX_TILE_DEPTH = 8 };
+
+// Element depths of the markup. The page's content lies below FixedPage and the page Canvas;
+// the deepest drawing reaches four elements below its own (a Path, its Fill, a gradient
+// brush, its stops, one stop); a tiling brush's content lies five below the painted element
+// (its Fill, VisualBrush, the Visual, the Canvas).
+enum { XPS_PAGE_CONTENT_DEPTH = 3, XPS_DRAWING_DEPTH = 4, XPS_TILE_DEPTH = 5 };
 
 // PDF points to page units. The decimal, not 4/3: 612 points must come out as 816.
 const double XPS_UNITS_PER_POINT = 1.333333333;
@@ -115,10 +122,20 @@ public:
     int OutRadialGadient(ShadePatternInfo* info);
     int OutRadialGadientShade(ShadePatternInfo* info);
 
-    // Clip canvases opened and not yet closed. Code that opens a canvas of its own around a
-    // nested content stream closes what the stream left open with CloseClips(depth before).
+    // Clips opened and not yet ended (whether or not each wrote a canvas). Code that opens a
+    // canvas of its own around a nested content stream closes what the stream left open
+    // with CloseClips(count before).
     int openClips;
     void CloseClips(int keep);
+
+    // Bytes of markup the page has written so far; past PAGE_MAX_MARKUP_BYTES the page is
+    // full: it starts no new element and only closes what is open.
+    unsigned long long markupBytes;
+    bool Full() override;
+    // Element depth at which the next element of the page is written: 3 on the page canvas
+    // (below FixedPage and the page Canvas), one more inside each clip canvas, five more
+    // inside a tiling brush's canvas.
+    int contentDepth;
 
 protected:
     // printf into the page file; nothing while no page file is open.
@@ -140,6 +157,26 @@ private:
     // when the pattern cannot be had, nothing when it gives no brush.
     int PatternBrush(GState* gs, bool stroke, const char* element);
     void TileBrush(TilePatternInfo* tile, const char* element);
+
+    // One clip the interpreter opened. Clips are written as nested canvases, and readers
+    // refuse markup nested too deep, so a clip that adds nothing to the canvas it would nest
+    // in writes no canvas; one that would nest too deep is merged into that canvas when both
+    // are rectangles, and otherwise left out (the page then draws a little more).
+    struct ClipCanvas {
+        bool written = false;   // this clip has a canvas of its own, open now or reopened
+        bool replaced = false;  // its canvas took the place of the one before, which reopens
+        bool rect = false;      // the clip is one upright rectangle: box
+        double box[4] = {0, 0, 0, 0};  // left, bottom, right, top
+        std::string value;      // the canvas's Clip value, while written
+    };
+    std::vector<ClipCanvas> clips;
+    // Clips below this index are canvases outside the brush being drawn, in another space.
+    size_t clipFloor = 0;
+    ClipCanvas* InnermostCanvas();
+    void OpenClipCanvas(const std::string& value);
+    void PopClip();
+    // True when a new element may be written (a page is open and not full).
+    bool Writing();
 
     // Object numbers of the tiling patterns whose cells are being drawn, outermost first: a
     // cell that paints with one of them again gets no brush, so a pattern that uses itself

@@ -1,4 +1,5 @@
 #include "Interpreter/ContentParser.h"
+#include "Pdf/Limits.h"
 
 #include <gtest/gtest.h>
 
@@ -338,3 +339,23 @@ TEST(ContentParser, OpTableIsWhole)
 }
 
 }  // namespace
+
+// The page's token budget: the scan stops at it, in the stream where it runs out and in every
+// stream of the page after it; what was drawn before stays.
+TEST(ContentParser, TokenBudgetEndsThePage)
+{
+    PageRun run;
+    // "0 0 1 1 re f" is six tokens: the first rectangle spends the budget exactly.
+    run.cp.work->tokens = PAGE_MAX_CONTENT_TOKENS - 6;
+    std::string page = run.Page({"0 0 1 1 re f 2 2 1 1 re f", "4 4 1 1 re f"});
+    EXPECT_EQ(1, run.rec.Count("Fill")) << page;
+    EXPECT_EQ((long long)PAGE_MAX_CONTENT_TOKENS, run.cp.work->tokens);
+
+    // A clip opened before the budget ran out still ends.
+    PageRun clipped;
+    clipped.cp.work->tokens = PAGE_MAX_CONTENT_TOKENS - 8;
+    clipped.Page({"q 0 0 1 1 re W n 0 0 1 1 re f Q"});
+    EXPECT_EQ(1, clipped.rec.Count("Clip"));
+    EXPECT_EQ(1, clipped.rec.Count("EndClip"));
+    EXPECT_EQ(0, clipped.rec.Count("Fill"));
+}

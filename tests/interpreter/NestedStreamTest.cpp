@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Interpreter/ContentParser.h"
+#include "Pdf/Limits.h"
 #include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "Pdf/PdfParser.h"
@@ -256,6 +257,23 @@ TEST(NestedStream, DeepChainsStopAtTheCap)
     EXPECT_EQ(&run.cp, run.page.parser);
     std::string markup = run.Finish();
     EXPECT_EQ(cap, Occurrences(markup, SquareData(1)));
+}
+
+// Every run below one page counts into the page's budget, at every level: with one run
+// left, the first stream runs and what it would run, and what the page runs next, do not.
+TEST(NestedStream, RunsStopAtThePageBudget)
+{
+    NestedRun run({{3, Trigger(1000) + Trigger(1000)}, {10, Square(1) + Trigger(1001)},
+                   {11, Square(2)}});
+    ASSERT_TRUE(run.loaded);
+    run.page.tiles[1000] = 10;
+    run.page.tiles[1001] = 11;
+    run.cp.work->nestedRuns = PAGE_MAX_NESTED_RUNS - 1;
+    run.Scan(3);
+    std::string markup = run.Finish();
+    EXPECT_EQ(1, Occurrences(markup, SquareData(1)));
+    EXPECT_EQ(0, Occurrences(markup, SquareData(2)));
+    EXPECT_EQ(PAGE_MAX_NESTED_RUNS, run.cp.work->nestedRuns);
 }
 
 // Nothing is drawn for a stream that is not there, and the caller carries on.

@@ -1,5 +1,7 @@
 #include "HostileDocs.h"
 
+#include <cstdio>
+
 #include "PdfBuilder.h"
 
 namespace testpdf {
@@ -143,7 +145,190 @@ void ImagesAndColour(std::vector<HostileDoc>* docs)
 // Nested content (forms, patterns, Type 3 glyphs), the page budget, markup nesting.
 void PageWork(std::vector<HostileDoc>* docs)
 {
-    (void)docs;
+    // Nested content that fans out: every level runs the next one more than once, so a
+    // few dozen levels inside the depth caps would run millions of streams.
+    const int levels = 24;
+    docs->push_back({"forms-fan-out", [] {
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < levels; k++) {
+            int next = 5 + k + 1;
+            std::string res = k + 1 < levels
+                                  ? "/Resources << /XObject << /X " + std::to_string(next) +
+                                        " 0 R /Y " + std::to_string(next) + " 0 R >> >>"
+                                  : "";
+            more.push_back({5 + k, "/Type /XObject /Subtype /Form /BBox [0 0 200 200] " + res,
+                            "0 0 1 1 re f /X Do /Y Do", true});
+        }
+        return OnePage("<< /XObject << /X 5 0 R >> >>", "/X Do", more);
+    }, 0});
+    docs->push_back({"tiling-cells-fan-out", [] {
+        // Eight levels of cells (the tiling depth cap), each painting the next four times.
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < 8; k++) {
+            std::string res = "/Resources << /Pattern << /P " + std::to_string(5 + k + 1) +
+                              " 0 R >> >>";
+            more.push_back({5 + k, "/PatternType 1 /PaintType 1 /TilingType 1 "
+                                   "/BBox [0 0 20 20] /XStep 20 /YStep 20 " + res,
+                            "/Pattern cs /P scn 0 0 5 5 re f 5 5 5 5 re f 10 10 5 5 re f "
+                            "15 15 5 5 re f", true});
+        }
+        more.push_back({13, "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 20 20] "
+                            "/XStep 20 /YStep 20 /Resources << >>", "0 0 5 5 re f", true});
+        return OnePage("<< /Pattern << /P 5 0 R >> >>", "/Pattern cs /P scn 0 0 200 200 re f",
+                       more);
+    }, 0});
+    docs->push_back({"type3-glyphs-fan-out", [] {
+        // Font k's glyph shows two glyphs of font k + 1.
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < levels; k++) {
+            int font = 5 + 2 * k, proc = font + 1;
+            std::string res = k + 1 < levels
+                                  ? "/Resources << /Font << /F " + std::to_string(font + 2) +
+                                        " 0 R >> >> "
+                                  : "";
+            more.push_back({font, "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] "
+                                  "/FontMatrix [0.001 0 0 0.001 0 0] /FirstChar 97 /LastChar 97 "
+                                  "/Widths [1000] /Encoding << /Differences [97 /a] >> "
+                                  "/CharProcs << /a " + std::to_string(proc) + " 0 R >> " +
+                                  res + ">>", ""});
+            std::string show = k + 1 < levels ? "BT /F 1000 Tf (aa) Tj ET " : "";
+            more.push_back({proc, "", "1000 0 d0 0 0 100 100 re f " + show, true});
+        }
+        return OnePage("<< /Font << /F 5 0 R >> >>", "BT /F 12 Tf 10 10 Td (aa) Tj ET", more);
+    }, 0});
+    docs->push_back({"forms-and-glyphs-fan-out", [] {
+        // Forms and Type 3 glyphs taking turns: form k draws glyph font k twice, whose glyph
+        // draws form k + 1 twice.
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < levels; k++) {
+            int form = 5 + 3 * k, font = form + 1, proc = form + 2, next = form + 3;
+            more.push_back({form, "/Type /XObject /Subtype /Form /BBox [0 0 200 200] "
+                                  "/Resources << /Font << /F " + std::to_string(font) +
+                                  " 0 R >> >>",
+                            "0 0 1 1 re f BT /F 10 Tf (aa) Tj ET", true});
+            std::string res = k + 1 < levels ? "/Resources << /XObject << /X " +
+                                                   std::to_string(next) + " 0 R >> >> "
+                                             : "";
+            more.push_back({font, "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] "
+                                  "/FontMatrix [0.001 0 0 0.001 0 0] /FirstChar 97 /LastChar 97 "
+                                  "/Widths [1000] /Encoding << /Differences [97 /a] >> "
+                                  "/CharProcs << /a " + std::to_string(proc) + " 0 R >> " +
+                                  res + ">>", ""});
+            std::string draw = k + 1 < levels ? "/X Do /X Do" : "";
+            more.push_back({proc, "", "1000 0 d0 " + draw, true});
+        }
+        return OnePage("<< /XObject << /X 5 0 R >> >>", "/X Do", more);
+    }, 0});
+    docs->push_back({"form-of-many-paths-drawn-often", [] {
+        // A form of a thousand paths drawn by a content stream that inflates to 100,000 Do.
+        std::string paths, calls;
+        for (int i = 0; i < 1000; i++)
+            paths += std::to_string(i % 200) + " 0 1 200 re f\n";
+        for (int i = 0; i < 100000; i++)
+            calls += "/X Do\n";
+        PdfBuilder b;
+        b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] "
+                    "/Resources << /XObject << /X 5 0 R >> >> /Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", Deflate(calls));
+        b.Stream(5, "/Type /XObject /Subtype /Form /BBox [0 0 200 200] /Filter /FlateDecode",
+                 Deflate(paths));
+        b.ClassicXref();
+        return b.Bytes();
+    }, 0});
+    docs->push_back({"content-inflating-to-paths", [] {
+        // 3 million painted rectangles from about 100 KB of Flate data.
+        std::string unit;
+        for (int i = 0; i < 100; i++)
+            unit += std::to_string(i) + " " + std::to_string(i) + " 50 50 re f\n";
+        std::string content;
+        content.reserve(unit.size() * 30000);
+        for (int i = 0; i < 30000; i++)
+            content += unit;
+        PdfBuilder b;
+        b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", Deflate(content));
+        b.ClassicXref();
+        return b.Bytes();
+    }, 0});
+    docs->push_back({"content-of-no-op-operators", [] {
+        // 12 million operators that draw nothing, inflating from a few kilobytes.
+        std::string content;
+        content.reserve(24u * 1000 * 1000);
+        for (int i = 0; i < 12 * 1000 * 1000; i++)
+            content += "n\n";
+        PdfBuilder b;
+        b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", Deflate(content));
+        b.ClassicXref();
+        return b.Bytes();
+    }, 0});
+
+    // Clips open at once far past what readers nest: rectangles (merged once the page is as
+    // deep as it may go), other shapes (left out there), inside q and without, in forms.
+    auto clips = [](int n, bool inQ, bool rectangles) {
+        std::string c;
+        for (int i = 0; i < n; i++) {
+            double lo = i * 0.3, hi = 200 - i * 0.3;
+            char shape[160];
+            if (rectangles)
+                snprintf(shape, sizeof shape, "%g %g %g %g re W n ", lo, lo, hi - lo, hi - lo);
+            else
+                snprintf(shape, sizeof shape, "%g %g m %g %g l %g %g l h W n ", lo, lo, hi, lo,
+                         lo, hi);
+            c += (inQ ? "q " : "") + std::string(shape);
+        }
+        c += "0 0 200 200 re f";
+        for (int i = 0; inQ && i < n; i++)
+            c += " Q";
+        return c;
+    };
+    docs->push_back({"clips-nested-300-in-q", [=] { return OnePage("<< >>", clips(300, true, true)); }, 0});
+    docs->push_back({"clips-nested-300-no-q", [=] { return OnePage("<< >>", clips(300, false, true)); }, 0});
+    docs->push_back({"clips-nested-300-triangles", [=] { return OnePage("<< >>", clips(300, true, false)); }, 0});
+    docs->push_back({"clips-in-nested-forms", [] {
+        // Thirty forms inside one another, each opening ten clips before drawing the next.
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < 30; k++) {
+            std::string c;
+            for (int i = 0; i < 10; i++) {
+                double lo = (k * 10 + i) * 0.3, size = 200 - 2 * lo;
+                c += "q " + std::to_string(lo) + " " + std::to_string(lo) + " " +
+                     std::to_string(size) + " " + std::to_string(size) + " re W n ";
+            }
+            c += k + 1 < 30 ? "/X Do" : "0 0 200 200 re f";
+            std::string res = "/Resources << /XObject << /X " + std::to_string(5 + k + 1) +
+                              " 0 R >> >>";
+            more.push_back({5 + k, "/Type /XObject /Subtype /Form /BBox [0 0 200 200] " + res, c,
+                            true});
+        }
+        return OnePage("<< /XObject << /X 5 0 R >> >>", "/X Do", more);
+    }, 0});
+    docs->push_back({"clips-around-tiling-cells", [] {
+        // Clips nested on the page, then in every cell of nested tiling patterns.
+        std::string inner;
+        for (int i = 0; i < 60; i++)
+            inner += "q 0 0 20 20 re W n 1 1 18 18 re W* n ";
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < 8; k++)
+            more.push_back({5 + k, "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 20 20] "
+                                   "/XStep 20 /YStep 20 /Resources << /Pattern << /P " +
+                                       std::to_string(5 + k + 1) + " 0 R >> >>",
+                            inner + "/Pattern cs /P scn 0 0 20 20 re f", true});
+        more.push_back({13, "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 20 20] "
+                            "/XStep 20 /YStep 20", "0 0 10 10 re f", true});
+        std::string page;
+        for (int i = 0; i < 150; i++)
+            page += "q " + std::to_string(i) + " 0 m 200 0 l 100 " + std::to_string(200 - i) +
+                    " l h W n ";
+        return OnePage("<< /Pattern << /P 5 0 R >> >>",
+                       page + "/Pattern cs /P scn 0 0 200 200 re f", more);
+    }, 0});
 }
 
 // Temporary files, fonts on disk, packages that must be written whole.
