@@ -220,9 +220,10 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     FT_Set_Transform(face, nullptr, nullptr);
 
     if (!Invisible(gs->renderMode) && cp->renderer && gs->path->lastOp != PDF_PATH_OP_NONE) {
-        // Glyph space (thousandths of the em) to the page: the size, then Tm, then the CTM.
+        // Glyph space (thousandths of the em) to the page: the size, then the horizontal
+        // scaling and the rise with Tm, then the CTM.
         pdfmatrix saved = gs->tm;
-        pdfmatrix scaled = gs->tm;
+        pdfmatrix scaled = LineSpace(gs, 0.0);
         scaled.a *= s.size / 1000.0;
         scaled.b *= s.size / 1000.0;
         scaled.c *= s.size / 1000.0;
@@ -233,7 +234,7 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     }
     delete gs->path;
     gs->path = kept;
-    MoveAlong(&gs->tm, total * s.size / 1000.0);
+    Advance(gs, total * s.size / 1000.0);
 }
 
 }  // namespace textshow

@@ -109,14 +109,14 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         GetFileNameFromPath(entry->path, fileName, false);
         // A run that starts after an adjustment is placed there; Tm itself moves below.
         pdfmatrix saved = gs->tm;
-        MoveAlong(&gs->tm, lead * s.size / 1000.0);
+        gs->tm = LineSpace(gs, lead * s.size / 1000.0);
         char textMark[1] = {0};
         cp->renderer->ShowTextEx(gs, asText ? textMark : nullptr, fileName, s.size, run.data());
         gs->tm = saved;
         if (cp->pages)
             AddResource(&cp->pages->resources, cp->pageIndex, fontObj);
     }
-    MoveAlong(&gs->tm, total * s.size / 1000.0);
+    Advance(gs, total * s.size / 1000.0);
 }
 
 }  // namespace textshow

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Interpreter/ContentParser.h"
+#include "Interpreter/GState.h"
 #include "Resources/Fonts/FontEng.h"
 
 class FontInfo;
@@ -39,6 +40,34 @@ inline void MoveAlong(pdfmatrix* m, double tx)
 {
     m->e += tx * m->a;
     m->f += tx * m->b;
+}
+
+// Th: the horizontal scaling of the text state (Tz, in percent) as a factor.
+inline double HScale(const GState* gs)
+{
+    return gs->hScale / 100.0;
+}
+
+// [Th 0 0 1 along*Th rise] x Tm: text space of a glyph `along` units (text space, before the
+// horizontal scaling) from Tm along the line, squeezed or stretched by Tz and lifted by Ts.
+// Glyphs and every advance, spacing included, scale with Th; the rise moves up the line.
+inline pdfmatrix LineSpace(const GState* gs, double along)
+{
+    const pdfmatrix& t = gs->tm;
+    const double th = HScale(gs);
+    const double x = along * th;
+    return {th * t.a,
+            th * t.b,
+            t.c,
+            t.d,
+            x * t.a + gs->rise * t.c + t.e,
+            x * t.b + gs->rise * t.d + t.f};
+}
+
+// Tm moves on by a show's advance of `tx` units of text space before the horizontal scaling.
+inline void Advance(GState* gs, double tx)
+{
+    MoveAlong(&gs->tm, tx * HScale(gs));
 }
 
 // Text rendering modes 3 and 7 paint nothing (the text of scanned pages lies in them over the

@@ -175,21 +175,49 @@ void Convert(const Fixture& f, const std::vector<std::pair<int, std::string>>& e
     }
 }
 
+// The font dictionaries of the fixtures: DejaVu Sans as an embedded simple TrueType font in
+// WinAnsiEncoding (its program object 9, its descriptor object 6), Helvetica from the
+// built-in data, and a Type 3 font whose 'a' is a square and 'b' a triangle (glyph
+// procedures in objects 6 and 7).
+const char* kDejaVuDescriptor =
+    "<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 /FontBBox [-1021 -463 1793 1232] "
+    "/ItalicAngle 0 /Ascent 928 /Descent -236 /CapHeight 729 /StemV 80 /FontFile2 9 0 R >>";
+const char* kHelvetica = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+const char* kType3 =
+    "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+    "/FirstChar 97 /LastChar 98 /Widths [1000 800] /Encoding << /Differences [97 /sq /tri] >> "
+    "/CharProcs << /sq 6 0 R /tri 7 0 R >> >>";
+
+std::string DejaVuTrueType(DejaVu& dv)
+{
+    std::string widths;
+    for (unsigned c = 32; c <= 126; c++)
+        widths += std::to_string(dv.Width(dv.Glyph(c))) + " ";
+    return "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 /LastChar 126 "
+           "/Widths [" + widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>";
+}
+
+std::string StreamObject(const std::string& data, const std::string& entries = "")
+{
+    return "<< /Length " + std::to_string(data.size()) + " " + entries + " >>\nstream\n" + data +
+           "\nendstream";
+}
+
+// The glyph procedures of kType3.
+std::vector<std::pair<int, std::string>> Type3Procs()
+{
+    return {{6, StreamObject("1000 0 0 0 750 750 d1 0 0 750 750 re f")},
+            {7, StreamObject("800 0 0 0 700 700 d1 0 0 m 700 0 l 350 700 l f")}};
+}
+
 TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
 {
     DejaVu dv;
     ASSERT_TRUE(dv.face) << kDejaVu;
     std::string ttf = testutil::ReadFile(kDejaVu);
 
-    std::string widths;
-    for (unsigned c = 32; c <= 126; c++)
-        widths += std::to_string(dv.Width(dv.Glyph(c))) + " ";
-    const std::string descriptor =
-        "<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 /FontBBox [-1021 -463 1793 1232] "
-        "/ItalicAngle 0 /Ascent 928 /Descent -236 /CapHeight 729 /StemV 80 /FontFile2 9 0 R >>";
-    const std::string trueType =
-        "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 /LastChar 126 "
-        "/Widths [" + widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>";
+    const std::string descriptor = kDejaVuDescriptor;
+    const std::string trueType = DejaVuTrueType(dv);
 
     // The CIDFont's codes are DejaVu's glyph indices.
     std::string hex, w;
@@ -207,7 +235,7 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
                                 "/Supplement 0 >> /CIDToGIDMap /Identity /DW 1000 /W [" +
                                 w + "] /FontDescriptor 6 0 R >>";
 
-    const std::string helvetica = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+    const std::string helvetica = kHelvetica;
 
     Convert({"embedded TrueType", "[0 0 320 100]", trueType,
              "BT /F1 28 Tf 16 40 Td (Hello) Tj (World) Tj [(, ) -500 (y) 100 (e) 200 (s)] TJ ET",
@@ -227,18 +255,13 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
              "0 1 -1 0 320 0 cm BT /F1 24 Tf 20 60 Td (Rotated) Tj ET", nullptr},
             {}, "");
 
-    auto stream = [](const std::string& data, const std::string& entries = "") {
-        return "<< /Length " + std::to_string(data.size()) + " " + entries + " >>\nstream\n" +
-               data + "\nendstream";
-    };
-
     // Text in rendering mode 3 over a scanned page: the image shows, the text does not, and
     // the visible text after it on the same line still starts where the hidden text ends.
     // A white page with a black block in its top left corner.
     std::string page;
     for (int row = 0; row < 16; row++)
         page += std::string(4, row < 4 ? '\0' : '\xff') + std::string(28, '\xff');
-    const std::string scan = stream(page, "/Type /XObject /Subtype /Image /Width 32 /Height 16 "
+    const std::string scan = StreamObject(page, "/Type /XObject /Subtype /Image /Width 32 /Height 16 "
                                           "/ColorSpace /DeviceGray /BitsPerComponent 8");
     Convert({"invisible text over an image", "[0 0 320 100]", trueType,
              "q 340 0 0 140 -10 -20 cm /Im1 Do Q BT /F1 24 Tf 10 40 Td 3 Tr (Hidden) Tj "
@@ -247,15 +270,28 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
             {{6, descriptor}, {8, scan}}, ttf);
 
     // A square and a triangle, drawn by their glyph procedures.
-    const std::string type3 =
-        "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
-        "/FirstChar 97 /LastChar 98 /Widths [1000 800] /Encoding << /Differences [97 /sq /tri] >> "
-        "/CharProcs << /sq 6 0 R /tri 7 0 R >> >>";
-    Convert({"Type 3", "[0 0 320 100]", type3,
+    Convert({"Type 3", "[0 0 320 100]", kType3,
              "BT /F1 40 Tf 20 30 Td (ab) Tj 1 0 0 1 150 30 Tm [(b) -500 (a)] TJ ET", nullptr},
-            {{6, stream("1000 0 0 0 750 750 d1 0 0 750 750 re f")},
-             {7, stream("800 0 0 0 700 700 d1 0 0 m 700 0 l 350 700 l f")}},
-            "");
+            Type3Procs(), "");
+}
+
+// Condensed text (Tz) keeps to its column, spacing and adjustments included, and raised text
+// (Ts) sits above the line, on every road.
+TEST(TextConversion, HorizontalScalingAndRiseOnEveryRoad)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    std::string ttf = testutil::ReadFile(kDejaVu);
+    // A line squeezed to 40 %, then a raised word, then the line carries on at the baseline.
+    const char* content = "BT /F1 28 Tf 10 20 Td 40 Tz 2 Tc [(Con) -300 (densed)] TJ 100 Tz "
+                          "0 Tc 30 Ts (up) Tj 0 Ts (x) Tj ET";
+    Convert({"embedded TrueType", "[0 0 320 100]", DejaVuTrueType(dv), content, "Condensedupx"},
+            {{6, kDejaVuDescriptor}}, ttf);
+    Convert({"Helvetica", "[0 0 320 100]", kHelvetica, content, nullptr}, {}, "");
+    Convert({"Type 3", "[0 0 320 100]", kType3,
+             "BT /F1 30 Tf 10 20 Td 50 Tz 5 Tc [(abab) -500 (ba)] TJ 100 Tz 0 Tc 35 Ts (a) Tj ET",
+             nullptr},
+            Type3Procs(), "");
 }
 
 // The lines of text on page 1 of a PDF, as mutool finds them: boxes in points from the top

@@ -298,6 +298,14 @@ TEST(TextOps, GlyphRuns)
         {"Tc on every glyph, Tw on spaces", {"BT /TT 10 Tf 1 Tc 2 Tw (A B) Tj (C) Tj ET"},
          "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 65:600 32:550 66:600; "
          "Run text DejaVuSans.ttf 10 [1 0 0 1 17.5 0] 67:600"},
+        // Tz scales the glyphs and every advance, spacing and adjustments included; Ts
+        // lifts the run along Tm's own vertical.
+        {"Tz and Ts", {"BT /TT 10 Tf 50 Tz 2 Ts 1 Tc [(AB) -1000] TJ (C) Tj ET"},
+         "Run text DejaVuSans.ttf 10 [0.5 0 0 1 0 2] 65:600 66:1600; "
+         "Run text DejaVuSans.ttf 10 [0.5 0 0 1 11 2] 67:600"},
+        {"Ts under a turning Tm", {"BT /TT 10 Tf 0 1 -1 0 100 100 Tm 4 Ts 200 Tz (A) Tj (B) Tj ET"},
+         "Run text DejaVuSans.ttf 10 [0 2 -1 0 96 100] 65:500; "
+         "Run text DejaVuSans.ttf 10 [0 2 -1 0 96 110] 66:500"},
         {"Tw does not apply to two-byte codes", {"BT /T0 10 Tf 5 Tw <00200024> Tj ET"},
          "Run glyphs CID016.ttf 10 [1 0 0 1 0 0] 32:900 36:600"},
         {"Type0: five bytes give two codes", {"BT /T0 10 Tf <0024002500> Tj (AB) Tj ET"},
@@ -368,6 +376,9 @@ TEST(TextOps, Type3GlyphProcedures)
          "Fill [0.01 0 0 0.01 0 0] " + square + "; Fill [0.01 0 0 0.01 21 0] " + square},
         {"invisible", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 3 Tr (a) Tj 0 Tr (b) Tj ET",
          "Fill [0.01 0 0 0.01 10 0] " + triangle},
+        {"Tz and Ts", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 50 Tz 5 Ts (ab) Tj (a) Tj ET",
+         "Fill [0.005 0 0 0.01 0 5] " + square + "; Fill [0.005 0 0 0.01 5 5] " + triangle +
+             "; Fill [0.005 0 0 0.01 7.5 5] " + square},
         {"a code without a glyph or a width", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf (ca) Tj ET",
          "Fill [0.01 0 0 0.01 0 0] " + square},
         {"no Encoding: nothing drawn, widths kept", {1, 0, 0, 1, 0, 0},
@@ -442,6 +453,8 @@ TEST(TextOps, OutlinesOfStandardFonts)
          "Outline [0.02 0 0 0.02 0 0] inked; Outline [0.02 0 0 0.02 15.34 0] inked"},
         {"invisible", {1, 0, 0, 1, 0, 0}, "BT /HV 10 Tf 3 Tr (A) Tj 0 Tr (A) Tj ET",
          "Outline [0.01 0 0 0.01 6.67 0] inked"},
+        {"Tz and Ts", {1, 0, 0, 1, 0, 0}, "BT /HV 10 Tf 50 Tz 3 Ts (A) Tj (A) Tj ET",
+         "Outline [0.005 0 0 0.01 0 3] inked; Outline [0.005 0 0 0.01 3.335 3] inked"},
     };
     for (const auto& c : cases) {
         TextDoc doc;
