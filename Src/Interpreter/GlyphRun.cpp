@@ -27,17 +27,6 @@ bool XmlForbidden(unsigned int code)
 
 }  // namespace
 
-// Glyph indices for the codes of a simple TrueType font, through its own character map; used
-// when a code cannot stand in the markup as a character. 0 for a code the font does not map.
-static unsigned int GlyphIndexOf(FT_Face face, unsigned int code)
-{
-    unsigned int gi = FT_Get_Char_Index(face, code);
-    // Symbol character maps put the single-byte codes at U+F000 and above.
-    if (gi == 0 && face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL)
-        gi = FT_Get_Char_Index(face, 0xF000u + code);
-    return gi;
-}
-
 void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info)
 {
     ContentParser* cp = s.cp;
@@ -87,7 +76,7 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         if (isGlyph) {
             unsigned int out = code;
             if (kind == KIND_TRUETYPE && !asText)
-                out = face ? GlyphIndexOf(face, code) : 0;
+                out = TrueTypeCodeGlyph(face, code);
             if (out != 0) {
                 run.push_back((double)out);
                 run.push_back(advance);

@@ -161,6 +161,11 @@ const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGl
 // FT_Get_Name_Index through the names already looked up in that face.
 unsigned int GlyphNamed(FT_Face face, const char* name);
 
+// The glyph of a single-byte code of a simple TrueType font: through its Unicode map at the
+// code, else its Windows symbol map at U+F000 + code (then at the code), else its Macintosh
+// Roman map; 0 where none has one (TrueTypeCodes.cpp).
+unsigned int TrueTypeCodeGlyph(FT_Face face, unsigned int code);
+
 // The roads. Each draws the show and advances Tm by its width.
 // TrueType and Type0 fonts, whose files go into the package (GlyphRun.cpp).
 void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info);

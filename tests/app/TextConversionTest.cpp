@@ -17,6 +17,7 @@
 #include "Rendering.h"
 #include "TestImages.h"
 #include "TestUtil.h"
+#include "TrueTypeFonts.h"
 
 namespace {
 
@@ -273,6 +274,37 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
     Convert({"Type 3", "[0 0 320 100]", kType3,
              "BT /F1 40 Tf 20 30 Td (ab) Tj 1 0 0 1 150 30 Tm [(b) -500 (a)] TJ ET", nullptr},
             Type3Procs(), "");
+}
+
+// A symbolic TrueType subset whose only character maps are a Windows symbol map (3,0) and a
+// Macintosh Roman map (1,0), as producers embed them: control codes 1 to 4 and letters alike
+// show their glyphs.
+TEST(TextConversion, SymbolicTrueTypeSubsetsShowEveryCode)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    const char* letters = "Helo";
+    testfont::CodeMap codes;
+    for (int i = 0; i < 4; i++)
+        codes[i + 1] = dv.Glyph((unsigned char)letters[i]);
+    for (const char* p = "World"; *p; p++)
+        codes[(unsigned char)*p] = dv.Glyph((unsigned char)*p);
+    std::string ttf = testfont::WithCharMaps(testutil::ReadFile(kDejaVu), codes, codes);
+    ASSERT_FALSE(ttf.empty());
+
+    std::string widths;
+    for (unsigned c = 1; c <= 114; c++)
+        widths += std::to_string(codes.count(c) ? dv.Width(codes[c]) : 0) + " ";
+    const std::string font = "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 1 "
+                             "/LastChar 114 /Widths [" + widths + "] /FontDescriptor 6 0 R >>";
+    std::string descriptor = kDejaVuDescriptor;
+    descriptor.replace(descriptor.find("/Flags 32"), 9, "/Flags 4");
+    Convert({"codes 1 to 4 and letters", "[0 0 320 100]", font,
+             "BT /F1 28 Tf 10 40 Td (\001\002\003\003\004) Tj ( World) Tj ET", nullptr},
+            {{6, descriptor}}, ttf);
+    Convert({"letters alone", "[0 0 320 100]", font, "BT /F1 28 Tf 10 40 Td (World) Tj ET",
+             "World"},
+            {{6, descriptor}}, ttf);
 }
 
 // Condensed text (Tz) keeps to its column, spacing and adjustments included, and raised text

@@ -19,6 +19,7 @@
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
 #include "TestUtil.h"
+#include "TrueTypeFonts.h"
 
 namespace {
 
@@ -421,6 +422,34 @@ TEST(TextOps, AFontFileWrittenAnewIsOpenedAnew)
     ASSERT_TRUE(testutil::WriteFile(copy, "no longer a font"));
     doc.rec.log.clear();
     EXPECT_EQ("", doc.Show({"BT /TT 10 Tf (A\\001) Tj ET"}));
+}
+
+// A symbolic subset reaches its glyphs only through a Windows symbol map (3,0) at U+F000 and
+// up, or a Macintosh Roman map (1,0): a run with a control code takes its glyph indices from
+// the symbol map first, else from the Macintosh map.
+TEST(TextOps, SymbolicTrueTypeRunsTakeTheirGlyphsFromTheSymbolOrMacMap)
+{
+    const std::string dejaVu = testutil::ReadFile(kDejaVu);
+    ASSERT_FALSE(dejaVu.empty()) << kDejaVu;
+    const testfont::CodeMap symbol = {{1, 36}, {2, 37}, {65, 38}};
+    const testfont::CodeMap mac = {{1, 50}, {2, 51}, {65, 52}};
+    const struct {
+        const char* file;
+        testfont::CodeMap symbol, mac;
+        const char* log;
+    } cases[] = {
+        {"Both.ttf", symbol, mac, "Run glyphs Both.ttf 10 [1 0 0 1 0 0] 36:0 37:0 38:500"},
+        {"Mac.ttf", {}, mac, "Run glyphs Mac.ttf 10 [1 0 0 1 0 0] 50:0 51:0 52:500"},
+        {"Symbol.ttf", symbol, {}, "Run glyphs Symbol.ttf 10 [1 0 0 1 0 0] 36:0 37:0 38:500"},
+    };
+    for (const auto& c : cases) {
+        TextDoc doc;
+        std::string path = doc.dir.file(c.file);
+        ASSERT_TRUE(testutil::WriteFile(path, testfont::WithCharMaps(dejaVu, c.symbol, c.mac)));
+        free(doc.xref->entries[12].path);
+        doc.xref->entries[12].path = strdup(path.c_str());
+        EXPECT_EQ(c.log, doc.Show({"BT /TT 10 Tf (\\001\\002A) Tj ET"})) << c.file;
+    }
 }
 
 TEST(TextOps, GlyphRunRecordsTheFontFileOncePerPage)
