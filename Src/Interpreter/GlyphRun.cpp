@@ -48,7 +48,22 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
                     asText = false;
         }
     }
-    FT_Face face = kind == KIND_TRUETYPE && !asText ? FaceOfFile(entry->path) : nullptr;
+    // WinAnsi's codes 128 to 159 stand for characters (quotes, dashes, the euro) that are no
+    // Latin-1 codes: the run carries those characters, with the glyphs the font has for them.
+    unsigned short winAnsi[32] = {0};
+    bool highCodes = false;
+    for (int i = 0; asText && i < s.count && !highCodes; i++) {
+        PdfObj* item = s.items[i];
+        if (!item || item->Type() != PDF_STRING || !static_cast<PdfString*>(item)->str)
+            continue;
+        PdfString* str = static_cast<PdfString*>(item);
+        for (int k = 0; k < str->len && !highCodes; k++)
+            highCodes = (unsigned char)str->str[k] >= 128 && (unsigned char)str->str[k] < 160;
+    }
+    if (highCodes)
+        WinAnsiCharacters(cp, winAnsi);
+    FT_Face face =
+        kind == KIND_TRUETYPE && (!asText || highCodes) ? FaceOfFile(entry->path) : nullptr;
 
     // A W array may hold a million pairs: they are looked up through a table of all CIDs, in
     // which the first pair of a CID wins.
@@ -69,17 +84,25 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
     };
 
     // {code, advance} pairs; a glyph that cannot be written (code 0) gives its advance to the
-    // glyph before it, or to the offset of the run's start when it is the first.
+    // glyph before it, or to the offset of the run's start when it is the first. `indices`
+    // holds the glyph of each pair of characters, 0 where the font's map picks it.
     std::vector<double> run;
+    std::vector<unsigned int> indices;
     double lead = 0.0;
     auto step = [&](unsigned int code, double advance, bool isGlyph) {
         if (isGlyph) {
             unsigned int out = code;
-            if (kind == KIND_TRUETYPE && !asText)
+            unsigned int index = 0;
+            if (kind == KIND_TRUETYPE && !asText) {
                 out = TrueTypeCodeGlyph(face, code);
+            } else if (asText && code >= 128 && code < 160 && winAnsi[code - 128]) {
+                out = winAnsi[code - 128];
+                index = TrueTypeCodeGlyph(face, code, out);
+            }
             if (out != 0) {
                 run.push_back((double)out);
                 run.push_back(advance);
+                indices.push_back(index);
                 return;
             }
         }
@@ -100,7 +123,8 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         pdfmatrix saved = gs->tm;
         gs->tm = LineSpace(gs, lead * s.size / 1000.0);
         char textMark[1] = {0};
-        cp->renderer->ShowTextEx(gs, asText ? textMark : nullptr, fileName, s.size, run.data());
+        cp->renderer->ShowTextEx(gs, asText ? textMark : nullptr, fileName, s.size, run.data(),
+                                 asText && highCodes ? indices.data() : nullptr);
         gs->tm = saved;
         if (cp->pages)
             AddResource(&cp->pages->resources, cp->pageIndex, fontObj);

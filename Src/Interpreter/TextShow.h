@@ -161,10 +161,16 @@ const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGl
 // FT_Get_Name_Index through the names already looked up in that face.
 unsigned int GlyphNamed(FT_Face face, const char* name);
 
-// The glyph of a single-byte code of a simple TrueType font: through its Unicode map at the
-// code, else its Windows symbol map at U+F000 + code (then at the code), else its Macintosh
-// Roman map; 0 where none has one (TrueTypeCodes.cpp).
-unsigned int TrueTypeCodeGlyph(FT_Face face, unsigned int code);
+// Simple TrueType fonts (TrueTypeCodes.cpp).
+// The glyph of a single-byte code: through the font's Unicode map at `unicode` (the code
+// itself when 0), else its Windows symbol map at U+F000 + code (then at the code), else its
+// Macintosh Roman map (for a WinAnsi character of the codes 128 to 159, at its Mac OS Roman
+// code); 0 where none has one.
+unsigned int TrueTypeCodeGlyph(FT_Face face, unsigned int code, unsigned int unicode = 0);
+// The characters of the codes 128 to 159 (chars[code - 128]) in the selected font's
+// encoding where that is WinAnsiEncoding; 0 for a code that Differences rename, that the
+// encoding leaves undefined, or of any other encoding.
+void WinAnsiCharacters(ContentParser* cp, unsigned short chars[32]);
 
 // The roads. Each draws the show and advances Tm by its width.
 // TrueType and Type0 fonts, whose files go into the package (GlyphRun.cpp).

@@ -307,6 +307,44 @@ TEST(TextConversion, SymbolicTrueTypeSubsetsShowEveryCode)
             {{6, descriptor}}, ttf);
 }
 
+// WinAnsi's codes 128 to 159 (curly quotes, dashes, bullet, euro) show those characters,
+// in the font with a Unicode map and in the symbolic subset alike.
+TEST(TextConversion, WinAnsiQuotesDashesAndEuro)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    const unsigned kHigh[][2] = {{0x80, 0x20AC}, {0x91, 0x2018}, {0x92, 0x2019}, {0x93, 0x201C},
+                                 {0x94, 0x201D}, {0x95, 0x2022}, {0x96, 0x2013}, {0x97, 0x2014}};
+    auto unicodeOf = [&](unsigned code) {
+        for (const auto& h : kHigh)
+            if (h[0] == code)
+                return h[1];
+        return code;
+    };
+    std::string widths;
+    for (unsigned c = 32; c <= 159; c++)
+        widths += std::to_string(dv.Width(dv.Glyph(unicodeOf(c)))) + " ";
+    const std::string font = "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
+                             "/LastChar 159 /Widths [" + widths + "] /Encoding /WinAnsiEncoding "
+                             "/FontDescriptor 6 0 R >>";
+    const char* content = "BT /F1 24 Tf 10 40 Td (\223Hi\224 \221x\222 \226 \227 \225 \200) Tj ET";
+    const char* text = "\u201cHi\u201d\u2018x\u2019\u2013\u2014\u2022\u20ac";
+    Convert({"a Unicode map", "[0 0 320 100]", font, content, text}, {{6, kDejaVuDescriptor}},
+            testutil::ReadFile(kDejaVu));
+
+    // The same glyphs reached only through a Macintosh map at their Mac OS Roman codes.
+    const unsigned kMacCodes[][2] = {{0x80, 0xDB}, {0x91, 0xD4}, {0x92, 0xD5}, {0x93, 0xD2},
+                                     {0x94, 0xD3}, {0x95, 0xA5}, {0x96, 0xD0}, {0x97, 0xD1}};
+    testfont::CodeMap mac;
+    for (unsigned c = 32; c < 127; c++)
+        mac[c] = dv.Glyph(c);
+    for (const auto& m : kMacCodes)
+        mac[m[1]] = dv.Glyph(unicodeOf(m[0]));
+    std::string ttf = testfont::WithCharMaps(testutil::ReadFile(kDejaVu), {}, mac);
+    Convert({"a Macintosh map", "[0 0 320 100]", font, content, text}, {{6, kDejaVuDescriptor}},
+            ttf);
+}
+
 // Condensed text (Tz) keeps to its column, spacing and adjustments included, and raised text
 // (Ts) sits above the line, on every road.
 TEST(TextConversion, HorizontalScalingAndRiseOnEveryRoad)

@@ -41,13 +41,17 @@ std::string Mat(const pdfmatrix& m)
 // Logs what text showing hands over: the matrix that places it, and the glyphs.
 class TextRecorder : public RecordingRenderer {
 public:
-    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs) override
+    // A pair with a glyph index of its own shows as code/index:advance.
+    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs,
+                   const unsigned int* indices) override
     {
         std::string line = std::string("Run ") + (text ? "text " : "glyphs ") +
                            (fontFile ? fontFile : "(null)") + " " + Num(fontSize) + " " +
                            Mat(gs->tm);
         for (int i = 0; glyphs && glyphs[2 * i] != 0.0; i++)
-            line += " " + Num(glyphs[2 * i]) + ":" + Num(glyphs[2 * i + 1]);
+            line += " " + Num(glyphs[2 * i]) +
+                    (indices && indices[i] ? "/" + std::to_string(indices[i]) : "") + ":" +
+                    Num(glyphs[2 * i + 1]);
         log.push_back(line);
         return 0;
     }
@@ -161,7 +165,7 @@ public:
         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
         b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources 4 0 R >>");
         b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R /HW 20 0 R "
-                    "/HM 21 0 R /HD 22 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
+                    "/HM 21 0 R /HD 22 0 R /TW 30 0 R /TD 31 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
                     "/Font 10 0 R >> >>");
         b.Object(10, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
                      "/LastChar 90 /FontDescriptor 11 0 R >>");
@@ -196,6 +200,12 @@ public:
                      "/FirstChar 65 /Widths [1000] /Encoding << /Differences [65 /g] >> "
                      "/CharProcs << /g 29 0 R >> /Resources << /Font << /Own 10 0 R >> >> >>");
         b.Stream(29, "", "BT /Own 1000 Tf (A) Tj ET");
+        // The TrueType program of /TT in WinAnsiEncoding, and with Differences over it.
+        b.Object(30, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
+                     "/Encoding /WinAnsiEncoding /FontDescriptor 11 0 R >>");
+        b.Object(31, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
+                     "/Encoding << /BaseEncoding /WinAnsiEncoding /Differences [146 /A] >> "
+                     "/FontDescriptor 11 0 R >>");
         pdf = dir.file("doc.pdf");
         xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
@@ -449,6 +459,51 @@ TEST(TextOps, SymbolicTrueTypeRunsTakeTheirGlyphsFromTheSymbolOrMacMap)
         free(doc.xref->entries[12].path);
         doc.xref->entries[12].path = strdup(path.c_str());
         EXPECT_EQ(c.log, doc.Show({"BT /TT 10 Tf (\\001\\002A) Tj ET"})) << c.file;
+    }
+}
+
+// WinAnsi's codes 128 to 159 are characters such as quotes, dashes and the euro: the run
+// carries those characters, each with the glyph the font has for it through whichever map
+// it has; codes of other encodings, codes Differences rename and undefined codes stay codes.
+TEST(TextOps, WinAnsiCodes128To159AreTheirCharacters)
+{
+    const std::string dejaVu = testutil::ReadFile(kDejaVu);
+    ASSERT_FALSE(dejaVu.empty()) << kDejaVu;
+    // The glyphs DejaVu has for U+2019 and U+20AC, as its own Unicode map finds them.
+    TextDoc probe;
+    const std::string unicodeRun = probe.Show({"BT /TW 10 Tf (\\222\\200\\201A) Tj ET"});
+    unsigned quote = 0, euro = 0;
+    ASSERT_EQ(2, sscanf(unicodeRun.c_str(),
+                        "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 8217/%u:0 8364/%u:0 129:0 65:500",
+                        &quote, &euro))
+        << unicodeRun;
+    EXPECT_NE(quote, euro);
+
+    const struct {
+        const char* what;
+        testfont::CodeMap symbol, mac;  // none: DejaVu's own maps
+        const char* font;
+        std::string log;
+    } cases[] = {
+        {"no Encoding", {}, {}, "TT", "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 146:0 65:500"},
+        {"Differences rename a code", {}, {}, "TD",
+         "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 146:0 65:500"},
+        {"a symbol map", {{0x92, 70}, {65, 71}}, {}, "TW",
+         "Run text Font.ttf 10 [1 0 0 1 0 0] 8217/70:0 65:500"},
+        // Mac OS Roman has the right single quote at 0xD5.
+        {"a Macintosh map", {}, {{0x92, 60}, {0xD5, 61}, {65, 62}}, "TW",
+         "Run text Font.ttf 10 [1 0 0 1 0 0] 8217/61:0 65:500"},
+    };
+    for (const auto& c : cases) {
+        TextDoc doc;
+        if (!c.symbol.empty() || !c.mac.empty()) {
+            std::string path = doc.dir.file("Font.ttf");
+            ASSERT_TRUE(testutil::WriteFile(path, testfont::WithCharMaps(dejaVu, c.symbol, c.mac)));
+            free(doc.xref->entries[12].path);
+            doc.xref->entries[12].path = strdup(path.c_str());
+        }
+        EXPECT_EQ(c.log, doc.Show({std::string("BT /") + c.font + " 10 Tf (\\222A) Tj ET"}))
+            << c.what;
     }
 }
 
