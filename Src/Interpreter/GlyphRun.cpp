@@ -62,8 +62,11 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
     }
     if (highCodes)
         WinAnsiCharacters(cp, winAnsi);
-    FT_Face face =
-        kind == KIND_TRUETYPE && (!asText || highCodes) ? FaceOfFile(entry->path) : nullptr;
+    // A glyph run cannot be stroked: stroked text is drawn from the outlines of the font file.
+    const bool stroke = Stroked(gs->renderMode) && cp->renderer;
+    FT_Face face = (kind == KIND_TRUETYPE && (!asText || highCodes)) || stroke
+                       ? FaceOfFile(entry->path)
+                       : nullptr;
 
     // A W array may hold a million pairs: they are looked up through a table of all CIDs, in
     // which the first pair of a CID wins.
@@ -111,10 +114,22 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         else
             run.back() += advance;
     };
-    double total = Walk(s, bytesPerCode, kind == KIND_TRUETYPE,
-                        [&](unsigned int code, double) { return width(code); }, step);
+    // {glyph, pen} of every glyph, for the outlines of stroked text.
+    std::vector<std::pair<unsigned int, double>> placed;
+    auto glyph = [&](unsigned int code, double pen) {
+        if (stroke && face) {
+            unsigned int gi = code;
+            if (kind == KIND_TRUETYPE)
+                gi = TrueTypeCodeGlyph(face, code,
+                                       asText && code >= 128 && code < 160 ? winAnsi[code - 128] : 0);
+            if (gi != 0)
+                placed.push_back({gi, pen});
+        }
+        return width(code);
+    };
+    double total = Walk(s, bytesPerCode, kind == KIND_TRUETYPE, glyph, step);
 
-    if (!run.empty() && !Invisible(gs->renderMode) && cp->renderer) {
+    if (!run.empty() && Filled(gs->renderMode) && cp->renderer) {
         run.push_back(0.0);
         run.push_back(0.0);
         char fileName[PDF_MAX_PATH];
@@ -129,6 +144,23 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         if (cp->pages)
             AddResource(&cp->pages->resources, cp->pageIndex, fontObj);
     }
+    if (!placed.empty()) {
+        FontEng eng;
+        eng.face = face;
+        // 1000 pixels per em: outline coordinates arrive as 26.6 thousandths of the em.
+        FT_Set_Char_Size(face, 64000, 64000, 72, 72);
+        PDF_PathGeometry* kept = gs->path;
+        gs->path = new PDF_PathGeometry;
+        KeptGlyph scratch;
+        std::vector<FT_Vector> moved;
+        for (const auto& g : placed)
+            AddGlyphOutline(eng, g.first, g.second, gs->path, &scratch, &moved);
+        // The fill, where the mode asks for one, is the glyph run above.
+        PaintOutlines(s, false);
+        delete gs->path;
+        gs->path = kept;
+    }
+
     Advance(gs, total * s.size / 1000.0);
 }
 

@@ -71,10 +71,19 @@ inline void Advance(GState* gs, double tx)
 }
 
 // Text rendering modes 3 and 7 paint nothing (the text of scanned pages lies in them over the
-// page image); every other mode is shown filled.
+// page image); 0, 2, 4 and 6 fill the glyphs, 1, 2, 5 and 6 stroke them (4 to 7 add the
+// glyphs to the clip as well, which is not done).
 inline bool Invisible(int renderMode)
 {
     return renderMode == 3 || renderMode == 7;
+}
+inline bool Filled(int renderMode)
+{
+    return renderMode == 0 || renderMode == 2 || renderMode == 4 || renderMode == 6;
+}
+inline bool Stroked(int renderMode)
+{
+    return renderMode == 1 || renderMode == 2 || renderMode == 5 || renderMode == 6;
 }
 
 // One show, as the showing operators hand it over: the array elements (strings and
@@ -171,6 +180,15 @@ unsigned int TrueTypeCodeGlyph(FT_Face face, unsigned int code, unsigned int uni
 // encoding where that is WinAnsiEncoding; 0 for a code that Differences rename, that the
 // encoding leaves undefined, or of any other encoding.
 void WinAnsiCharacters(ContentParser* cp, unsigned short chars[32]);
+
+// Glyph outlines (TextPaint.cpp).
+// Appends glyph gi of eng's face, `pen` thousandths of the em along, to `path` (glyph space,
+// 1000 units per em); false when FreeType cannot load it. eng.advance takes its advance.
+bool AddGlyphOutline(FontEng& eng, unsigned int gi, double pen, PDF_PathGeometry* path,
+                     KeptGlyph* scratch, std::vector<FT_Vector>* moved);
+// Paints the glyph-space outlines in the current path as the rendering mode asks; `fill`
+// false leaves the filling to a glyph run drawn already.
+void PaintOutlines(const Show& s, bool fill);
 
 // The roads. Each draws the show and advances Tm by its width.
 // TrueType and Type0 fonts, whose files go into the package (GlyphRun.cpp).

@@ -345,6 +345,21 @@ TEST(TextConversion, WinAnsiQuotesDashesAndEuro)
             ttf);
 }
 
+// Rendering mode 1 strokes the glyphs: an O stays an open ring, drawn with the line width of
+// the graphics state; mode 2 fills and strokes, so a thick stroke makes the glyphs bolder.
+TEST(TextConversion, StrokedTextIsStroked)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    const char* outlined = "BT /F1 70 Tf 10 20 Td 1 Tr 0.5 w (OoO) Tj ET";
+    const char* bold = "BT /F1 40 Tf 10 30 Td 2 Tr 3 w 1 J (Bold) Tj ET";
+    for (const char* content : {outlined, bold}) {
+        Convert({"embedded TrueType", "[0 0 320 100]", DejaVuTrueType(dv), content, nullptr},
+                {{6, kDejaVuDescriptor}}, testutil::ReadFile(kDejaVu));
+        Convert({"Helvetica", "[0 0 320 100]", kHelvetica, content, nullptr}, {}, "");
+    }
+}
+
 // Condensed text (Tz) keeps to its column, spacing and adjustments included, and raised text
 // (Ts) sits above the line, on every road.
 TEST(TextConversion, HorizontalScalingAndRiseOnEveryRoad)

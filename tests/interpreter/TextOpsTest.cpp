@@ -2,6 +2,7 @@
 // road of text showing hands to the renderer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +65,31 @@ public:
         log.push_back("Outline " + Mat(gs->tm) + (moves ? " inked" : " blank"));
         outlines.push_back(PathText(gs->path));
         return 0;
+    }
+    // Stroked glyphs arrive as a path in user space: logged with the box of its points.
+    int Stroke(GState* gs) override
+    {
+        log.push_back("Stroke " + Box(gs->path));
+        return 0;
+    }
+    int FillStroke(GState* gs, FillRule) override
+    {
+        log.push_back("FillStroke " + Box(gs->path));
+        return 0;
+    }
+    static std::string Box(PDF_PathGeometry* path)
+    {
+        double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+        for (PDF_POINT_CHUNK* c = path->firstPts; c; c = c->next)
+            for (int i = 0; i < c->count; i++) {
+                x0 = std::min(x0, c->pts[i].x);
+                y0 = std::min(y0, c->pts[i].y);
+                x1 = std::max(x1, c->pts[i].x);
+                y1 = std::max(y1, c->pts[i].y);
+            }
+        char buf[96];
+        snprintf(buf, sizeof buf, "(%.0f %.0f %.0f %.0f)", x0, y0, x1, y1);
+        return buf;
     }
     // Type 3 glyphs paint with the CTM that places them.
     int Fill(GState* gs, FillRule) override
@@ -335,9 +361,13 @@ TEST(TextOps, GlyphRuns)
         {"invisible text moves Tm but draws nothing",
          {"BT /TT 10 Tf 3 Tr (AB) Tj 7 Tr (C) Tj 0 Tr (D) Tj ET"},
          "Run text DejaVuSans.ttf 10 [1 0 0 1 15 0] 68:500"},
-        {"stroked text is shown filled", {"BT /TT 10 Tf 1 Tr (A) Tj 2 Tr (B) Tj ET"},
-         "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 65:500; "
-         "Run text DejaVuSans.ttf 10 [1 0 0 1 5 0] 66:500"},
+        // A glyph run cannot be stroked: the outlines are, in user space, after the fill.
+        {"stroked text", {"BT /TT 100 Tf 100 200 Td 1 Tr (A) Tj 2 Tr (A) Tj 4 Tr (A) Tj ET"},
+         "Stroke (101 200 168 273); Run text DejaVuSans.ttf 100 [1 0 0 1 150 200] 65:500; "
+         "Stroke (151 200 218 273); Run text DejaVuSans.ttf 100 [1 0 0 1 200 200] 65:500"},
+        // The dollar sign reaches from -15 to 76 and from 8 to 56 across.
+        {"stroked, condensed and raised", {"BT /TT 100 Tf 50 Tz 10 Ts 5 Tr ($) Tj ET"},
+         "Stroke (4 -5 28 86)"},
         {"size 0 shows nothing", {"BT /TT 0 Tf (AB) Tj /TT 10 Tf (C) Tj ET"},
          "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 67:500"},
         {"negative size runs backwards", {"BT /TT -10 Tf 100 0 Td (AB) Tj (C) Tj ET"},
@@ -537,6 +567,11 @@ TEST(TextOps, OutlinesOfStandardFonts)
          "Outline [0.02 0 0 0.02 0 0] inked; Outline [0.02 0 0 0.02 15.34 0] inked"},
         {"invisible", {1, 0, 0, 1, 0, 0}, "BT /HV 10 Tf 3 Tr (A) Tj 0 Tr (A) Tj ET",
          "Outline [0.01 0 0 0.01 6.67 0] inked"},
+        // Stroking modes stroke the outlines in user space; 2 and 6 fill them too.
+        {"stroked", {1, 0, 0, 1, 0, 0},
+         "BT /HV 100 Tf 1 Tr (A) Tj 2 Tr (A) Tj 5 Tr (A) Tj 6 Tr (A) Tj ET",
+         "Stroke (2 0 65 73); FillStroke (68 0 132 73); Stroke (135 0 199 73); "
+         "FillStroke (202 0 265 73)"},
         {"Tz and Ts", {1, 0, 0, 1, 0, 0}, "BT /HV 10 Tf 50 Tz 3 Ts (A) Tj (A) Tj ET",
          "Outline [0.005 0 0 0.01 0 3] inked; Outline [0.005 0 0 0.01 3.335 3] inked"},
     };
@@ -571,7 +606,7 @@ TEST(TextOps, StandardFontsFollowTheirEncoding)
 TEST(TextOps, OutlinesLeaveAnUnpaintedPathAlone)
 {
     TextDoc doc;
-    EXPECT_EQ("Outline [0.01 0 0 0.01 0 0] inked; Stroke M 1 2 L 3 4",
+    EXPECT_EQ("Outline [0.01 0 0 0.01 0 0] inked; Stroke (1 2 3 4)",
               doc.Show({"1 2 m 3 4 l BT /HV 10 Tf (A) Tj ET S"}));
 }
 
