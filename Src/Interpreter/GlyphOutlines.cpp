@@ -23,10 +23,6 @@ namespace textshow {
 
 namespace {
 
-// Beyond this a pen position in 26.6 units cannot be handed to FreeType; such offsets come only
-// from absurd adjustments and are clamped rather than converted out of range.
-const double kMaxPen26_6 = 1e15;
-
 enum { ENC_BUILTIN, ENC_WINANSI, ENC_MACROMAN };
 
 // Unicode of WinAnsiEncoding codes 0x80 to 0x9F; 0 where the encoding has no character.
@@ -182,32 +178,7 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     KeptGlyph scratch;
     std::vector<FT_Vector> moved;
     auto glyph = [&](unsigned int code, double pen) -> double {
-        unsigned int gi = glyphs[code & 0xFF];
-        double p = std::isnan(pen) ? 0.0 : pen * 64.0;
-        if (p > kMaxPen26_6)
-            p = kMaxPen26_6;
-        if (p < -kMaxPen26_6)
-            p = -kMaxPen26_6;
-        const FT_Pos delta = (FT_Pos)p;
-        const KeptGlyph* g =
-            LoadGlyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH, &scratch);
-        eng.error = g->error;
-        bool loaded = eng.error == 0;
-        if (loaded) {
-            if (g->isOutline) {
-                moved.resize(g->points.size());
-                for (size_t k = 0; k < moved.size(); k++)
-                    moved[k] = {g->points[k].x + delta, g->points[k].y};
-                FT_Outline outline = {};
-                outline.n_contours = (short)g->contours.size();
-                outline.n_points = (short)g->points.size();
-                outline.points = moved.data();
-                outline.tags = const_cast<char*>(g->tags.data());
-                outline.contours = const_cast<short*>(g->contours.data());
-                eng.GlyphtoPath(&outline, gs->path);
-            }
-            eng.advance = (double)g->advance;
-        }
+        bool loaded = AddGlyphOutline(eng, glyphs[code & 0xFF], pen, gs->path, &scratch, &moved);
         if (haveWidths) {
             long idx = (long)code - (long)info->firstChar;
             if (idx >= 0 && idx < info->count)
@@ -219,21 +190,10 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     double total = Walk(s, 1, true, glyph, [](unsigned int, double, bool) {});
     FT_Set_Transform(face, nullptr, nullptr);
 
-    if (!Invisible(gs->renderMode) && cp->renderer && gs->path->lastOp != PDF_PATH_OP_NONE) {
-        // Glyph space (thousandths of the em) to the page: the size, then Tm, then the CTM.
-        pdfmatrix saved = gs->tm;
-        pdfmatrix scaled = gs->tm;
-        scaled.a *= s.size / 1000.0;
-        scaled.b *= s.size / 1000.0;
-        scaled.c *= s.size / 1000.0;
-        scaled.d *= s.size / 1000.0;
-        ConcatMatrix(&gs->ctm, &scaled, &gs->tm);
-        cp->renderer->FillText(gs);
-        gs->tm = saved;
-    }
+    PaintOutlines(s, true);
     delete gs->path;
     gs->path = kept;
-    MoveAlong(&gs->tm, total * s.size / 1000.0);
+    Advance(gs, total * s.size / 1000.0);
 }
 
 }  // namespace textshow

@@ -27,17 +27,6 @@ bool XmlForbidden(unsigned int code)
 
 }  // namespace
 
-// Glyph indices for the codes of a simple TrueType font, through its own character map; used
-// when a code cannot stand in the markup as a character. 0 for a code the font does not map.
-static unsigned int GlyphIndexOf(FT_Face face, unsigned int code)
-{
-    unsigned int gi = FT_Get_Char_Index(face, code);
-    // Symbol character maps put the single-byte codes at U+F000 and above.
-    if (gi == 0 && face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL)
-        gi = FT_Get_Char_Index(face, 0xF000u + code);
-    return gi;
-}
-
 void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info)
 {
     ContentParser* cp = s.cp;
@@ -59,7 +48,25 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
                     asText = false;
         }
     }
-    FT_Face face = kind == KIND_TRUETYPE && !asText ? FaceOfFile(entry->path) : nullptr;
+    // WinAnsi's codes 128 to 159 stand for characters (quotes, dashes, the euro) that are no
+    // Latin-1 codes: the run carries those characters, with the glyphs the font has for them.
+    unsigned short winAnsi[32] = {0};
+    bool highCodes = false;
+    for (int i = 0; asText && i < s.count && !highCodes; i++) {
+        PdfObj* item = s.items[i];
+        if (!item || item->Type() != PDF_STRING || !static_cast<PdfString*>(item)->str)
+            continue;
+        PdfString* str = static_cast<PdfString*>(item);
+        for (int k = 0; k < str->len && !highCodes; k++)
+            highCodes = (unsigned char)str->str[k] >= 128 && (unsigned char)str->str[k] < 160;
+    }
+    if (highCodes)
+        WinAnsiCharacters(cp, winAnsi);
+    // A glyph run cannot be stroked: stroked text is drawn from the outlines of the font file.
+    const bool stroke = Stroked(gs->renderMode) && cp->renderer;
+    FT_Face face = (kind == KIND_TRUETYPE && (!asText || highCodes)) || stroke
+                       ? FaceOfFile(entry->path)
+                       : nullptr;
 
     // A W array may hold a million pairs: they are looked up through a table of all CIDs, in
     // which the first pair of a CID wins.
@@ -80,17 +87,25 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
     };
 
     // {code, advance} pairs; a glyph that cannot be written (code 0) gives its advance to the
-    // glyph before it, or to the offset of the run's start when it is the first.
+    // glyph before it, or to the offset of the run's start when it is the first. `indices`
+    // holds the glyph of each pair of characters, 0 where the font's map picks it.
     std::vector<double> run;
+    std::vector<unsigned int> indices;
     double lead = 0.0;
     auto step = [&](unsigned int code, double advance, bool isGlyph) {
         if (isGlyph) {
             unsigned int out = code;
-            if (kind == KIND_TRUETYPE && !asText)
-                out = face ? GlyphIndexOf(face, code) : 0;
+            unsigned int index = 0;
+            if (kind == KIND_TRUETYPE && !asText) {
+                out = TrueTypeCodeGlyph(face, code);
+            } else if (asText && code >= 128 && code < 160 && winAnsi[code - 128]) {
+                out = winAnsi[code - 128];
+                index = TrueTypeCodeGlyph(face, code, out);
+            }
             if (out != 0) {
                 run.push_back((double)out);
                 run.push_back(advance);
+                indices.push_back(index);
                 return;
             }
         }
@@ -99,24 +114,54 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         else
             run.back() += advance;
     };
-    double total = Walk(s, bytesPerCode, kind == KIND_TRUETYPE,
-                        [&](unsigned int code, double) { return width(code); }, step);
+    // {glyph, pen} of every glyph, for the outlines of stroked text.
+    std::vector<std::pair<unsigned int, double>> placed;
+    auto glyph = [&](unsigned int code, double pen) {
+        if (stroke && face) {
+            unsigned int gi = code;
+            if (kind == KIND_TRUETYPE)
+                gi = TrueTypeCodeGlyph(face, code,
+                                       asText && code >= 128 && code < 160 ? winAnsi[code - 128] : 0);
+            if (gi != 0)
+                placed.push_back({gi, pen});
+        }
+        return width(code);
+    };
+    double total = Walk(s, bytesPerCode, kind == KIND_TRUETYPE, glyph, step);
 
-    if (!run.empty() && !Invisible(gs->renderMode) && cp->renderer) {
+    if (!run.empty() && Filled(gs->renderMode) && cp->renderer) {
         run.push_back(0.0);
         run.push_back(0.0);
         char fileName[PDF_MAX_PATH];
         GetFileNameFromPath(entry->path, fileName, false);
         // A run that starts after an adjustment is placed there; Tm itself moves below.
         pdfmatrix saved = gs->tm;
-        MoveAlong(&gs->tm, lead * s.size / 1000.0);
+        gs->tm = LineSpace(gs, lead * s.size / 1000.0);
         char textMark[1] = {0};
-        cp->renderer->ShowTextEx(gs, asText ? textMark : nullptr, fileName, s.size, run.data());
+        cp->renderer->ShowTextEx(gs, asText ? textMark : nullptr, fileName, s.size, run.data(),
+                                 asText && highCodes ? indices.data() : nullptr);
         gs->tm = saved;
         if (cp->pages)
             AddResource(&cp->pages->resources, cp->pageIndex, fontObj);
     }
-    MoveAlong(&gs->tm, total * s.size / 1000.0);
+    if (!placed.empty()) {
+        FontEng eng;
+        eng.face = face;
+        // 1000 pixels per em: outline coordinates arrive as 26.6 thousandths of the em.
+        FT_Set_Char_Size(face, 64000, 64000, 72, 72);
+        PDF_PathGeometry* kept = gs->path;
+        gs->path = new PDF_PathGeometry;
+        KeptGlyph scratch;
+        std::vector<FT_Vector> moved;
+        for (const auto& g : placed)
+            AddGlyphOutline(eng, g.first, g.second, gs->path, &scratch, &moved);
+        // The fill, where the mode asks for one, is the glyph run above.
+        PaintOutlines(s, false);
+        delete gs->path;
+        gs->path = kept;
+    }
+
+    Advance(gs, total * s.size / 1000.0);
 }
 
 }  // namespace textshow

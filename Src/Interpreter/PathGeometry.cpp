@@ -183,6 +183,30 @@ void PDF_PathGeometry::Destroy()
     }
 }
 
+void TransformPath(PDF_PathGeometry* src, pdfmatrix* m, PDF_PathGeometry* dst)
+{
+    const PDF_POINT_CHUNK* pc = src->firstPts;
+    int taken = 0;
+    for (const PDF_PATH_OP_CHUNK* oc = src->firstOps; oc; oc = oc->next) {
+        for (int i = 0; i < oc->count && i < PDF_PATH_CHUNK_SLOTS; i++) {
+            int n = PathOpPointCount(oc->ops[i]);
+            if (n < 0)
+                return;
+            // All points of an operator lie in one chunk; a chunk may end with spare slots.
+            while (n > 0 && pc && taken + n > pc->count) {
+                pc = pc->next;
+                taken = 0;
+            }
+            if (n > 0 && (!pc || pc->count > PDF_PATH_CHUNK_SLOTS))
+                return;
+            PDF_POINT_REAL pts[3];
+            for (int k = 0; k < n; k++, taken++)
+                Transform(pc->pts[taken].x, pc->pts[taken].y, m, &pts[k].x, &pts[k].y);
+            dst->Add(oc->ops[i], pts, n);
+        }
+    }
+}
+
 void PDF_PathGeometry::DumpPath()
 {
     const PDF_POINT_CHUNK* pc = firstPts;

@@ -84,6 +84,8 @@ public:
 int PathOpPointCount(PDF_PATH_OP op);
 
 void Transform(double x, double y, pdfmatrix* m, double* outX, double* outY);
+// Appends every operator of src to dst with its points mapped through m.
+void TransformPath(PDF_PathGeometry* src, pdfmatrix* m, PDF_PathGeometry* dst);
 // The same without the translation, for distances and directions.
 void DistTransform(double x, double y, pdfmatrix* m, double* outX, double* outY);
 // A singular matrix (determinant exactly 0) is copied unchanged.

@@ -5,7 +5,10 @@ int RenderPage::EndPage() { return 0; }
 int RenderPage::StartCanvas(_matrix*, double) { return 0; }
 void RenderPage::EndCanvas() {}
 int RenderPage::ShowText(GState*, char*, char*, double) { return 0; }
-int RenderPage::ShowTextEx(GState*, char*, char*, double, double*) { return 0; }
+int RenderPage::ShowTextEx(GState*, char*, char*, double, double*, const unsigned int*)
+{
+    return 0;
+}
 int RenderPage::ShowImage(GState*, ImageInfo*, char*) { return 0; }
 int RenderPage::ShowImageMask(GState*, ImageInfo*, char*) { return 0; }
 int RenderPage::SetSMask(GState*, ImageInfo*, char*) { return 0; }

@@ -22,9 +22,11 @@ public:
     virtual void EndCanvas();
     virtual int ShowText(GState* gs, char* text, char* font, double size);
     // glyphs: {code, advance in thousandths of the em} pairs ended by a pair whose code is 0.
-    // A non-null text asks for each glyph's Unicode value too (the codes are then Unicode).
+    // A non-null text asks for each glyph's Unicode value too (the codes are then Unicode);
+    // `indices`, where given with text, holds the glyph index of each pair, 0 where the
+    // font's character map is to pick it.
     virtual int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize,
-                           double* glyphs);
+                           double* glyphs, const unsigned int* indices = nullptr);
     virtual int ShowImage(GState* gs, ImageInfo* info, char* fileName);
     virtual int ShowImageMask(GState* gs, ImageInfo* info, char* fileName);
     virtual int SetSMask(GState* gs, ImageInfo* info, char* fileName);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Interpreter/ContentParser.h"
+#include "Interpreter/GState.h"
 #include "Resources/Fonts/FontEng.h"
 
 class FontInfo;
@@ -41,11 +42,48 @@ inline void MoveAlong(pdfmatrix* m, double tx)
     m->f += tx * m->b;
 }
 
+// Th: the horizontal scaling of the text state (Tz, in percent) as a factor.
+inline double HScale(const GState* gs)
+{
+    return gs->hScale / 100.0;
+}
+
+// [Th 0 0 1 along*Th rise] x Tm: text space of a glyph `along` units (text space, before the
+// horizontal scaling) from Tm along the line, squeezed or stretched by Tz and lifted by Ts.
+// Glyphs and every advance, spacing included, scale with Th; the rise moves up the line.
+inline pdfmatrix LineSpace(const GState* gs, double along)
+{
+    const pdfmatrix& t = gs->tm;
+    const double th = HScale(gs);
+    const double x = along * th;
+    return {th * t.a,
+            th * t.b,
+            t.c,
+            t.d,
+            x * t.a + gs->rise * t.c + t.e,
+            x * t.b + gs->rise * t.d + t.f};
+}
+
+// Tm moves on by a show's advance of `tx` units of text space before the horizontal scaling.
+inline void Advance(GState* gs, double tx)
+{
+    MoveAlong(&gs->tm, tx * HScale(gs));
+}
+
 // Text rendering modes 3 and 7 paint nothing (the text of scanned pages lies in them over the
-// page image); every other mode is shown filled.
+// page image); 0, 2, 4 and 6 fill the glyphs, 1, 2, 5 and 6 stroke them (4 to 7 add the
+// glyphs to the clip as well, which is not done).
 inline bool Invisible(int renderMode)
 {
     return renderMode == 3 || renderMode == 7;
+}
+inline bool Filled(int renderMode)
+{
+    return renderMode == 0 || renderMode == 2 || renderMode == 4 || renderMode == 6;
+}
+inline bool Stroked(int renderMode)
+{
+    return renderMode == 1 || renderMode == 2 || renderMode == 5 || renderMode == 6;
 }
 
 // One show, as the showing operators hand it over: the array elements (strings and
@@ -131,6 +169,26 @@ void CodesThroughCharmap(FT_Face face, unsigned int glyphs[256]);
 const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGlyph* scratch);
 // FT_Get_Name_Index through the names already looked up in that face.
 unsigned int GlyphNamed(FT_Face face, const char* name);
+
+// Simple TrueType fonts (TrueTypeCodes.cpp).
+// The glyph of a single-byte code: through the font's Unicode map at `unicode` (the code
+// itself when 0), else its Windows symbol map at U+F000 + code (then at the code), else its
+// Macintosh Roman map (for a WinAnsi character of the codes 128 to 159, at its Mac OS Roman
+// code); 0 where none has one.
+unsigned int TrueTypeCodeGlyph(FT_Face face, unsigned int code, unsigned int unicode = 0);
+// The characters of the codes 128 to 159 (chars[code - 128]) in the selected font's
+// encoding where that is WinAnsiEncoding; 0 for a code that Differences rename, that the
+// encoding leaves undefined, or of any other encoding.
+void WinAnsiCharacters(ContentParser* cp, unsigned short chars[32]);
+
+// Glyph outlines (TextPaint.cpp).
+// Appends glyph gi of eng's face, `pen` thousandths of the em along, to `path` (glyph space,
+// 1000 units per em); false when FreeType cannot load it. eng.advance takes its advance.
+bool AddGlyphOutline(FontEng& eng, unsigned int gi, double pen, PDF_PathGeometry* path,
+                     KeptGlyph* scratch, std::vector<FT_Vector>* moved);
+// Paints the glyph-space outlines in the current path as the rendering mode asks; `fill`
+// false leaves the filling to a glyph run drawn already.
+void PaintOutlines(const Show& s, bool fill);
 
 // The roads. Each draws the show and advances Tm by its width.
 // TrueType and Type0 fonts, whose files go into the package (GlyphRun.cpp).

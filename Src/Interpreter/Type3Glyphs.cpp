@@ -199,11 +199,11 @@ void ShowType3(const Show& s)
         if (!proc || !proc->value || proc->value->Type() != PDF_INDIRECT)
             return w * fm.a * 1000.0;
 
-        // Glyph space to the page: FontMatrix, the size, the pen along the line, Tm, the CTM.
+        // Glyph space to the page: FontMatrix, the size, the pen along the line with the
+        // horizontal scaling and the rise, Tm, the CTM.
         pdfmatrix glyphSpace = {fm.a * s.size, fm.b * s.size, fm.c * s.size,
                                 fm.d * s.size, fm.e * s.size, fm.f * s.size};
-        pdfmatrix line = gs->tm;
-        MoveAlong(&line, pen * s.size / 1000.0);
+        pdfmatrix line = LineSpace(gs, pen * s.size / 1000.0);
         pdfmatrix toUser;
         ConcatMatrix(&line, &glyphSpace, &toUser);
         pdfmatrix savedCtm = gs->ctm;
@@ -219,7 +219,7 @@ void ShowType3(const Show& s)
         return w * fm.a * 1000.0;
     };
     double total = Walk(s, 1, true, glyph, [](unsigned int, double, bool) {});
-    MoveAlong(&gs->tm, total * s.size / 1000.0);
+    Advance(gs, total * s.size / 1000.0);
 }
 
 }  // namespace textshow

@@ -45,7 +45,8 @@ bool ReferenceAllowed(double code)
 
 }  // namespace
 
-int XpsPage::ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs)
+int XpsPage::ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs,
+                        const unsigned int* glyphIndices)
 {
     // A run without glyphs would be an empty Glyphs element, which readers reject.
     if (!Writing() || !gs || !fontFile || !glyphs || glyphs[0] == 0.0)
@@ -87,6 +88,9 @@ int XpsPage::ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize,
             unsigned long c = ReferenceAllowed(code) ? (unsigned long)code : 0xFFFDul;
             snprintf(ref, sizeof ref, "&#x%lx;", c);
             chars += ref;
+            // A glyph the font's character map would not find for the character.
+            if (glyphIndices && glyphIndices[i])
+                indices += std::to_string(glyphIndices[i]);
         }
         indices += ',';
         indices += XpsNumber(glyphs[2 * i + 1] / 10).text;

@@ -99,7 +99,8 @@ public:
     // Text. A glyph run of a packaged font: glyphs are {code, advance in thousandths of the
     // em} pairs ended by code 0; with `text` non-null the codes are characters, else glyph
     // indices. A run without glyphs writes nothing.
-    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs) override;
+    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs,
+                   const unsigned int* indices = nullptr) override;
     // Fills the glyph outlines in gs's path, placed by gs's text-matrix field.
     int FillText(GState* gs) override;
     int ShowText(GState* gs, char* text, char* font, double size) override;

@@ -17,6 +17,7 @@
 #include "Rendering.h"
 #include "TestImages.h"
 #include "TestUtil.h"
+#include "TrueTypeFonts.h"
 
 namespace {
 
@@ -175,21 +176,49 @@ void Convert(const Fixture& f, const std::vector<std::pair<int, std::string>>& e
     }
 }
 
+// The font dictionaries of the fixtures: DejaVu Sans as an embedded simple TrueType font in
+// WinAnsiEncoding (its program object 9, its descriptor object 6), Helvetica from the
+// built-in data, and a Type 3 font whose 'a' is a square and 'b' a triangle (glyph
+// procedures in objects 6 and 7).
+const char* kDejaVuDescriptor =
+    "<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 /FontBBox [-1021 -463 1793 1232] "
+    "/ItalicAngle 0 /Ascent 928 /Descent -236 /CapHeight 729 /StemV 80 /FontFile2 9 0 R >>";
+const char* kHelvetica = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+const char* kType3 =
+    "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+    "/FirstChar 97 /LastChar 98 /Widths [1000 800] /Encoding << /Differences [97 /sq /tri] >> "
+    "/CharProcs << /sq 6 0 R /tri 7 0 R >> >>";
+
+std::string DejaVuTrueType(DejaVu& dv)
+{
+    std::string widths;
+    for (unsigned c = 32; c <= 126; c++)
+        widths += std::to_string(dv.Width(dv.Glyph(c))) + " ";
+    return "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 /LastChar 126 "
+           "/Widths [" + widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>";
+}
+
+std::string StreamObject(const std::string& data, const std::string& entries = "")
+{
+    return "<< /Length " + std::to_string(data.size()) + " " + entries + " >>\nstream\n" + data +
+           "\nendstream";
+}
+
+// The glyph procedures of kType3.
+std::vector<std::pair<int, std::string>> Type3Procs()
+{
+    return {{6, StreamObject("1000 0 0 0 750 750 d1 0 0 750 750 re f")},
+            {7, StreamObject("800 0 0 0 700 700 d1 0 0 m 700 0 l 350 700 l f")}};
+}
+
 TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
 {
     DejaVu dv;
     ASSERT_TRUE(dv.face) << kDejaVu;
     std::string ttf = testutil::ReadFile(kDejaVu);
 
-    std::string widths;
-    for (unsigned c = 32; c <= 126; c++)
-        widths += std::to_string(dv.Width(dv.Glyph(c))) + " ";
-    const std::string descriptor =
-        "<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 /FontBBox [-1021 -463 1793 1232] "
-        "/ItalicAngle 0 /Ascent 928 /Descent -236 /CapHeight 729 /StemV 80 /FontFile2 9 0 R >>";
-    const std::string trueType =
-        "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 /LastChar 126 "
-        "/Widths [" + widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>";
+    const std::string descriptor = kDejaVuDescriptor;
+    const std::string trueType = DejaVuTrueType(dv);
 
     // The CIDFont's codes are DejaVu's glyph indices.
     std::string hex, w;
@@ -207,7 +236,7 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
                                 "/Supplement 0 >> /CIDToGIDMap /Identity /DW 1000 /W [" +
                                 w + "] /FontDescriptor 6 0 R >>";
 
-    const std::string helvetica = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+    const std::string helvetica = kHelvetica;
 
     Convert({"embedded TrueType", "[0 0 320 100]", trueType,
              "BT /F1 28 Tf 16 40 Td (Hello) Tj (World) Tj [(, ) -500 (y) 100 (e) 200 (s)] TJ ET",
@@ -227,18 +256,13 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
              "0 1 -1 0 320 0 cm BT /F1 24 Tf 20 60 Td (Rotated) Tj ET", nullptr},
             {}, "");
 
-    auto stream = [](const std::string& data, const std::string& entries = "") {
-        return "<< /Length " + std::to_string(data.size()) + " " + entries + " >>\nstream\n" +
-               data + "\nendstream";
-    };
-
     // Text in rendering mode 3 over a scanned page: the image shows, the text does not, and
     // the visible text after it on the same line still starts where the hidden text ends.
     // A white page with a black block in its top left corner.
     std::string page;
     for (int row = 0; row < 16; row++)
         page += std::string(4, row < 4 ? '\0' : '\xff') + std::string(28, '\xff');
-    const std::string scan = stream(page, "/Type /XObject /Subtype /Image /Width 32 /Height 16 "
+    const std::string scan = StreamObject(page, "/Type /XObject /Subtype /Image /Width 32 /Height 16 "
                                           "/ColorSpace /DeviceGray /BitsPerComponent 8");
     Convert({"invisible text over an image", "[0 0 320 100]", trueType,
              "q 340 0 0 140 -10 -20 cm /Im1 Do Q BT /F1 24 Tf 10 40 Td 3 Tr (Hidden) Tj "
@@ -247,15 +271,112 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
             {{6, descriptor}, {8, scan}}, ttf);
 
     // A square and a triangle, drawn by their glyph procedures.
-    const std::string type3 =
-        "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
-        "/FirstChar 97 /LastChar 98 /Widths [1000 800] /Encoding << /Differences [97 /sq /tri] >> "
-        "/CharProcs << /sq 6 0 R /tri 7 0 R >> >>";
-    Convert({"Type 3", "[0 0 320 100]", type3,
+    Convert({"Type 3", "[0 0 320 100]", kType3,
              "BT /F1 40 Tf 20 30 Td (ab) Tj 1 0 0 1 150 30 Tm [(b) -500 (a)] TJ ET", nullptr},
-            {{6, stream("1000 0 0 0 750 750 d1 0 0 750 750 re f")},
-             {7, stream("800 0 0 0 700 700 d1 0 0 m 700 0 l 350 700 l f")}},
-            "");
+            Type3Procs(), "");
+}
+
+// A symbolic TrueType subset whose only character maps are a Windows symbol map (3,0) and a
+// Macintosh Roman map (1,0), as producers embed them: control codes 1 to 4 and letters alike
+// show their glyphs.
+TEST(TextConversion, SymbolicTrueTypeSubsetsShowEveryCode)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    const char* letters = "Helo";
+    testfont::CodeMap codes;
+    for (int i = 0; i < 4; i++)
+        codes[i + 1] = dv.Glyph((unsigned char)letters[i]);
+    for (const char* p = "World"; *p; p++)
+        codes[(unsigned char)*p] = dv.Glyph((unsigned char)*p);
+    std::string ttf = testfont::WithCharMaps(testutil::ReadFile(kDejaVu), codes, codes);
+    ASSERT_FALSE(ttf.empty());
+
+    std::string widths;
+    for (unsigned c = 1; c <= 114; c++)
+        widths += std::to_string(codes.count(c) ? dv.Width(codes[c]) : 0) + " ";
+    const std::string font = "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 1 "
+                             "/LastChar 114 /Widths [" + widths + "] /FontDescriptor 6 0 R >>";
+    std::string descriptor = kDejaVuDescriptor;
+    descriptor.replace(descriptor.find("/Flags 32"), 9, "/Flags 4");
+    Convert({"codes 1 to 4 and letters", "[0 0 320 100]", font,
+             "BT /F1 28 Tf 10 40 Td (\001\002\003\003\004) Tj ( World) Tj ET", nullptr},
+            {{6, descriptor}}, ttf);
+    Convert({"letters alone", "[0 0 320 100]", font, "BT /F1 28 Tf 10 40 Td (World) Tj ET",
+             "World"},
+            {{6, descriptor}}, ttf);
+}
+
+// WinAnsi's codes 128 to 159 (curly quotes, dashes, bullet, euro) show those characters,
+// in the font with a Unicode map and in the symbolic subset alike.
+TEST(TextConversion, WinAnsiQuotesDashesAndEuro)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    const unsigned kHigh[][2] = {{0x80, 0x20AC}, {0x91, 0x2018}, {0x92, 0x2019}, {0x93, 0x201C},
+                                 {0x94, 0x201D}, {0x95, 0x2022}, {0x96, 0x2013}, {0x97, 0x2014}};
+    auto unicodeOf = [&](unsigned code) {
+        for (const auto& h : kHigh)
+            if (h[0] == code)
+                return h[1];
+        return code;
+    };
+    std::string widths;
+    for (unsigned c = 32; c <= 159; c++)
+        widths += std::to_string(dv.Width(dv.Glyph(unicodeOf(c)))) + " ";
+    const std::string font = "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
+                             "/LastChar 159 /Widths [" + widths + "] /Encoding /WinAnsiEncoding "
+                             "/FontDescriptor 6 0 R >>";
+    const char* content = "BT /F1 24 Tf 10 40 Td (\223Hi\224 \221x\222 \226 \227 \225 \200) Tj ET";
+    const char* text = "\u201cHi\u201d\u2018x\u2019\u2013\u2014\u2022\u20ac";
+    Convert({"a Unicode map", "[0 0 320 100]", font, content, text}, {{6, kDejaVuDescriptor}},
+            testutil::ReadFile(kDejaVu));
+
+    // The same glyphs reached only through a Macintosh map at their Mac OS Roman codes.
+    const unsigned kMacCodes[][2] = {{0x80, 0xDB}, {0x91, 0xD4}, {0x92, 0xD5}, {0x93, 0xD2},
+                                     {0x94, 0xD3}, {0x95, 0xA5}, {0x96, 0xD0}, {0x97, 0xD1}};
+    testfont::CodeMap mac;
+    for (unsigned c = 32; c < 127; c++)
+        mac[c] = dv.Glyph(c);
+    for (const auto& m : kMacCodes)
+        mac[m[1]] = dv.Glyph(unicodeOf(m[0]));
+    std::string ttf = testfont::WithCharMaps(testutil::ReadFile(kDejaVu), {}, mac);
+    Convert({"a Macintosh map", "[0 0 320 100]", font, content, text}, {{6, kDejaVuDescriptor}},
+            ttf);
+}
+
+// Rendering mode 1 strokes the glyphs: an O stays an open ring, drawn with the line width of
+// the graphics state; mode 2 fills and strokes, so a thick stroke makes the glyphs bolder.
+TEST(TextConversion, StrokedTextIsStroked)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    const char* outlined = "BT /F1 70 Tf 10 20 Td 1 Tr 0.5 w (OoO) Tj ET";
+    const char* bold = "BT /F1 40 Tf 10 30 Td 2 Tr 3 w 1 J (Bold) Tj ET";
+    for (const char* content : {outlined, bold}) {
+        Convert({"embedded TrueType", "[0 0 320 100]", DejaVuTrueType(dv), content, nullptr},
+                {{6, kDejaVuDescriptor}}, testutil::ReadFile(kDejaVu));
+        Convert({"Helvetica", "[0 0 320 100]", kHelvetica, content, nullptr}, {}, "");
+    }
+}
+
+// Condensed text (Tz) keeps to its column, spacing and adjustments included, and raised text
+// (Ts) sits above the line, on every road.
+TEST(TextConversion, HorizontalScalingAndRiseOnEveryRoad)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    std::string ttf = testutil::ReadFile(kDejaVu);
+    // A line squeezed to 40 %, then a raised word, then the line carries on at the baseline.
+    const char* content = "BT /F1 28 Tf 10 20 Td 40 Tz 2 Tc [(Con) -300 (densed)] TJ 100 Tz "
+                          "0 Tc 30 Ts (up) Tj 0 Ts (x) Tj ET";
+    Convert({"embedded TrueType", "[0 0 320 100]", DejaVuTrueType(dv), content, "Condensedupx"},
+            {{6, kDejaVuDescriptor}}, ttf);
+    Convert({"Helvetica", "[0 0 320 100]", kHelvetica, content, nullptr}, {}, "");
+    Convert({"Type 3", "[0 0 320 100]", kType3,
+             "BT /F1 30 Tf 10 20 Td 50 Tz 5 Tc [(abab) -500 (ba)] TJ 100 Tz 0 Tc 35 Ts (a) Tj ET",
+             nullptr},
+            Type3Procs(), "");
 }
 
 // The lines of text on page 1 of a PDF, as mutool finds them: boxes in points from the top

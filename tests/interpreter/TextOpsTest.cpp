@@ -2,6 +2,7 @@
 // road of text showing hands to the renderer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
 #include "TestUtil.h"
+#include "TrueTypeFonts.h"
 
 namespace {
 
@@ -40,13 +42,17 @@ std::string Mat(const pdfmatrix& m)
 // Logs what text showing hands over: the matrix that places it, and the glyphs.
 class TextRecorder : public RecordingRenderer {
 public:
-    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs) override
+    // A pair with a glyph index of its own shows as code/index:advance.
+    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs,
+                   const unsigned int* indices) override
     {
         std::string line = std::string("Run ") + (text ? "text " : "glyphs ") +
                            (fontFile ? fontFile : "(null)") + " " + Num(fontSize) + " " +
                            Mat(gs->tm);
         for (int i = 0; glyphs && glyphs[2 * i] != 0.0; i++)
-            line += " " + Num(glyphs[2 * i]) + ":" + Num(glyphs[2 * i + 1]);
+            line += " " + Num(glyphs[2 * i]) +
+                    (indices && indices[i] ? "/" + std::to_string(indices[i]) : "") + ":" +
+                    Num(glyphs[2 * i + 1]);
         log.push_back(line);
         return 0;
     }
@@ -59,6 +65,31 @@ public:
         log.push_back("Outline " + Mat(gs->tm) + (moves ? " inked" : " blank"));
         outlines.push_back(PathText(gs->path));
         return 0;
+    }
+    // Stroked glyphs arrive as a path in user space: logged with the box of its points.
+    int Stroke(GState* gs) override
+    {
+        log.push_back("Stroke " + Box(gs->path));
+        return 0;
+    }
+    int FillStroke(GState* gs, FillRule) override
+    {
+        log.push_back("FillStroke " + Box(gs->path));
+        return 0;
+    }
+    static std::string Box(PDF_PathGeometry* path)
+    {
+        double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+        for (PDF_POINT_CHUNK* c = path->firstPts; c; c = c->next)
+            for (int i = 0; i < c->count; i++) {
+                x0 = std::min(x0, c->pts[i].x);
+                y0 = std::min(y0, c->pts[i].y);
+                x1 = std::max(x1, c->pts[i].x);
+                y1 = std::max(y1, c->pts[i].y);
+            }
+        char buf[96];
+        snprintf(buf, sizeof buf, "(%.0f %.0f %.0f %.0f)", x0, y0, x1, y1);
+        return buf;
     }
     // Type 3 glyphs paint with the CTM that places them.
     int Fill(GState* gs, FillRule) override
@@ -160,7 +191,7 @@ public:
         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
         b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources 4 0 R >>");
         b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R /HW 20 0 R "
-                    "/HM 21 0 R /HD 22 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
+                    "/HM 21 0 R /HD 22 0 R /TW 30 0 R /TD 31 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
                     "/Font 10 0 R >> >>");
         b.Object(10, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
                      "/LastChar 90 /FontDescriptor 11 0 R >>");
@@ -195,6 +226,12 @@ public:
                      "/FirstChar 65 /Widths [1000] /Encoding << /Differences [65 /g] >> "
                      "/CharProcs << /g 29 0 R >> /Resources << /Font << /Own 10 0 R >> >> >>");
         b.Stream(29, "", "BT /Own 1000 Tf (A) Tj ET");
+        // The TrueType program of /TT in WinAnsiEncoding, and with Differences over it.
+        b.Object(30, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
+                     "/Encoding /WinAnsiEncoding /FontDescriptor 11 0 R >>");
+        b.Object(31, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
+                     "/Encoding << /BaseEncoding /WinAnsiEncoding /Differences [146 /A] >> "
+                     "/FontDescriptor 11 0 R >>");
         pdf = dir.file("doc.pdf");
         xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
@@ -298,6 +335,14 @@ TEST(TextOps, GlyphRuns)
         {"Tc on every glyph, Tw on spaces", {"BT /TT 10 Tf 1 Tc 2 Tw (A B) Tj (C) Tj ET"},
          "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 65:600 32:550 66:600; "
          "Run text DejaVuSans.ttf 10 [1 0 0 1 17.5 0] 67:600"},
+        // Tz scales the glyphs and every advance, spacing and adjustments included; Ts
+        // lifts the run along Tm's own vertical.
+        {"Tz and Ts", {"BT /TT 10 Tf 50 Tz 2 Ts 1 Tc [(AB) -1000] TJ (C) Tj ET"},
+         "Run text DejaVuSans.ttf 10 [0.5 0 0 1 0 2] 65:600 66:1600; "
+         "Run text DejaVuSans.ttf 10 [0.5 0 0 1 11 2] 67:600"},
+        {"Ts under a turning Tm", {"BT /TT 10 Tf 0 1 -1 0 100 100 Tm 4 Ts 200 Tz (A) Tj (B) Tj ET"},
+         "Run text DejaVuSans.ttf 10 [0 2 -1 0 96 100] 65:500; "
+         "Run text DejaVuSans.ttf 10 [0 2 -1 0 96 110] 66:500"},
         {"Tw does not apply to two-byte codes", {"BT /T0 10 Tf 5 Tw <00200024> Tj ET"},
          "Run glyphs CID016.ttf 10 [1 0 0 1 0 0] 32:900 36:600"},
         {"Type0: five bytes give two codes", {"BT /T0 10 Tf <0024002500> Tj (AB) Tj ET"},
@@ -316,9 +361,13 @@ TEST(TextOps, GlyphRuns)
         {"invisible text moves Tm but draws nothing",
          {"BT /TT 10 Tf 3 Tr (AB) Tj 7 Tr (C) Tj 0 Tr (D) Tj ET"},
          "Run text DejaVuSans.ttf 10 [1 0 0 1 15 0] 68:500"},
-        {"stroked text is shown filled", {"BT /TT 10 Tf 1 Tr (A) Tj 2 Tr (B) Tj ET"},
-         "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 65:500; "
-         "Run text DejaVuSans.ttf 10 [1 0 0 1 5 0] 66:500"},
+        // A glyph run cannot be stroked: the outlines are, in user space, after the fill.
+        {"stroked text", {"BT /TT 100 Tf 100 200 Td 1 Tr (A) Tj 2 Tr (A) Tj 4 Tr (A) Tj ET"},
+         "Stroke (101 200 168 273); Run text DejaVuSans.ttf 100 [1 0 0 1 150 200] 65:500; "
+         "Stroke (151 200 218 273); Run text DejaVuSans.ttf 100 [1 0 0 1 200 200] 65:500"},
+        // The dollar sign reaches from -15 to 76 and from 8 to 56 across.
+        {"stroked, condensed and raised", {"BT /TT 100 Tf 50 Tz 10 Ts 5 Tr ($) Tj ET"},
+         "Stroke (4 -5 28 86)"},
         {"size 0 shows nothing", {"BT /TT 0 Tf (AB) Tj /TT 10 Tf (C) Tj ET"},
          "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 67:500"},
         {"negative size runs backwards", {"BT /TT -10 Tf 100 0 Td (AB) Tj (C) Tj ET"},
@@ -368,6 +417,9 @@ TEST(TextOps, Type3GlyphProcedures)
          "Fill [0.01 0 0 0.01 0 0] " + square + "; Fill [0.01 0 0 0.01 21 0] " + square},
         {"invisible", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 3 Tr (a) Tj 0 Tr (b) Tj ET",
          "Fill [0.01 0 0 0.01 10 0] " + triangle},
+        {"Tz and Ts", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf 50 Tz 5 Ts (ab) Tj (a) Tj ET",
+         "Fill [0.005 0 0 0.01 0 5] " + square + "; Fill [0.005 0 0 0.01 5 5] " + triangle +
+             "; Fill [0.005 0 0 0.01 7.5 5] " + square},
         {"a code without a glyph or a width", {1, 0, 0, 1, 0, 0}, "BT /T3 10 Tf (ca) Tj ET",
          "Fill [0.01 0 0 0.01 0 0] " + square},
         {"no Encoding: nothing drawn, widths kept", {1, 0, 0, 1, 0, 0},
@@ -412,6 +464,79 @@ TEST(TextOps, AFontFileWrittenAnewIsOpenedAnew)
     EXPECT_EQ("", doc.Show({"BT /TT 10 Tf (A\\001) Tj ET"}));
 }
 
+// A symbolic subset reaches its glyphs only through a Windows symbol map (3,0) at U+F000 and
+// up, or a Macintosh Roman map (1,0): a run with a control code takes its glyph indices from
+// the symbol map first, else from the Macintosh map.
+TEST(TextOps, SymbolicTrueTypeRunsTakeTheirGlyphsFromTheSymbolOrMacMap)
+{
+    const std::string dejaVu = testutil::ReadFile(kDejaVu);
+    ASSERT_FALSE(dejaVu.empty()) << kDejaVu;
+    const testfont::CodeMap symbol = {{1, 36}, {2, 37}, {65, 38}};
+    const testfont::CodeMap mac = {{1, 50}, {2, 51}, {65, 52}};
+    const struct {
+        const char* file;
+        testfont::CodeMap symbol, mac;
+        const char* log;
+    } cases[] = {
+        {"Both.ttf", symbol, mac, "Run glyphs Both.ttf 10 [1 0 0 1 0 0] 36:0 37:0 38:500"},
+        {"Mac.ttf", {}, mac, "Run glyphs Mac.ttf 10 [1 0 0 1 0 0] 50:0 51:0 52:500"},
+        {"Symbol.ttf", symbol, {}, "Run glyphs Symbol.ttf 10 [1 0 0 1 0 0] 36:0 37:0 38:500"},
+    };
+    for (const auto& c : cases) {
+        TextDoc doc;
+        std::string path = doc.dir.file(c.file);
+        ASSERT_TRUE(testutil::WriteFile(path, testfont::WithCharMaps(dejaVu, c.symbol, c.mac)));
+        free(doc.xref->entries[12].path);
+        doc.xref->entries[12].path = strdup(path.c_str());
+        EXPECT_EQ(c.log, doc.Show({"BT /TT 10 Tf (\\001\\002A) Tj ET"})) << c.file;
+    }
+}
+
+// WinAnsi's codes 128 to 159 are characters such as quotes, dashes and the euro: the run
+// carries those characters, each with the glyph the font has for it through whichever map
+// it has; codes of other encodings, codes Differences rename and undefined codes stay codes.
+TEST(TextOps, WinAnsiCodes128To159AreTheirCharacters)
+{
+    const std::string dejaVu = testutil::ReadFile(kDejaVu);
+    ASSERT_FALSE(dejaVu.empty()) << kDejaVu;
+    // The glyphs DejaVu has for U+2019 and U+20AC, as its own Unicode map finds them.
+    TextDoc probe;
+    const std::string unicodeRun = probe.Show({"BT /TW 10 Tf (\\222\\200\\201A) Tj ET"});
+    unsigned quote = 0, euro = 0;
+    ASSERT_EQ(2, sscanf(unicodeRun.c_str(),
+                        "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 8217/%u:0 8364/%u:0 129:0 65:500",
+                        &quote, &euro))
+        << unicodeRun;
+    EXPECT_NE(quote, euro);
+
+    const struct {
+        const char* what;
+        testfont::CodeMap symbol, mac;  // none: DejaVu's own maps
+        const char* font;
+        std::string log;
+    } cases[] = {
+        {"no Encoding", {}, {}, "TT", "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 146:0 65:500"},
+        {"Differences rename a code", {}, {}, "TD",
+         "Run text DejaVuSans.ttf 10 [1 0 0 1 0 0] 146:0 65:500"},
+        {"a symbol map", {{0x92, 70}, {65, 71}}, {}, "TW",
+         "Run text Font.ttf 10 [1 0 0 1 0 0] 8217/70:0 65:500"},
+        // Mac OS Roman has the right single quote at 0xD5.
+        {"a Macintosh map", {}, {{0x92, 60}, {0xD5, 61}, {65, 62}}, "TW",
+         "Run text Font.ttf 10 [1 0 0 1 0 0] 8217/61:0 65:500"},
+    };
+    for (const auto& c : cases) {
+        TextDoc doc;
+        if (!c.symbol.empty() || !c.mac.empty()) {
+            std::string path = doc.dir.file("Font.ttf");
+            ASSERT_TRUE(testutil::WriteFile(path, testfont::WithCharMaps(dejaVu, c.symbol, c.mac)));
+            free(doc.xref->entries[12].path);
+            doc.xref->entries[12].path = strdup(path.c_str());
+        }
+        EXPECT_EQ(c.log, doc.Show({std::string("BT /") + c.font + " 10 Tf (\\222A) Tj ET"}))
+            << c.what;
+    }
+}
+
 TEST(TextOps, GlyphRunRecordsTheFontFileOncePerPage)
 {
     TextDoc doc;
@@ -442,6 +567,13 @@ TEST(TextOps, OutlinesOfStandardFonts)
          "Outline [0.02 0 0 0.02 0 0] inked; Outline [0.02 0 0 0.02 15.34 0] inked"},
         {"invisible", {1, 0, 0, 1, 0, 0}, "BT /HV 10 Tf 3 Tr (A) Tj 0 Tr (A) Tj ET",
          "Outline [0.01 0 0 0.01 6.67 0] inked"},
+        // Stroking modes stroke the outlines in user space; 2 and 6 fill them too.
+        {"stroked", {1, 0, 0, 1, 0, 0},
+         "BT /HV 100 Tf 1 Tr (A) Tj 2 Tr (A) Tj 5 Tr (A) Tj 6 Tr (A) Tj ET",
+         "Stroke (2 0 65 73); FillStroke (68 0 132 73); Stroke (135 0 199 73); "
+         "FillStroke (202 0 265 73)"},
+        {"Tz and Ts", {1, 0, 0, 1, 0, 0}, "BT /HV 10 Tf 50 Tz 3 Ts (A) Tj (A) Tj ET",
+         "Outline [0.005 0 0 0.01 0 3] inked; Outline [0.005 0 0 0.01 3.335 3] inked"},
     };
     for (const auto& c : cases) {
         TextDoc doc;
@@ -474,7 +606,7 @@ TEST(TextOps, StandardFontsFollowTheirEncoding)
 TEST(TextOps, OutlinesLeaveAnUnpaintedPathAlone)
 {
     TextDoc doc;
-    EXPECT_EQ("Outline [0.01 0 0 0.01 0 0] inked; Stroke M 1 2 L 3 4",
+    EXPECT_EQ("Outline [0.01 0 0 0.01 0 0] inked; Stroke (1 2 3 4)",
               doc.Show({"1 2 m 3 4 l BT /HV 10 Tf (A) Tj ET S"}));
 }
 

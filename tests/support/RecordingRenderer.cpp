@@ -73,13 +73,16 @@ int RecordingRenderer::ShowText(GState*, char* text, char* font, double size)
     return 0;
 }
 
+// A pair with a glyph index of its own is logged as code/index:advance.
 int RecordingRenderer::ShowTextEx(GState*, char* text, char* fontFile, double fontSize,
-                                  double* glyphs)
+                                  double* glyphs, const unsigned int* indices)
 {
     std::string line = "ShowTextEx " + std::string(text ? "text" : "glyphs") + " " +
                        Str(fontFile) + " " + Num(fontSize);
     for (int i = 0; glyphs && glyphs[2 * i] != 0.0; i++)
-        line += " " + Num(glyphs[2 * i]) + ":" + Num(glyphs[2 * i + 1]);
+        line += " " + Num(glyphs[2 * i]) +
+                (indices && indices[i] ? "/" + std::to_string(indices[i]) : "") + ":" +
+                Num(glyphs[2 * i + 1]);
     log.push_back(line);
     return 0;
 }

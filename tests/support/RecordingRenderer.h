@@ -15,8 +15,8 @@ public:
     int StartCanvas(_matrix* m, double value) override;
     void EndCanvas() override;
     int ShowText(GState* gs, char* text, char* font, double size) override;
-    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize,
-                   double* glyphs) override;
+    int ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs,
+                   const unsigned int* indices = nullptr) override;
     int ShowImage(GState* gs, ImageInfo* info, char* fileName) override;
     int ShowImageMask(GState* gs, ImageInfo* info, char* fileName) override;
     int SetSMask(GState* gs, ImageInfo* info, char* fileName) override;

@@ -72,6 +72,7 @@ struct RunCase {
     double size;
     std::vector<double> glyphs;  // without the closing pair
     std::string want;
+    std::vector<unsigned int> indices = {};  // glyph indices of characters, if any
 };
 
 TEST(XpsGlyphs, GlyphRunMarkup)
@@ -89,6 +90,9 @@ TEST(XpsGlyphs, GlyphRunMarkup)
          GlyphsElement("1,0,0,-1,72,700", "12", "36,50", "", "Opacity=\"0.5\" \n")},
         {"transparent", at, I, 0, false, 12, {36, 500},
          GlyphsElement("1,0,0,-1,72,700", "12", "36,50", "", "Opacity=\"0\" \n")},
+        // A character the font's map would not find carries its glyph index along.
+        {"characters with glyph indices", at, I, 1, true, 12, {0x2019, 500, 'A', 250},
+         GlyphsElement("1,0,0,-1,72,700", "12", "180,50;,25", "&#x2019;&#x41;"), {180, 0}},
         {"a leading brace is escaped", at, I, 1, true, 12, {'{', 500, '}', 500},
          GlyphsElement("1,0,0,-1,72,700", "12", ",50;,50", "{}&#x7b;&#x7d;")},
         {"a brace later is not", at, I, 1, true, 12, {'a', 500, '{', 500},
@@ -115,7 +119,8 @@ TEST(XpsGlyphs, GlyphRunMarkup)
         char text[] = "x";
         char font[] = "F027.ttf";
         std::string got = Written([&](XpsPage& p) {
-            p.ShowTextEx(&gs, c.text ? text : nullptr, font, c.size, glyphs.data());
+            p.ShowTextEx(&gs, c.text ? text : nullptr, font, c.size, glyphs.data(),
+                         c.indices.empty() ? nullptr : c.indices.data());
         });
         EXPECT_EQ(c.want, got) << c.what;
     }
