@@ -1,11 +1,13 @@
 // The outline road: embedded Type 1 fonts and the built-in standard fonts, whose glyph
 // outlines are filled as paths.
 //
-// A standard font is drawn from built-in data whose own encoding is the standard one, while
-// the PDF names the encoding its codes are in. Codes are therefore mapped to glyphs through
-// the font's Encoding: a base encoding by way of Unicode, Differences by glyph name.
+// The PDF names the encoding its codes are in, and the font program's own encoding is only the
+// base it builds on (embedded subsets often carry one of nothing but .notdef; the built-in
+// data carry the standard one). Codes are therefore mapped to glyphs through the font's
+// Encoding: a base encoding by way of Unicode, Differences by glyph name.
 #include "Interpreter/TextShow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -26,6 +28,11 @@ namespace {
 // Beyond this a pen position in 26.6 units cannot be handed to FreeType; such offsets come only
 // from absurd adjustments and are clamped rather than converted out of range.
 const double kMaxPen26_6 = 1e15;
+
+// How far a stand-in glyph is stretched or squeezed to the PDF's width; beyond this the
+// width belongs to some other glyph than the one drawn and the shape would be lost.
+const double kMinFit = 0.5;
+const double kMaxFit = 2.0;
 
 enum { ENC_BUILTIN, ENC_WINANSI, ENC_MACROMAN };
 
@@ -77,31 +84,18 @@ int BaseEncodingOf(const PdfName& name)
 }
 
 // Glyph indices of the 256 codes of a single-byte font: the face's selected character map,
-// then, for a standard font, its Encoding on top.
-void CodeGlyphs(PdfPageTree* pages, PdfObj* font, FT_Face face, unsigned int glyphs[256])
+// then the font's Encoding on top (a name, or a dictionary with direct BaseEncoding and
+// Differences, as SimpleFontEncoding gives it). A symbolic face keeps its own map under the
+// Differences: a base encoding of Latin text means nothing to it.
+void CodeGlyphs(FT_Face face, PdfObj* enc, bool symbolicFace, unsigned int glyphs[256])
 {
     CodesThroughCharmap(face, glyphs);
-    if (!pages || !font)
+    if (!enc)
         return;
-
-    // Read in place rather than copied: a show runs this for every string, and Differences
-    // commonly name all 256 codes.
-    char buf[PDF_PARSE_BUF];
-    PdfObj* parsedEncoding = nullptr;
-    PdfObj* parsedBase = nullptr;
-    PdfObj* parsedDiffs = nullptr;
-    PdfObj* enc = ResolveResource(pages->xref, ResourceValue(font, "Encoding"), buf, sizeof buf,
-                                  &parsedEncoding);
-    PdfObj* baseName = enc;
-    PdfObj* diffs = nullptr;
-    if (enc && enc->Type() == PDF_DICT) {
-        baseName = ResolveResource(pages->xref, ResourceValue(enc, "BaseEncoding"), buf,
-                                   sizeof buf, &parsedBase);
-        diffs = ResolveResource(pages->xref, ResourceValue(enc, "Differences"), buf, sizeof buf,
-                                &parsedDiffs);
-    }
+    PdfObj* baseName = enc->Type() == PDF_DICT ? PdfDictLookup(enc, "BaseEncoding") : enc;
+    PdfObj* diffs = enc->Type() == PDF_DICT ? PdfDictLookup(enc, "Differences") : nullptr;
     int base = ENC_BUILTIN;
-    if (baseName && baseName->Type() == PDF_NAME)
+    if (baseName && baseName->Type() == PDF_NAME && !symbolicFace)
         base = BaseEncodingOf(*static_cast<PdfName*>(baseName));
     PdfArray empty;
     PdfArray& differences =
@@ -131,9 +125,6 @@ void CodeGlyphs(PdfPageTree* pages, PdfObj* font, FT_Face face, unsigned int gly
             code++;
         }
     }
-    delete parsedDiffs;
-    delete parsedBase;
-    delete parsedEncoding;
 }
 
 }  // namespace
@@ -143,16 +134,12 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     ContentParser* cp = s.cp;
     GState* gs = cp->current;
     FontEng eng;
+    BuiltinChoice builtin;
     if (kind == KIND_STANDARD) {
-        PdfName baseFont;
-        Key key("BaseFont");
-        if (!cp->pages || cp->pages->GetName(baseFont, &key, s.font) != 0)
+        if (!ChooseBuiltin(cp, s.font, &builtin))
             return;
-        unsigned int length = 0;
-        const unsigned char* data = GetStandardFontdata(&baseFont, &length);
-        if (!data)
-            return;
-        eng.face = FaceOfData(data, length);
+        eng.face = FaceOfData(builtin.data, builtin.length);
+        info = &builtin.info;
     } else {
         eng.face = entry ? FaceOfFile(entry->path) : nullptr;
     }
@@ -171,7 +158,7 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     }
 
     unsigned int glyphs[256];
-    CodeGlyphs(cp->pages, kind == KIND_STANDARD ? s.font : nullptr, face, glyphs);
+    CodeGlyphs(face, info ? info->encoding : nullptr, builtin.symbolic, glyphs);
 
     // The outlines go into a path of their own, so a path left unpainted before the text is
     // neither filled with it nor lost.
@@ -193,11 +180,25 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
             LoadGlyph(face, gi, FT_LOAD_NO_BITMAP | FT_LOAD_IGNORE_GLOBAL_ADVANCE_WIDTH, &scratch);
         eng.error = g->error;
         bool loaded = eng.error == 0;
+        double width = -1.0;
+        if (haveWidths) {
+            long idx = (long)code - (long)info->firstChar;
+            if (idx >= 0 && idx < info->count)
+                width = info->widths[idx];
+        }
         if (loaded) {
             if (g->isOutline) {
+                // A stand-in face is fitted to the width the PDF gives the glyph, so the line
+                // keeps its length whatever the stand-in's own widths.
+                double scale = 1.0;
+                if (builtin.substitute && width > 0 && g->advance > 0) {
+                    scale = width * 64.0 / (double)g->advance;
+                    scale = std::min(std::max(scale, kMinFit), kMaxFit);
+                }
                 moved.resize(g->points.size());
                 for (size_t k = 0; k < moved.size(); k++)
-                    moved[k] = {g->points[k].x + delta, g->points[k].y};
+                    moved[k] = {(FT_Pos)std::lround(g->points[k].x * scale) + delta,
+                                g->points[k].y};
                 FT_Outline outline = {};
                 outline.n_contours = (short)g->contours.size();
                 outline.n_points = (short)g->points.size();
@@ -208,11 +209,8 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
             }
             eng.advance = (double)g->advance;
         }
-        if (haveWidths) {
-            long idx = (long)code - (long)info->firstChar;
-            if (idx >= 0 && idx < info->count)
-                return info->widths[idx];
-        }
+        if (width >= 0)
+            return width;
         // A glyph FreeType cannot load keeps whatever width the font states, else none.
         return loaded ? eng.advance / 64.0 : 0.0;
     };

@@ -15,6 +15,7 @@
 
 #include "Interpreter/ContentParser.h"
 #include "Resources/Fonts/FontEng.h"
+#include "Resources/ResData.h"
 
 class FontInfo;
 struct XrefEntry;
@@ -132,10 +133,24 @@ const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGl
 // FT_Get_Name_Index through the names already looked up in that face.
 unsigned int GlyphNamed(FT_Face face, const char* name);
 
+// A font drawn from the built-in data (BuiltinFontChoice.cpp): the data of its standard name,
+// or of the standard font nearest to a font the PDF does not embed (`substitute`: its glyphs
+// are then fitted to the PDF's widths), with the dictionary's Widths, FirstChar and Encoding
+// in `info`. False when the dictionary leads to no data.
+struct BuiltinChoice {
+    const unsigned char* data = nullptr;
+    unsigned int length = 0;
+    bool substitute = false;
+    bool symbolic = false;  // Symbol or ZapfDingbats: their own encoding stays under Differences
+    FontInfo info;
+};
+bool ChooseBuiltin(ContentParser* cp, PdfObj* font, BuiltinChoice* out);
+
 // The roads. Each draws the show and advances Tm by its width.
 // TrueType and Type0 fonts, whose files go into the package (GlyphRun.cpp).
 void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info);
-// Embedded Type 1 fonts and the built-in standard fonts (GlyphOutlines.cpp).
+// Embedded Type 1 fonts (either program form) and fonts drawn from the built-in data
+// (GlyphOutlines.cpp).
 void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info);
 // Type 3 fonts, whose glyph procedures run as nested content streams (Type3Glyphs.cpp).
 void ShowType3(const Show& s);

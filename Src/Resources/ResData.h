@@ -46,6 +46,8 @@ enum {
 // An extracted font file. Kinds 0 and 2: widths[c - firstChar] is the width of code c for
 // 0 <= c - firstChar < count. Kind 1: widths[k] belongs to cids[k], pairs in the order of
 // the CIDFont's W array; the first pair with a CID wins.
+class PdfObj;
+
 class FontInfo : public ResData {
 public:
     ~FontInfo() override;
@@ -58,6 +60,8 @@ public:
     double defaultWidth = 1000; // kind 1: the CIDFont's DW, the width of a CID without a pair
     // Kind 1: the width of every 16-bit CID, made by text showing when it first needs one.
     std::vector<double> cidWidths;
+    // Kind 2: the font dictionary's Encoding as SimpleFontEncoding gives it, or null; owned.
+    PdfObj* encoding = nullptr;
 };
 
 // Pairs a CIDFont's W array may give. CIDs are 16-bit, so one range never yields more than
