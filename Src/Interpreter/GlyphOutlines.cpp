@@ -135,11 +135,17 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     GState* gs = cp->current;
     FontEng eng;
     BuiltinChoice builtin;
+    NamedCidFont* cid = nullptr;
     if (kind == KIND_STANDARD) {
         if (!ChooseBuiltin(cp, s.font, &builtin))
             return;
         eng.face = FaceOfData(builtin.data, builtin.length);
         info = &builtin.info;
+    } else if (kind == KIND_NAMED_CID) {
+        cid = ChooseNamedCid(cp, s.font, &builtin);
+        if (!cid)
+            return;
+        eng.face = FaceOfData(builtin.data, builtin.length);
     } else {
         eng.face = entry ? FaceOfFile(entry->path) : nullptr;
     }
@@ -159,6 +165,10 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
 
     unsigned int glyphs[256];
     CodeGlyphs(face, info ? info->encoding : nullptr, builtin.symbolic, glyphs);
+    // Two-byte codes are CIDs, drawn by the character each stands for.
+    FT_CharMap codeMap = face->charmap;
+    if (cid && FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
+        return;
 
     // The outlines go into a path of their own, so a path left unpainted before the text is
     // neither filled with it nor lost.
@@ -170,6 +180,10 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     std::vector<FT_Vector> moved;
     auto glyph = [&](unsigned int code, double pen) -> double {
         unsigned int gi = glyphs[code & 0xFF];
+        if (kind == KIND_NAMED_CID) {
+            const uint16_t u = cid ? cid->unicode[code & 0xFFFF] : 0;
+            gi = u ? FT_Get_Char_Index(face, u) : 0;
+        }
         double p = std::isnan(pen) ? 0.0 : pen * 64.0;
         if (p > kMaxPen26_6)
             p = kMaxPen26_6;
@@ -181,7 +195,9 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
         eng.error = g->error;
         bool loaded = eng.error == 0;
         double width = -1.0;
-        if (haveWidths) {
+        if (cid) {
+            width = cid->widths[code & 0xFFFF];
+        } else if (haveWidths) {
             long idx = (long)code - (long)info->firstChar;
             if (idx >= 0 && idx < info->count)
                 width = info->widths[idx];
@@ -214,8 +230,11 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
         // A glyph FreeType cannot load keeps whatever width the font states, else none.
         return loaded ? eng.advance / 64.0 : 0.0;
     };
-    double total = Walk(s, 1, true, glyph, [](unsigned int, double, bool) {});
+    double total = Walk(s, kind == KIND_NAMED_CID ? 2 : 1, kind != KIND_NAMED_CID, glyph,
+                        [](unsigned int, double, bool) {});
     FT_Set_Transform(face, nullptr, nullptr);
+    if (face->charmap != codeMap && codeMap)
+        FT_Set_Charmap(face, codeMap);
 
     if (!Invisible(gs->renderMode) && cp->renderer && gs->path->lastOp != PDF_PATH_OP_NONE) {
         // Glyph space (thousandths of the em) to the page: the size, then Tm, then the CTM.

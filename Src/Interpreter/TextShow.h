@@ -28,7 +28,8 @@ enum {
     KIND_TYPE0 = 1,
     KIND_TYPE1 = 2,
     KIND_STANDARD = 3,
-    KIND_TYPE3 = 4
+    KIND_TYPE3 = 4,
+    KIND_NAMED_CID = 5  // a Type0 font without a program
 };
 
 struct Key : PdfName {
@@ -145,6 +146,18 @@ struct BuiltinChoice {
     FontInfo info;
 };
 bool ChooseBuiltin(ContentParser* cp, PdfObj* font, BuiltinChoice* out);
+
+// A Type0 font without a program, drawn with the nearest standard font: the character of
+// every CID (from the font's ToUnicode map; 0 for none) and the width of every CID (from the
+// CIDFont's W and DW). Made once and kept as the record of the ToUnicode stream's entry.
+class NamedCidFont : public ResData {
+public:
+    std::vector<uint16_t> unicode;
+    std::vector<double> widths;
+};
+// Only an Identity encoding (codes are CIDs) with a ToUnicode map can be drawn: null, with
+// nothing to draw, otherwise. `out` gets the stand-in face.
+NamedCidFont* ChooseNamedCid(ContentParser* cp, PdfObj* font, BuiltinChoice* out);
 
 // The roads. Each draws the show and advances Tm by its width.
 // TrueType and Type0 fonts, whose files go into the package (GlyphRun.cpp).

@@ -78,6 +78,11 @@ class PdfPageTree;
 
 // Helpers the extractors share.
 
+class PdfArray;
+// Walks a CIDFont's W array into info's cids and widths (info->count entries at most); with
+// `info` null it only counts. Returns the pairs the array gives.
+int32_t WalkWidths(PdfArray* w, FontInfo* info);
+
 // The value of `key` in a direct dictionary as stored (a reference stays one), or null.
 PdfObj* ResourceValue(PdfObj* dict, const char* key);
 

@@ -430,6 +430,36 @@ TEST(TextConversion, TypeOneAndNamedFontsDrawTheirText)
                  nullptr},
                 {{6, descriptor}}, "");
     }
+
+    // A Type0 font named only: CIDs drawn by the characters its ToUnicode map gives them.
+    FaceWidths sans(std::string(kUrwType1) + "NimbusSans-Regular.t1");
+    std::string hex, w, bfchar;
+    const std::string text = "Type0 named";
+    for (size_t i = 0; i < text.size(); i++) {
+        char cidHex[8], uniHex[8];
+        snprintf(cidHex, sizeof cidHex, "%04X", (unsigned)(100 + i));
+        snprintf(uniHex, sizeof uniHex, "%04X", (unsigned char)text[i]);
+        hex += cidHex;
+        bfchar += std::string("<") + cidHex + "> <" + uniHex + ">\n";
+        w += std::to_string(100 + i) + " [" +
+             std::to_string(sans.Width(AsciiNames(text[i], text[i])[0].c_str())) + "] ";
+    }
+    const std::string cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+                             "1 begincodespacerange <0000> <FFFF> endcodespacerange\n" +
+                             std::to_string(text.size()) + " beginbfchar\n" + bfchar +
+                             "endbfchar\nendcmap CMapName currentdict /CMap defineresource pop "
+                             "end end\n";
+    Convert({"Type0 named only", "[0 0 320 100]",
+             "<< /Type /Font /Subtype /Type0 /BaseFont /ArialMT /Encoding /Identity-H "
+             "/DescendantFonts [6 0 R] /ToUnicode 7 0 R >>",
+             "BT /F1 28 Tf 10 40 Td <" + hex + "> Tj ET", nullptr},
+            {{6, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /ArialMT /CIDSystemInfo "
+                 "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /DW 1000 /W [" +
+                     w + "] /FontDescriptor 8 0 R >>"},
+             {7, StreamObject(cmap, "")},
+             {8, "<< /Type /FontDescriptor /FontName /ArialMT /Flags 32 /FontBBox [-665 -325 2000 "
+                 "1006] /ItalicAngle 0 /Ascent 905 /Descent -212 /CapHeight 716 /StemV 80 >>"}},
+            "");
 }
 
 // The lines of text on page 1 of a PDF, as mutool finds them: boxes in points from the top

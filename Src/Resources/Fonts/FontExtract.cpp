@@ -93,6 +93,8 @@ PdfObj* DictValue(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** pa
     return (d && d->Type() == PDF_DICT) ? d : nullptr;
 }
 
+}  // namespace
+
 // Walks a CIDFont's W array: c [w1 ... wn] gives (c, w1) ... (c+n-1, wn); c c_last w gives
 // (c, w) ... (c_last, w). With `info` null it only counts; the same walk fills, so a hostile
 // array cannot make the passes disagree. Counts are 64-bit and capped: a range never gives
@@ -138,8 +140,6 @@ int32_t WalkWidths(PdfArray* w, FontInfo* info)
     }
     return (int32_t)total;
 }
-
-}  // namespace
 
 // Widths and FirstChar of a simple font (TrueType, Type 1).
 static FontInfo* SimpleFontInfo(PdfPageTree* tree, PdfObj* font, int kind)
