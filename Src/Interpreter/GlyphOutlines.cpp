@@ -1,11 +1,13 @@
 // The outline road: embedded Type 1 fonts and the built-in standard fonts, whose glyph
 // outlines are filled as paths.
 //
-// A standard font is drawn from built-in data whose own encoding is the standard one, while
-// the PDF names the encoding its codes are in. Codes are therefore mapped to glyphs through
-// the font's Encoding: a base encoding by way of Unicode, Differences by glyph name.
+// The PDF names the encoding its codes are in, and the font program's own encoding is only the
+// base it builds on (embedded subsets often carry one of nothing but .notdef; the built-in
+// data carry the standard one). Codes are therefore mapped to glyphs through the font's
+// Encoding: a base encoding by way of Unicode, Differences by glyph name.
 #include "Interpreter/TextShow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -73,31 +75,18 @@ int BaseEncodingOf(const PdfName& name)
 }
 
 // Glyph indices of the 256 codes of a single-byte font: the face's selected character map,
-// then, for a standard font, its Encoding on top.
-void CodeGlyphs(PdfPageTree* pages, PdfObj* font, FT_Face face, unsigned int glyphs[256])
+// then the font's Encoding on top (a name, or a dictionary with direct BaseEncoding and
+// Differences, as SimpleFontEncoding gives it). A symbolic face keeps its own map under the
+// Differences: a base encoding of Latin text means nothing to it.
+void CodeGlyphs(FT_Face face, PdfObj* enc, bool symbolicFace, unsigned int glyphs[256])
 {
     CodesThroughCharmap(face, glyphs);
-    if (!pages || !font)
+    if (!enc)
         return;
-
-    // Read in place rather than copied: a show runs this for every string, and Differences
-    // commonly name all 256 codes.
-    char buf[PDF_PARSE_BUF];
-    PdfObj* parsedEncoding = nullptr;
-    PdfObj* parsedBase = nullptr;
-    PdfObj* parsedDiffs = nullptr;
-    PdfObj* enc = ResolveResource(pages->xref, ResourceValue(font, "Encoding"), buf, sizeof buf,
-                                  &parsedEncoding);
-    PdfObj* baseName = enc;
-    PdfObj* diffs = nullptr;
-    if (enc && enc->Type() == PDF_DICT) {
-        baseName = ResolveResource(pages->xref, ResourceValue(enc, "BaseEncoding"), buf,
-                                   sizeof buf, &parsedBase);
-        diffs = ResolveResource(pages->xref, ResourceValue(enc, "Differences"), buf, sizeof buf,
-                                &parsedDiffs);
-    }
+    PdfObj* baseName = enc->Type() == PDF_DICT ? PdfDictLookup(enc, "BaseEncoding") : enc;
+    PdfObj* diffs = enc->Type() == PDF_DICT ? PdfDictLookup(enc, "Differences") : nullptr;
     int base = ENC_BUILTIN;
-    if (baseName && baseName->Type() == PDF_NAME)
+    if (baseName && baseName->Type() == PDF_NAME && !symbolicFace)
         base = BaseEncodingOf(*static_cast<PdfName*>(baseName));
     PdfArray empty;
     PdfArray& differences =
@@ -127,9 +116,6 @@ void CodeGlyphs(PdfPageTree* pages, PdfObj* font, FT_Face face, unsigned int gly
             code++;
         }
     }
-    delete parsedDiffs;
-    delete parsedBase;
-    delete parsedEncoding;
 }
 
 }  // namespace
@@ -139,16 +125,18 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     ContentParser* cp = s.cp;
     GState* gs = cp->current;
     FontEng eng;
+    BuiltinChoice builtin;
+    NamedCidFont* cid = nullptr;
     if (kind == KIND_STANDARD) {
-        PdfName baseFont;
-        Key key("BaseFont");
-        if (!cp->pages || cp->pages->GetName(baseFont, &key, s.font) != 0)
+        if (!ChooseBuiltin(cp, s.font, &builtin))
             return;
-        unsigned int length = 0;
-        const unsigned char* data = GetStandardFontdata(&baseFont, &length);
-        if (!data)
+        eng.face = FaceOfData(builtin.data, builtin.length);
+        info = &builtin.info;
+    } else if (kind == KIND_NAMED_CID) {
+        cid = ChooseNamedCid(cp, s.font, &builtin);
+        if (!cid)
             return;
-        eng.face = FaceOfData(data, length);
+        eng.face = FaceOfData(builtin.data, builtin.length);
     } else {
         eng.face = entry ? FaceOfFile(entry->path) : nullptr;
     }
@@ -167,7 +155,11 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     }
 
     unsigned int glyphs[256];
-    CodeGlyphs(cp->pages, kind == KIND_STANDARD ? s.font : nullptr, face, glyphs);
+    CodeGlyphs(face, info ? info->encoding : nullptr, builtin.symbolic, glyphs);
+    // Two-byte codes are CIDs, drawn by the character each stands for.
+    FT_CharMap codeMap = face->charmap;
+    if (cid && FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
+        return;
 
     // The outlines go into a path of their own, so a path left unpainted before the text is
     // neither filled with it nor lost.
@@ -178,17 +170,33 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     KeptGlyph scratch;
     std::vector<FT_Vector> moved;
     auto glyph = [&](unsigned int code, double pen) -> double {
-        bool loaded = AddGlyphOutline(eng, glyphs[code & 0xFF], pen, gs->path, &scratch, &moved);
-        if (haveWidths) {
+        unsigned int gi = glyphs[code & 0xFF];
+        if (kind == KIND_NAMED_CID) {
+            const uint16_t u = cid ? cid->unicode[code & 0xFFFF] : 0;
+            gi = u ? FT_Get_Char_Index(face, u) : 0;
+        }
+        double width = -1.0;
+        if (cid) {
+            width = cid->widths[code & 0xFFFF];
+        } else if (haveWidths) {
             long idx = (long)code - (long)info->firstChar;
             if (idx >= 0 && idx < info->count)
-                return info->widths[idx];
+                width = info->widths[idx];
         }
+        // A stand-in face is fitted to the width the PDF gives the glyph, so the line keeps
+        // its length whatever the stand-in's own widths.
+        bool loaded = AddGlyphOutline(eng, gi, pen, gs->path, &scratch, &moved,
+                                      builtin.substitute ? width : -1.0);
+        if (width >= 0)
+            return width;
         // A glyph FreeType cannot load keeps whatever width the font states, else none.
         return loaded ? eng.advance / 64.0 : 0.0;
     };
-    double total = Walk(s, 1, true, glyph, [](unsigned int, double, bool) {});
+    double total = Walk(s, kind == KIND_NAMED_CID ? 2 : 1, kind != KIND_NAMED_CID, glyph,
+                        [](unsigned int, double, bool) {});
     FT_Set_Transform(face, nullptr, nullptr);
+    if (face->charmap != codeMap && codeMap)
+        FT_Set_Charmap(face, codeMap);
 
     PaintOutlines(s, true);
     delete gs->path;

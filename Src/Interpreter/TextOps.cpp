@@ -30,8 +30,12 @@ static int ShowWith(ContentParser* cp, PdfObj** items, int count, PdfObj* font, 
     Show s = {cp, items, count, font, size};
     if (font->Type() == PDF_DICT) {
         PdfDictEntry* sub = PdfDictFindEntry(font, "Subtype");
-        if (sub && NameIs(sub->value, "Type1"))
+        // Type 1 under a standard name, and simple fonts without a program.
+        if (sub && (NameIs(sub->value, "Type1") || NameIs(sub->value, "TrueType")))
             ShowOutlines(s, KIND_STANDARD, nullptr, nullptr);
+        // A Type0 font without a program.
+        else if (sub && NameIs(sub->value, "Type0"))
+            ShowOutlines(s, KIND_NAMED_CID, nullptr, nullptr);
         else if (sub && NameIs(sub->value, "Type3"))
             ShowType3(s);
         else

@@ -3,6 +3,7 @@
 // path with the stroke colour, line width and dashes of the graphics state.
 #include "Interpreter/TextShow.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Interpreter/ContentParser.h"
@@ -19,10 +20,15 @@ namespace {
 // from absurd adjustments and are clamped rather than converted out of range.
 const double kMaxPen26_6 = 1e15;
 
+// How far a stand-in glyph is stretched or squeezed to the PDF's width; beyond this the
+// width belongs to some other glyph than the one drawn and the shape would be lost.
+const double kMinFit = 0.5;
+const double kMaxFit = 2.0;
+
 }  // namespace
 
 bool AddGlyphOutline(FontEng& eng, unsigned int gi, double pen, PDF_PathGeometry* path,
-                     KeptGlyph* scratch, std::vector<FT_Vector>* moved)
+                     KeptGlyph* scratch, std::vector<FT_Vector>* moved, double fitWidth)
 {
     double p = std::isnan(pen) ? 0.0 : pen * 64.0;
     if (p > kMaxPen26_6)
@@ -36,9 +42,16 @@ bool AddGlyphOutline(FontEng& eng, unsigned int gi, double pen, PDF_PathGeometry
     if (eng.error != 0)
         return false;
     if (g->isOutline) {
+        double scale = 1.0;
+        if (fitWidth > 0 && g->advance > 0)
+            scale = std::min(std::max(fitWidth * 64.0 / (double)g->advance, kMinFit), kMaxFit);
         moved->resize(g->points.size());
-        for (size_t k = 0; k < moved->size(); k++)
-            (*moved)[k] = {g->points[k].x + delta, g->points[k].y};
+        for (size_t k = 0; k < moved->size(); k++) {
+            FT_Pos x = g->points[k].x;
+            if (scale != 1.0)
+                x = (FT_Pos)std::lround((double)x * scale);
+            (*moved)[k] = {x + delta, g->points[k].y};
+        }
         FT_Outline outline = {};
         outline.n_contours = (short)g->contours.size();
         outline.n_points = (short)g->points.size();

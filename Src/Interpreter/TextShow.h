@@ -16,6 +16,7 @@
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/GState.h"
 #include "Resources/Fonts/FontEng.h"
+#include "Resources/ResData.h"
 
 class FontInfo;
 struct XrefEntry;
@@ -28,7 +29,8 @@ enum {
     KIND_TYPE0 = 1,
     KIND_TYPE1 = 2,
     KIND_STANDARD = 3,
-    KIND_TYPE3 = 4
+    KIND_TYPE3 = 4,
+    KIND_NAMED_CID = 5  // a Type0 font without a program
 };
 
 struct Key : PdfName {
@@ -184,16 +186,43 @@ void WinAnsiCharacters(ContentParser* cp, unsigned short chars[32]);
 // Glyph outlines (TextPaint.cpp).
 // Appends glyph gi of eng's face, `pen` thousandths of the em along, to `path` (glyph space,
 // 1000 units per em); false when FreeType cannot load it. eng.advance takes its advance.
+// With `fitWidth` > 0 the outline is stretched or squeezed (within bounds) to that advance.
 bool AddGlyphOutline(FontEng& eng, unsigned int gi, double pen, PDF_PathGeometry* path,
-                     KeptGlyph* scratch, std::vector<FT_Vector>* moved);
+                     KeptGlyph* scratch, std::vector<FT_Vector>* moved, double fitWidth = -1.0);
 // Paints the glyph-space outlines in the current path as the rendering mode asks; `fill`
 // false leaves the filling to a glyph run drawn already.
 void PaintOutlines(const Show& s, bool fill);
 
+// A font drawn from the built-in data (BuiltinFontChoice.cpp): the data of its standard name,
+// or of the standard font nearest to a font the PDF does not embed (`substitute`: its glyphs
+// are then fitted to the PDF's widths), with the dictionary's Widths, FirstChar and Encoding
+// in `info`. False when the dictionary leads to no data.
+struct BuiltinChoice {
+    const unsigned char* data = nullptr;
+    unsigned int length = 0;
+    bool substitute = false;
+    bool symbolic = false;  // Symbol or ZapfDingbats: their own encoding stays under Differences
+    FontInfo info;
+};
+bool ChooseBuiltin(ContentParser* cp, PdfObj* font, BuiltinChoice* out);
+
+// A Type0 font without a program, drawn with the nearest standard font: the character of
+// every CID (from the font's ToUnicode map; 0 for none) and the width of every CID (from the
+// CIDFont's W and DW). Made once and kept as the record of the ToUnicode stream's entry.
+class NamedCidFont : public ResData {
+public:
+    std::vector<uint16_t> unicode;
+    std::vector<double> widths;
+};
+// Only an Identity encoding (codes are CIDs) with a ToUnicode map can be drawn: null, with
+// nothing to draw, otherwise. `out` gets the stand-in face.
+NamedCidFont* ChooseNamedCid(ContentParser* cp, PdfObj* font, BuiltinChoice* out);
+
 // The roads. Each draws the show and advances Tm by its width.
 // TrueType and Type0 fonts, whose files go into the package (GlyphRun.cpp).
 void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontInfo* info);
-// Embedded Type 1 fonts and the built-in standard fonts (GlyphOutlines.cpp).
+// Embedded Type 1 fonts (either program form) and fonts drawn from the built-in data
+// (GlyphOutlines.cpp).
 void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info);
 // Type 3 fonts, whose glyph procedures run as nested content streams (Type3Glyphs.cpp).
 void ShowType3(const Show& s);

@@ -87,6 +87,10 @@ enum {
     TMP_MAX_FOLDER = 260 - 1 - 1 - TMP_MAX_FILE_NAME,
 
     // -- Fonts and text.
+    // Codes a ToUnicode map may assign, ranges and single codes together (16 times every
+    // two-byte code): what a file lists beyond it is passed over, so overlapping ranges
+    // cannot make reading the map take time out of proportion to what it can mean.
+    FONT_MAX_TOUNICODE_CODES = 16 * 65536,
 
     // -- Colour: functions, shadings, colour conversion.
 

@@ -53,6 +53,8 @@ enum {
 // An extracted font file. Kinds 0 and 2: widths[c - firstChar] is the width of code c for
 // 0 <= c - firstChar < count. Kind 1: widths[k] belongs to cids[k], pairs in the order of
 // the CIDFont's W array; the first pair with a CID wins.
+class PdfObj;
+
 class FontInfo : public ResData {
 public:
     ~FontInfo() override;
@@ -65,6 +67,8 @@ public:
     double defaultWidth = 1000; // kind 1: the CIDFont's DW, the width of a CID without a pair
     // Kind 1: the width of every 16-bit CID, made by text showing when it first needs one.
     std::vector<double> cidWidths;
+    // Kind 2: the font dictionary's Encoding as SimpleFontEncoding gives it, or null; owned.
+    PdfObj* encoding = nullptr;
 };
 
 // Pairs a CIDFont's W array may give. CIDs are 16-bit, so one range never yields more than
@@ -80,6 +84,11 @@ class PdfObj;
 class PdfPageTree;
 
 // Helpers the extractors share.
+
+class PdfArray;
+// Walks a CIDFont's W array into info's cids and widths (info->count entries at most); with
+// `info` null it only counts. Returns the pairs the array gives.
+int32_t WalkWidths(PdfArray* w, FontInfo* info);
 
 // The value of `key` in a direct dictionary as stored (a reference stays one), or null.
 PdfObj* ResourceValue(PdfObj* dict, const char* key);

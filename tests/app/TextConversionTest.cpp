@@ -379,6 +379,204 @@ TEST(TextConversion, HorizontalScalingAndRiseOnEveryRoad)
             Type3Procs(), "");
 }
 
+const char* kUrwType1 = "/usr/share/fonts/type1/urw-base35/";
+const char* kUrwOpenType = "/usr/share/fonts/opentype/urw-base35/";
+
+// Advance widths (thousandths of the em) of a font file's glyphs, by glyph name.
+struct FaceWidths {
+    FT_Library lib = nullptr;
+    FT_Face face = nullptr;
+    explicit FaceWidths(const std::string& path)
+    {
+        if (FT_Init_FreeType(&lib) == 0 && FT_New_Face(lib, path.c_str(), 0, &face) != 0)
+            face = nullptr;
+    }
+    ~FaceWidths()
+    {
+        if (face)
+            FT_Done_Face(face);
+        if (lib)
+            FT_Done_FreeType(lib);
+    }
+    int Width(const char* glyphName)
+    {
+        FT_UInt g = FT_Get_Name_Index(face, const_cast<char*>(glyphName));
+        if (g == 0 || FT_Load_Glyph(face, g, FT_LOAD_NO_SCALE) != 0)
+            return 0;
+        return (int)(face->glyph->advance.x * 1000 / face->units_per_EM);
+    }
+    // "/Widths [...]" for codes first .. first + names - 1, each scaled by `stretch`.
+    std::string Widths(const std::vector<std::string>& names, double stretch = 1.0)
+    {
+        std::string w;
+        for (const std::string& n : names)
+            w += std::to_string((int)(Width(n.c_str()) * stretch)) + " ";
+        return "/Widths [" + w + "]";
+    }
+};
+
+// The glyph names of the ASCII letters, digits and blank, by code.
+std::vector<std::string> AsciiNames(unsigned first, unsigned last)
+{
+    static const char* const kPunct[] = {"space", "exclam", "quotedbl", "numbersign", "dollar",
+                                         "percent", "ampersand", "quoteright", "parenleft",
+                                         "parenright", "asterisk", "plus", "comma", "hyphen",
+                                         "period", "slash"};
+    static const char* const kDigits[] = {"zero", "one", "two", "three", "four",
+                                          "five", "six", "seven", "eight", "nine"};
+    std::vector<std::string> names;
+    for (unsigned c = first; c <= last; c++) {
+        if (c >= 32 && c < 48)
+            names.push_back(kPunct[c - 32]);
+        else if (c >= '0' && c <= '9')
+            names.push_back(kDigits[c - '0']);
+        else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+            names.push_back(std::string(1, (char)c));
+        else
+            names.push_back(".notdef");
+    }
+    return names;
+}
+
+// The bare CFF program inside an OpenType file (its "CFF " table), or "".
+std::string CffTable(const std::string& otf)
+{
+    auto u16 = [&](size_t at) { return (unsigned)(unsigned char)otf[at] << 8 | (unsigned char)otf[at + 1]; };
+    auto u32 = [&](size_t at) { return (size_t)u16(at) << 16 | u16(at + 2); };
+    if (otf.size() < 12)
+        return "";
+    unsigned tables = u16(4);
+    for (unsigned i = 0; i < tables && 12 + 16 * (i + 1) <= otf.size(); i++) {
+        size_t rec = 12 + 16 * i;
+        if (otf.compare(rec, 4, "CFF ") == 0 && u32(rec + 8) + u32(rec + 12) <= otf.size())
+            return otf.substr(u32(rec + 8), u32(rec + 12));
+    }
+    return "";
+}
+
+// Type 1 fonts: embedded in either program form, their codes through the dictionary's
+// Encoding (the program's own encoding is only the base), and fonts that are only named,
+// drawn with the nearest built-in font at the PDF's widths.
+TEST(TextConversion, TypeOneAndNamedFontsDrawTheirText)
+{
+    const std::string roman = std::string(kUrwType1) + "NimbusRoman-Regular.t1";
+    const std::string sansOtf = std::string(kUrwOpenType) + "NimbusSans-Regular.otf";
+    if (!testutil::FileExists(roman) || !testutil::FileExists(sansOtf))
+        GTEST_SKIP() << "the URW base-35 fonts (fonts-urw-base35) are not installed";
+    FaceWidths romanWidths(roman), sansWidths(sansOtf);
+    ASSERT_TRUE(romanWidths.face && sansWidths.face);
+
+    // Codes 1 to 9 name the glyphs of "Welcome to TeX", as a subset of a TeX font does: its
+    // own encoding gives those codes nothing.
+    const std::vector<std::string> subset = {"W", "e", "l", "c", "o", "m", "space", "t", "T"};
+    std::string differences = "/Differences [1";
+    for (const std::string& n : subset)
+        differences += " /" + n;
+    differences += "]";
+    const std::string welcome = "(\\001\\002\\003\\004\\005\\006\\002\\007\\010\\005\\007\\011\\002X) Tj";
+    std::vector<std::string> subsetX = subset;
+    subsetX.push_back("X");
+    differences.insert(differences.size() - 1, " /X");
+
+    const std::string t1Descriptor =
+        "<< /Type /FontDescriptor /FontName /ABCDEF+NimbusRoman-Regular /Flags 4 "
+        "/FontBBox [-168 -281 1031 924] /ItalicAngle 0 /Ascent 683 /Descent -217 /CapHeight 662 "
+        "/StemV 84 /FontFile 7 0 R >>";
+    const std::string t1Program = testutil::ReadFile(roman);
+    Convert({"embedded Type 1, codes through Differences", "[0 0 320 100]",
+             "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+NimbusRoman-Regular /FirstChar 1 "
+             "/LastChar 10 " + romanWidths.Widths(subsetX) + " /Encoding << /Type /Encoding " +
+                 differences + " >> /FontDescriptor 6 0 R >>",
+             "BT /F1 28 Tf 10 40 Td " + welcome + " ET", nullptr},
+            {{6, t1Descriptor},
+             {7, StreamObject(t1Program, "/Length1 " + std::to_string(t1Program.size()) +
+                                             " /Length2 0 /Length3 0")}},
+            "");
+
+    const std::string cff = CffTable(testutil::ReadFile(sansOtf));
+    ASSERT_FALSE(cff.empty());
+    const std::string cffDescriptor =
+        "<< /Type /FontDescriptor /FontName /ABCDEF+NimbusSans-Regular /Flags 32 "
+        "/FontBBox [-210 -299 1032 1075] /ItalicAngle 0 /Ascent 729 /Descent -218 "
+        "/CapHeight 729 /StemV 85 /FontFile3 7 0 R >>";
+    const std::vector<std::string> ascii = AsciiNames(32, 122);
+    Convert({"compact Type 1, WinAnsi", "[0 0 320 100]",
+             "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+NimbusSans-Regular /FirstChar 32 "
+             "/LastChar 122 " + sansWidths.Widths(ascii) + " /Encoding /WinAnsiEncoding "
+             "/FontDescriptor 6 0 R >>",
+             "BT /F1 28 Tf 10 40 Td (Compact Type 1) Tj ET", nullptr},
+            {{6, cffDescriptor}, {7, StreamObject(cff, "/Subtype /Type1C")}}, "");
+    Convert({"compact Type 1, codes through Differences", "[0 0 320 100]",
+             "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+NimbusSans-Regular /FirstChar 1 "
+             "/LastChar 10 " + sansWidths.Widths(subsetX) + " /Encoding << " + differences +
+                 " >> /FontDescriptor 6 0 R >>",
+             "BT /F1 28 Tf 10 40 Td " + welcome + " ET", nullptr},
+            {{6, cffDescriptor}, {7, StreamObject(cff, "/Subtype /Type1C")}}, "");
+
+    // Named only. The widths are those of the face that stands in, or wider (Verdana runs
+    // wider than Helvetica): every line keeps the length the PDF gives it.
+    const struct {
+        const char* what;
+        const char* subtype;
+        const char* baseFont;
+        const char* face;
+        int flags;
+        double stretch;
+    } named[] = {
+        {"Arial,Bold", "TrueType", "Arial,Bold", "NimbusSans-Bold", 32, 1.0},
+        {"Times New Roman", "TrueType", "TimesNewRomanPSMT", "NimbusRoman-Regular", 34, 1.0},
+        {"Courier New italic", "Type1", "CourierNewPS-ItalicMT", "NimbusMonoPS-Italic", 35 + 64, 1.0},
+        {"Verdana", "TrueType", "Verdana", "NimbusSans-Regular", 32, 1.15},
+        {"a serif font by its flags", "Type1", "ABCDEF+Unknown", "NimbusRoman-Regular", 34, 1.0},
+    };
+    for (const auto& n : named) {
+        FaceWidths face(std::string(kUrwType1) + n.face + ".t1");
+        ASSERT_TRUE(face.face) << n.face;
+        const std::string font = std::string("<< /Type /Font /Subtype /") + n.subtype +
+                                 " /BaseFont /" + n.baseFont + " /FirstChar 32 /LastChar 122 " +
+                                 face.Widths(ascii, n.stretch) +
+                                 " /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>";
+        const std::string descriptor = std::string("<< /Type /FontDescriptor /FontName /") +
+                                       n.baseFont + " /Flags " + std::to_string(n.flags) +
+                                       " /FontBBox [-200 -300 1000 1000] /ItalicAngle 0 /Ascent 900 "
+                                       "/Descent -200 /CapHeight 700 /StemV 80 >>";
+        Convert({n.what, "[0 0 320 100]", font,
+                 "BT /F1 24 Tf 10 60 Td (Named only, 42) Tj 0 -30 Td [(Kern) 300 (ed)] TJ ET",
+                 nullptr},
+                {{6, descriptor}}, "");
+    }
+
+    // A Type0 font named only: CIDs drawn by the characters its ToUnicode map gives them.
+    FaceWidths sans(std::string(kUrwType1) + "NimbusSans-Regular.t1");
+    std::string hex, w, bfchar;
+    const std::string text = "Type0 named";
+    for (size_t i = 0; i < text.size(); i++) {
+        char cidHex[8], uniHex[8];
+        snprintf(cidHex, sizeof cidHex, "%04X", (unsigned)(100 + i));
+        snprintf(uniHex, sizeof uniHex, "%04X", (unsigned char)text[i]);
+        hex += cidHex;
+        bfchar += std::string("<") + cidHex + "> <" + uniHex + ">\n";
+        w += std::to_string(100 + i) + " [" +
+             std::to_string(sans.Width(AsciiNames(text[i], text[i])[0].c_str())) + "] ";
+    }
+    const std::string cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+                             "1 begincodespacerange <0000> <FFFF> endcodespacerange\n" +
+                             std::to_string(text.size()) + " beginbfchar\n" + bfchar +
+                             "endbfchar\nendcmap CMapName currentdict /CMap defineresource pop "
+                             "end end\n";
+    Convert({"Type0 named only", "[0 0 320 100]",
+             "<< /Type /Font /Subtype /Type0 /BaseFont /ArialMT /Encoding /Identity-H "
+             "/DescendantFonts [6 0 R] /ToUnicode 7 0 R >>",
+             "BT /F1 28 Tf 10 40 Td <" + hex + "> Tj ET", nullptr},
+            {{6, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /ArialMT /CIDSystemInfo "
+                 "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /DW 1000 /W [" +
+                     w + "] /FontDescriptor 8 0 R >>"},
+             {7, StreamObject(cmap, "")},
+             {8, "<< /Type /FontDescriptor /FontName /ArialMT /Flags 32 /FontBBox [-665 -325 2000 "
+                 "1006] /ItalicAngle 0 /Ascent 905 /Descent -212 /CapHeight 716 /StemV 80 >>"}},
+            "");
+}
+
 // The lines of text on page 1 of a PDF, as mutool finds them: boxes in points from the top
 // left, which are pixels of a 72 dpi rendering. Lines of blanks only are left out.
 struct Line {

@@ -373,8 +373,10 @@ TEST(TextOps, GlyphRuns)
         {"negative size runs backwards", {"BT /TT -10 Tf 100 0 Td (AB) Tj (C) Tj ET"},
          "Run text DejaVuSans.ttf -10 [1 0 0 1 100 0] 65:500 66:500; "
          "Run text DejaVuSans.ttf -10 [1 0 0 1 90 0] 67:500"},
-        {"no font, an unknown font, a font without data",
-         {"BT (A) Tj /Nope 10 Tf (B) Tj /XX 10 Tf (C) Tj ET"}, ""},
+        {"no font, an unknown font", {"BT (A) Tj /Nope 10 Tf (B) Tj ET"}, ""},
+        // A font named but not embedded is drawn with the nearest built-in font.
+        {"a font without a program", {"BT /XX 10 Tf (C) Tj ET"},
+         "Outline [0.01 0 0 0.01 0 0] inked"},
         {"codes without a width advance by nothing", {"BT /TT 10 Tf (a\\037A) Tj ET"},
          "Run glyphs DejaVuSans.ttf 10 [1 0 0 1 0 0] 68:0 36:500"},
         {"empty strings show nothing", {"BT /TT 10 Tf () Tj [() 10] TJ ET"}, ""},
@@ -434,7 +436,7 @@ TEST(TextOps, Type3GlyphProcedures)
     }
 }
 
-// The stream's resources keep what each selected font stands for, a font that cannot be drawn
+// The stream's resources keep what each selected font stands for, a font that cannot be found
 // included, so that neither is looked up (nor its program extracted) again in that stream.
 TEST(TextOps, FontCacheKeepsAnswersAndFailures)
 {
@@ -444,8 +446,12 @@ TEST(TextOps, FontCacheKeepsAnswersAndFailures)
     ASSERT_TRUE(resources);
     Scan(doc.cp, "BT /TT 10 Tf /XX 10 Tf (A) Tj /Nope 9 Tf /TT 12 Tf (B) Tj ET", resources);
     std::string text = testpdf::Describe(resources);
-    EXPECT_NE(std::string::npos, text.find(">> /TT 12 /XX false /Nope false>>")) << text;
-    EXPECT_EQ("Run text DejaVuSans.ttf 12 [1 0 0 1 0 0] 66:500", doc.rec.Joined());
+    EXPECT_NE(std::string::npos,
+              text.find(">> /TT 12 /XX <</Type /Font /Subtype /Type1 /BaseFont /NoSuchFont>> "
+                        "/Nope false>>"))
+        << text;
+    EXPECT_EQ("Outline [0.01 0 0 0.01 0 0] inked; Run text DejaVuSans.ttf 12 [1 0 0 1 6.67 0] 66:500",
+              doc.rec.Joined());
     delete resources;
 }
 

@@ -34,7 +34,8 @@ public:
         b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
         b.Object(3, "<< /Font 4 0 R >>");
         b.Object(4, "<< /Done 10 0 R /Fresh 20 0 R /Std 30 0 R /Emb 40 0 R /T3 50 0 R "
-                    "/NoFile 60 0 R /MM 70 0 R /Broken 80 0 R /CFF 90 0 R "
+                    "/NoFile 60 0 R /MM 70 0 R /Broken 80 0 R /CFF 90 0 R /Compact 100 0 R "
+                    "/Named 110 0 R /NamedTT 111 0 R "
                     "/Direct << /Subtype /Type3 /FontMatrix [1 0 0 1 0 0] >> >>");
         // Extracted by the pass already.
         b.Object(10, "<< /Subtype /TrueType /FontDescriptor 11 0 R >>");
@@ -47,6 +48,7 @@ public:
         // A standard name, whatever it embeds.
         b.Object(30, "<< /Subtype /Type1 /BaseFont /Helvetica /FontDescriptor 31 0 R >>");
         b.Object(31, "<< /FontName /Helvetica /FontFile 32 0 R >>");
+        b.Object(33, "<< /FontName /Arial,Bold /Flags 262176 >>");
         b.Stream(32, "", "%!PS-AdobeFont-1.0: Helvetica");
         b.Object(40, "<< /Subtype /Type1 /BaseFont /ABCDEF+Garamond /FontDescriptor 41 0 R >>");
         b.Object(41, "<< /FontName /ABCDEF+Garamond /FontFile 42 0 R >>");
@@ -64,6 +66,16 @@ public:
         b.Object(91, "<< /Subtype /CIDFontType0 /DW 500 /W [3 [250]] /FontDescriptor 92 0 R >>");
         b.Object(92, "<< /FontName /CFF /FontFile3 93 0 R >>");
         b.Stream(93, "/Subtype /CIDFontType0C", "CFF program");
+        // A Type 1 font whose program is in compact form, with the dictionary's Encoding.
+        b.Object(100, "<< /Subtype /Type1 /BaseFont /ABCDEF+Utopia /FontDescriptor 101 0 R "
+                      "/Encoding 103 0 R >>");
+        b.Object(101, "<< /FontName /ABCDEF+Utopia /FontFile3 102 0 R >>");
+        b.Stream(102, "/Subtype /Type1C", "Type1C program");
+        b.Object(103, "<< /BaseEncoding /WinAnsiEncoding /Differences 104 0 R >>");
+        b.Object(104, "[65 /A.sc]");
+        // Named, not embedded: drawn from the dictionary with a built-in font.
+        b.Object(110, "<< /Subtype /Type1 /BaseFont /Arial,Bold /FontDescriptor 33 0 R >>");
+        b.Object(111, "<< /Subtype /TrueType /BaseFont /TimesNewRomanPSMT >>");
         pdf = dir.file("doc.pdf");
         xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
@@ -127,7 +139,10 @@ TEST(FindFontFile, AnswersByKind)
         {"T3", "copy <</Subtype /Type3 /CharProcs <<>> /FontMatrix [0.001 0 0 0.001 0 0]>>"},
         {"Direct", "copy <</Subtype /Type3 /FontMatrix [1 0 0 1 0 0]>>"},
         {"CFF", "93"},
-        {"NoFile", "-1"},
+        {"Compact", "102"},
+        {"NoFile", "copy <</Subtype /Type0 /DescendantFonts [61 0 R]>>"},
+        {"Named", "copy <</Subtype /Type1 /BaseFont /Arial,Bold /FontDescriptor 33 0 R>>"},
+        {"NamedTT", "copy <</Subtype /TrueType /BaseFont /TimesNewRomanPSMT>>"},
         {"MM", "-1"},
         {"Broken", "-1"},
         {"Absent", "-1"},
@@ -153,6 +168,16 @@ TEST(FindFontFile, AnswersByKind)
     EXPECT_EQ(1, cid->count);
     EXPECT_EQ("", doc.Path(32));
     EXPECT_EQ("", doc.Path(82));
+    // The compact program is written as it decodes; the record keeps the Encoding with its
+    // references followed.
+    EXPECT_EQ(doc.dir.file("ABCDEF+Utopia102.cff"), doc.Path(102));
+    EXPECT_EQ("Type1C program", testutil::ReadFile(doc.Path(102)));
+    FontInfo* compact = dynamic_cast<FontInfo*>(doc.xref->entries[102].resData);
+    ASSERT_TRUE(compact);
+    EXPECT_EQ(FONT_KIND_TYPE1, compact->kind);
+    ASSERT_TRUE(compact->encoding);
+    EXPECT_EQ("<</BaseEncoding /WinAnsiEncoding /Differences [65 /A.sc]>>",
+              testpdf::Describe(compact->encoding));
 }
 
 TEST(FindFontFile, ResourcesGivenEachWay)

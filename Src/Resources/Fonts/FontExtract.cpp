@@ -12,6 +12,7 @@
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "Resources/Fonts/FontEncoding.h"
 #include "Resources/Fonts/TrueTypeWriter.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
@@ -20,6 +21,7 @@ FontInfo::~FontInfo()
 {
     free(widths);
     free(cids);
+    delete encoding;
 }
 
 namespace {
@@ -93,6 +95,8 @@ PdfObj* DictValue(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** pa
     return (d && d->Type() == PDF_DICT) ? d : nullptr;
 }
 
+}  // namespace
+
 // Walks a CIDFont's W array: c [w1 ... wn] gives (c, w1) ... (c+n-1, wn); c c_last w gives
 // (c, w) ... (c_last, w). With `info` null it only counts; the same walk fills, so a hostile
 // array cannot make the passes disagree. Counts are 64-bit and capped: a range never gives
@@ -139,8 +143,6 @@ int32_t WalkWidths(PdfArray* w, FontInfo* info)
     return (int32_t)total;
 }
 
-}  // namespace
-
 // Widths and FirstChar of a simple font (TrueType, Type 1).
 static FontInfo* SimpleFontInfo(PdfPageTree* tree, PdfObj* font, int kind)
 {
@@ -161,6 +163,9 @@ static FontInfo* SimpleFontInfo(PdfPageTree* tree, PdfObj* font, int kind)
     PdfNumber firstChar;
     tree->GetNumber(firstChar, &firstKey, font);
     info->firstChar = firstChar.value;
+    // A Type 1 program's own encoding is only the base the dictionary's Encoding builds on.
+    if (kind == FONT_KIND_TYPE1)
+        info->encoding = SimpleFontEncoding(tree->xref, font);
     return info;
 }
 
@@ -207,12 +212,17 @@ static int ExtractSimpleFont(PdfPageTree* tree, PdfObj* font, int kind, char* bu
     PdfObj* parsed = nullptr;
     PdfObj* descriptor = DictValue(tree->xref, ResourceValue(font, "FontDescriptor"), buf, size, &parsed);
     int f = FontFileRef(descriptor, trueType ? "FontFile2" : "FontFile");
+    // A Type 1 font may carry its program in compact form instead (FontFile3, Type1C); it is
+    // drawn through the same outlines.
+    bool compact = !trueType && f < 0;
+    if (compact)
+        f = FontFileRef(descriptor, "FontFile3");
     PdfKey nameKey("FontName");
     PdfName fontName;
     char path[PDF_MAX_PATH];
     if (descriptor && FreshEntry(tree->xref, f) && tree->GetName(fontName, &nameKey, descriptor) == 0) {
         const char* name = fontName.str ? fontName.str : "";
-        if (FontFilePath(path, tree->tmpDir, name, f, trueType ? ".ttf" : ".pfa") == 0) {
+        if (FontFilePath(path, tree->tmpDir, name, f, trueType ? ".ttf" : compact ? ".cff" : ".pfa") == 0) {
             FontInfo* info = SimpleFontInfo(tree, font, kind);
             WriteFontFile(tree, f, path, name, info, trueType, buf, size);
         }

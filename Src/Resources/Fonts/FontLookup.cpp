@@ -1,7 +1,8 @@
 // What a font resource name stands for when a content stream selects it. Fonts whose program
 // goes into the package or is drawn from its file are answered with the font file's object
-// number; fonts drawn from their dictionary (Type 3, and Type 1 under a standard name, drawn
-// from the built-in data) with a copy of it. A font file that the resource pass did not reach
+// number; fonts drawn from their dictionary (Type 3, Type 1 under a standard name, drawn from
+// the built-in data, and fonts that carry no program, drawn with the nearest built-in font)
+// with a copy of it. A font file that the resource pass did not reach
 // (a font used only inside a form, a pattern or a glyph procedure) is extracted here.
 #include <cstring>
 
@@ -78,6 +79,16 @@ static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
     return 0;
 }
 
+// Fonts drawn from their dictionary: a copy of it.
+static int DictAnswer(PdfObj* font, PdfObj** out)
+{
+    PdfObj* copy = font->Dup();
+    if (!copy)
+        return -1;
+    *out = copy;
+    return 0;
+}
+
 int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
 {
     if (!name || name->Type() != PDF_NAME || !static_cast<PdfName*>(name)->str || !out || !res ||
@@ -101,8 +112,11 @@ int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
     if (Is(subtype, "TrueType")) {
         PdfObj* descriptor =
             parsed.Dict(xref, ResourceValue(font, "FontDescriptor"), buf, sizeof buf);
-        return FontFileAnswer(this, FontFileObject(descriptor, "FontFile2"), font,
-                              &PdfPageTree::ExtractTrueType, out);
+        int f = FontFileObject(descriptor, "FontFile2");
+        // A font without a program is drawn with the nearest built-in one.
+        if (f < 0)
+            return DictAnswer(font, out);
+        return FontFileAnswer(this, f, font, &PdfPageTree::ExtractTrueType, out);
     }
     if (Is(subtype, "Type0")) {
         Key descendantsKey("DescendantFonts");
@@ -116,6 +130,8 @@ int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
         int f = FontFileObject(descriptor, "FontFile2");
         if (f < 0)
             f = FontFileObject(descriptor, "FontFile3");
+        if (f < 0)
+            return DictAnswer(font, out);
         return FontFileAnswer(this, f, font, &PdfPageTree::ExtractType0, out);
     }
     if (Is(subtype, "Type1")) {
@@ -123,24 +139,20 @@ int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
         PdfName baseFont;
         GetName(baseFont, &baseFontKey, font);
         // A standard name is drawn from the built-in data, whatever the font embeds.
-        if (IsStandardFont(&baseFont)) {
-            PdfObj* copy = font->Dup();
-            if (!copy)
-                return -1;
-            *out = copy;
-            return 0;
-        }
+        if (IsStandardFont(&baseFont))
+            return DictAnswer(font, out);
         PdfObj* descriptor =
             parsed.Dict(xref, ResourceValue(font, "FontDescriptor"), buf, sizeof buf);
-        return FontFileAnswer(this, FontFileObject(descriptor, "FontFile"), font,
-                              &PdfPageTree::ExtractType1, out);
+        // The program in Type 1 form, else in compact form; without either the font is drawn
+        // with the nearest built-in one.
+        int f = FontFileObject(descriptor, "FontFile");
+        if (f < 0)
+            f = FontFileObject(descriptor, "FontFile3");
+        if (f < 0)
+            return DictAnswer(font, out);
+        return FontFileAnswer(this, f, font, &PdfPageTree::ExtractType1, out);
     }
-    if (Is(subtype, "Type3")) {
-        PdfObj* copy = font->Dup();
-        if (!copy)
-            return -1;
-        *out = copy;
-        return 0;
-    }
+    if (Is(subtype, "Type3"))
+        return DictAnswer(font, out);
     return -1;
 }
