@@ -170,7 +170,7 @@ TEST(FindFontFile, AnswersByKind)
     EXPECT_EQ("", doc.Path(82));
     // The compact program is written as it decodes; the record keeps the Encoding with its
     // references followed.
-    EXPECT_EQ(doc.dir.file("ABCDEF+Utopia102.cff"), doc.Path(102));
+    EXPECT_EQ(doc.dir.file("ABCDEF+Utopia_102.cff"), doc.Path(102));
     EXPECT_EQ("Type1C program", testutil::ReadFile(doc.Path(102)));
     FontInfo* compact = dynamic_cast<FontInfo*>(doc.xref->entries[102].resData);
     ASSERT_TRUE(compact);
