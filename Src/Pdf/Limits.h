@@ -46,6 +46,9 @@ enum {
     // -- Files and folders.
 
     // -- Fonts and text.
+    // Width sets one font program keeps for the font dictionaries that share it with widths
+    // of their own; dictionaries past it take the first dictionary's widths.
+    FONT_MAX_WIDTH_SETS = 16,
 
     PDF_LIMITS_END
 };

@@ -10,6 +10,7 @@
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "CffFonts.h"
 #include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "Resources/PdfPageTree.h"
@@ -34,7 +35,7 @@ public:
         b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
         b.Object(3, "<< /Font 4 0 R >>");
         b.Object(4, "<< /Done 10 0 R /Fresh 20 0 R /Std 30 0 R /Emb 40 0 R /T3 50 0 R "
-                    "/NoFile 60 0 R /MM 70 0 R /Broken 80 0 R /CFF 90 0 R "
+                    "/NoFile 60 0 R /MM 70 0 R /Broken 80 0 R /CFF 90 0 R /NotCFF 95 0 R "
                     "/Direct << /Subtype /Type3 /FontMatrix [1 0 0 1 0 0] >> >>");
         // Extracted by the pass already.
         b.Object(10, "<< /Subtype /TrueType /FontDescriptor 11 0 R >>");
@@ -63,7 +64,11 @@ public:
         b.Object(90, "<< /Subtype /Type0 /DescendantFonts [91 0 R] >>");
         b.Object(91, "<< /Subtype /CIDFontType0 /DW 500 /W [3 [250]] /FontDescriptor 92 0 R >>");
         b.Object(92, "<< /FontName /CFF /FontFile3 93 0 R >>");
-        b.Stream(93, "/Subtype /CIDFontType0C", "CFF program");
+        b.Stream(93, "/Subtype /CIDFontType0C", testcff::CidKeyedCff({{3, 0, 500, 700}}));
+        // A program that is neither CFF nor an sfnt becomes no font part.
+        b.Object(95, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 "
+                     "/FontDescriptor << /FontName /NotCFF /FontFile3 96 0 R >> >>] >>");
+        b.Stream(96, "/Subtype /CIDFontType0C", "CFF program");
         pdf = dir.file("doc.pdf");
         xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
@@ -127,6 +132,7 @@ TEST(FindFontFile, AnswersByKind)
         {"T3", "copy <</Subtype /Type3 /CharProcs <<>> /FontMatrix [0.001 0 0 0.001 0 0]>>"},
         {"Direct", "copy <</Subtype /Type3 /FontMatrix [1 0 0 1 0 0]>>"},
         {"CFF", "93"},
+        {"NotCFF", "-1"},
         {"NoFile", "-1"},
         {"MM", "-1"},
         {"Broken", "-1"},
@@ -146,7 +152,8 @@ TEST(FindFontFile, AnswersByKind)
     EXPECT_EQ(2, fresh->count);
     EXPECT_EQ(doc.dir.file("ABCDEF+Garamond042.pfa"), doc.Path(42));
     EXPECT_EQ("%!PS-AdobeFont-1.0: Garamond", testutil::ReadFile(doc.Path(42)));
-    EXPECT_EQ("CFF program", testutil::ReadFile(doc.Path(93)));
+    EXPECT_EQ("OTTO", testutil::ReadFile(doc.Path(93)).substr(0, 4));
+    EXPECT_EQ("", doc.Path(96));
     FontInfo* cid = dynamic_cast<FontInfo*>(doc.xref->entries[93].resData);
     ASSERT_TRUE(cid);
     EXPECT_EQ(500, cid->defaultWidth);

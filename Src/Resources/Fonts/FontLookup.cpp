@@ -62,6 +62,8 @@ bool Is(const PdfName& name, const char* text)
 
 // Extracts font file f through `extract` unless that was done already, and answers with its
 // number only when the file exists with a font record: a failed extraction draws nothing.
+// A font whose widths differ from those of the program's record is answered with the number
+// and its own width set: [f k].
 static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
                           int (PdfPageTree::*extract)(PdfObj*), PdfObj** out)
 {
@@ -70,11 +72,31 @@ static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
         return -1;
     if (!e->path)
         (tree->*extract)(font);
-    if (!e->path || !dynamic_cast<FontInfo*>(e->resData))
+    FontInfo* record = e->path ? dynamic_cast<FontInfo*>(e->resData) : nullptr;
+    if (!record)
         return -1;
     PdfNumber* n = new PdfNumber;
     n->value = f;
-    *out = n;
+    const int set = FontWidthSet(tree, font, record);
+    if (set == 0) {
+        *out = n;
+        return 0;
+    }
+    PdfNumber* k = new PdfNumber;
+    k->value = set;
+    PdfArray* pair = new PdfArray;
+    if (pair->Append(n) != 0) {
+        delete n;
+        delete k;
+        delete pair;
+        return -1;
+    }
+    if (pair->Append(k) != 0) {
+        delete k;
+        delete pair;
+        return -1;
+    }
+    *out = pair;
     return 0;
 }
 
