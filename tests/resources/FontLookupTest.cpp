@@ -28,8 +28,13 @@ public:
 
 class LookupDoc {
 public:
-    LookupDoc()
+    // The fonts of object 4 as `fonts` lists them, or those the tests below share.
+    explicit LookupDoc(const testpdf::PdfBuilder* given = nullptr)
     {
+        if (given) {
+            Open(*given);
+            return;
+        }
         testpdf::PdfBuilder b;
         b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
         b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
@@ -69,13 +74,18 @@ public:
         b.Object(95, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 "
                      "/FontDescriptor << /FontName /NotCFF /FontFile3 96 0 R >> >>] >>");
         b.Stream(96, "/Subtype /CIDFontType0C", "CFF program");
+        Open(b);
+        std::string done = dir.file("Done027.ttf");
+        xref->entries[27].path = strdup(done.c_str());
+        xref->entries[27].resData = new FontInfo;
+    }
+
+    void Open(const testpdf::PdfBuilder& b)
+    {
         pdf = dir.file("doc.pdf");
         xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
         snprintf(tree->tmpDir, sizeof tree->tmpDir, "%s/", dir.path().c_str());
-        std::string done = dir.file("Done027.ttf");
-        xref->entries[27].path = strdup(done.c_str());
-        xref->entries[27].resData = new FontInfo;
         ParseIndirectObject(&resources, xref, 3, 0, xref->buf, sizeof xref->buf);
     }
 
@@ -103,6 +113,8 @@ public:
             s = std::to_string(static_cast<PdfNumber*>(out)->value);
         else if (out && out->Type() == PDF_DICT)
             s = "copy " + testpdf::Describe(out);
+        else if (out && out->Type() == PDF_ARRAY)
+            s = testpdf::Describe(out);
         else
             s = "?";
         delete out;
@@ -173,6 +185,73 @@ TEST(FindFontFile, ResourcesGivenEachWay)
     EXPECT_EQ("-1", doc.Find("Done", &notADict));
     PdfDict noFonts;
     EXPECT_EQ("-1", doc.Find("Done", &noFonts));
+}
+
+// Font dictionaries that share one program each keep their own widths: the first one met
+// the program's record, every other its own width set, up to FONT_MAX_WIDTH_SETS sets.
+TEST(FindFontFile, EachFontDictionaryKeepsItsOwnWidths)
+{
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    b.Object(3, "<< /Font 4 0 R >>");
+    const int distinct = FONT_MAX_WIDTH_SETS + 1;
+    std::string fonts = "<<";
+    for (int i = 0; i < distinct; i++) {
+        fonts += " /T" + std::to_string(i) + " " + std::to_string(100 + i) + " 0 R";
+        b.Object(100 + i, "<< /Subtype /TrueType /FirstChar 65 /Widths [" + std::to_string(500 + i) +
+                              "] /FontDescriptor 11 0 R >>");
+    }
+    // The widths of T3 again, in a dictionary of its own; and a font of the same widths
+    // given directly.
+    b.Object(99, "<< /Subtype /TrueType /FirstChar 65 /Widths [503] /FontDescriptor 11 0 R >>");
+    fonts += " /Again 99 0 R /Direct << /Subtype /TrueType /FirstChar 65 /Widths [502] "
+             "/FontDescriptor 11 0 R >>";
+    b.Object(11, "<< /FontName /Shared /FontFile2 12 0 R >>");
+    b.Stream(12, "", testutil::ReadFile(kDejaVu));
+    // Two CIDFonts on one compact program: W and DW count.
+    fonts += " /C0 20 0 R /C1 21 0 R /C2 22 0 R >>";
+    b.Object(20, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 /W [3 [250]] "
+                 "/FontDescriptor 23 0 R >>] >>");
+    b.Object(21, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 /W [3 [800]] "
+                 "/FontDescriptor 23 0 R >>] >>");
+    b.Object(22, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 /DW 500 /W [3 [250]] "
+                 "/FontDescriptor 23 0 R >>] >>");
+    b.Object(23, "<< /FontName /CidShared /FontFile3 24 0 R >>");
+    b.Stream(24, "/Subtype /CIDFontType0C", testcff::CidKeyedCff({{3, 0, 500, 700}}));
+    b.Object(4, fonts);
+    LookupDoc doc(&b);
+
+    for (int i = 0; i < distinct; i++) {
+        // Past the last set, the program's own widths.
+        const int set = i < FONT_MAX_WIDTH_SETS ? i : 0;
+        EXPECT_EQ(set ? "[12 " + std::to_string(set) + "]" : "12", doc.Find(("T" + std::to_string(i)).c_str(), doc.resources))
+            << i;
+    }
+    EXPECT_EQ("[12 3]", doc.Find("Again", doc.resources));
+    EXPECT_EQ("[12 2]", doc.Find("Direct", doc.resources));
+    FontInfo* record = dynamic_cast<FontInfo*>(doc.xref->entries[12].resData);
+    ASSERT_TRUE(record);
+    ASSERT_EQ((size_t)FONT_MAX_WIDTH_SETS - 1, record->variants.size());
+    for (int k = 0; k < FONT_MAX_WIDTH_SETS; k++) {
+        FontInfo* set = record->WidthSet(k);
+        ASSERT_EQ(1, set->count);
+        EXPECT_EQ(500 + k, set->widths[0]);
+        EXPECT_EQ(65, set->firstChar);
+        EXPECT_EQ(record->numGlyphs, set->numGlyphs);
+    }
+    EXPECT_EQ(record, record->WidthSet(FONT_MAX_WIDTH_SETS));
+    EXPECT_EQ(record, record->WidthSet(-1));
+
+    EXPECT_EQ("24", doc.Find("C0", doc.resources));
+    EXPECT_EQ("[24 1]", doc.Find("C1", doc.resources));
+    EXPECT_EQ("[24 2]", doc.Find("C2", doc.resources));
+    FontInfo* cid = dynamic_cast<FontInfo*>(doc.xref->entries[24].resData);
+    ASSERT_TRUE(cid && cid->cidToGid);
+    EXPECT_EQ(800, cid->WidthSet(1)->widths[0]);
+    EXPECT_EQ(500, cid->WidthSet(2)->defaultWidth);
+    // The charset belongs to the program: every set maps CIDs the same way.
+    EXPECT_EQ(cid->cidToGid, cid->WidthSet(1)->cidToGid);
 }
 
 }  // namespace
