@@ -121,7 +121,7 @@ void Fonts(std::vector<HostileDoc>* docs)
                              {5, "<< /Type /FontDescriptor /FontName /X /Flags 4 /FontBBox [0 0 1000 1000] "
                                  "/ItalicAngle 0 /Ascent 1000 /Descent 0 /CapHeight 700 /StemV 80 /FontFile3 6 0 R >>", ""},
                              {6, "/Subtype /CIDFontType0C", cff, true}};
-                         for (int i = 0; i < 300; i++) {
+                         for (int i = 0; i < 40; i++) {
                              const int obj = 7 + 2 * i;
                              fonts += "/F" + std::to_string(i) + " " + std::to_string(obj) + " 0 R ";
                              objs.push_back({obj, "<< /Type /Font /Subtype /Type0 /BaseFont /X /Encoding /Identity-H "
