@@ -268,9 +268,10 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
             "");
 }
 
-// Type0 fonts whose CIDFont carries a compact program, bare or in an OpenType font: the
-// package holds a font part every reader opens, and each CID is drawn with its own glyph.
-TEST(TextConversion, CompactCidFontsBecomeFontPartsWithTheirGlyphs)
+// Fonts whose program is a FontFile3: a Type0 font whose CIDFont carries a compact program,
+// bare or in an OpenType font, and a TrueType font carrying an OpenType font. The package
+// holds a font part every reader opens, and each code is drawn with its own glyph.
+TEST(TextConversion, CompactAndOpenTypeProgramsBecomeFontParts)
 {
     DejaVu nimbus(testcff::kNimbusSansOtf);
     if (!nimbus.face)
@@ -320,6 +321,16 @@ TEST(TextConversion, CompactCidFontsBecomeFontPartsWithTheirGlyphs)
                  "BT /F1 40 Tf 10 20 Td <0064 012C 0007 0064 0007> Tj ET", nullptr};
     t.strict = true;
     Convert(t, {{6, tinyDescriptor}, {7, boxes}}, cid);
+
+    std::string widths;
+    for (unsigned c = 32; c <= 126; c++)
+        widths += std::to_string(nimbus.Width(nimbus.Glyph(c))) + " ";
+    Fixture simple = {"TrueType font with an OpenType program", "[0 0 320 100]",
+                      "<< /Type /Font /Subtype /TrueType /BaseFont /NimbusSans-Regular /FirstChar 32 "
+                      "/LastChar 126 /Widths [" + widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>",
+                      "BT /F1 28 Tf 16 40 Td (Open) Tj (Type) Tj ET", "OpenType"};
+    simple.strict = true;
+    Convert(simple, {{6, descriptor}}, otf);
 }
 
 // Two font dictionaries on one TrueType program, the second stating every width as 1000:

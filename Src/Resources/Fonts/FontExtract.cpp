@@ -341,6 +341,8 @@ static int ExtractSimpleFont(PdfPageTree* tree, PdfObj* font, int kind, char* bu
     PdfObj* parsed = nullptr;
     PdfObj* descriptor = DictValue(tree->xref, ResourceValue(font, "FontDescriptor"), buf, size, &parsed);
     int f = FontFileRef(descriptor, trueType ? "FontFile2" : "FontFile");
+    if (trueType && f < 0)
+        f = FontFileRef(descriptor, "FontFile3");  // an OpenType program, rewritten alike
     PdfKey nameKey("FontName");
     PdfName fontName;
     char path[PDF_MAX_PATH];

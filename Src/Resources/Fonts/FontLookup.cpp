@@ -123,8 +123,10 @@ int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
     if (Is(subtype, "TrueType")) {
         PdfObj* descriptor =
             parsed.Dict(xref, ResourceValue(font, "FontDescriptor"), buf, sizeof buf);
-        return FontFileAnswer(this, FontFileObject(descriptor, "FontFile2"), font,
-                              &PdfPageTree::ExtractTrueType, out);
+        int f = FontFileObject(descriptor, "FontFile2");
+        if (f < 0)
+            f = FontFileObject(descriptor, "FontFile3");
+        return FontFileAnswer(this, f, font, &PdfPageTree::ExtractTrueType, out);
     }
     if (Is(subtype, "Type0")) {
         Key descendantsKey("DescendantFonts");
