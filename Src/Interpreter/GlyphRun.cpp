@@ -102,6 +102,12 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
                 out = winAnsi[code - 128];
                 index = TrueTypeCodeGlyph(face, code, out);
             }
+            // A CID-keyed compact program numbers its glyphs apart from their CIDs.
+            if (kind == KIND_TYPE0 && info->cidToGid && !info->cidToGid->empty())
+                out = (*info->cidToGid)[code & 0xFFFF];
+            // The packaged font has no glyph of that index.
+            if (kind == KIND_TYPE0 && info->numGlyphs > 0 && out >= (unsigned)info->numGlyphs)
+                out = 0;
             if (out != 0) {
                 run.push_back((double)out);
                 run.push_back(advance);

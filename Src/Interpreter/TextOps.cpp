@@ -42,13 +42,25 @@ static int ShowWith(ContentParser* cp, PdfObj** items, int count, PdfObj* font, 
             return -1;
         return 0;
     }
-    if (font->Type() != PDF_NUMBER || !cp->xref)
+    // The font file's object number, alone or with the font's own width set: [number set].
+    PdfObj* number = font;
+    int set = 0;
+    if (font->Type() == PDF_ARRAY) {
+        PdfArray* pair = static_cast<PdfArray*>(font);
+        if (pair->count != 2 || !pair->items[0] || !pair->items[1] ||
+            pair->items[1]->Type() != PDF_NUMBER)
+            return -1;
+        number = pair->items[0];
+        set = static_cast<PdfNumber*>(pair->items[1])->value;
+    }
+    if (number->Type() != PDF_NUMBER || !cp->xref)
         return -1;
-    int objNum = static_cast<PdfNumber*>(font)->value;
+    int objNum = static_cast<PdfNumber*>(number)->value;
     XrefEntry* entry = cp->xref->Entry(objNum);
     FontInfo* info = entry ? RecordAs<FontInfo>(entry->resData) : nullptr;
     if (!info || !entry->path)
         return -1;
+    info = info->WidthSet(set);
     switch (info->kind) {
     case KIND_TRUETYPE:
     case KIND_TYPE0:

@@ -93,6 +93,9 @@ enum {
     FONT_MAX_TOUNICODE_CODES = 16 * 65536,
 
     // -- Colour: functions, shadings, colour conversion.
+    // Width sets one font program keeps for the font dictionaries that share it with widths
+    // of their own; dictionaries past it take the first dictionary's widths.
+    FONT_MAX_WIDTH_SETS = 16,
 
     PDF_LIMITS_END
 };

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class ResData {
@@ -69,6 +70,18 @@ public:
     std::vector<double> cidWidths;
     // Kind 2: the font dictionary's Encoding as SimpleFontEncoding gives it, or null; owned.
     PdfObj* encoding = nullptr;
+
+    // What the program itself tells, shared by every width set of it. Glyphs of the packaged
+    // font (0 when not known): glyph indices from it are in range. Kind 1 with a CID-keyed
+    // compact program: the glyph index of every CID (empty: the CID is the glyph index).
+    int32_t numGlyphs = 0;
+    std::shared_ptr<const std::vector<uint16_t>> cidToGid;
+
+    // Font dictionaries that share this program but state other widths: width sets of their
+    // own, found by FontWidthSet. The record itself is set 0, variants[k - 1] set k.
+    std::vector<std::unique_ptr<FontInfo>> variants;
+    // Set k of this record, or the record itself for 0 and for a k it does not have.
+    FontInfo* WidthSet(int k);
 };
 
 // Pairs a CIDFont's W array may give. CIDs are 16-bit, so one range never yields more than
@@ -82,6 +95,11 @@ struct ByteBuffer;
 struct PdfXref;
 class PdfObj;
 class PdfPageTree;
+
+// The width set of `font` (a TrueType, Type 1 or Type0 font dictionary) among those of
+// `record`, the record of the program it uses: its index, made anew when no set has the
+// same widths; 0 (the record's own) past FONT_MAX_WIDTH_SETS.
+int FontWidthSet(PdfPageTree* tree, PdfObj* font, FontInfo* record);
 
 // Helpers the extractors share.
 

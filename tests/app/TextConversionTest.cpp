@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "CffFonts.h"
 #include "PdfBuilder.h"
 #include "Rendering.h"
 #include "TestImages.h"
@@ -26,14 +27,14 @@ const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 using testutil::Quote;
 
-// Advance widths (thousandths of the em) and glyph indices of DejaVu Sans, for the Widths
-// and W arrays a producer would write.
+// Advance widths (thousandths of the em) and glyph indices of a font on disk (DejaVu Sans
+// unless told otherwise), for the Widths and W arrays a producer would write.
 struct DejaVu {
     FT_Library lib = nullptr;
     FT_Face face = nullptr;
-    DejaVu()
+    explicit DejaVu(const char* path = kDejaVu)
     {
-        if (FT_Init_FreeType(&lib) == 0 && FT_New_Face(lib, kDejaVu, 0, &face) != 0)
+        if (FT_Init_FreeType(&lib) == 0 && FT_New_Face(lib, path, 0, &face) != 0)
             face = nullptr;
     }
     ~DejaVu()
@@ -58,6 +59,8 @@ struct Fixture {
     std::string font;     // the font dictionary of /F1 (object 5), objects 6.. its parts
     std::string content;  // the page's content stream
     const char* text;     // what the glyph runs must say, or null
+    std::string fonts = "<< /F1 5 0 R >>";  // the page's Font resources
+    bool strict = false;  // the package must also pass the strict checker, where it is
 };
 
 std::string MakePdf(const Fixture& f, const std::vector<std::pair<int, std::string>>& extra,
@@ -67,7 +70,7 @@ std::string MakePdf(const Fixture& f, const std::vector<std::pair<int, std::stri
     b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
     b.Object(3, std::string("<< /Type /Page /Parent 2 0 R /MediaBox ") + f.mediaBox +
-                    " /Resources << /Font << /F1 5 0 R >> /XObject << /Im1 8 0 R >> >> "
+                    " /Resources << /Font " + f.fonts + " /XObject << /Im1 8 0 R >> >> "
                     "/Contents 4 0 R >>");
     b.Stream(4, "", f.content);
     b.Object(5, f.font);
@@ -168,6 +171,13 @@ void Convert(const Fixture& f, const std::vector<std::pair<int, std::string>>& e
     ASSERT_FALSE(want.Empty()) << "the fixture shows nothing";
     ExpectSameInk(want, MutoolInk(xps, dir.file("xps.png")), "mutool");
     ExpectSameInk(want, XpstopngInk(xps, dir.file("g")), "xpstopng");
+
+    const std::string shared = testutil::SharedDir();
+    if (f.strict && !shared.empty()) {
+        std::string report;
+        EXPECT_EQ(0, testutil::RunCommand(shared + "/tools/xps-check -q " + Quote(xps) + " 2>&1", &report))
+            << report;
+    }
 
     if (f.text) {
         std::string txt;
@@ -575,6 +585,98 @@ TEST(TextConversion, TypeOneAndNamedFontsDrawTheirText)
              {8, "<< /Type /FontDescriptor /FontName /ArialMT /Flags 32 /FontBBox [-665 -325 2000 "
                  "1006] /ItalicAngle 0 /Ascent 905 /Descent -212 /CapHeight 716 /StemV 80 >>"}},
             "");
+}
+
+// Fonts whose program is a FontFile3: a Type0 font whose CIDFont carries a compact program,
+// bare or in an OpenType font, and a TrueType font carrying an OpenType font. The package
+// holds a font part every reader opens, and each code is drawn with its own glyph.
+TEST(TextConversion, CompactAndOpenTypeProgramsBecomeFontParts)
+{
+    DejaVu nimbus(testcff::kNimbusSansOtf);
+    if (!nimbus.face)
+        GTEST_SKIP() << testcff::kNimbusSansOtf << " is not installed (fonts-urw-base35)";
+    const std::string otf = testutil::ReadFile(testcff::kNimbusSansOtf);
+    const std::string bare = testcff::SfntTable(otf, "CFF ");
+    ASSERT_FALSE(bare.empty());
+
+    // A name-keyed program: CIDs are glyph indices.
+    std::string hex, w;
+    for (const char* p = "Compact text"; *p; p++) {
+        unsigned g = nimbus.Glyph((unsigned char)*p);
+        char buf[8];
+        snprintf(buf, sizeof buf, "%04X", g);
+        hex += buf;
+        w += std::to_string(g) + " [" + std::to_string(nimbus.Width(g)) + "] ";
+    }
+    const std::string type0 = "<< /Type /Font /Subtype /Type0 /BaseFont /NimbusSans-Regular "
+                              "/Encoding /Identity-H /DescendantFonts [7 0 R] >>";
+    const std::string cidFont = "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /NimbusSans-Regular "
+                                "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+                                "/DW 1000 /W [" + w + "] /FontDescriptor 6 0 R >>";
+    const std::string descriptor =
+        "<< /Type /FontDescriptor /FontName /NimbusSans-Regular /Flags 32 /FontBBox [-200 -300 1000 1000] "
+        "/ItalicAngle 0 /Ascent 900 /Descent -200 /CapHeight 700 /StemV 80 /FontFile3 9 0 R >>";
+    const std::string show = "BT /F1 30 Tf 10 30 Td <" + hex + "> Tj ET";
+
+    Fixture f = {"bare CFF program", "[0 0 320 100]", type0, show, nullptr};
+    f.strict = true;
+    Convert(f, {{6, descriptor}, {7, cidFont}}, bare);
+    // The stream's Subtype is not written by MakePdf; the program itself tells which it is.
+    f.what = "OpenType program";
+    Convert(f, {{6, descriptor}, {7, cidFont}}, otf);
+
+    // A CID-keyed program: boxes of three heights under CIDs that are not their glyph
+    // indices, shown in an order of their own.
+    const std::string cid = testcff::CidKeyedCff({{100, 50, 450, 700}, {7, 50, 950, 300}, {300, 50, 250, 500}});
+    const std::string boxes = "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /Tiny "
+                              "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+                              "/W [7 [1000] 100 [500] 300 [300]] /FontDescriptor 6 0 R >>";
+    const std::string tinyDescriptor =
+        "<< /Type /FontDescriptor /FontName /Tiny /Flags 4 /FontBBox [0 0 1000 1000] "
+        "/ItalicAngle 0 /Ascent 1000 /Descent 0 /CapHeight 700 /StemV 80 /FontFile3 9 0 R >>";
+    Fixture t = {"CID-keyed program", "[0 0 320 100]",
+                 "<< /Type /Font /Subtype /Type0 /BaseFont /Tiny /Encoding /Identity-H "
+                 "/DescendantFonts [7 0 R] >>",
+                 "BT /F1 40 Tf 10 20 Td <0064 012C 0007 0064 0007> Tj ET", nullptr};
+    t.strict = true;
+    Convert(t, {{6, tinyDescriptor}, {7, boxes}}, cid);
+
+    std::string widths;
+    for (unsigned c = 32; c <= 126; c++)
+        widths += std::to_string(nimbus.Width(nimbus.Glyph(c))) + " ";
+    Fixture simple = {"TrueType font with an OpenType program", "[0 0 320 100]",
+                      "<< /Type /Font /Subtype /TrueType /BaseFont /NimbusSans-Regular /FirstChar 32 "
+                      "/LastChar 126 /Widths [" + widths + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>",
+                      "BT /F1 28 Tf 16 40 Td (Open) Tj (Type) Tj ET", "OpenType"};
+    simple.strict = true;
+    Convert(simple, {{6, descriptor}}, otf);
+}
+
+// Two font dictionaries on one TrueType program, the second stating every width as 1000:
+// each line keeps the advances of its own dictionary.
+TEST(TextConversion, FontsSharingAProgramKeepTheirOwnWidths)
+{
+    DejaVu dv;
+    ASSERT_TRUE(dv.face) << kDejaVu;
+    std::string widths, wide;
+    for (unsigned c = 32; c <= 126; c++) {
+        widths += std::to_string(dv.Width(dv.Glyph(c))) + " ";
+        wide += "1000 ";
+    }
+    const std::string descriptor =
+        "<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 /FontBBox [-1021 -463 1793 1232] "
+        "/ItalicAngle 0 /Ascent 928 /Descent -236 /CapHeight 729 /StemV 80 /FontFile2 9 0 R >>";
+    auto trueType = [&](const std::string& w) {
+        return "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 /LastChar 126 "
+               "/Widths [" + w + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>";
+    };
+    for (bool wideFirst : {false, true}) {
+        Fixture f = {wideFirst ? "spaced font met first" : "spaced font met second", "[0 0 320 100]",
+                     trueType(wideFirst ? wide : widths),
+                     "BT /F1 20 Tf 10 60 Td (Same) Tj /F2 20 Tf 0 -40 Td (Same) Tj ET", "SameSame"};
+        f.fonts = "<< /F1 5 0 R /F2 10 0 R >>";
+        Convert(f, {{6, descriptor}, {10, trueType(wideFirst ? widths : wide)}}, testutil::ReadFile(kDejaVu));
+    }
 }
 
 // The lines of text on page 1 of a PDF, as mutool finds them: boxes in points from the top

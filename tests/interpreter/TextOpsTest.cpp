@@ -193,13 +193,18 @@ public:
         b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R /HW 20 0 R "
                     "/HM 21 0 R /HD 22 0 R /TW 30 0 R /TD 31 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
                     "/Font 10 0 R >> >>");
+        // The dictionaries state the widths of the records made for their programs below.
+        std::string widths = "250";
+        for (int i = 1; i < 59; i++)
+            widths += " 500";
         b.Object(10, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
-                     "/LastChar 90 /FontDescriptor 11 0 R >>");
+                     "/LastChar 90 /Widths [" + widths + "] /FontDescriptor 11 0 R >>");
         b.Object(11, "<< /Type /FontDescriptor /FontName /DejaVuSans /FontFile2 12 0 R >>");
         b.Stream(12, "", "not read");
         b.Object(13, "<< /Type /Font /Subtype /Type0 /BaseFont /CID /Encoding /Identity-H "
                      "/DescendantFonts [14 0 R] >>");
-        b.Object(14, "<< /Subtype /CIDFontType2 /FontDescriptor 15 0 R >>");
+        b.Object(14, "<< /Subtype /CIDFontType2 /DW 900 /W [36 [600 700] 36 [999]] "
+                     "/FontDescriptor 15 0 R >>");
         b.Object(15, "<< /Type /FontDescriptor /FontName /CID /FontFile2 16 0 R >>");
         b.Stream(16, "", "not read");
         b.Object(17, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");

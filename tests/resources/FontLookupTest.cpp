@@ -10,6 +10,7 @@
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "CffFonts.h"
 #include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "Resources/PdfPageTree.h"
@@ -27,15 +28,20 @@ public:
 
 class LookupDoc {
 public:
-    LookupDoc()
+    // The fonts of object 4 as `fonts` lists them, or those the tests below share.
+    explicit LookupDoc(const testpdf::PdfBuilder* given = nullptr)
     {
+        if (given) {
+            Open(*given);
+            return;
+        }
         testpdf::PdfBuilder b;
         b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
         b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
         b.Object(3, "<< /Font 4 0 R >>");
         b.Object(4, "<< /Done 10 0 R /Fresh 20 0 R /Std 30 0 R /Emb 40 0 R /T3 50 0 R "
-                    "/NoFile 60 0 R /MM 70 0 R /Broken 80 0 R /CFF 90 0 R /Compact 100 0 R "
-                    "/Named 110 0 R /NamedTT 111 0 R "
+                    "/NoFile 60 0 R /MM 70 0 R /Broken 80 0 R /CFF 90 0 R /NotCFF 95 0 R "
+                    "/Compact 100 0 R /Named 110 0 R /NamedTT 111 0 R "
                     "/Direct << /Subtype /Type3 /FontMatrix [1 0 0 1 0 0] >> >>");
         // Extracted by the pass already.
         b.Object(10, "<< /Subtype /TrueType /FontDescriptor 11 0 R >>");
@@ -65,7 +71,11 @@ public:
         b.Object(90, "<< /Subtype /Type0 /DescendantFonts [91 0 R] >>");
         b.Object(91, "<< /Subtype /CIDFontType0 /DW 500 /W [3 [250]] /FontDescriptor 92 0 R >>");
         b.Object(92, "<< /FontName /CFF /FontFile3 93 0 R >>");
-        b.Stream(93, "/Subtype /CIDFontType0C", "CFF program");
+        b.Stream(93, "/Subtype /CIDFontType0C", testcff::CidKeyedCff({{3, 0, 500, 700}}));
+        // A program that is neither CFF nor an sfnt becomes no font part.
+        b.Object(95, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 "
+                     "/FontDescriptor << /FontName /NotCFF /FontFile3 96 0 R >> >>] >>");
+        b.Stream(96, "/Subtype /CIDFontType0C", "CFF program");
         // A Type 1 font whose program is in compact form, with the dictionary's Encoding.
         b.Object(100, "<< /Subtype /Type1 /BaseFont /ABCDEF+Utopia /FontDescriptor 101 0 R "
                       "/Encoding 103 0 R >>");
@@ -76,13 +86,18 @@ public:
         // Named, not embedded: drawn from the dictionary with a built-in font.
         b.Object(110, "<< /Subtype /Type1 /BaseFont /Arial,Bold /FontDescriptor 33 0 R >>");
         b.Object(111, "<< /Subtype /TrueType /BaseFont /TimesNewRomanPSMT >>");
+        Open(b);
+        std::string done = dir.file("Done027.ttf");
+        xref->entries[27].path = strdup(done.c_str());
+        xref->entries[27].resData = new FontInfo;
+    }
+
+    void Open(const testpdf::PdfBuilder& b)
+    {
         pdf = dir.file("doc.pdf");
         xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
         snprintf(tree->tmpDir, sizeof tree->tmpDir, "%s/", dir.path().c_str());
-        std::string done = dir.file("Done027.ttf");
-        xref->entries[27].path = strdup(done.c_str());
-        xref->entries[27].resData = new FontInfo;
         ParseIndirectObject(&resources, xref, 3, 0, xref->buf, sizeof xref->buf);
     }
 
@@ -110,6 +125,8 @@ public:
             s = std::to_string(static_cast<PdfNumber*>(out)->value);
         else if (out && out->Type() == PDF_DICT)
             s = "copy " + testpdf::Describe(out);
+        else if (out && out->Type() == PDF_ARRAY)
+            s = testpdf::Describe(out);
         else
             s = "?";
         delete out;
@@ -140,6 +157,7 @@ TEST(FindFontFile, AnswersByKind)
         {"Direct", "copy <</Subtype /Type3 /FontMatrix [1 0 0 1 0 0]>>"},
         {"CFF", "93"},
         {"Compact", "102"},
+        {"NotCFF", "-1"},
         {"NoFile", "copy <</Subtype /Type0 /DescendantFonts [61 0 R]>>"},
         {"Named", "copy <</Subtype /Type1 /BaseFont /Arial,Bold /FontDescriptor 33 0 R>>"},
         {"NamedTT", "copy <</Subtype /TrueType /BaseFont /TimesNewRomanPSMT>>"},
@@ -161,7 +179,8 @@ TEST(FindFontFile, AnswersByKind)
     EXPECT_EQ(2, fresh->count);
     EXPECT_EQ(doc.dir.file("ABCDEF+Garamond_042.pfa"), doc.Path(42));
     EXPECT_EQ("%!PS-AdobeFont-1.0: Garamond", testutil::ReadFile(doc.Path(42)));
-    EXPECT_EQ("CFF program", testutil::ReadFile(doc.Path(93)));
+    EXPECT_EQ("OTTO", testutil::ReadFile(doc.Path(93)).substr(0, 4));
+    EXPECT_EQ("", doc.Path(96));
     FontInfo* cid = dynamic_cast<FontInfo*>(doc.xref->entries[93].resData);
     ASSERT_TRUE(cid);
     EXPECT_EQ(500, cid->defaultWidth);
@@ -191,6 +210,73 @@ TEST(FindFontFile, ResourcesGivenEachWay)
     EXPECT_EQ("-1", doc.Find("Done", &notADict));
     PdfDict noFonts;
     EXPECT_EQ("-1", doc.Find("Done", &noFonts));
+}
+
+// Font dictionaries that share one program each keep their own widths: the first one met
+// the program's record, every other its own width set, up to FONT_MAX_WIDTH_SETS sets.
+TEST(FindFontFile, EachFontDictionaryKeepsItsOwnWidths)
+{
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    b.Object(3, "<< /Font 4 0 R >>");
+    const int distinct = FONT_MAX_WIDTH_SETS + 1;
+    std::string fonts = "<<";
+    for (int i = 0; i < distinct; i++) {
+        fonts += " /T" + std::to_string(i) + " " + std::to_string(100 + i) + " 0 R";
+        b.Object(100 + i, "<< /Subtype /TrueType /FirstChar 65 /Widths [" + std::to_string(500 + i) +
+                              "] /FontDescriptor 11 0 R >>");
+    }
+    // The widths of T3 again, in a dictionary of its own; and a font of the same widths
+    // given directly.
+    b.Object(99, "<< /Subtype /TrueType /FirstChar 65 /Widths [503] /FontDescriptor 11 0 R >>");
+    fonts += " /Again 99 0 R /Direct << /Subtype /TrueType /FirstChar 65 /Widths [502] "
+             "/FontDescriptor 11 0 R >>";
+    b.Object(11, "<< /FontName /Shared /FontFile2 12 0 R >>");
+    b.Stream(12, "", testutil::ReadFile(kDejaVu));
+    // Two CIDFonts on one compact program: W and DW count.
+    fonts += " /C0 20 0 R /C1 21 0 R /C2 22 0 R >>";
+    b.Object(20, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 /W [3 [250]] "
+                 "/FontDescriptor 23 0 R >>] >>");
+    b.Object(21, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 /W [3 [800]] "
+                 "/FontDescriptor 23 0 R >>] >>");
+    b.Object(22, "<< /Subtype /Type0 /DescendantFonts [<< /Subtype /CIDFontType0 /DW 500 /W [3 [250]] "
+                 "/FontDescriptor 23 0 R >>] >>");
+    b.Object(23, "<< /FontName /CidShared /FontFile3 24 0 R >>");
+    b.Stream(24, "/Subtype /CIDFontType0C", testcff::CidKeyedCff({{3, 0, 500, 700}}));
+    b.Object(4, fonts);
+    LookupDoc doc(&b);
+
+    for (int i = 0; i < distinct; i++) {
+        // Past the last set, the program's own widths.
+        const int set = i < FONT_MAX_WIDTH_SETS ? i : 0;
+        EXPECT_EQ(set ? "[12 " + std::to_string(set) + "]" : "12", doc.Find(("T" + std::to_string(i)).c_str(), doc.resources))
+            << i;
+    }
+    EXPECT_EQ("[12 3]", doc.Find("Again", doc.resources));
+    EXPECT_EQ("[12 2]", doc.Find("Direct", doc.resources));
+    FontInfo* record = dynamic_cast<FontInfo*>(doc.xref->entries[12].resData);
+    ASSERT_TRUE(record);
+    ASSERT_EQ((size_t)FONT_MAX_WIDTH_SETS - 1, record->variants.size());
+    for (int k = 0; k < FONT_MAX_WIDTH_SETS; k++) {
+        FontInfo* set = record->WidthSet(k);
+        ASSERT_EQ(1, set->count);
+        EXPECT_EQ(500 + k, set->widths[0]);
+        EXPECT_EQ(65, set->firstChar);
+        EXPECT_EQ(record->numGlyphs, set->numGlyphs);
+    }
+    EXPECT_EQ(record, record->WidthSet(FONT_MAX_WIDTH_SETS));
+    EXPECT_EQ(record, record->WidthSet(-1));
+
+    EXPECT_EQ("24", doc.Find("C0", doc.resources));
+    EXPECT_EQ("[24 1]", doc.Find("C1", doc.resources));
+    EXPECT_EQ("[24 2]", doc.Find("C2", doc.resources));
+    FontInfo* cid = dynamic_cast<FontInfo*>(doc.xref->entries[24].resData);
+    ASSERT_TRUE(cid && cid->cidToGid);
+    EXPECT_EQ(800, cid->WidthSet(1)->widths[0]);
+    EXPECT_EQ(500, cid->WidthSet(2)->defaultWidth);
+    // The charset belongs to the program: every set maps CIDs the same way.
+    EXPECT_EQ(cid->cidToGid, cid->WidthSet(1)->cidToGid);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CffFonts.h"
 #include "PageTreeDoc.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfXref.h"
@@ -102,7 +103,7 @@ TEST(ResourcePass, FontsAndProfileOfTwoPagesYieldExactlyTheirFiles)
     std::string ttf = testutil::ReadFile(kDejaVu);
     ASSERT_GT(ttf.size(), 100000u) << kDejaVu;
     const std::string type1 = "%!PS-AdobeFont-1.0: Foo-Regular 001.000\n/FontName /Foo-Regular def\n";
-    const std::string cff = std::string("\x01\x00\x04\x02", 4) + "bare CFF bytes, written as they decode";
+    const std::string cff = testcff::CidKeyedCff({{10, 0, 500, 700}});
     const std::string icc = std::string("\x00\x00\x02\x0c", 4) + "lcms" + std::string(120, '\x7f');
 
     testpdf::PdfBuilder b;
@@ -155,7 +156,13 @@ TEST(ResourcePass, FontsAndProfileOfTwoPagesYieldExactlyTheirFiles)
     ASSERT_NE(doc.Font(23), nullptr);
     EXPECT_EQ(doc.Font(23)->kind, FONT_KIND_TYPE0);
     EXPECT_EQ(Widths(doc.Font(23)), "1:500 2:600 10:250 11:250 12:250");
-    EXPECT_EQ(testutil::ReadFile(doc.Path(23)), cff);
+    // The bare CFF program, wrapped into an OpenType font of its own.
+    const std::string wrapped = testutil::ReadFile(doc.Path(23));
+    EXPECT_EQ(wrapped.substr(0, 4), "OTTO");
+    EXPECT_EQ(testcff::SfntTable(wrapped, "CFF "), cff);
+    EXPECT_EQ(doc.Font(23)->numGlyphs, 2);
+    ASSERT_TRUE(doc.Font(23)->cidToGid);
+    EXPECT_EQ((*doc.Font(23)->cidToGid)[10], 1);
 
     ASSERT_NE(doc.Font(32), nullptr);
     EXPECT_EQ(doc.Font(32)->kind, FONT_KIND_TYPE1);
@@ -196,6 +203,7 @@ TEST(ResourcePass, FontNamesCannotLeaveTheFolderOrBreakTheName)
         {"/" + longName, ""},  // cut to fit; checked below
     };
 
+    const std::string program = testcff::CidKeyedCff({{1, 0, 500, 700}});
     testpdf::PdfBuilder b;
     std::string fonts = "<<";
     int obj = 100;
@@ -338,6 +346,7 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
         {manyRanges, "", FONT_MAX_W_PAIRS},
     };
 
+    const std::string program = testcff::CidKeyedCff({{1, 0, 500, 700}});
     testpdf::PdfBuilder b;
     std::string fonts = "<<";
     int obj = 100;
@@ -346,7 +355,7 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
         b.Object(obj, "<< /Subtype /Type0 /DescendantFonts [" + std::to_string(obj + 1) + " 0 R] >>");
         b.Object(obj + 1, "<< /Subtype /CIDFontType0 /W " + c.w + " /FontDescriptor << /FontName /C /FontFile3 " +
                               std::to_string(obj + 2) + " 0 R >> >>");
-        b.Stream(obj + 2, "", "program");
+        b.Stream(obj + 2, "", program);
         obj += 3;
     }
     OnePage(b, "<< /Font " + fonts + " >> >>");
@@ -375,7 +384,7 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
             EXPECT_EQ(info->cids[info->count - 1], 70000 & 0xFFFF);
             EXPECT_EQ(info->widths[info->count - 1], 300);
         }
-        EXPECT_EQ(testutil::ReadFile(doc.Path(obj)), "program");
+        EXPECT_EQ(testcff::SfntTable(testutil::ReadFile(doc.Path(obj)), "CFF "), program);
         obj += 3;
     }
 }

@@ -484,9 +484,27 @@ TEST(TrueTypeWriter, HostileProgramsFailWithoutWriting)
     std::string many = Bytes().u32(0x00010000).u16(65535).zeros(14).s;
     const std::vector<unsigned> ten(10, 1);
 
+    // The program without one of the tables readers need.
+    auto without = [&](const char* tag) {
+        std::vector<Table> t = Tables(8, 0, Cmap({{1, 0, Format0({{65, 3}})}}));
+        for (Table& x : t)
+            if (x.tag == tag)
+                x.tag = "xxxx";
+        return Sfnt(t);
+    };
+
     struct Case { const char* name; std::string sfnt; };
     const Case cases[] = {
         {"empty", ""},
+        {"no head", without("head")},
+        {"no hhea", without("hhea")},
+        {"no hmtx", without("hmtx")},
+        {"no maxp", without("maxp")},
+        {"no glyf", without("glyf")},
+        {"no loca", without("loca")},
+        // CFF outlines are no outlines of a TrueType flavoured font, nor glyf of an OpenType one.
+        {"OpenType flavour with glyf outlines", patched(0, "OTTO")},
+        {"unknown flavour", patched(0, "wOFF")},
         {"offset table only", good.substr(0, 12)},
         {"no tables", Bytes().u32(0x00010000).zeros(8).s},
         {"numTables 65535 in 20 bytes", many},
@@ -540,6 +558,21 @@ TEST(TrueTypeWriter, HostileProgramsFailWithoutWriting)
     std::string ok = good;
     TrueTypeWriter w(&ok[0], ok.size());
     EXPECT_EQ(w.WriteNewFont("/nonexistent/dir/x.ttf", "Foo"), -1);
+}
+
+// An OpenType font with CFF outlines keeps its flavour: readers take the outlines by it.
+TEST(TrueTypeWriter, CffOutlinesKeepTheOpenTypeFlavour)
+{
+    std::vector<Table> t = Tables(8, 0, "");
+    for (Table& x : t)
+        if (x.tag == "glyf")
+            x.tag = "CFF ";
+    std::string sfnt = Sfnt(t);
+    sfnt.replace(0, 4, "OTTO");
+    testutil::TempDir dir;
+    TrueTypeWriter w(&sfnt[0], sfnt.size());
+    ASSERT_EQ(0, w.WriteNewFont(dir.file("o.ttf").c_str(), "Foo"));
+    EXPECT_EQ("OTTO", testutil::ReadFile(dir.file("o.ttf")).substr(0, 4));
 }
 
 }  // namespace

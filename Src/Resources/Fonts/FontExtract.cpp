@@ -12,6 +12,7 @@
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "Resources/Fonts/CffOpenType.h"
 #include "Resources/Fonts/FontEncoding.h"
 #include "Resources/Fonts/TrueTypeWriter.h"
 #include "Resources/PdfPageTree.h"
@@ -169,23 +170,158 @@ static FontInfo* SimpleFontInfo(PdfPageTree* tree, PdfObj* font, int kind)
     return info;
 }
 
-// Decodes font-file object f and writes it to `path` (through the TrueType rewriter when
-// `rewrite`). Only a complete file gives the entry its path and `info`; otherwise `info` is
-// deleted and the entry stays empty, so a later font dictionary may try again.
+// How a font program becomes its file.
+enum FontWrite {
+    WRITE_AS_DECODED,  // Type 1: the outline road reads the program as it is
+    WRITE_SFNT,        // an sfnt, through the TrueType rewriter
+    WRITE_FOR_PACKAGE  // an sfnt or a bare CFF program, whichever it is: a font part
+};
+
+static bool IsSfnt(const unsigned char* p, size_t n)
+{
+    if (n < 4)
+        return false;
+    const uint32_t tag = (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
+    return tag == 0x00010000 || tag == 0x74727565 || tag == 0x4F54544F;  // 1.0, 'true', 'OTTO'
+}
+
+// An sfnt through the rewriter. Glyph runs address its glyphs by index: the glyph count
+// bounds them, and the charset of a CID-keyed CFF table turns CIDs into them.
+static int WriteSfnt(const unsigned char* p, size_t n, const char* path, const char* fontName,
+                     FontInfo* info)
+{
+    TrueTypeWriter writer((char*)p, n);
+    if (writer.WriteNewFont(path, fontName) != 0)
+        return -1;
+    info->numGlyphs = writer.numGlyphs;
+    size_t cffLength = 0;
+    const unsigned char* cff = SfntTable(p, n, "CFF ", &cffLength);
+    CffProgram program;
+    if (cff && ReadCffProgram(cff, cffLength, &program))
+        info->cidToGid = program.cidToGid;
+    return 0;
+}
+
+// A bare CFF program, wrapped into an OpenType font.
+static int WriteCff(const unsigned char* p, size_t n, const char* path, const char* fontName,
+                    FontInfo* info)
+{
+    CffProgram program;
+    if (!ReadCffProgram(p, n, &program) || WriteCffAsOpenType(path, p, n, fontName, program) != 0)
+        return -1;
+    info->numGlyphs = program.numGlyphs;
+    info->cidToGid = program.cidToGid;
+    return 0;
+}
+
+// DW and the W pairs of a CIDFont.
+static FontInfo* CidFontInfo(PdfPageTree* tree, PdfObj* cidFont)
+{
+    FontInfo* info = new FontInfo;
+    info->kind = FONT_KIND_TYPE0;
+    PdfKey dwKey("DW");
+    PdfReal dw;
+    dw.value = 1000;
+    if (tree->GetReal(dw, &dwKey, cidFont) == 0 && std::isfinite(dw.value))
+        info->defaultWidth = dw.value;
+    PdfKey wKey("W");
+    PdfArray w;
+    tree->GetArray(w, &wKey, cidFont);
+    int32_t count = WalkWidths(&w, nullptr);
+    if (count > 0) {
+        info->widths = (double*)malloc((size_t)count * sizeof(double));
+        info->cids = (uint16_t*)malloc((size_t)count * sizeof(uint16_t));
+        if (info->widths && info->cids) {
+            info->count = count;
+            WalkWidths(&w, info);
+        } else {
+            free(info->widths);
+            free(info->cids);
+            info->widths = nullptr;
+            info->cids = nullptr;
+        }
+    }
+    return info;
+}
+
+static bool SameWidths(const FontInfo& a, const FontInfo& b)
+{
+    if (a.kind != b.kind || a.count != b.count || a.defaultWidth != b.defaultWidth ||
+        (a.kind != FONT_KIND_TYPE0 && a.firstChar != b.firstChar))
+        return false;
+    for (int32_t i = 0; i < a.count; i++) {
+        if ((a.widths && b.widths && a.widths[i] != b.widths[i]) || !a.widths != !b.widths)
+            return false;
+        if ((a.cids && b.cids && a.cids[i] != b.cids[i]) || !a.cids != !b.cids)
+            return false;
+    }
+    return true;
+}
+
+FontInfo* FontInfo::WidthSet(int k)
+{
+    return k >= 1 && (size_t)k <= variants.size() ? variants[(size_t)k - 1].get() : this;
+}
+
+int FontWidthSet(PdfPageTree* tree, PdfObj* font, FontInfo* record)
+{
+    if (!tree || !font || font->Type() != PDF_DICT || !record)
+        return 0;
+    FontInfo* mine = nullptr;
+    if (record->kind == FONT_KIND_TYPE0) {
+        char buf[FONT_PARSE_BUF];
+        PdfKey descendantsKey("DescendantFonts");
+        PdfArray descendants;
+        tree->GetArray(descendants, &descendantsKey, font);
+        PdfObj* parsed = nullptr;
+        PdfObj* cidFont = descendants.count > 0
+                              ? DictValue(tree->xref, descendants.items[0], buf, sizeof buf, &parsed)
+                              : nullptr;
+        if (cidFont)
+            mine = CidFontInfo(tree, cidFont);
+        delete parsed;
+    } else {
+        mine = SimpleFontInfo(tree, font, record->kind);
+    }
+    if (!mine || SameWidths(*record, *mine)) {
+        delete mine;
+        return 0;
+    }
+    for (size_t k = 0; k < record->variants.size(); k++) {
+        if (SameWidths(*record->variants[k], *mine)) {
+            delete mine;
+            return (int)k + 1;
+        }
+    }
+    if (record->variants.size() + 1 >= FONT_MAX_WIDTH_SETS) {
+        delete mine;
+        return 0;
+    }
+    mine->numGlyphs = record->numGlyphs;
+    mine->cidToGid = record->cidToGid;
+    record->variants.emplace_back(mine);
+    return (int)record->variants.size();
+}
+
+// Decodes font-file object f and writes it to `path` as `how` says. Only a complete file
+// gives the entry its path and `info`; otherwise `info` is deleted and the entry stays
+// empty, so a later font dictionary may try again.
 static void WriteFontFile(PdfPageTree* tree, int f, const char* path, const char* fontName, FontInfo* info,
-                          bool rewrite, char* buf, int size)
+                          FontWrite how, char* buf, int size)
 {
     XrefEntry* e = tree->xref->Entry(f);
     ByteBuffer data;
     data.growStep = 1024;
     int rc = -1;
     if (e && DecodeResourceStream(tree, f, buf, size, &data, nullptr) == 0) {
-        if (rewrite) {
-            TrueTypeWriter writer((char*)data.data, (size_t)data.size);
-            rc = writer.WriteNewFont(path, fontName);
-        } else {
-            rc = WriteResourceFile(path, data.data, (size_t)data.size);
-        }
+        const unsigned char* p = data.data;
+        const size_t n = (size_t)data.size;
+        if (how == WRITE_AS_DECODED)
+            rc = WriteResourceFile(path, p, n);
+        else if (how == WRITE_SFNT || IsSfnt(p, n))
+            rc = WriteSfnt(p, n, path, fontName, info);
+        else
+            rc = WriteCff(p, n, path, fontName, info);
     }
     free(data.data);
     if (rc == 0)
@@ -213,9 +349,10 @@ static int ExtractSimpleFont(PdfPageTree* tree, PdfObj* font, int kind, char* bu
     PdfObj* descriptor = DictValue(tree->xref, ResourceValue(font, "FontDescriptor"), buf, size, &parsed);
     int f = FontFileRef(descriptor, trueType ? "FontFile2" : "FontFile");
     // A Type 1 font may carry its program in compact form instead (FontFile3, Type1C); it is
-    // drawn through the same outlines.
+    // drawn through the same outlines. A TrueType font's FontFile3 is an OpenType program,
+    // rewritten alike.
     bool compact = !trueType && f < 0;
-    if (compact)
+    if (f < 0)
         f = FontFileRef(descriptor, "FontFile3");
     PdfKey nameKey("FontName");
     PdfName fontName;
@@ -224,7 +361,7 @@ static int ExtractSimpleFont(PdfPageTree* tree, PdfObj* font, int kind, char* bu
         const char* name = fontName.str ? fontName.str : "";
         if (FontFilePath(path, tree->tmpDir, name, f, trueType ? ".ttf" : compact ? ".cff" : ".pfa") == 0) {
             FontInfo* info = SimpleFontInfo(tree, font, kind);
-            WriteFontFile(tree, f, path, name, info, trueType, buf, size);
+            WriteFontFile(tree, f, path, name, info, trueType ? WRITE_SFNT : WRITE_AS_DECODED, buf, size);
         }
     }
     delete parsed;
@@ -266,34 +403,13 @@ int PdfPageTree::ExtractType0(PdfObj* font)
     char path[PDF_MAX_PATH];
     if (descriptor && GetName(fontName, &nameKey, descriptor) == 0 && FreshEntry(xref, f) &&
         FontFilePath(path, tmpDir, fontName.str ? fontName.str : "", f, ".ttf") == 0) {
-        FontInfo* info = new FontInfo;
-        info->kind = FONT_KIND_TYPE0;
-        PdfKey dwKey("DW");
-        PdfReal dw;
-        dw.value = 1000;
-        if (GetReal(dw, &dwKey, cidFont) == 0 && std::isfinite(dw.value))
-            info->defaultWidth = dw.value;
-        PdfKey wKey("W");
-        PdfArray w;
-        GetArray(w, &wKey, cidFont);
-        int32_t count = WalkWidths(&w, nullptr);
-        if (count > 0) {
-            info->widths = (double*)malloc((size_t)count * sizeof(double));
-            info->cids = (uint16_t*)malloc((size_t)count * sizeof(uint16_t));
-            if (info->widths && info->cids) {
-                info->count = count;
-                WalkWidths(&w, info);
-            } else {
-                free(info->widths);
-                free(info->cids);
-                info->widths = nullptr;
-                info->cids = nullptr;
-            }
-        }
+        FontInfo* info = CidFontInfo(this, cidFont);
         // A TrueType program goes through the rewriter, as a simple font's does: subsets made
-        // for CID fonts often lack the cmap and OS/2 tables that a font part must have. Any
-        // other program is written as it decodes.
-        WriteFontFile(this, f, path, fontName.str ? fontName.str : "", info, trueType, buf, sizeof buf);
+        // for CID fonts often lack the cmap and OS/2 tables that a font part must have. A
+        // FontFile3 holds an OpenType font, which goes the same way, or a bare CFF program,
+        // which is wrapped into one.
+        WriteFontFile(this, f, path, fontName.str ? fontName.str : "", info,
+                      trueType ? WRITE_SFNT : WRITE_FOR_PACKAGE, buf, sizeof buf);
     }
     delete descParsed;
     delete cidParsed;

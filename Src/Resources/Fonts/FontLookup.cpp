@@ -63,6 +63,8 @@ bool Is(const PdfName& name, const char* text)
 
 // Extracts font file f through `extract` unless that was done already, and answers with its
 // number only when the file exists with a font record: a failed extraction draws nothing.
+// A font whose widths differ from those of the program's record is answered with the number
+// and its own width set: [f k].
 static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
                           int (PdfPageTree::*extract)(PdfObj*), PdfObj** out)
 {
@@ -71,11 +73,31 @@ static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
         return -1;
     if (!e->path)
         (tree->*extract)(font);
-    if (!e->path || !RecordAs<FontInfo>(e->resData))
+    FontInfo* record = e->path ? RecordAs<FontInfo>(e->resData) : nullptr;
+    if (!record)
         return -1;
     PdfNumber* n = new PdfNumber;
     n->value = f;
-    *out = n;
+    const int set = FontWidthSet(tree, font, record);
+    if (set == 0) {
+        *out = n;
+        return 0;
+    }
+    PdfNumber* k = new PdfNumber;
+    k->value = set;
+    PdfArray* pair = new PdfArray;
+    if (pair->Append(n) != 0) {
+        delete n;
+        delete k;
+        delete pair;
+        return -1;
+    }
+    if (pair->Append(k) != 0) {
+        delete k;
+        delete pair;
+        return -1;
+    }
+    *out = pair;
     return 0;
 }
 
@@ -113,6 +135,8 @@ int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
         PdfObj* descriptor =
             parsed.Dict(xref, ResourceValue(font, "FontDescriptor"), buf, sizeof buf);
         int f = FontFileObject(descriptor, "FontFile2");
+        if (f < 0)
+            f = FontFileObject(descriptor, "FontFile3");
         // A font without a program is drawn with the nearest built-in one.
         if (f < 0)
             return DictAnswer(font, out);

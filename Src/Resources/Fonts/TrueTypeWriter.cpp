@@ -287,6 +287,22 @@ bool TrueTypeWriter::CheckSource()
     if (fontName && strlen(fontName) > kMaxFontName)
         return false;
 
+    // Only an sfnt whose outlines and metrics are all there is worth a font part: readers
+    // refuse one without them.
+    const uint32_t version = Be32(s);
+    const bool cff = version == 0x4F54544F;  // 'OTTO'
+    if (!cff && version != 0x00010000 && version != 0x74727565)  // 'true'
+        return false;
+    const char* const required[] = {"head", "hhea", "hmtx", "maxp", cff ? "CFF " : "glyf",
+                                    cff ? "CFF " : "loca"};
+    for (const char* tag : required) {
+        bool found = false;
+        for (unsigned i = 0; i < numTables && !found; i++)
+            found = IsTag(records[i], tag);
+        if (!found)
+            return false;
+    }
+
     uint64_t total = 0;
     for (unsigned i = 0; i < numTables; i++) {
         const TT_Table& r = records[i];
@@ -563,7 +579,7 @@ int TrueTypeWriter::WriteNewFont(const char* path, const char* name)
     unsigned power, log2;
     PowerOfTwoBelow(T, &power, &log2);
     unsigned char head[12];
-    SetBe32(head, 0x00010000);
+    SetBe32(head, Be32((const unsigned char*)source));  // the source's flavour
     SetBe16(head + 4, T);
     SetBe16(head + 6, 16 * power);
     SetBe16(head + 8, log2);

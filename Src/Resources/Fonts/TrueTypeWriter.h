@@ -3,9 +3,12 @@
 // "OS/2" gets one, a name table built from the PDF font name and a Windows cmap made from a
 // lone Macintosh subtable; a font without "cmap" gets an identity symbol cmap.
 //
+// An OpenType program with CFF outlines is rewritten the same way and keeps its flavour.
+//
 // The program comes out of the PDF and is checked whole before anything is written: a
-// directory, table range, head, maxp or cmap subtable that does not hold up fails
-// WriteNewFont, and then no file is left behind.
+// directory, table range, head, maxp or cmap subtable that does not hold up, or a missing
+// head, hhea, hmtx, maxp or outline table (glyf and loca, or CFF), fails WriteNewFont, and
+// then no file is left behind.
 #ifndef VARDEX_RESOURCES_FONTS_TRUETYPEWRITER_H
 #define VARDEX_RESOURCES_FONTS_TRUETYPEWRITER_H
 
