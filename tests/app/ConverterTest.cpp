@@ -291,9 +291,9 @@ std::string MakeFlatePdf(const std::string& content, const std::string& resource
                     " /Contents 4 0 R >>");
     b.Stream(4, "/Filter /FlateDecode", testpdf::Deflate(content));
     if (!more.empty()) {
-        b.Object(5, "<< /Type /Font /Subtype /Type0 /BaseFont /Big /DescendantFonts [6 0 R] >>");
-        b.Object(6, "<< /Type /Font /Subtype /CIDFontType0 /FontDescriptor 7 0 R >>");
-        b.Object(7, "<< /Type /FontDescriptor /FontName /Big /FontFile3 8 0 R >>");
+        // A Type 1 program is written as it decodes, whatever it holds.
+        b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Big /FontDescriptor 7 0 R >>");
+        b.Object(7, "<< /Type /FontDescriptor /FontName /Big /FontFile 8 0 R >>");
         b.Stream(8, "/Filter /FlateDecode", testpdf::Deflate(more));
     }
     b.ClassicXref();

@@ -233,8 +233,10 @@ public:
         b.Stream(29, "", "BT /Own 1000 Tf (A) Tj ET");
         // The TrueType program of /TT in WinAnsiEncoding, and with Differences over it.
         b.Object(30, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
-                     "/Encoding /WinAnsiEncoding /FontDescriptor 11 0 R >>");
+                     "/LastChar 90 /Widths [" + widths + "] /Encoding /WinAnsiEncoding "
+                     "/FontDescriptor 11 0 R >>");
         b.Object(31, "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
+                     "/LastChar 90 /Widths [" + widths + "] "
                      "/Encoding << /BaseEncoding /WinAnsiEncoding /Differences [146 /A] >> "
                      "/FontDescriptor 11 0 R >>");
         pdf = dir.file("doc.pdf");
