@@ -38,6 +38,10 @@ enum {
     PDF_MAX_STREAM_BYTES = 256 * 1024 * 1024,
 
     // -- Object structure: cross-reference entries, parsed objects, dictionaries, page tree.
+    // Entries from which a dictionary keeps an index of its keys; smaller ones are searched
+    // in order, which is as fast for them.
+    PDF_DICT_INDEX_FROM = 16,
+
 
     // -- Images and colour spaces.
 
