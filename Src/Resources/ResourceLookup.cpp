@@ -1,6 +1,7 @@
 // Resource names of content operators (Do /Im1, cs /CS0, gs /GS1, sh /Sh0, scn /P0) turned
 // into what the interpreter needs. Every link of a chain is type-checked before it is
-// followed; a missing or malformed link fails the lookup and nothing is cached.
+// followed; a missing or malformed link fails the lookup. Referenced objects are the ones the
+// document keeps (PdfXref::Object); nothing here changes or keeps them.
 #include <cstring>
 
 #include "Interpreter/GState.h"
