@@ -114,6 +114,23 @@ void ObjectStructure(std::vector<HostileDoc>* docs)
                      },
                      0});
 
+    // A tiling pattern whose dictionary holds an array of a megabyte, painted 2,000 times.
+    docs->push_back({"pattern-with-1mb-array-painted-2000-times",
+                     [] {
+                         std::string big = "[";
+                         while (big.size() < 1024 * 1024)
+                             big += "0 ";
+                         big += "]";
+                         std::string content;
+                         for (int i = 0; i < 2000; i++)
+                             content += "/Pattern cs /P0 scn 1 1 5 5 re f\n";
+                         return OnePage("<< /Pattern << /P0 5 0 R >> >>", content,
+                                        {{5, "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 4 4] /XStep 4 "
+                                             "/YStep 4 /Resources << >> /Big " + big,
+                                          "0 0 1 rg 0 0 2 2 re f\n", true}});
+                     },
+                     0});
+
     // Intermediate Pages nodes shared many times over (no cycle): 40 kids at each of six
     // levels, all the same node, above one page; and a Size that claims millions of objects.
     docs->push_back({"kids-dag-shared-intermediate-nodes",
