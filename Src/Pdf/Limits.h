@@ -44,7 +44,8 @@ enum {
 
     // Entries of the cross-reference table beyond those the sections' records can account for:
     // the table holds at most XREF_TABLE_SLACK + XREF_ENTRIES_PER_RECORD entries per record
-    // read, whatever Size or a record's number claims. A record numbered past that is dropped.
+    // read (and no more than XREF_TABLE_SLACK + one per byte of the file), whatever Size or a
+    // record's number claims. A record numbered past that is dropped.
     XREF_TABLE_SLACK = 65536,
     XREF_ENTRIES_PER_RECORD = 16,
 

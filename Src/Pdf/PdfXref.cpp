@@ -98,11 +98,14 @@ int PdfXref::ReadTrailer()
 
 // Writers that miscount give a trailer Size below the objects their sections list; the table
 // grows to hold every object in use that a section lists, up to XREF_MAX_SIZE entries and no
-// further than the records read so far account for, so a lone record with a huge number
-// cannot make it big.
+// further than the records read so far and the file's size account for, so neither a lone
+// record with a huge number nor millions of compressed records can make it big.
 static int GrowTable(PdfXref* x, long long want)
 {
-    long long bound = XREF_TABLE_SLACK + x->recordsRead * XREF_ENTRIES_PER_RECORD;
+    // Records of a compressed stream cost next to nothing, but no object takes less than a
+    // byte of the file.
+    long long byRecords = x->recordsRead * XREF_ENTRIES_PER_RECORD;
+    long long bound = XREF_TABLE_SLACK + (x->fileBytes > 0 && x->fileBytes < byRecords ? x->fileBytes : byRecords);
     if (bound > XREF_MAX_SIZE)
         bound = XREF_MAX_SIZE;
     if (want > bound || !x->entries)

@@ -535,6 +535,32 @@ TEST(Xref, TableFollowsTheRecordsNotTheClaims)
         EXPECT_EQ(e != nullptr && e->type == 'n', c.kept) << c.num;
     }
 
+    // Compressed records cost next to nothing: 100,000 of them in use still give a table of at
+    // most one entry per byte of the file beyond the slack.
+    {
+        PdfBuilder b;
+        Pages(b);
+        std::string rows;
+        const int n = 100000;
+        for (int i = 0; i < n; i++) {
+            size_t off = i >= 1 && i <= 3 ? b.Offset(i) : 9;
+            rows += std::string(1, i == 0 ? '\0' : '\1') + (char)(off >> 8) + (char)(off & 255) + '\0';
+        }
+        std::string data = testpdf::Deflate(rows);
+        size_t at = b.Tell();
+        b.Raw("4 0 obj\n<< /Type /XRef /Size 5 /Index [0 " + std::to_string(n) +
+              "] /W [1 2 1] /Root 1 0 R /Filter /FlateDecode /Length " + std::to_string(data.size()) +
+              " >>\nstream\n" + data + "\nendstream\nendobj\nstartxref\n" + std::to_string(at) + "\n%%EOF\n");
+        Loaded doc(b.Bytes());
+        ASSERT_EQ(doc.rc, 0) << doc.err;
+        const long long fileBound = XREF_TABLE_SLACK + (long long)b.Bytes().size();
+        ASSERT_LT(fileBound, n);
+        EXPECT_EQ(doc.x->size, fileBound);
+        ASSERT_NE(doc.x->Entry((int)fileBound - 1), nullptr);
+        EXPECT_EQ(doc.x->Entry((int)fileBound - 1)->type, 'n');
+        EXPECT_EQ(doc.x->Entry((int)fileBound), nullptr);
+    }
+
     // A Size that claims millions of objects does not size the table.
     PdfBuilder b;
     Pages(b);

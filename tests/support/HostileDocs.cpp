@@ -177,6 +177,31 @@ void ObjectStructure(std::vector<HostileDoc>* docs)
                      },
                      0});
 
+    // A cross-reference stream of a few kilobytes whose 8,388,600 compressed records are all in
+    // use: the table must not grow to hold them.
+    docs->push_back({"xref-stream-8388600-records-in-use",
+                     [] {
+                         PdfBuilder b;
+                         b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+                         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+                         b.Object(3, "<< /Type /Page /MediaBox [0 0 20 20] >>");
+                         const int n = 8388600;
+                         std::string rows;
+                         rows.reserve((size_t)n * 4);
+                         for (int i = 0; i < n; i++) {
+                             size_t off = i >= 1 && i <= 3 ? b.Offset(i) : 9;
+                             rows += std::string(1, i == 0 ? '\0' : '\1') + (char)(off >> 8) + (char)(off & 255) + '\0';
+                         }
+                         std::string data = Deflate(rows);
+                         size_t at = b.Tell();
+                         b.Raw("4 0 obj\n<< /Type /XRef /Size 5 /Index [0 " + std::to_string(n) +
+                               "] /W [1 2 1] /Root 1 0 R /Filter /FlateDecode /Length " +
+                               std::to_string(data.size()) + " >>\nstream\n" + data +
+                               "\nendstream\nendobj\nstartxref\n" + std::to_string(at) + "\n%%EOF\n");
+                         return b.Bytes();
+                     },
+                     0});
+
     // A trailer Size below the highest object number, in both forms of cross-reference data:
     // the objects the sections list are there whatever Size says.
     for (bool stream : {false, true}) {
