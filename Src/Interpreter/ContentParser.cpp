@@ -159,11 +159,10 @@ int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
         return -1;
     }
 
-    PdfObj* parsedResources = nullptr;
-    if (res && res->Type() == PDF_INDIRECT) {
-        ParseIndirectObject(&parsedResources, xref, static_cast<PdfIndirect*>(res)->refNum, 0,
-                            buf, size);
-        resources = parsedResources;
+    // Resources given by reference are the document's, read once for the whole conversion.
+    bool indirectResources = res && res->Type() == PDF_INDIRECT;
+    if (indirectResources) {
+        resources = xref ? xref->Object(static_cast<PdfIndirect*>(res)->refNum) : nullptr;
     } else {
         resources = res;
     }
@@ -255,10 +254,8 @@ int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
     // Clip canvases opened at this depth must close whichever way the stream ended, or the
     // page markup would not nest.
     RunClips(depth);
-    if (parsedResources) {
-        delete parsedResources;
+    if (indirectResources)
         resources = nullptr;
-    }
     return result;
 }
 

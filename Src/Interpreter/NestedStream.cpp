@@ -7,6 +7,7 @@
 
 #include "Pdf/Limits.h"
 #include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
 #include "Resources/PdfPageTree.h"
 #include "Xps/XpsPage.h"
 
@@ -85,12 +86,8 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
     char buf[NEST_TOKEN_BUF];
     // Resources given by reference are read before the stream is positioned: an unfiltered
     // stream is read from the document's own file, and reading an object moves that file.
-    PdfObj* parsedResources = nullptr;
-    if (res && res->Type() == PDF_INDIRECT) {
-        ParseIndirectObject(&parsedResources, xref, static_cast<PdfIndirect*>(res)->refNum, 0, buf,
-                            sizeof buf);
-        res = parsedResources;
-    }
+    if (res && res->Type() == PDF_INDIRECT)
+        res = xref ? xref->Object(static_cast<PdfIndirect*>(res)->refNum) : nullptr;
     // A form without resources of its own (or with a reference that leads nowhere) draws with
     // those of the stream that called it; they stay valid while that stream's scanner runs.
     if (!res)
@@ -121,6 +118,5 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
 
     delete nested;
     delete owner;
-    delete parsedResources;
     return 0;
 }

@@ -11,13 +11,12 @@
 
 namespace {
 
-// Object objNum (the caller deletes it) and its kind under typeKey; null when it cannot be
-// parsed.
+// Object objNum as the document keeps it (read once: a pattern painted many times costs its
+// dictionary once; read it, never change it) and its kind under typeKey; null when it cannot
+// be parsed.
 PdfObj* ParseTyped(PdfPageTree* pages, PdfXref* xref, int objNum, const char* typeKey, int* type)
 {
-    char buf[PATTERN_PARSE_BUF];
-    PdfObj* obj = nullptr;
-    ParseIndirectObject(&obj, xref, objNum, 0, buf, sizeof buf);
+    PdfObj* obj = xref ? xref->Object(objNum) : nullptr;
     if (obj)
         *type = ReadTypeNumber(pages, obj, typeKey);
     return obj;
@@ -97,7 +96,6 @@ int ContentParser::GetPatternInfo(PatternInfo** out, GState* gs, int stroke)
         GetShadingPatternInfo(pattern, &shade);
         info = shade;
     }
-    delete pattern;
     if (!info)
         return -1;
     *out = info;
@@ -127,7 +125,6 @@ int ContentParser::GetShadingInfo(PdfName* name, PatternInfo** out)
         else
             LinearShading(shading, info);
     }
-    delete shading;
     if (!info)
         return -1;
     *out = info;

@@ -50,17 +50,13 @@ int ContentParser::ExecuteXObject(PdfObj** ops)
         return 0;
 
     if (type == XOBJECT_FORM) {
-        PdfObj* form = nullptr;
-        char buf[XOBJECT_TOKEN_BUF];
-        ParseIndirectObject(&form, xref, objNum, 0, buf, sizeof buf);
-        if (!form || form->Type() != PDF_DICT) {
-            delete form;
+        // The form's dictionary stays the document's: a form drawn many times is read once.
+        PdfObj* form = xref ? xref->Object(objNum) : nullptr;
+        if (!form || form->Type() != PDF_DICT)
             return 0;
-        }
         // A form without resources of its own draws with those of the stream that runs it.
         PdfObj* formResources = ResourceValue(form, "Resources");
         ProcessPatternStream(objNum, formResources ? formResources : resources, current);
-        delete form;
         return 0;
     }
 

@@ -38,6 +38,33 @@ enum {
     PDF_MAX_STREAM_BYTES = 256 * 1024 * 1024,
 
     // -- Object structure: cross-reference entries, parsed objects, dictionaries, page tree.
+    // Entries from which a dictionary keeps an index of its keys; smaller ones are searched
+    // in order, which is as fast for them.
+    PDF_DICT_INDEX_FROM = 16,
+
+    // Entries of the cross-reference table beyond those the sections' records can account for:
+    // the table holds at most XREF_TABLE_SLACK + XREF_ENTRIES_PER_RECORD entries per record
+    // read (and no more than XREF_TABLE_SLACK + one per byte of the file), whatever Size or a
+    // record's number claims. A record numbered past that is dropped.
+    XREF_TABLE_SLACK = 65536,
+    XREF_ENTRIES_PER_RECORD = 16,
+
+    // White space allowed before an object's header "N G obj" and between its parts, in bytes;
+    // and the digits of each of its numbers.
+    PDF_OBJ_HEADER_SPACE = 32,
+    PDF_OBJ_HEADER_DIGITS = 10,
+
+    // Bytes that reading objects may take from the file over one conversion: each object is
+    // read once, so a document reads about its own size; what objects share (data that several
+    // headers lead into) counts for each of them. Past PDF_OBJ_READ_SLACK plus
+    // PDF_OBJ_READ_PER_FILE_BYTE times the file's size, objects not yet read are absent.
+    PDF_OBJ_READ_SLACK = 4 * 1024 * 1024,
+    PDF_OBJ_READ_PER_FILE_BYTE = 4,
+
+    // Objects the page-tree walk may copy into the pages it stores (each page's dictionary
+    // and the values it inherits), counted one per number, name, string, array or
+    // dictionary. Once spent, the walk stops and the pages stored so far are the document's.
+    PAGE_TREE_MAX_COPIED = 2 * 1024 * 1024,
 
     // -- Images and colour spaces.
 

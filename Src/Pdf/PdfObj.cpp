@@ -147,7 +147,7 @@ int PdfArray::Append(PdfObj* item)
     return 0;
 }
 
-PdfDict::PdfDict() : count(0), capacity(0), growStep(10), entries(nullptr)
+PdfDict::PdfDict() : count(0), capacity(0), growStep(10), entries(nullptr), index(nullptr), indexMask(0)
 {
     type = PDF_DICT;
 }
@@ -161,6 +161,7 @@ PdfDict::~PdfDict()
         delete entries[i].value;
     }
     free(entries);
+    free(index);
 }
 
 int PdfDict::Length()
@@ -175,45 +176,128 @@ static bool SameName(const char* a, const char* b)
     return strcmp(a, b) == 0;
 }
 
-int PdfDict::Put(PdfName* key, PdfObj* value)
+static uint32_t KeyHash(const char* text)
 {
+    uint32_t h = 2166136261u;
+    for (const unsigned char* p = (const unsigned char*)text; *p; p++)
+        h = (h ^ *p) * 16777619u;
+    return h;
+}
+
+static const char* KeyText(const PdfDictEntry& e)
+{
+    return e.key ? e.key->str : nullptr;
+}
+
+// Records entry `pos` in the index; the caller makes sure a free slot exists. A key text that
+// is already there keeps its first position.
+static void IndexInsert(PdfDict* d, int pos)
+{
+    const char* text = KeyText(d->entries[pos]);
+    if (!text)
+        return;  // a key without text is only ever found by the ordered search
+    uint32_t i = KeyHash(text) & (uint32_t)d->indexMask;
+    while (d->index[i] != 0) {
+        if (SameName(KeyText(d->entries[d->index[i] - 1]), text))
+            return;
+        i = (i + 1) & (uint32_t)d->indexMask;
+    }
+    d->index[i] = pos + 1;
+}
+
+// (Re)builds the index with room for twice the entries it must hold. False when memory runs
+// out: the dictionary then goes on without one.
+static bool BuildIndex(PdfDict* d, int room)
+{
+    long long slots = 32;
+    while (slots < 2LL * room)
+        slots *= 2;
+    if (slots > INT_MAX || (unsigned long long)slots > SIZE_MAX / sizeof(int))
+        return false;
+    int* fresh = (int*)calloc((size_t)slots, sizeof(int));
+    if (!fresh)
+        return false;
+    free(d->index);
+    d->index = fresh;
+    d->indexMask = (int)slots - 1;
+    for (int i = 0; i < d->count; i++)
+        IndexInsert(d, i);
+    return true;
+}
+
+int PdfDict::Find(const char* key)
+{
+    if (index && key) {
+        uint32_t i = KeyHash(key) & (uint32_t)indexMask;
+        while (index[i] != 0) {
+            if (SameName(KeyText(entries[index[i] - 1]), key))
+                return index[i] - 1;
+            i = (i + 1) & (uint32_t)indexMask;
+        }
+        return -1;
+    }
+    for (int i = 0; i < count; i++)
+        if (entries[i].key && SameName(entries[i].key->str, key))
+            return i;
+    return -1;
+}
+
+// Put, telling the caller whether `key` itself was stored.
+static int PutEntry(PdfDict* d, PdfName* key, PdfObj* value, bool* keptKey)
+{
+    *keptKey = false;
     if (!key)
         return -1;
-    for (int i = 0; i < count; i++) {
-        if (entries[i].key && SameName(entries[i].key->str, key->str)) {
-            if (entries[i].value != value)
-                delete entries[i].value;
-            entries[i].value = value;
-            return 0;
-        }
+    int at = d->Find(key->str);
+    if (at >= 0) {
+        if (d->entries[at].value != value)
+            delete d->entries[at].value;
+        d->entries[at].value = value;
+        return 0;
     }
-    if (count >= capacity) {
-        int next = GrownCapacity(count, capacity, growStep, sizeof(PdfDictEntry));
+    if (d->count >= d->capacity) {
+        int next = GrownCapacity(d->count, d->capacity, d->growStep, sizeof(PdfDictEntry));
         if (next < 0)
             return -1;
-        PdfDictEntry* grown = (PdfDictEntry*)realloc(entries, (size_t)next * sizeof(PdfDictEntry));
+        PdfDictEntry* grown = (PdfDictEntry*)realloc(d->entries, (size_t)next * sizeof(PdfDictEntry));
         if (!grown)
             return -1;
-        entries = grown;
-        capacity = next;
+        d->entries = grown;
+        d->capacity = next;
     }
-    entries[count].key = key;
-    entries[count].value = value;
-    count++;
+    int pos = d->count++;
+    d->entries[pos].key = key;
+    d->entries[pos].value = value;
+    *keptKey = true;
+    if (d->index && 2LL * d->count > (long long)d->indexMask + 1) {
+        if (!BuildIndex(d, d->count)) {
+            free(d->index);  // searched in order from now on
+            d->index = nullptr;
+        }
+    } else if (d->index) {
+        IndexInsert(d, pos);
+    } else if (d->count >= PDF_DICT_INDEX_FROM) {
+        BuildIndex(d, d->count);
+    }
     return 0;
+}
+
+int PdfDict::Put(PdfName* key, PdfObj* value)
+{
+    bool kept;
+    return PutEntry(this, key, value, &kept);
 }
 
 int PdfDict::PutOwned(PdfName* key, PdfObj* value)
 {
-    if (Put(key, value) != 0) {
+    bool kept;
+    if (PutEntry(this, key, value, &kept) != 0) {
         delete key;
         delete value;
         return -1;
     }
-    for (int i = 0; i < count; i++)
-        if (entries[i].key == key)
-            return 0;
-    delete key;
+    if (!kept)
+        delete key;
     return 0;
 }
 
@@ -222,12 +306,8 @@ PdfDictEntry* PdfDictFindEntry(PdfObj* dict, const char* key)
     if (!dict || dict->Type() != PDF_DICT || !key)
         return nullptr;
     PdfDict* d = static_cast<PdfDict*>(dict);
-    for (int i = 0; i < d->count; i++) {
-        PdfName* k = d->entries[i].key;
-        if (k && k->str && strcmp(k->str, key) == 0)
-            return &d->entries[i];
-    }
-    return nullptr;
+    int at = d->Find(key);
+    return at >= 0 ? &d->entries[at] : nullptr;
 }
 
 PdfObj* PdfDictLookup(PdfObj* dict, const char* key)

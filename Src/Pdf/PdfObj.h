@@ -135,10 +135,19 @@ public:
     // 0 when the value was stored, -1 when the pair was dropped.
     int PutOwned(PdfName* key, PdfObj* value);
 
+    // Position of the first entry with the key text `key` (null text included), or -1.
+    int Find(const char* key);
+
     int count;
     int capacity;
     int growStep;
     PdfDictEntry* entries;
+
+    // Entry positions by key text, built once the dictionary holds PDF_DICT_INDEX_FROM
+    // entries and kept up to date by Put: an open-addressed table of position + 1 (0 free),
+    // indexMask + 1 slots. Entries must only be added through Put.
+    int* index;
+    int indexMask;
 };
 
 // The value stored under `key` in a direct dictionary (the first entry whose key text equals

@@ -471,23 +471,57 @@ int PdfParseDict(PdfObj** out, FILE* fp, char* buf, int size)
     return 0;
 }
 
-int ParseIndirectObject(PdfObj** out, PdfXref* xref, int objNum, int gen, char* buf, int size)
+// White space from `fp` on, at most `limit` bytes of it; false when more follows.
+static bool SkipSpace(FILE* fp, int limit)
 {
-    (void)gen;  // the header's generation is not compared
-    if (!out || !xref)
-        return 0;
-    XrefEntry* e = xref->Entry(objNum);
+    for (int n = 0; IsWhite(pdfpeekbyte(fp)); n++) {
+        if (n == limit)
+            return false;
+        pdfreadbyte(fp);
+    }
+    return true;
+}
+
+// The digits of an object or generation number; false when there are none or too many.
+static bool SkipNumber(FILE* fp)
+{
+    int n = 0;
+    while (pdfpeekbyte(fp) >= '0' && pdfpeekbyte(fp) <= '9') {
+        if (++n > PDF_OBJ_HEADER_DIGITS)
+            return false;
+        pdfreadbyte(fp);
+    }
+    return n > 0;
+}
+
+// "N G obj" at the current position, after at most PDF_OBJ_HEADER_SPACE bytes of white space
+// before and between its parts: an entry whose offset leads anywhere else (into a run of
+// blanks, say) names no object.
+static bool ReadObjectHeader(FILE* fp)
+{
+    if (!SkipSpace(fp, PDF_OBJ_HEADER_SPACE) || !SkipNumber(fp) || !IsWhite(pdfpeekbyte(fp)) ||
+        !SkipSpace(fp, PDF_OBJ_HEADER_SPACE) || !SkipNumber(fp) || !IsWhite(pdfpeekbyte(fp)) ||
+        !SkipSpace(fp, PDF_OBJ_HEADER_SPACE))
+        return false;
+    for (const char* k = "obj"; *k; k++)
+        if (pdfreadbyte(fp) != *k)
+            return false;
+    return IsDelimiter(pdfpeekbyte(fp));
+}
+
+PdfObj* ReadIndirectObject(PdfXref* xref, int objNum, int* dataOffset)
+{
+    *dataOffset = 0;
+    XrefEntry* e = xref ? xref->Entry(objNum) : nullptr;
     if (!e || e->type != 'n')
-        return 0;
+        return nullptr;
     FILE* fp = xref->fp;
-    if (pdfseek(fp, e->offset, SEEK_SET) != 0)
-        return 0;
+    if (pdfseek(fp, e->offset, SEEK_SET) != 0 || !ReadObjectHeader(fp))
+        return nullptr;
 
+    char buf[PDF_PARSE_BUF];
+    const int size = (int)sizeof buf;
     int len = 0;
-    if (PdfLexicon(fp, buf, size, &len) != TOK_INTEGER || PdfLexicon(fp, buf, size, &len) != TOK_INTEGER ||
-        PdfLexicon(fp, buf, size, &len) != TOK_OBJ)
-        return 0;
-
     PdfObj* value = nullptr;
     int after = -1;  // the token after the value, when reading the value needed it
     bool numbered = true;
@@ -512,17 +546,34 @@ int ParseIndirectObject(PdfObj** out, PdfXref* xref, int objNum, int gen, char* 
         value = SimpleObject(kind, buf, len);
     }
     if (!value)
-        return 0;
+        return nullptr;
 
     if (after < 0)
         after = PdfLexicon(fp, buf, size, &len);
     if (after == TOK_STREAM) {
         if (pdfreadbyte(fp) == '\r' && pdfpeekbyte(fp) == '\n')
             pdfreadbyte(fp);
-        e->streamOffset = pdftell(fp);
+        *dataOffset = pdftell(fp);
     }
     if (numbered)
         value->objNum = objNum;
-    *out = value;
+    return value;
+}
+
+int ParseIndirectObject(PdfObj** out, PdfXref* xref, int objNum, int gen, char* buf, int size)
+{
+    (void)gen;  // the header's generation is not compared
+    (void)buf;  // objects are read once, with the document's own token size
+    (void)size;
+    if (!out || !xref)
+        return 0;
+    PdfObj* shared = xref->Object(objNum);
+    if (!shared)
+        return 0;
+    PdfObj* copy = shared->Dup();
+    if (!copy)
+        return 0;
+    copy->objNum = shared->objNum;
+    *out = copy;
     return 0;
 }

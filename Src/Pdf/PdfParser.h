@@ -49,8 +49,15 @@ double lexreal(const char* text);
 int PdfParseDict(PdfObj** out, FILE* fp, char* buf, int size);
 int PdfParseArray(PdfObj** out, FILE* fp, char* buf, int size);
 
-// Parses object objNum through the table. Only an in-use entry inside the table is read;
-// otherwise, or when the header or value is missing, *out is left untouched. Always 0.
+// Object objNum as a tree of its own, owned by the caller: a copy of what PdfXref::Object
+// holds (read once per document). Only an in-use entry inside the table is read; otherwise, or
+// when the header or value is missing, *out is left untouched. Also sets the entry's
+// streamOffset when the object is a stream. Always 0.
 int ParseIndirectObject(PdfObj** out, PdfXref* xref, int objNum, int gen, char* buf, int size);
+
+// Reads object objNum from the file afresh: a tree owned by the caller, or null when the entry
+// is not in use, its offset does not lead to "N G obj" or no value follows. *dataOffset gets
+// the first byte of the stream data for a stream, else 0. PdfXref::Object is the one caller.
+PdfObj* ReadIndirectObject(PdfXref* xref, int objNum, int* dataOffset);
 
 #endif

@@ -96,17 +96,25 @@ int PdfXref::ReadTrailer()
     }
 }
 
-// Writers that miscount give a trailer Size below the objects their tables list; the table
-// grows to hold every object in use that a section lists, within the same limit as Size.
+// Writers that miscount give a trailer Size below the objects their sections list; the table
+// grows to hold every object in use that a section lists, up to XREF_MAX_SIZE entries and no
+// further than the records read so far and the file's size account for, so neither a lone
+// record with a huge number nor millions of compressed records can make it big.
 static int GrowTable(PdfXref* x, long long want)
 {
-    if (want > XREF_MAX_SIZE || !x->entries)
+    // Records of a compressed stream cost next to nothing, but no object takes less than a
+    // byte of the file.
+    long long byRecords = x->recordsRead * XREF_ENTRIES_PER_RECORD;
+    long long bound = XREF_TABLE_SLACK + (x->fileBytes > 0 && x->fileBytes < byRecords ? x->fileBytes : byRecords);
+    if (bound > XREF_MAX_SIZE)
+        bound = XREF_MAX_SIZE;
+    if (want > bound || !x->entries)
         return -1;
     long long grown = (long long)x->size * 2;
     if (grown < want)
         grown = want;
-    if (grown > XREF_MAX_SIZE)
-        grown = XREF_MAX_SIZE;
+    if (grown > bound)
+        grown = bound;
     XrefEntry* e = (XrefEntry*)realloc(x->entries, (size_t)grown * sizeof(XrefEntry));
     if (!e)
         return -1;
@@ -138,6 +146,7 @@ int PdfXref::ReadOldXref()
             if (pdfread(fp, rec, XREF_RECORD_BYTES) != XREF_RECORD_BYTES)
                 return -1;
             rec[XREF_RECORD_BYTES] = 0;
+            recordsRead++;
             long long n = start + i;
             if (n >= size && rec[17] == 'n' && GrowTable(this, n + 1) != 0)
                 continue;
@@ -199,11 +208,7 @@ struct XrefRows {
         if (pair >= npairs)
             return;
         long long n = pairs[pair][0] + i++;
-        if (n < 0 || n >= xref->size)
-            return;
-        XrefEntry* e = xref->Entry((int)n);
-        if (!e || e->type != 0)
-            return;
+        xref->recordsRead++;
         uint64_t f[3];
         const unsigned char* q = row;
         for (int k = 0; k < 3; k++) {
@@ -211,6 +216,15 @@ struct XrefRows {
             for (int b = 0; b < w[k]; b++)
                 f[k] = (f[k] << 8) | *q++;
         }
+        // As in a classic table, an object in use past the table grows it.
+        bool inUse = w[0] == 0 || f[0] == 1;
+        if (n >= xref->size && inUse && GrowTable(xref, n + 1) != 0)
+            return;
+        if (n < 0 || n >= xref->size)
+            return;
+        XrefEntry* e = xref->Entry((int)n);
+        if (!e || e->type != 0)
+            return;
         if (w[0] == 0)
             e->type = 'n';
         else
@@ -341,7 +355,7 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
     long long base = 0, lastUseful = 0;
     for (int k = 0; k < npairs; k++) {
         long long s = pairs[k][0], c = pairs[k][1];
-        long long hi = x->size - s < c ? x->size - s : c;
+        long long hi = XREF_MAX_SIZE - s < c ? XREF_MAX_SIZE - s : c;
         if (hi > 0 && s + c > 0)
             lastUseful = base + hi;
         base += c;
@@ -402,6 +416,7 @@ static int LoadFailed(PdfXref* x, const char* path, const char* why)
     free(x->entries);
     x->entries = nullptr;
     x->size = 0;
+    ReleaseObjectMemo(x);
     return -1;
 }
 
@@ -415,6 +430,7 @@ int PdfXref::Load(FILE** fpOut, char* path)
     if (pdfseek(fp, 0, SEEK_END) != 0)
         return LoadFailed(this, path, "cannot read the file");
     int end = pdftell(fp);
+    fileBytes = end;
     if (end < 0 || pdfseek(fp, end > XREF_TAIL_BYTES ? end - XREF_TAIL_BYTES : 0, SEEK_SET) != 0)
         return LoadFailed(this, path, "cannot read the file");
     char tail[XREF_TAIL_BYTES + 1];
@@ -465,7 +481,9 @@ int PdfXref::Load(FILE** fpOut, char* path)
     }
     PdfObj* rootRef = PdfDictLookup(trailer, "Root");
     int rootNum = rootRef && rootRef->Type() == PDF_INDIRECT ? static_cast<PdfIndirect*>(rootRef)->refNum : -1;
-    size = (int)n;
+    // The table starts at Size, within what any file may have; the records grow it further.
+    size = n > XREF_TABLE_SLACK ? XREF_TABLE_SLACK : (int)n;
+    recordsRead = 0;
     free(entries);
     entries = (XrefEntry*)calloc((size_t)size, sizeof(XrefEntry));
     if (!entries)
@@ -493,6 +511,7 @@ void ReleaseXref(PdfXref* xref)
         }
         free(xref->entries);
     }
+    ReleaseObjectMemo(xref);
     delete xref->trailer;
     delete xref->root;
     delete xref;

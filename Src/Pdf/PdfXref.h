@@ -9,6 +9,7 @@
 class PdfObj;
 class PdfDict;
 class ResData;
+struct PdfObjMemo;
 
 struct XrefEntry {
     int offset;        // file offset of "n g obj"; for type 'o' the object stream's number
@@ -19,18 +20,28 @@ struct XrefEntry {
     ResData* resData;  // resource record made for this object (not released here)
 };
 
-// No constructor: the creator sets trailer, root and entries to null and reserved to 0
-// before Load. The creator destroys trailer and root, frees entries (a malloc block) and
+// No constructor: the creator value-initialises it (or sets trailer, root, entries and memo to
+// null and the counts to 0) before Load. The creator destroys trailer and root, frees entries (a malloc block) and
 // closes the file.
 struct PdfXref {
     FILE* fp;
-    int size;  // entries in the table
+    int size;  // entries in the table: the trailer's Size, grown to the records the sections hold
     char buf[PDF_PARSE_BUF];
     int sectionOffset;
     PdfDict* trailer;
     PdfObj* root;
     int reserved;
     XrefEntry* entries;
+    long long recordsRead;  // records of all sections read so far: what the table may grow to
+    PdfObjMemo* memo;       // what reading each object found, or that it found nothing
+    long long readBytes;    // bytes that reading objects has taken from the file so far
+    long long fileBytes;    // size of the file, set by Load
+
+    // Object objNum, read from the file the first time it is asked for and remembered (as is
+    // its absence) until ReleaseXref: null when the entry is not in use, does not lead to
+    // "N G obj" and a value, or the reading budget is spent. The tree stays the table's: read
+    // it, never change or destroy it. Sets the entry's streamOffset when it is a stream.
+    PdfObj* Object(int objNum);
 
     // The one way to reach an entry: null unless 0 <= objNum < size and the table exists.
     XrefEntry* Entry(int objNum);
@@ -41,8 +52,12 @@ struct PdfXref {
     int ReadXref();
 };
 
-// Releases the table with its trailer and catalog, and the extracted-file path and resource
-// record of every entry; the input file stays open (it is the caller's to close).
+// Releases the table with its trailer, catalog and remembered objects, and the extracted-file
+// path and resource record of every entry; the input file stays open (it is the caller's to
+// close).
 void ReleaseXref(PdfXref* xref);
+
+// Destroys the remembered objects alone (for a creator that releases the rest itself).
+void ReleaseObjectMemo(PdfXref* xref);
 
 #endif

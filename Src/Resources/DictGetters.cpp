@@ -6,6 +6,7 @@
 
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
 #include "Resources/PdfPageTree.h"
 
 namespace {
@@ -29,26 +30,21 @@ PdfObj* FindItem(int index, PdfArray* arr)
     return (v && v->Type() != PDF_NULL) ? v : nullptr;
 }
 
-// A found value with one reference followed. `fresh` receives the tree parsed for it, which
-// the caller destroys once the value has been copied.
+// A found value with one reference followed: the referenced object as the document keeps it,
+// read once for the conversion; only copies of it leave the getters.
 class Resolved {
 public:
-    Resolved(PdfXref* xref, PdfObj* v) : value(v), fresh(nullptr)
+    Resolved(PdfXref* xref, PdfObj* v) : value(v)
     {
         if (v && v->Type() == PDF_INDIRECT) {
-            char buf[GETTER_TOKEN_BUF];
-            ParseIndirectObject(&fresh, xref, static_cast<PdfIndirect*>(v)->refNum, 0, buf, sizeof buf);
-            value = (fresh && fresh->Type() != PDF_NULL) ? fresh : nullptr;
+            PdfObj* target = xref ? xref->Object(static_cast<PdfIndirect*>(v)->refNum) : nullptr;
+            value = (target && target->Type() != PDF_NULL) ? target : nullptr;
         }
     }
-    ~Resolved() { delete fresh; }
     Resolved(const Resolved&) = delete;
     Resolved& operator=(const Resolved&) = delete;
 
     PdfObj* value;
-
-private:
-    PdfObj* fresh;
 };
 
 int CopyNumber(PdfNumber& out, PdfObj* v)

@@ -37,6 +37,34 @@ bool ObjectNumberOf(PdfObj* ref, int* num)
     return false;
 }
 
+// Objects in a tree: what copying it costs.
+long CountObjects(PdfObj* obj)
+{
+    if (!obj)
+        return 0;
+    long n = 1;
+    if (obj->Type() == PDF_ARRAY) {
+        PdfArray* a = static_cast<PdfArray*>(obj);
+        for (int i = 0; i < a->count; i++)
+            n += CountObjects(a->items[i]);
+    } else if (obj->Type() == PDF_DICT) {
+        PdfDict* d = static_cast<PdfDict*>(obj);
+        for (int i = 0; i < d->count; i++)
+            n += 1 + CountObjects(d->entries[i].value);
+    }
+    return n;
+}
+
+// In-use entries of the table: objects the file really lists, whatever its Size says.
+long InUseEntries(PdfXref* x)
+{
+    long n = 0;
+    for (int i = 0; x && i < x->size; i++)
+        if (x->entries[i].type == 'n')
+            n++;
+    return n;
+}
+
 struct Inherited {
     const char* key;
     PdfObj* PdfPageTree::*slot;
@@ -57,7 +85,7 @@ const int kInheritedCount = (int)(sizeof kInherited / sizeof kInherited[0]);
 PdfPageTree::PdfPageTree(PdfXref* x)
     : pageRef(nullptr), pageDict(nullptr), pageExtra(nullptr), inhResources(nullptr),
       inhMediaBox(nullptr), inhCropBox(nullptr), inhRotate(nullptr), pagesRoot(nullptr), xref(x),
-      pageCount(0), maxPages(0), walkDepth(0), walkBudget(0)
+      pageCount(0), maxPages(0), walkDepth(0), walkBudget(0), copyBudget(0)
 {
     resources.elemSize = 8;
     iResources.elemSize = 8;
@@ -88,9 +116,10 @@ PdfPageTree::PdfPageTree(PdfXref* x)
     }
     if (count < 0)
         count = 0;
-    // Every page is an object of its own, so no document has more pages than entries.
-    if (x && count > x->size)
-        count = x->size > 0 ? x->size : 0;
+    // Every page is an object of its own, so no document has more pages than objects listed.
+    long listed = InUseEntries(x);
+    if (x && count > listed)
+        count = listed;
     if (count > 0) {
         pageRef = (PdfObj**)calloc((size_t)count, sizeof(PdfObj*));
         pageDict = (PdfObj**)calloc((size_t)count, sizeof(PdfObj*));
@@ -111,8 +140,10 @@ int PdfPageTree::Load()
 {
     tmpDir[0] = 0;
     walkDepth = 0;
-    // A tree visits each object once; the spare allows for a page listed twice.
-    walkBudget = (xref && xref->size > 0 ? (long)xref->size : 0) * 2 + 16;
+    // A tree visits each object once; the spare allows for a page listed twice. Counted from
+    // the objects the file lists, not from its Size, which is only a claim.
+    walkBudget = InUseEntries(xref) * 2 + 16;
+    copyBudget = PAGE_TREE_MAX_COPIED;
     if (!pagesRoot)
         return 0;
     PdfObj* root = pagesRoot;
@@ -140,6 +171,9 @@ int PdfPageTree::Load(PdfObj* node, PdfObj* ref)
             PdfObj* value = this->*in.slot;
             if (!value || DirectValue(page, in.key))
                 continue;
+            copyBudget -= CountObjects(value);
+            if (copyBudget < 0)
+                return -1;
             PdfObj* copy = value->Dup();
             if (copy)
                 page->PutOwned(new PdfKey(in.key), copy);
@@ -160,8 +194,10 @@ int PdfPageTree::Load(PdfObj* node, PdfObj* ref)
     for (int i = 0; i < kInheritedCount; i++) {
         saved[i] = this->*kInherited[i].slot;
         PdfObj* own = DirectValue(node, kInherited[i].key);
-        if (own)
-            this->*kInherited[i].slot = own->Dup();
+        if (own) {
+            copyBudget -= CountObjects(own);
+            this->*kInherited[i].slot = copyBudget >= 0 ? own->Dup() : nullptr;
+        }
     }
 
     int result = 0;
@@ -179,26 +215,39 @@ int PdfPageTree::Load(PdfObj* node, PdfObj* ref)
             result = -1;
             break;
         }
-        if (walkBudget <= 0) {
+        if (walkBudget <= 0 || copyBudget < 0) {
             result = -1;
             break;
         }
         walkBudget--;
 
-        PdfObj* kid = nullptr;
-        char buf[PDF_PARSE_BUF];
-        ParseIndirectObject(&kid, xref, num, 0, buf, sizeof buf);
-        if (!kid)
+        // The kid as the document keeps it: a node that many parents share is read once.
+        PdfObj* shared = xref ? xref->Object(num) : nullptr;
+        if (!shared)
             continue;
-        int before = pageCount;
-        Load(kid, item);
-        bool stored = pageCount > before && pageDict[pageCount - 1] == kid;
-        if (!stored) {
-            // The kid's Kids array held the refs of the pages stored below it.
-            for (int p = before; p < pageCount; p++)
-                pageRef[p] = nullptr;
-            delete kid;
+        PdfObj* kid = shared;
+        PdfName kidType;
+        GetName(kidType, &typeKey, shared);
+        if (kidType.str && strcmp(kidType.str, "Page") == 0) {
+            // A stored page is the tree's own, with what it inherits written into it.
+            copyBudget -= CountObjects(shared);
+            if (copyBudget < 0) {
+                result = -1;
+                break;
+            }
+            kid = shared->Dup();
+            if (!kid)
+                continue;
+            kid->objNum = shared->objNum;
         }
+        int before = pageCount;
+        if (Load(kid, item) != 0 && copyBudget < 0)
+            result = -1;
+        bool stored = pageCount > before && pageDict[pageCount - 1] == kid;
+        if (kid != shared && !stored)
+            delete kid;
+        if (result != 0 && copyBudget < 0)
+            break;
     }
 
     for (int i = 0; i < kInheritedCount; i++) {
@@ -293,13 +342,12 @@ int PdfPageTree::GetPageContent(PdfObj* ref, FILE** out, int* fromPdf)
 
     // Only a stream gets a data offset; clearing it first tells a stream from any other
     // object, whose data would otherwise be taken from offset 0 of the file.
+    // The dictionary is the document's, read once: a form drawn many times costs its
+    // dictionary once.
     e->streamOffset = 0;
-    PdfObj* dict = nullptr;
-    ParseIndirectObject(&dict, xref, num, 0, xref->buf, sizeof xref->buf);
-    if (!dict || dict->Type() != PDF_DICT || e->streamOffset <= 0) {
-        delete dict;
+    PdfObj* dict = xref->Object(num);
+    if (!dict || dict->Type() != PDF_DICT || e->streamOffset <= 0)
         return -1;
-    }
 
     PdfObj* filter = DirectValue(dict, "Filter");
     PdfKey lengthKey("Length");
@@ -333,7 +381,6 @@ int PdfPageTree::GetPageContent(PdfObj* ref, FILE** out, int* fromPdf)
             remove(path);
         }
     }
-    delete dict;
     return result;
 }
 

@@ -144,6 +144,7 @@ public:
     int walkPath[PAGE_TREE_MAX_DEPTH];
     int walkDepth;
     long walkBudget;
+    long copyBudget;  // objects the walk may still copy into pages (PAGE_TREE_MAX_COPIED)
 };
 
 // Releases the tree with the pages, the page-tree root and the record lists its loading made

@@ -111,8 +111,8 @@ int32_t WalkWidths(PdfArray* w, FontInfo* info);
 // The value of `key` in a direct dictionary as stored (a reference stays one), or null.
 PdfObj* ResourceValue(PdfObj* dict, const char* key);
 
-// `value` itself, or for a reference the object it names, parsed with buf; that tree goes
-// to *parsed for the caller to delete (null when nothing was parsed).
+// `value` itself, or for a reference the object it names (the document's, as PdfXref::Object
+// keeps it: read it, never change it). *parsed is always null: nothing is left to delete.
 PdfObj* ResolveResource(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** parsed);
 
 // Parses stream object objNum (token buffer buf of size bytes) and decodes its data through

@@ -1,11 +1,13 @@
 // Resource names of content operators (Do /Im1, cs /CS0, gs /GS1, sh /Sh0, scn /P0) turned
 // into what the interpreter needs. Every link of a chain is type-checked before it is
-// followed; a missing or malformed link fails the lookup and nothing is cached.
+// followed; a missing or malformed link fails the lookup. Referenced objects are the ones the
+// document keeps (PdfXref::Object); nothing here changes or keeps them.
 #include <cstring>
 
 #include "Interpreter/GState.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
+#include "Pdf/PdfXref.h"
 #include "Resources/ColorSpace.h"
 #include "Resources/PdfPageTree.h"
 
@@ -15,23 +17,21 @@ namespace {
 // buffer only holds the token being read, so they can share it.
 const int LOOKUP_BUF = 2048;
 
-// A value with one level of reference followed. What was parsed for it is released with
-// it, so it must outlive every pointer taken from `obj`.
+// A value with one level of reference followed. A referenced object is the document's, read
+// once for the conversion, so a resource dictionary that many operators name is not read
+// again for each of them; nothing here changes or keeps it.
 class Resolved {
 public:
     Resolved() = default;
-    ~Resolved() { delete held_; }
     Resolved(const Resolved&) = delete;
     Resolved& operator=(const Resolved&) = delete;
 
     // false for a null value or a reference that does not parse.
     bool Set(PdfXref* xref, PdfObj* v, char* buf)
     {
-        if (v && v->Type() == PDF_INDIRECT) {
-            ParseIndirectObject(&held_, xref, static_cast<PdfIndirect*>(v)->refNum, 0, buf,
-                                LOOKUP_BUF);
-            v = held_;
-        }
+        (void)buf;
+        if (v && v->Type() == PDF_INDIRECT)
+            v = xref ? xref->Object(static_cast<PdfIndirect*>(v)->refNum) : nullptr;
         obj = (v && v->Type() != PDF_NULL) ? v : nullptr;
         return obj != nullptr;
     }
@@ -41,9 +41,6 @@ public:
     }
 
     PdfObj* obj = nullptr;
-
-private:
-    PdfObj* held_ = nullptr;
 };
 
 const char* NameText(PdfObj* name)

@@ -25,11 +25,12 @@ PdfObj* ResourceValue(PdfObj* dict, const char* key)
 
 PdfObj* ResolveResource(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** parsed)
 {
+    (void)buf;
+    (void)size;
     *parsed = nullptr;
     if (!value || value->Type() != PDF_INDIRECT)
         return value;
-    ParseIndirectObject(parsed, xref, static_cast<PdfIndirect*>(value)->refNum, 0, buf, size);
-    return *parsed;
+    return xref ? xref->Object(static_cast<PdfIndirect*>(value)->refNum) : nullptr;
 }
 
 int DecodeResourceStream(PdfPageTree* tree, int objNum, char* buf, int size, ByteBuffer* out,

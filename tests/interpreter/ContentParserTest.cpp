@@ -275,8 +275,9 @@ TEST(ContentParser, IndirectResourcesLiveForOneStream)
     EXPECT_EQ(cp.Scanner(f, &ref, buf, sizeof buf), 0);
     fclose(f);
     EXPECT_EQ(peek.seen, "<</Font <</F1 3 0 R>>>>");
-    EXPECT_EQ(cp.resources, nullptr);  // the parsed copy is gone with its stream
+    EXPECT_EQ(cp.resources, nullptr);  // not kept past its stream
 
+    ReleaseObjectMemo(&xref);
     fclose(xref.fp);
 }
 

@@ -258,6 +258,7 @@ struct StreamDoc {
         delete xref->trailer;
         delete xref->root;
         free(xref->entries);
+        ReleaseObjectMemo(xref);
         fclose(fp);
         delete xref;
     }

@@ -281,6 +281,7 @@ struct Doc {
     {
         fclose(xref->fp);
         free(xref->entries);
+        ReleaseObjectMemo(xref);
         delete xref;
     }
     testutil::TempDir dir;
@@ -381,6 +382,130 @@ TEST(Parser, UnusableEntriesParseNothing)
     PdfObj* obj = &sentinel;
     ParseIndirectObject(&obj, &empty, 1, 0, buf, sizeof buf);
     EXPECT_EQ(obj, &sentinel);
+}
+
+TEST(Parser, HeaderMustFollowTheEntryOffsetClosely)
+{
+    // The entry of object 1 points at `lead` blanks before its header, whose parts are parted
+    // by `gap` blanks.
+    struct Case { int lead; int gap; bool found; };
+    const Case cases[] = {
+        {0, 1, true},
+        {PDF_OBJ_HEADER_SPACE, 1, true},
+        {PDF_OBJ_HEADER_SPACE + 1, 1, false},
+        {2 * 1024 * 1024, 1, false},
+        {1, PDF_OBJ_HEADER_SPACE, true},
+        {1, PDF_OBJ_HEADER_SPACE + 1, false},
+        {1, 0, false},  // "10obj"
+    };
+    for (const Case& c : cases) {
+        testpdf::PdfBuilder b;
+        int at = (int)b.Tell();
+        b.Raw(std::string((size_t)c.lead, ' '));
+        std::string gap((size_t)c.gap, '\n');
+        b.Raw("1" + gap + "0" + gap + "obj\n<< /A 1 >>\nendobj\n");
+        Doc doc(b, 1);
+        doc.xref->entries[1].offset = at;
+        doc.xref->entries[1].type = 'n';
+        char buf[PDF_PARSE_BUF];
+        PdfObj* obj = nullptr;
+        ParseIndirectObject(&obj, doc.xref, 1, 0, buf, sizeof buf);
+        EXPECT_EQ(Describe(obj), c.found ? "<</A 1>>" : "<none>") << c.lead << " " << c.gap;
+        delete obj;
+    }
+    // Numbers longer than any object number are no header either.
+    testpdf::PdfBuilder b;
+    int at = (int)b.Tell();
+    b.Raw(std::string(PDF_OBJ_HEADER_DIGITS + 1, '1') + " 0 obj\n1\nendobj\n");
+    Doc doc(b, 1);
+    doc.xref->entries[1].offset = at;
+    doc.xref->entries[1].type = 'n';
+    EXPECT_EQ(doc.xref->Object(1), nullptr);
+}
+
+TEST(Parser, ObjectsAreReadOnceAndCopiesAreTheCallers)
+{
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Kids [2 0 R] /Count 1 >>");
+    b.Stream(2, "", "DATA");
+    Doc doc(b, 1);
+    doc.xref->entries[3].type = 'n';  // an entry whose offset leads to no object
+    doc.xref->entries[3].offset = 3;
+
+    PdfObj* shared = doc.xref->Object(1);
+    ASSERT_NE(shared, nullptr);
+    long long afterFirst = doc.xref->readBytes;
+    EXPECT_GT(afterFirst, 0);
+    EXPECT_EQ(doc.xref->Object(1), shared);
+    EXPECT_EQ(doc.xref->Object(3), nullptr);
+    long long afterMissing = doc.xref->readBytes;
+    EXPECT_EQ(doc.xref->Object(3), nullptr);
+    EXPECT_EQ(doc.xref->readBytes, afterMissing);  // a failed read is remembered too
+
+    // Each caller's copy is its own: changing one leaves the document's tree as it was.
+    char buf[PDF_PARSE_BUF];
+    PdfObj* copy = nullptr;
+    ParseIndirectObject(&copy, doc.xref, 1, 0, buf, sizeof buf);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, shared);
+    EXPECT_EQ(copy->objNum, 1);
+    static_cast<PdfDict*>(copy)->PutOwned(new PdfKey("Count"), new PdfNull);
+    EXPECT_EQ(Describe(shared), "<</Kids [2 0 R] /Count 1>>");
+    delete copy;
+
+    // A stream's data offset is set again for every caller that cleared it.
+    ASSERT_NE(doc.xref->Object(2), nullptr);
+    int offset = doc.xref->entries[2].streamOffset;
+    EXPECT_EQ(b.Bytes().substr((size_t)offset, 4), "DATA");
+    long long afterStream = doc.xref->readBytes;
+    doc.xref->entries[2].streamOffset = 0;
+    doc.xref->Object(2);
+    EXPECT_EQ(doc.xref->entries[2].streamOffset, offset);
+    EXPECT_EQ(doc.xref->readBytes, afterStream);
+}
+
+TEST(Parser, ReadingStopsWhenItsBudgetIsSpent)
+{
+    // The budget of a file of n bytes is PDF_OBJ_READ_SLACK + PDF_OBJ_READ_PER_FILE_BYTE * n.
+    struct Case { long long spent; long long fileBytes; bool read; };
+    const long long slack = PDF_OBJ_READ_SLACK;
+    const Case cases[] = {
+        {slack - 1, 0, true},
+        {slack, 0, false},
+        {slack + PDF_OBJ_READ_PER_FILE_BYTE * 1000 - 1, 1000, true},
+        {slack + PDF_OBJ_READ_PER_FILE_BYTE * 1000, 1000, false},
+    };
+    for (const Case& c : cases) {
+        testpdf::PdfBuilder b;
+        b.Object(1, "<< /A 1 >>");
+        Doc doc(b);
+        doc.xref->readBytes = c.spent;
+        doc.xref->fileBytes = c.fileBytes;
+        EXPECT_EQ(doc.xref->Object(1) != nullptr, c.read) << c.spent;
+    }
+
+    // What a read goes through counts, so objects that lead into the same long stretch of the
+    // file spend the budget each time: a dictionary whose stream data hides the headers of
+    // others is read in full by every one of them.
+    testpdf::PdfBuilder b;
+    std::string hidden;
+    const int objects = 40;
+    for (int n = 2; n <= objects; n++)
+        hidden += std::to_string(n) + " 0 obj << /A /B stream\n";
+    b.Raw("1 0 obj << /A /B stream\n" + hidden + "endstream /Pad 1 %" + std::string(200 * 1024, 'x') +
+          "\n>>\nendobj\n");
+    Doc doc(b, objects);
+    for (int n = 1; n <= objects; n++) {
+        doc.xref->entries[n].type = 'n';
+        doc.xref->entries[n].offset = (int)b.Bytes().find(std::to_string(n) + " 0 obj <<");
+    }
+    doc.xref->fileBytes = (long long)b.Bytes().size();
+    int read = 0;
+    for (int n = 1; n <= objects; n++)
+        read += doc.xref->Object(n) != nullptr;
+    long long budget = PDF_OBJ_READ_SLACK + PDF_OBJ_READ_PER_FILE_BYTE * doc.xref->fileBytes;
+    EXPECT_LT(read, objects);
+    EXPECT_LT(doc.xref->readBytes, budget + (long long)b.Bytes().size());
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "Pdf/PdfObj.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 #include "PdfBuilder.h"
 
@@ -49,6 +52,60 @@ TEST(PdfObj, PutReplacesValueAndKeepsFirstKey)
     EXPECT_EQ(d.PutOwned(Name("C"), Num(5)), 0);
     EXPECT_EQ(Describe(&d), "<</A 4 /B 2 /C 5>>");
     EXPECT_EQ(d.Put(nullptr, held), -1);
+}
+
+TEST(PdfObj, PutAndLookupKeepTheirRulesAroundTheIndex)
+{
+    // Below, at and past the size from which a dictionary indexes its keys, and far past it.
+    const int from = PDF_DICT_INDEX_FROM;
+    for (int n : {from - 1, from, from + 1, 5000}) {
+        PdfDict d;
+        std::vector<PdfName*> firstKeys;
+        for (int i = 0; i < n; i++) {
+            firstKeys.push_back(Name(("K" + std::to_string(i)).c_str()));
+            ASSERT_EQ(d.Put(firstKeys.back(), Num(i)), 0);
+        }
+        // A key that differs by case only is another key.
+        ASSERT_EQ(d.PutOwned(Name("k0"), Num(-1)), 0);
+        // Every key again: the value is replaced, the first key object and position stay.
+        for (int i = 0; i < n; i += 3)
+            ASSERT_EQ(d.PutOwned(Name(("K" + std::to_string(i)).c_str()), Num(i * 10)), 0);
+        ASSERT_EQ(d.Length(), n + 1) << n;
+        for (int i = 0; i < n; i++) {
+            ASSERT_EQ(d.entries[i].key, firstKeys[(size_t)i]) << n;
+            PdfObj* v = PdfDictLookup(&d, ("K" + std::to_string(i)).c_str());
+            ASSERT_NE(v, nullptr) << n << " " << i;
+            EXPECT_EQ(static_cast<PdfNumber*>(v)->value, i % 3 == 0 ? i * 10 : i) << n << " " << i;
+        }
+        EXPECT_EQ(Describe(PdfDictLookup(&d, "k0")), "-1");
+        EXPECT_EQ(d.entries[n].key->str, std::string("k0"));
+        EXPECT_EQ(PdfDictLookup(&d, "K"), nullptr);
+        EXPECT_EQ(PdfDictLookup(&d, ("K" + std::to_string(n)).c_str()), nullptr);
+        EXPECT_EQ(PdfDictLookup(&d, ""), nullptr);
+        EXPECT_EQ(PdfDictFindEntry(&d, "K1"), n > 1 ? &d.entries[1] : nullptr);
+
+        // A copy follows the same rules.
+        PdfObj* copy = d.Dup();
+        EXPECT_EQ(Describe(copy), Describe(&d)) << n;
+        EXPECT_EQ(Describe(PdfDictLookup(copy, ("K" + std::to_string(n - 1)).c_str())),
+                  Describe(PdfDictLookup(&d, ("K" + std::to_string(n - 1)).c_str())));
+        delete copy;
+    }
+}
+
+TEST(PdfObj, LargeDictionariesBuildInNearLinearTime)
+{
+    // 200,000 keys: a comparison with every key present would take minutes.
+    auto start = std::chrono::steady_clock::now();
+    PdfDict d;
+    for (int i = 0; i < 200000; i++)
+        d.PutOwned(Name(("Key" + std::to_string(i)).c_str()), Num(i));
+    for (int i = 0; i < 200000; i += 7)
+        ASSERT_NE(PdfDictLookup(&d, ("Key" + std::to_string(i)).c_str()), nullptr);
+    PdfObj* copy = d.Dup();
+    EXPECT_EQ(copy->Length(), 200000);
+    delete copy;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 TEST(PdfObj, DictGrowsByDoublingAfterFirstBlock)

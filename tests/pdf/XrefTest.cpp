@@ -36,6 +36,7 @@ struct Loaded {
         delete x->trailer;
         delete x->root;
         free(x->entries);
+        ReleaseObjectMemo(x);
         if (fp)
             fclose(fp);
         delete x;
@@ -481,28 +482,95 @@ TEST(Xref, HostileSectionsTerminate)
     }
 }
 
-TEST(Xref, TablesListingObjectsPastSizeGrowTheTable)
+TEST(Xref, SectionsListingObjectsPastSizeGrowTheTable)
 {
-    // The trailer says 8 objects; the catalog and its pages are objects 57 to 59.
+    // The trailer says 8 objects; the catalog and its pages are objects 57 to 59. Both forms
+    // of cross-reference data serve them.
+    for (bool stream : {false, true}) {
+        PdfBuilder b;
+        b.Object(57, "<< /Type /Catalog /Pages 58 0 R >>");
+        b.Object(58, "<< /Type /Pages /Kids [59 0 R] /Count 1 >>");
+        b.Object(59, "<< /Type /Page /Parent 58 0 R /MediaBox [0 0 612 792] >>");
+        b.root = 57;
+        XrefOptions o;
+        o.size = false;
+        o.extra = "/Size 8";
+        if (stream)
+            b.XrefStream(60, o);
+        else
+            b.ClassicXref(o);
+        Loaded doc(b.Bytes());
+        ASSERT_EQ(doc.rc, 0) << stream << doc.err;
+        ASSERT_NE(doc.x->root, nullptr);
+        EXPECT_EQ(Describe(doc.x->root), "<</Type /Catalog /Pages 58 0 R>>");
+        ASSERT_GE(doc.x->size, 60);
+        for (int n : {57, 58, 59}) {
+            ASSERT_NE(doc.x->Entry(n), nullptr) << n;
+            EXPECT_EQ(doc.x->Entry(n)->offset, (int)b.Offset(n)) << n;
+        }
+        EXPECT_EQ(doc.x->Entry(9)->type, 0);
+    }
+}
+
+TEST(Xref, TableFollowsTheRecordsNotTheClaims)
+{
+    // Records of the first section: objects 0 to 3, and then one more numbered `num`. The
+    // table may hold XREF_TABLE_SLACK entries plus XREF_ENTRIES_PER_RECORD per record read.
+    const long long bound = XREF_TABLE_SLACK + 5LL * XREF_ENTRIES_PER_RECORD;
+    struct Case { long long num; bool kept; };
+    const Case cases[] = {{bound - 1, true}, {bound, false}, {8388000, false}, {XREF_MAX_SIZE, false}};
+    for (const Case& c : cases) {
+        PdfBuilder b;
+        Pages(b);
+        size_t third = b.Offset(3);
+        b.ClassicXref();
+        char rec[64];
+        snprintf(rec, sizeof rec, "%lld 1\n%010zu 00000 n \n", c.num, third);
+        std::string s = b.Bytes();
+        s.insert(s.rfind("trailer"), rec);
+        Loaded doc(s);
+        ASSERT_EQ(doc.rc, 0) << c.num << doc.err;
+        EXPECT_LE(doc.x->size, bound) << c.num;
+        XrefEntry* e = doc.x->Entry((int)c.num);
+        EXPECT_EQ(e != nullptr && e->type == 'n', c.kept) << c.num;
+    }
+
+    // Compressed records cost next to nothing: 100,000 of them in use still give a table of at
+    // most one entry per byte of the file beyond the slack.
+    {
+        PdfBuilder b;
+        Pages(b);
+        std::string rows;
+        const int n = 100000;
+        for (int i = 0; i < n; i++) {
+            size_t off = i >= 1 && i <= 3 ? b.Offset(i) : 9;
+            rows += std::string(1, i == 0 ? '\0' : '\1') + (char)(off >> 8) + (char)(off & 255) + '\0';
+        }
+        std::string data = testpdf::Deflate(rows);
+        size_t at = b.Tell();
+        b.Raw("4 0 obj\n<< /Type /XRef /Size 5 /Index [0 " + std::to_string(n) +
+              "] /W [1 2 1] /Root 1 0 R /Filter /FlateDecode /Length " + std::to_string(data.size()) +
+              " >>\nstream\n" + data + "\nendstream\nendobj\nstartxref\n" + std::to_string(at) + "\n%%EOF\n");
+        Loaded doc(b.Bytes());
+        ASSERT_EQ(doc.rc, 0) << doc.err;
+        const long long fileBound = XREF_TABLE_SLACK + (long long)b.Bytes().size();
+        ASSERT_LT(fileBound, n);
+        EXPECT_EQ(doc.x->size, fileBound);
+        ASSERT_NE(doc.x->Entry((int)fileBound - 1), nullptr);
+        EXPECT_EQ(doc.x->Entry((int)fileBound - 1)->type, 'n');
+        EXPECT_EQ(doc.x->Entry((int)fileBound), nullptr);
+    }
+
+    // A Size that claims millions of objects does not size the table.
     PdfBuilder b;
-    b.Object(57, "<< /Type /Catalog /Pages 58 0 R >>");
-    b.Object(58, "<< /Type /Pages /Kids [59 0 R] /Count 1 >>");
-    b.Object(59, "<< /Type /Page /Parent 58 0 R /MediaBox [0 0 612 792] >>");
-    b.root = 57;
+    Pages(b);
     XrefOptions o;
     o.size = false;
-    o.extra = "/Size 8";
+    o.extra = "/Size " + std::to_string((int)XREF_MAX_SIZE);
     b.ClassicXref(o);
     Loaded doc(b.Bytes());
     ASSERT_EQ(doc.rc, 0) << doc.err;
-    ASSERT_NE(doc.x->root, nullptr);
-    EXPECT_EQ(Describe(doc.x->root), "<</Type /Catalog /Pages 58 0 R>>");
-    ASSERT_GE(doc.x->size, 60);
-    for (int n : {57, 58, 59}) {
-        ASSERT_NE(doc.x->Entry(n), nullptr) << n;
-        EXPECT_EQ(doc.x->Entry(n)->offset, (int)b.Offset(n)) << n;
-    }
-    EXPECT_EQ(doc.x->Entry(9)->type, 0);
+    EXPECT_EQ(doc.x->size, XREF_TABLE_SLACK);
 }
 
 TEST(Xref, EntryAccessorIsRangeChecked)

@@ -38,13 +38,14 @@ TEST(PageTree, PagesInheritOverIntermediateNodes)
     for (const Case& c : cases)
         EXPECT_EQ(d.Item(c.page, c.key), c.value) << "page " << c.page << " " << c.key;
 
-    // Nothing stays passed down, and only the root's own Kids items outlive the walk.
+    // Nothing stays passed down; every page keeps the Kids item that reached it (intermediate
+    // nodes stay with the document's table).
     EXPECT_EQ(d.tree->inhResources, nullptr);
     EXPECT_EQ(d.tree->inhMediaBox, nullptr);
     EXPECT_EQ(d.tree->inhCropBox, nullptr);
     EXPECT_EQ(d.tree->inhRotate, nullptr);
-    EXPECT_EQ(d.tree->pageRef[0], nullptr);
-    EXPECT_EQ(d.tree->pageRef[1], nullptr);
+    EXPECT_EQ(Describe(d.tree->pageRef[0]), "4 0 R");
+    EXPECT_EQ(Describe(d.tree->pageRef[1]), "5 0 R");
     EXPECT_EQ(Describe(d.tree->pageRef[2]), "6 0 R");
     for (int i = 0; i < 3; i++)
         EXPECT_EQ(Describe(d.tree->pageExtra[i]), "<<>>");
@@ -130,12 +131,18 @@ TEST(PageTree, DamagedAndHostileTrees)
         {"Pages that is not a reference",
          {{1, "<< /Type /Catalog /Pages << /Type /Pages /Count 1 /Kids [3 0 R] >> >>"}, {3, "<< /Type /Page >>"}},
          "", 0},
-        {"Kids that repeat a page", {{1, kCatalog}, {2, Repeated(3, 5)}, {3, "<< /Type /Page >>"}}, "3 3 3 3", 0},
+        // No more pages than objects the table lists in use (here 1 to 3).
+        {"Kids that repeat a page", {{1, kCatalog}, {2, Repeated(3, 5)}, {3, "<< /Type /Page >>"}}, "3 3 3", 0},
         {"Kids that repeat a subtree without pages",
          {{1, kCatalog}, {2, Repeated(3, 40)}, {3, Repeated(4, 40)}, {4, Repeated(5, 40)}, {5, Repeated(6, 40)},
           {6, Repeated(7, 40)}, {7, Repeated(8, 40)}, {8, "<< /Type /Pages /Kids [] >>"}},
          "", 0},
         {"a tree deeper than the walk descends", Chain(PAGE_TREE_MAX_DEPTH + 1), "", 0},
+        // Shared intermediate nodes above a page, in a table far bigger than the file: the
+        // walk is bounded by the objects listed (five here), not by the table's size.
+        {"Kids that repeat a subtree above a page",
+         {{1, kCatalog}, {2, Repeated(3, 40)}, {3, Repeated(4, 40)}, {4, Repeated(5, 40)}, {5, "<< /Type /Page >>"}},
+         "5 5 5 5 5", XREF_TABLE_SLACK},
     };
     for (const Case& c : cases) {
         auto start = std::chrono::steady_clock::now();
@@ -144,6 +151,31 @@ TEST(PageTree, DamagedAndHostileTrees)
         EXPECT_EQ(d.Pages(), c.pages) << c.what;
         EXPECT_LE(d.tree->maxPages, d.xref->size) << c.what;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.what;
+    }
+}
+
+TEST(PageTree, CopiesIntoPagesAreBounded)
+{
+    // The root passes an array of 65,535 numbers down to 30 pages; the last page pads the copies
+    // so that they come to PAGE_TREE_MAX_COPIED exactly (`over` more past it). Each page costs
+    // its own dictionary (3, with the padding k + 2 more) and the inherited array (65,536).
+    const long inherited = 65536, pages = 30;
+    const long pad = PAGE_TREE_MAX_COPIED - inherited * (pages + 1) - 3 * pages - 2;
+    for (long over : {0L, 1L}) {
+        std::string numbers, padding, kids;
+        for (long i = 0; i < inherited - 1; i++)
+            numbers += "0 ";
+        for (long i = 0; i < pad + over; i++)
+            padding += "0 ";
+        Objects o = {{1, kCatalog}};
+        for (int p = 0; p < pages; p++) {
+            kids += std::to_string(3 + p) + " 0 R ";
+            o.push_back({3 + p, p == pages - 1 ? "<< /Type /Page /Pad [" + padding + "] >>" : "<< /Type /Page >>"});
+        }
+        o.push_back({2, "<< /Type /Pages /Count 30 /Resources [" + numbers + "] /Kids [" + kids + "] >>"});
+        Doc d(o);
+        d.tree->Load();
+        EXPECT_EQ(d.tree->pageCount, over ? pages - 1 : pages) << over;
     }
 }
 
