@@ -5,9 +5,9 @@
 # puts `Vardex` unless set otherwise (worked out on every configure).
 set(LARKSPAN_CONVERTER "" CACHE FILEPATH
   "Path of the converter that the print filter runs (empty: the Vardex installed with it)")
-set(LARKSPAN_FILTER_DIR "lib/cups/filter" CACHE PATH
+set(LARKSPAN_FILTER_DIR "lib/cups/filter" CACHE STRING
   "Folder the print filter is installed into, relative to the install prefix or absolute (the spooler's filter folder)")
-set(LARKSPAN_PPD_DIR "${CMAKE_INSTALL_DATADIR}/ppd/vardex" CACHE PATH
+set(LARKSPAN_PPD_DIR "${CMAKE_INSTALL_DATADIR}/ppd/vardex" CACHE STRING
   "Folder the printer description (PPD) is installed into, relative to the install prefix or absolute")
 set(LARKSPAN_CONVERTER_PATH "${LARKSPAN_CONVERTER}")
 set(LARKSPAN_CONVERTER_RELATIVE "")
@@ -52,7 +52,7 @@ if(VARDEX_TESTS)
 
   function(larkspan_test_dependencies)
     if(TARGET filter_tests)
-      add_dependencies(filter_tests larkspan_standin larkspan_noconv)
+      add_dependencies(filter_tests larkspan larkspan_standin larkspan_noconv)
     endif()
   endfunction()
   cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL larkspan_test_dependencies)
