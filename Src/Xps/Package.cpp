@@ -36,15 +36,17 @@ std::string FoldAscii(const char* s)
 // The zip library completes every entry by seeking back to its local header. That works on
 // standard output only when it is a seekable stream whose writes land where it seeks to: a
 // pipe or terminal cannot seek, and a file opened for appending puts every write at its end.
+// The offsets it records count from the start of the file, so the package must also begin
+// there: a second package into the same file is made aside and copied after the first.
 bool StdoutTakesSeeks()
 {
     int fd = fileno(stdout);
-    if (fd < 0)
+    if (fd < 0 || fflush(stdout) != 0)
         return false;
     int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || (flags & O_APPEND))
         return false;
-    return lseek(fd, 0, SEEK_CUR) != (off_t)-1;
+    return lseek(fd, 0, SEEK_CUR) == 0;
 }
 
 bool MakeSpoolFile(const char* dir, std::string* path)

@@ -193,8 +193,9 @@ TEST(Converter, ArgumentsOptionsAndOutputNames)
          0, {"newdir/a.XPS"}, "", ""},
         {"output folder tree created", {"a.pdf"}, {}, "-q -o new/er/dir a.pdf", 0,
          {"new/er/dir/a.XPS"}, "", ""},
-        {"an output folder that cannot be made falls back to the working folder", {"a.pdf"},
-         {{"blocker", "a file"}}, "-q -o blocker/out a.pdf", 0, {"a.XPS"}, "", ""},
+        {"an output folder that cannot be made fails the run", {"a.pdf", "b.pdf"},
+         {{"blocker", "a file"}}, "-q -o blocker/out a.pdf b.pdf", 1, {}, "",
+         "cannot create the output folder blocker/out"},
         {"the later of two values wins", {"a.pdf"}, {}, "-q -o first -o second a.pdf", 0,
          {"second/a.XPS"}, "", ""},
         {"options.txt wins over the command line", {"a.pdf"},
@@ -204,16 +205,33 @@ TEST(Converter, ArgumentsOptionsAndOutputNames)
          {{"options.txt", "  quiet  \noutput:tight\n"}}, "a.pdf", 0, {"tight/a.XPS"}, "", ""},
         {"same stem twice: one package", {"one/a.pdf", "two/a.pdf"}, {}, "-q -o out one two", 0,
          {"out/a.XPS"}, "", ""},
-        {"nothing matches", {}, {}, "-q 'none*.pdf'", 0, {}, "", ""},
+        {"nothing matches", {}, {}, "-q 'none*.pdf'", 1, {}, "", "none*.pdf: no file matches"},
+        {"nothing matches, the next argument still converts", {"a.pdf"}, {},
+         "-q 'none*.pdf' a.pdf", 1, {"a.XPS"}, "", "no file matches"},
+        {"a folder without PDFs", {}, {{"docs/notes.txt", "x"}}, "-q docs", 1, {}, "",
+         "docs: no PDF file in the folder"},
+        {"folders named like PDFs are passed by", {"docs/a.pdf"}, {{"docs/x.pdf/inner.txt", "x"}},
+         "-q 'docs/*.pdf' docs", 0, {"a.XPS"}, "", "passed by"},
+        {"a folder named like a PDF is all there is", {}, {{"docs/x.pdf/inner.txt", "x"}},
+         "-q 'docs/*.pdf'", 1, {}, "", "no file matches"},
+        {"--file takes a pattern as it stands", {"a*b.pdf", "a1b.pdf", "a2b.pdf"}, {},
+         "-q --file 'a*b.pdf'", 0, {"a*b.XPS"}, "", ""},
+        {"--file before the other arguments, which stay patterns", {"a*b.pdf", "a1b.pdf"}, {},
+         "-q -o out 'a?b.pdf' --file 'a*b.pdf'", 0, {"out/a*b.XPS", "out/a1b.XPS"}, "", ""},
+        {"--file never searches a folder", {"docs/a.pdf"}, {}, "-q --file docs", 1, {}, "",
+         "docs: not a regular file"},
+        {"--file of a missing file", {}, {}, "-q --file 'gone*.pdf'", 1, {}, "", "gone*.pdf"},
+        {"a package path too long is skipped", {"a.pdf"}, {},
+         "-q -o " + std::string(250, 'o') + " a.pdf", 1, {}, "", "package path is too long"},
         {"second of two fails, third untouched", {"a.pdf", "c.pdf"}, {{"b.pdf", "not a PDF\n"}},
          "-q a.pdf b.pdf c.pdf", 1, {"a.XPS"}, "", "b.pdf"},
         {"missing input", {}, {}, "-q gone.pdf", 1, {}, "", "gone.pdf"},
         {"truncated PDF", {}, {{"cut.pdf", "%PDF-1.4\n1 0 obj\n<< /Type /Catalog"}}, "-q cut.pdf",
          1, {}, "", "cut.pdf"},
-        {"an argument of 300 bytes is skipped", {"a.pdf"}, {}, "-q " + longArg + " a.pdf", 0,
-         {"a.XPS"}, "", "skipped"},
-        {"a pattern of 200 bytes is skipped", {"a.pdf"}, {}, "-q '" + std::string(200, 'p') + "*' a.pdf",
-         0, {"a.XPS"}, "", "skipped"},
+        {"an argument of 300 bytes is skipped and fails the run", {"a.pdf"}, {},
+         "-q " + longArg + " a.pdf", 1, {"a.XPS"}, "", "skipped"},
+        {"a pattern of 200 bytes is skipped and fails the run", {"a.pdf"}, {},
+         "-q '" + std::string(200, 'p') + "*' a.pdf", 1, {"a.XPS"}, "", "skipped"},
         {"unknown option reported on standard error", {"a.pdf"}, {}, "-q --nosuch a.pdf", 0,
          {"a.XPS"}, "", "Unknown command argument option : nosuch"},
     };
@@ -270,9 +288,20 @@ TEST(Converter, PathsThatDoNotFitAreSkipped)
     ASSERT_LT(fits.size(), 260u);
 
     Result r = RunVardex(t.cwd, "-q -o out " + Quote(deep));
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(Packages(t.file("out")), (std::set<std::string>{"short.XPS"}));
     EXPECT_NE(r.err.find("too long"), std::string::npos) << r.err;
+
+    // A wildcard searched from a working folder whose path passes 259 bytes cannot be
+    // searched: said so, and the run fails.
+    std::string deepCwd = t.cwd;
+    while (deepCwd.size() < 300)
+        deepCwd += "/" + std::string(60, 'c');
+    MakeFile(deepCwd + "/a.pdf", MakePdf());
+    r = RunVardex(deepCwd, "-q -o " + Quote(t.file("deepout")) + " '*.pdf'", "");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("current folder"), std::string::npos) << r.err;
+    EXPECT_EQ(Packages(t.file("deepout")), std::set<std::string>{});
 }
 
 }  // namespace
@@ -485,6 +514,107 @@ TEST(Converter, AStoppedRunLeavesNothingBehind)
                              c.command + ") 2>/dev/null");
         EXPECT_EQ(Entries(t.file("out")), std::vector<std::string>{});
         EXPECT_EQ(Entries(t.tmp.file("tmp")), std::vector<std::string>{});
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Only regular files (and links to them) are opened as documents: a named pipe would hang
+// the run. Found by a search it is passed by; named as an argument it fails the run.
+TEST(Converter, PipesAndDevicesAreNotOpened)
+{
+    struct Case {
+        const char* what;
+        std::string args;
+        int status;
+        std::set<std::string> packages;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"a pipe matched by a wildcard", "-q 'docs/*.pdf'", 0, {"a.XPS", "l.XPS"}, "passed by"},
+        {"a pipe in a folder", "-q docs", 0, {"a.XPS", "l.XPS"}, "passed by"},
+        {"a pipe named as an argument", "-q docs/p.pdf docs/a.pdf", 1, {"a.XPS"}, "docs/p.pdf: not a regular file"},
+        {"a device named as an argument", "-q /dev/zero", 1, {}, "/dev/zero: not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tree t;
+        MakeFile(t.file("docs/a.pdf"), MakePdf());
+        ASSERT_EQ(symlink("a.pdf", t.file("docs/l.pdf").c_str()), 0);
+        ASSERT_EQ(testutil::RunCommand("mkfifo " + Quote(t.file("docs/p.pdf"))), 0);
+        // A run that opened the pipe would wait for a writer for ever.
+        Result r;
+        r.status = testutil::RunCommand("cd " + Quote(t.cwd) + " && TMPDIR=../tmp timeout 20 " +
+                                        Quote(kVardex) + " " + c.args + " 2>../stderr.txt");
+        r.err = Messages(testutil::ReadFile(t.tmp.file("stderr.txt")));
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(Packages(t.cwd), c.packages);
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
+// A package never replaces the file it is made from, whatever name reaches it.
+TEST(Converter, APackageNeverReplacesItsInput)
+{
+    struct Case {
+        const char* what;
+        const char* prepare;  // shell run in the working folder
+        const char* args;
+        const char* input;
+        const char* otherPackage;  // b.pdf's, which is still made
+    };
+    const Case cases[] = {
+        {"input named like its package", "true", "-q X.XPS", "X.XPS", "b.XPS"},
+        {"through a linked output folder", "ln -s . here", "-q -o here X.XPS", "X.XPS", "b.XPS"},
+        {"a hard link at the package", "mkdir out && ln x.pdf out/x.XPS", "-q -o out x.pdf", "x.pdf",
+         "out/b.XPS"},
+    };
+    const std::string pdf = MakePdf();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tree t;
+        MakeFile(t.file(c.input), pdf);
+        MakeFile(t.file("b.pdf"), pdf);
+        ASSERT_EQ(testutil::RunCommand("cd " + Quote(t.cwd) + " && " + c.prepare), 0);
+        Result r = RunVardex(t.cwd, std::string(c.args) + " b.pdf");
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("would replace it"), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(testutil::ReadFile(t.file(c.input)) == pdf);
+        EXPECT_TRUE(IsZipPackage(t.file(c.otherPackage)));
+    }
+}
+
+// Packages written one after another to standard output each stand alone: every offset in
+// a package counts from the package's own first byte, into a pipe or into a file.
+TEST(Converter, EveryPackageOnStandardOutputStandsAlone)
+{
+    Tree t;
+    MakeFile(t.file("a.pdf"), MakePdf());
+    MakeFile(t.file("b.pdf"), MakePdf("10 10 50 50 re f\n", "[0 0 300 300]"));
+    Result one = RunVardex(t.cwd, "--stdout a.pdf");
+    ASSERT_EQ(one.status, 0) << one.err;
+    ASSERT_TRUE(IsZipPackage([&] {
+        testutil::WriteFile(t.file("one.xps"), one.out);
+        return t.file("one.xps");
+    }()));
+    for (const char* sink : {" >../both.bin", " | cat >../both.bin", " 1<>../both.bin"}) {
+        SCOPED_TRACE(sink);
+        remove(t.tmp.file("both.bin").c_str());
+        Result r = RunVardex(t.cwd, "--stdout a.pdf b.pdf", sink);
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string both = testutil::ReadFile(t.tmp.file("both.bin"));
+        ASSERT_GT(both.size(), one.out.size());
+        EXPECT_TRUE(both.compare(0, one.out.size(), one.out) == 0);
+        ASSERT_TRUE(testutil::WriteFile(t.file("second.xps"), both.substr(one.out.size())));
+        EXPECT_TRUE(IsZipPackage(t.file("second.xps")));
+        if (testutil::HaveTool("mutool")) {
+            EXPECT_EQ(testutil::RunCommand("mutool draw -q -o " + Quote(t.file("p.png")) + " " +
+                                           Quote(t.file("second.xps")) + " 1 >/dev/null 2>&1"),
+                      0);
+        }
     }
 }
 

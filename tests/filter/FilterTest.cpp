@@ -35,6 +35,7 @@ struct Job {
     std::string filter = kFilter;
     std::string cwd;
     std::string tmpdir;  // "-" leaves TMPDIR unset
+    std::string home = "-";  // "-" leaves HOME unset
     std::string mode;
     std::string user = "lp";
     std::string title = "report";
@@ -45,9 +46,11 @@ struct Job {
 Result RunFilter(const Job& job)
 {
     std::string errFile = job.cwd + "/.stderr";
-    std::string cmd = "cd " + Quote(job.cwd) + " && env -u TMPDIR";
+    std::string cmd = "cd " + Quote(job.cwd) + " && env -u TMPDIR -u HOME";
     if (job.tmpdir != "-")
         cmd += " TMPDIR=" + Quote(job.tmpdir);
+    if (job.home != "-")
+        cmd += " HOME=" + Quote(job.home);
     cmd += " LARKSPAN_STANDIN=" + Quote(job.mode) + " " + Quote(job.filter);
     for (const std::string& a : job.args)
         cmd += " " + Quote(a);
@@ -72,6 +75,7 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
         bool createJob;
         bool absolutePath;
         std::string tmpdir;   // relative to the test folder, "-" for unset
+        const char* home;     // relative to the test folder, "-" for unset
         const char* mode;
         bool noConverter;
         int status;
@@ -80,19 +84,26 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
     const std::string longTmp(300, 't');
     const std::string longJob = "in/" + std::string(200, 'd') + "/" + std::string(100, 'j') + ".pdf";
     const Case cases[] = {
-        {"job file with extension", "in/job.pdf", true, false, "spool", "", false, 0, ""},
-        {"job file without extension", "in/d00042-001", true, false, "spool", "", false, 0, ""},
-        {"several dots", "in/annual.report.pdf", true, true, "spool", "", false, 0, ""},
-        {"converter prints", "in/job.pdf", true, false, "spool", "chatty", false, 0, ""},
-        {"job on standard input", "", true, false, "spool", "", false, 0, ""},
-        {"TMPDIR unset", "in/job.pdf", true, false, "-", "", false, 0, ""},
-        {"TMPDIR created", "in/job.pdf", true, false, "new/spool", "", false, 0, ""},
-        {"converter fails", "in/job.pdf", true, false, "spool", "fail", false, 1, "ERROR: "},
-        {"no package", "in/job.pdf", true, false, "spool", "nopackage", false, 1, "ERROR: open failed"},
-        {"job file missing", "in/gone.pdf", false, false, "spool", "", false, 1, "ERROR: "},
-        {"converter missing", "in/job.pdf", true, false, "spool", "", true, 1, "ERROR: Error Execv"},
-        {"TMPDIR too long", "in/job.pdf", true, false, longTmp, "", false, 1, "ERROR: "},
-        {"job path too long", longJob, true, false, "spool", "", false, 1, "ERROR: "},
+        {"job file with extension", "in/job.pdf", true, false, "spool", "-", "", false, 0, ""},
+        {"job file without extension", "in/d00042-001", true, false, "spool", "-", "", false, 0, ""},
+        {"several dots", "in/annual.report.pdf", true, true, "spool", "-", "", false, 0, ""},
+        {"wildcard characters in the name", "in/a*b?.pdf", true, false, "spool", "-", "", false, 0, ""},
+        {"converter prints", "in/job.pdf", true, false, "spool", "-", "chatty", false, 0, ""},
+        {"job on standard input", "", true, false, "spool", "-", "", false, 0, ""},
+        {"TMPDIR unset: HOME/temp", "in/job.pdf", true, false, "-", "home", "", false, 0, ""},
+        {"TMPDIR and HOME unset: /tmp", "in/job.pdf", true, false, "-", "-", "", false, 0, ""},
+        {"TMPDIR ~/ from HOME", "in/job.pdf", true, false, "~/spool", "home", "", false, 0, ""},
+        {"TMPDIR created", "in/job.pdf", true, false, "new/spool", "-", "", false, 0, ""},
+        {"converter fails: its reason is the error", "in/job.pdf", true, false, "spool", "-", "fail",
+         false, 1, "ERROR: standin: cannot load "},
+        {"converter crashes", "in/job.pdf", true, false, "spool", "-", "crash", false, 1,
+         "ERROR: the converter failed (signal 11)"},
+        {"no package", "in/job.pdf", true, false, "spool", "-", "nopackage", false, 1, "ERROR: open failed"},
+        {"job file missing", "in/gone.pdf", false, false, "spool", "-", "", false, 1,
+         "ERROR: standin: cannot read "},
+        {"converter missing", "in/job.pdf", true, false, "spool", "-", "", true, 1, "ERROR: Error Execv"},
+        {"TMPDIR too long", "in/job.pdf", true, false, longTmp, "-", "", false, 1, "ERROR: "},
+        {"job path too long", longJob, true, false, "spool", "-", "", false, 1, "ERROR: "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -101,6 +112,8 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
         Job job;
         job.cwd = tmp.path();
         job.tmpdir = c.tmpdir;
+        if (std::string(c.home) != "-")
+            job.home = tmp.file(c.home);
         job.mode = c.mode;
         if (c.noConverter)
             job.filter = kFilterNoConverter;
@@ -113,8 +126,16 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
                 MakeFile(tmp.file(c.jobFile), content);
             job.args.push_back(c.absolutePath ? tmp.file(c.jobFile) : c.jobFile);
         }
+        // The spool folder the job must leave empty; none to look at for /tmp.
+        std::string spool;
+        if (c.tmpdir == "-")
+            spool = std::string(c.home) == "-" ? "" : tmp.file(std::string(c.home) + "/temp");
+        else if (c.tmpdir.compare(0, 2, "~/") == 0)
+            spool = tmp.file(c.home + c.tmpdir.substr(1));
+        else if (c.tmpdir != longTmp)
+            spool = tmp.file(c.tmpdir);
         if (c.tmpdir != longTmp && c.tmpdir != "-" && c.tmpdir != "new/spool")
-            testutil::RunCommand("mkdir " + Quote(tmp.file(c.tmpdir)));
+            testutil::RunCommand("mkdir -p " + Quote(spool));
 
         Result r = RunFilter(job);
         EXPECT_EQ(r.status, c.status) << r.err;
@@ -122,14 +143,19 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
             EXPECT_EQ(r.out, kMarker + content);
         } else {
             EXPECT_EQ(r.out, "");
+            // One ERROR line, the reason the spooler shows for the job.
             EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+            size_t errors = 0;
+            for (size_t at = r.err.find("ERROR: "); at != std::string::npos; at = r.err.find("ERROR: ", at + 1))
+                errors++;
+            EXPECT_EQ(errors, 1u) << r.err;
         }
-        // Every job folder is gone, whatever happened to the job.
-        std::string spool = tmp.file(c.tmpdir == "-" ? "~/temp" : c.tmpdir);
-        if (c.tmpdir != longTmp) {
+        // Every job folder is gone, whatever happened to the job, and "~" is never a folder.
+        if (!spool.empty()) {
             EXPECT_TRUE(testutil::FileExists(spool));
             EXPECT_EQ(Entries(spool), std::vector<std::string>{});
         }
+        EXPECT_FALSE(testutil::FileExists(tmp.file("~")));
     }
 }
 
@@ -298,23 +324,27 @@ TEST(PrintFilter, RealConverterPrintsThePackage)
     const std::string notPdf = "no PDF here\n";
     struct Case {
         const char* what;
+        const char* jobFile;
         const std::string* bytes;
         int status;
     };
     const Case cases[] = {
-        {"a PDF", &b.Bytes(), 0},
-        {"not a PDF", &notPdf, 1},
+        {"a PDF", "in/job.pdf", &b.Bytes(), 0},
+        // Taken as a pattern, the name would also match the neighbour, which is no PDF.
+        {"a PDF named like a pattern", "in/a*b.pdf", &b.Bytes(), 0},
+        {"not a PDF", "in/job.pdf", &notPdf, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         testutil::TempDir tmp;
         testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
-        MakeFile(tmp.file("in/job.pdf"), *c.bytes);
+        MakeFile(tmp.file(c.jobFile), *c.bytes);
+        MakeFile(tmp.file("in/a-b.pdf"), notPdf);
         Job job;
         job.filter = kFilterRealConverter;
         job.cwd = tmp.path();
         job.tmpdir = "spool";
-        job.args = {"42", "lp", "report", "1", "", "in/job.pdf"};
+        job.args = {"42", "lp", "report", "1", "", c.jobFile};
         Result r = RunFilter(job);
         EXPECT_EQ(r.status, c.status) << r.err;
         if (c.status == 0) {
@@ -324,8 +354,37 @@ TEST(PrintFilter, RealConverterPrintsThePackage)
                                            Quote(tmp.file("print.xps")) + " 1 >/dev/null 2>&1"), 0);
         } else {
             EXPECT_EQ(r.out, "");
+            // The converter's own reason is the job's error.
+            EXPECT_NE(r.err.find("ERROR: " + tmp.file(c.jobFile) + ": no cross-reference data"),
+                      std::string::npos)
+                << r.err;
         }
         EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+    }
+}
+
+// A job the spooler cancels (SIGTERM) or whose line hangs up ends the converter with it and
+// leaves no job folder.
+TEST(PrintFilter, AStoppedJobEndsTheConverterAndLeavesNothing)
+{
+    for (const char* sig : {"TERM", "HUP"}) {
+        SCOPED_TRACE(sig);
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        MakeFile(tmp.file("job.pdf"), "%PDF-1.4 cancelled\n");
+        std::string run = "cd " + Quote(tmp.path()) +
+                          " || exit 1; export TMPDIR=spool LARKSPAN_STANDIN=hang LARKSPAN_STANDIN_PID=\"$PWD/pid\"; " +
+                          Quote(kFilter) + " 42 lp t 1 '' job.pdf >out 2>err & f=$!; " +
+                          "for i in $(seq 200); do [ -s pid ] && break; sleep 0.05; done; " +
+                          "kill -" + sig + " $f; wait $f; echo $? >status";
+        ASSERT_EQ(testutil::RunCommand(run), 0);
+        std::string pid = testutil::ReadFile(tmp.file("pid"));
+        ASSERT_FALSE(pid.empty()) << testutil::ReadFile(tmp.file("err"));
+        EXPECT_NE(testutil::ReadFile(tmp.file("status")), "0\n");
+        EXPECT_EQ(testutil::ReadFile(tmp.file("out")), "");
+        EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+        // The converter was ended and reaped: its process id names nothing.
+        EXPECT_NE(testutil::RunCommand("kill -0 " + pid.substr(0, pid.find('\n')) + " 2>/dev/null"), 0);
     }
 }
 

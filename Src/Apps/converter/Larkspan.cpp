@@ -61,6 +61,7 @@ const OptionRow OptionTable[] = {
     {"stdout", '1', &Larkspan::SetStdout, 1},
     {"tmpdir", 't', &Larkspan::SetTempFile, 0},
     {"opt1", '0', &Larkspan::Opt1, 1},
+    {"file", 'f', &Larkspan::SetFile, 0},
 };
 
 bool IsAbsolute(const char* path)
@@ -102,7 +103,7 @@ FindNode* OpenNode(const char* path, FindNode* parent)
 Larkspan::Larkspan(int count, char** vector)
     : argc(count), argv(vector), options(nullptr), outputDir(kEmpty), stdoutMode(false),
       findPattern(nullptr), findSingle(nullptr), subfolders(false), folderExt(kFolderExt),
-      tempDir(kEmpty), current(nullptr)
+      tempDir(kEmpty), current(nullptr), literalFile(nullptr), entrySkipped(false)
 {
     currentDir[0] = 0;
     pattern[0] = 0;
@@ -160,18 +161,50 @@ int Larkspan::Run()
     ProcessArgs();
     options->printVerbose("Processing...\n");
 
+    // Anything the user named that was not converted makes the run fail; a conversion that
+    // fails also ends it.
+    int status = 0;
     char output[PDF_MAX_PATH];
-    for (int i = 0; i < options->getArgc(); i++) {
-        char* argument = options->getArgv(i);
+    for (int i = literalFile ? -1 : 0; i < options->getArgc(); i++) {
+        char* argument = i < 0 ? literalFile : options->getArgv(i);
         void* handle = FindFirst(argument);
-        if (!handle)
+        if (!handle) {
+            status = 1;
             continue;
+        }
+        bool search = findPattern != nullptr;
+        int found = 0;
+        entrySkipped = false;
         while (char* name = FindNext(handle)) {
-            char* input = findPattern ? foundPath : name;
+            char* input = search ? foundPath : name;
+            struct stat in;
+            if (stat(input, &in) == 0 && !S_ISREG(in.st_mode)) {
+                // A pipe would hang the run and a folder end it: only files are documents.
+                fprintf(stderr, "Vardex: %s %s: not a regular file\n",
+                        search ? "passed by" : "skipped", input);
+                if (!search)
+                    status = 1;
+                continue;
+            }
+            found++;
+            int named = CreateOutputName(output, name, 0);
+            if (named < 0 && !stdoutMode) {
+                fprintf(stderr, "Vardex: cannot create the output folder %s\n", outputDir);
+                FindDone(handle);
+                return 1;
+            }
             // In standard-output mode the name only follows the usual path; the package does
             // not go there, so a name too long for it is no reason to skip the file.
-            if (!CreateOutputName(output, name, 0) && !stdoutMode) {
+            if (named <= 0 && !stdoutMode) {
                 fprintf(stderr, "Vardex: skipped %s: the package path is too long\n", input);
+                status = 1;
+                continue;
+            }
+            struct stat out;
+            if (!stdoutMode && stat(output, &out) == 0 && out.st_dev == in.st_dev &&
+                out.st_ino == in.st_ino) {
+                fprintf(stderr, "Vardex: skipped %s: its package would replace it\n", input);
+                status = 1;
                 continue;
             }
             options->printVerbose(name);
@@ -181,9 +214,16 @@ int Larkspan::Run()
                 return 1;
             }
         }
+        if (entrySkipped)
+            status = 1;
+        if (search && found == 0 && !entrySkipped) {
+            fprintf(stderr, "Vardex: %s: %s\n", argument,
+                    IsDir(argument) ? "no PDF file in the folder" : "no file matches");
+            status = 1;
+        }
         FindDone(handle);
     }
-    return 0;
+    return status;
 }
 
 void Larkspan::SetOutput(char* name)
@@ -215,6 +255,11 @@ void Larkspan::SetTempFile(char* name)
 
 void Larkspan::Opt1(char*) {}
 
+void Larkspan::SetFile(char* name)
+{
+    literalFile = options->getValue(name);
+}
+
 char* Larkspan::FindFirst(char* argument)
 {
     FindDone(nullptr);
@@ -224,6 +269,11 @@ char* Larkspan::FindFirst(char* argument)
         fprintf(stderr, "Vardex: skipped an argument of %zu bytes: the longest path is %d\n",
                 strlen(argument), PDF_MAX_PATH - 1);
         return nullptr;
+    }
+
+    if (argument == literalFile) {
+        findSingle = argument;
+        return argument;
     }
 
     char folder[PDF_MAX_PATH];
@@ -296,6 +346,7 @@ char* Larkspan::FindNext(void* handle)
         if (!MakeFullPath(foundPath, name, sizeof foundPath)) {
             fprintf(stderr, "Vardex: skipped %s in %s: the path is too long\n", name,
                     current->path);
+            entrySkipped = true;
             continue;
         }
         if (subfolders && IsRealFolder(entry, foundPath)) {
@@ -330,8 +381,11 @@ int Larkspan::CreateOutputName(char* out, char* input, int)
         return 0;
 
     const char* folder = currentDir;
-    if (outputDir && outputDir[0] && (IsDir(outputDir) || MakeDirectory(outputDir)))
+    if (outputDir && outputDir[0]) {
+        if (!IsDir(outputDir) && !MakeDirectory(outputDir))
+            return -1;
         folder = outputDir;
+    }
 
     char path[PDF_MAX_PATH];
     if (strlen(folder) >= sizeof path)

@@ -26,8 +26,12 @@ public:
     Larkspan(const Larkspan&) = delete;
     Larkspan& operator=(const Larkspan&) = delete;
 
-    // 0 when every file found was converted (or nothing was found), 1 when a conversion
-    // failed; the loop stops at the first failure.
+    // 0 when every file named or found was converted, 1 when one was not: an argument that
+    // could not be searched, a search that found nothing, an entry, input or package path
+    // that was skipped (each says why on standard error), or a conversion that failed, which
+    // also ends the loop. An output folder that cannot be created ends it as well. Entries of
+    // a search that are not regular files (folders, pipes, devices) are passed by with a
+    // message; such a file named as an argument is skipped and fails the run.
     int Run();
     void InitOptions();
 
@@ -37,6 +41,9 @@ public:
     void SetStdout(char* name);
     void SetTempFile(char* name);
     void Opt1(char* name);
+    // --file PATH: PATH is converted as the one file it names, before the other arguments;
+    // a '*' or '?' in it, or a folder of that name, is never searched.
+    void SetFile(char* name);
 
     // A search over one argument. FindFirst returns the handle (null when the argument cannot
     // be searched: it is reported on standard error); FindNext gives the next bare name (the
@@ -45,8 +52,9 @@ public:
     char* FindNext(void* handle);
     void FindDone(void* handle);
 
-    // `out` (PDF_MAX_PATH bytes) := the package path for the input file `input`. 1, or 0 when
-    // the path does not fit (`out` is then empty).
+    // `out` (PDF_MAX_PATH bytes) := the package path for the input file `input`, creating the
+    // output folder on first use. 1; 0 when the path does not fit, -1 when the output folder
+    // is not there and cannot be created (`out` is then empty).
     int CreateOutputName(char* out, char* input, int unused);
     int ProcessArgs();
     int CreateInputName(char* out, char* folder, char* name);
@@ -70,10 +78,13 @@ public:
     char nameUpper[PDF_MAX_PATH];
     char patternUpper[PDF_MAX_PATH];
     FindNode* current;
+    char* literalFile;  // the value of --file; null when not given
 
 private:
     // The input path of the name FindNext just gave, built aside so that it is known to fit.
     char foundPath[PDF_MAX_PATH];
+    // Set when the running search passed by an entry whose path does not fit.
+    bool entrySkipped;
 };
 
 #endif

@@ -21,6 +21,11 @@
 #ifndef LARKSPAN_CONVERTER
 #define LARKSPAN_CONVERTER "/usr/local/bin/Vardex"
 #endif
+// The converter's path relative to the folder the filter is installed in, so that an
+// installation moved to another prefix still runs its own converter; empty: none.
+#ifndef LARKSPAN_CONVERTER_RELATIVE
+#define LARKSPAN_CONVERTER_RELATIVE ""
+#endif
 #ifndef LARKSPAN_DEBUG_DIR
 #define LARKSPAN_DEBUG_DIR "/Users/brindlow"
 #endif
@@ -33,6 +38,11 @@ const char kStdinJobName[] = "job.pdf";
 // A debug copy's name keeps at most this much of the title.
 const size_t kMaxTitleName = 100;
 const size_t kCopyBlock = 4000;
+// The converter's reason for a refusal is its last line; longer lines are cut to this.
+const size_t kMaxReason = 400;
+// The signals that stop the filter, held back while the converter is being started so that
+// a stop never misses the child.
+const int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGXFSZ};
 
 // The job's own folder, removed on every way out once it exists.
 char g_jobDir[PDF_MAX_PATH];
@@ -179,32 +189,120 @@ void JobFileFromStdin(char* out, size_t size)
         Fail("cannot copy the job from standard input into %s", out);
 }
 
+// A leading "~" of the temporary folder stands for HOME; without HOME the folder is /tmp.
+void ExpandHome(const char* tmp, char* out, size_t size)
+{
+    if (tmp[0] != '~' || (tmp[1] && tmp[1] != '/')) {
+        if (strlen(tmp) >= size)
+            Fail("temporary folder path too long: %.80s...", tmp);
+        strcpy(out, tmp);
+        return;
+    }
+    const char* home = getenv("HOME");
+    if (!home || !home[0]) {
+        strcpy(out, "/tmp");
+        return;
+    }
+    int len = snprintf(out, size, "%s%s", home, tmp + 1);
+    if (len < 0 || (size_t)len >= size)
+        Fail("temporary folder path too long: %.80s...", home);
+}
+
+// The converter installed with this filter: the one at LARKSPAN_CONVERTER_RELATIVE from the
+// filter's own folder when it is there, else the one configured at build time.
+void FindConverter(char* out, size_t size)
+{
+    snprintf(out, size, "%s", LARKSPAN_CONVERTER);
+    if (!LARKSPAN_CONVERTER_RELATIVE[0])
+        return;
+    char self[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return;
+    self[n] = 0;
+    char* slash = strrchr(self, '/');
+    if (!slash)
+        return;
+    slash[1] = 0;
+    char candidate[PATH_MAX];
+    int len = snprintf(candidate, sizeof candidate, "%s%s", self, LARKSPAN_CONVERTER_RELATIVE);
+    if (len > 0 && (size_t)len < sizeof candidate && (size_t)len < size &&
+        access(candidate, X_OK) == 0)
+        memcpy(out, candidate, (size_t)len + 1);
+}
+
+void SetStopSignals(int how)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kStopSignals)
+        sigaddset(&set, sig);
+    sigprocmask(how, &set, nullptr);
+}
+
 // In the child: run the converter in the job folder. Its standard output is the spooler's
-// print data, so it is pointed at standard error before the converter starts.
-[[noreturn]] void RunConverter(const char* jobFile)
+// print data, so both its output streams go into `messages`, which the filter reads. The job
+// file is passed with --file, which the converter takes as it stands, never as a pattern.
+[[noreturn]] void RunConverter(const char* converter, const char* jobFile, int messages)
 {
     RemoveOnStopFolder(nullptr);  // the parent's to remove, not the converter's
     signal(SIGPIPE, SIG_DFL);
-    if (chdir(g_jobDir) != 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-        fprintf(stderr, "ERROR: cannot prepare the converter in %s: %s\n", g_jobDir, strerror(errno));
+    if (dup2(messages, STDOUT_FILENO) < 0 || dup2(messages, STDERR_FILENO) < 0 ||
+        chdir(g_jobDir) != 0) {
+        fprintf(stderr, "cannot prepare the converter in %s: %s\n", g_jobDir, strerror(errno));
         _exit(127);
     }
+    close(messages);
+    SetStopSignals(SIG_UNBLOCK);
     char* const argv[] = {
         (char*)"Vardex", (char*)"-q", (char*)"--tmpdir", g_jobDir,
-        (char*)"-o", g_jobDir, (char*)jobFile, nullptr,
+        (char*)"-o", g_jobDir, (char*)"--file", (char*)jobFile, nullptr,
     };
-    execv(LARKSPAN_CONVERTER, argv);
-    fprintf(stderr, "ERROR: Error Execv %s: %s\n", LARKSPAN_CONVERTER, strerror(errno));
+    execv(converter, argv);
+    fprintf(stderr, "Error Execv %s: %s\n", converter, strerror(errno));
     _exit(127);
+}
+
+// Passes the converter's messages on to standard error as they come (the spooler logs them)
+// and keeps its last line that is not a debug line in `reason`: the converter says why it
+// refused a document in one line, which becomes the job's ERROR line.
+void ForwardMessages(int in, char* reason, size_t size)
+{
+    char line[kMaxReason + 1];
+    size_t len = 0;
+    char block[kCopyBlock];
+    reason[0] = 0;
+    for (;;) {
+        ssize_t got = read(in, block, sizeof block);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        WriteAll(STDERR_FILENO, block, (size_t)got);
+        for (ssize_t i = 0; i < got; i++) {
+            if (block[i] != '\n') {
+                if (len < kMaxReason)
+                    line[len++] = block[i];
+                continue;
+            }
+            line[len] = 0;
+            if (len > 0 && strncmp(line, "DEBUG:", 6) != 0)
+                snprintf(reason, size, "%s", line);
+            len = 0;
+        }
+    }
+    line[len] = 0;
+    if (len > 0 && strncmp(line, "DEBUG:", 6) != 0)
+        snprintf(reason, size, "%s", line);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const char* tmp = getenv("TMPDIR");
-    if (!tmp)
-        tmp = "~/temp";  // used as it stands: relative to the current folder
+    const char* tmpdir = getenv("TMPDIR");
+    if (!tmpdir)
+        tmpdir = "~/temp";
 
     if (argc != 6 && argc != 7) {
         fprintf(stderr, "Usage: %s job user title copies options [filename]\n",
@@ -217,6 +315,8 @@ int main(int argc, char** argv)
     // and removes the job folder before it ends.
     RemoveOnStopInstall();
 
+    char tmp[PDF_MAX_PATH];
+    ExpandHome(tmpdir, tmp, sizeof tmp);
     MakeJobDir(tmp);
 
     char jobFile[PDF_MAX_PATH];
@@ -235,17 +335,31 @@ int main(int argc, char** argv)
         !MakeFullPath(strcpy(package, g_jobDir), packageName, sizeof package))
         Fail("package path too long for the job file %s", jobFile);
 
+    char converter[PDF_MAX_PATH];
+    FindConverter(converter, sizeof converter);
+    int messages[2];
+    if (pipe(messages) != 0)
+        Fail("cannot start the converter: %s", strerror(errno));
     fflush(stdout);
     fflush(stderr);
+    SetStopSignals(SIG_BLOCK);
     pid_t child = fork();
     if (child < 0) {
+        SetStopSignals(SIG_UNBLOCK);
         fputs("Error Fork\n", stderr);
         RemoveJobDir();
         return 255;
     }
-    if (child == 0)
-        RunConverter(jobFile);
+    if (child == 0) {
+        close(messages[0]);
+        RunConverter(converter, jobFile, messages[1]);
+    }
     RemoveOnStopChild(child);
+    SetStopSignals(SIG_UNBLOCK);
+    close(messages[1]);
+    char reason[kMaxReason + 1];
+    ForwardMessages(messages[0], reason, sizeof reason);
+    close(messages[0]);
 
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
@@ -259,6 +373,8 @@ int main(int argc, char** argv)
             snprintf(detail, sizeof detail, "exit status %d", WEXITSTATUS(status));
         else
             snprintf(detail, sizeof detail, "signal %d", WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        if (reason[0])
+            Fail("%s", reason);
         Fail("the converter failed (%s)", detail);
     }
 
