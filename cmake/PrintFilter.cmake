@@ -5,7 +5,7 @@
 # puts `Vardex` unless set otherwise (worked out on every configure).
 set(LARKSPAN_CONVERTER "" CACHE FILEPATH
   "Path of the converter that the print filter runs (empty: the Vardex installed with it)")
-set(LARKSPAN_FILTER_DIR "lib/cups/filter" CACHE STRING
+set(LARKSPAN_FILTER_FOLDER "lib/cups/filter" CACHE STRING
   "Folder the print filter is installed into, relative to the install prefix or absolute (the spooler's filter folder)")
 set(LARKSPAN_PPD_DIR "${CMAKE_INSTALL_DATADIR}/ppd/vardex" CACHE STRING
   "Folder the printer description (PPD) is installed into, relative to the install prefix or absolute")
@@ -13,10 +13,10 @@ set(LARKSPAN_CONVERTER_PATH "${LARKSPAN_CONVERTER}")
 set(LARKSPAN_CONVERTER_RELATIVE "")
 if(NOT LARKSPAN_CONVERTER_PATH)
   set(LARKSPAN_CONVERTER_PATH "${CMAKE_INSTALL_FULL_BINDIR}/Vardex")
-  if(IS_ABSOLUTE "${LARKSPAN_FILTER_DIR}")
-    set(filter_full_dir "${LARKSPAN_FILTER_DIR}")
+  if(IS_ABSOLUTE "${LARKSPAN_FILTER_FOLDER}")
+    set(filter_full_dir "${LARKSPAN_FILTER_FOLDER}")
   else()
-    set(filter_full_dir "${CMAKE_INSTALL_PREFIX}/${LARKSPAN_FILTER_DIR}")
+    set(filter_full_dir "${CMAKE_INSTALL_PREFIX}/${LARKSPAN_FILTER_FOLDER}")
   endif()
   file(RELATIVE_PATH LARKSPAN_CONVERTER_RELATIVE "${filter_full_dir}" "${LARKSPAN_CONVERTER_PATH}")
 endif()
@@ -38,7 +38,7 @@ endfunction()
 
 larkspan_filter(larkspan "${LARKSPAN_CONVERTER_PATH}" "${LARKSPAN_DEBUG_DIR}"
   "${LARKSPAN_CONVERTER_RELATIVE}")
-install(TARGETS larkspan RUNTIME DESTINATION ${LARKSPAN_FILTER_DIR}
+install(TARGETS larkspan RUNTIME DESTINATION ${LARKSPAN_FILTER_FOLDER}
   PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 install(FILES ${CMAKE_SOURCE_DIR}/Src/Apps/cups/larkspan/vardex-xps.ppd DESTINATION ${LARKSPAN_PPD_DIR})
 
