@@ -114,10 +114,10 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
     };
     const std::string gray4x2 = "/Width 4 /Height 2 /BitsPerComponent 8 ";
     const Case cases[] = {
-        {"DeviceCMYK", gray4x2 + "/ColorSpace /DeviceCMYK", std::string(32, 'x')},
-        {"ICC profile of CMYK", gray4x2 + "/ColorSpace [/ICCBased 30 0 R]", std::string(32, 'x')},
-        {"ICC profile of nothing known", gray4x2 + "/ColorSpace [/ICCBased 31 0 R]",
-         std::string(8, 'x')},
+        {"ICC profile of two components", gray4x2 + "/ColorSpace [/ICCBased 31 0 R]",
+         std::string(16, 'x')},
+        {"ICC profile of no known count", gray4x2 + "/ColorSpace [/ICCBased 30 0 R]",
+         std::string(32, 'x')},
         {"CCITT data", gray4x2 + "/ColorSpace /DeviceGray /Filter /CCITTFaxDecode",
          std::string(8, 'x')},
         {"JPX data", gray4x2 + "/ColorSpace /DeviceRGB /Filter [/JPXDecode]", std::string(8, 'x')},
@@ -158,8 +158,8 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
         testpdf::PdfBuilder b;
         std::string head = c.entries.find("/Subtype") == std::string::npos ? kImage : "";
         b.Stream(20, head + c.entries, c.data);
-        b.Stream(30, "/N 4 /Alternate /DeviceCMYK", "profile");
-        b.Stream(31, "/N 1", "profile");
+        b.Stream(30, "/Alternate /Lab", "profile");
+        b.Stream(31, "/N 2", "profile");
         b.Object(32, "<< /Predictor 12 /Columns 4 >>");
         b.Object(33, "/Indexed");
         b.Object(34, "/ICCBased");
