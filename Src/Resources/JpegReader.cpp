@@ -100,7 +100,8 @@ unsigned char* CmykJpegToRgb(const unsigned char* data, int size, const SampleMa
             CmykToRgb(cmyk, o);
         }
     }
-    // Rows the data did not reach are white, as no ink.
+    // The library makes up the rows of data that end early; should it give fewer rows, the
+    // rest are white, as no ink.
     for (unsigned char* end = job->out + pixels * 3; o < end; o++)
         *o = 255;
     jpeg_abort_decompress(cinfo);

@@ -14,8 +14,8 @@ void DecodeMap(double const* decode, int count, SampleMap map);
 // `map` and then CmykToRgb. Null, nothing held, when the data do not decode, have other than
 // four components, or ask for more than the limits allow: pixels beyond IMAGE_MAX_PIXELS or
 // beyond JPEG_MAX_PIXELS_PER_BYTE for each byte of data, decoder memory beyond
-// JPEG_MAX_DECODER_BYTES. Damage after the header leaves the rest of the image as the
-// library fills it; the library's warnings are not printed.
+// JPEG_MAX_DECODER_BYTES. Data that end early leave the rest of the image as the library
+// makes it up; the library's warnings are not printed.
 unsigned char* CmykJpegToRgb(const unsigned char* data, int size, const SampleMap map,
                              int* width, int* height);
 
