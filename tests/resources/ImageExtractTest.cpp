@@ -200,6 +200,13 @@ TEST(ImageExtract, DecodedPixelsOfEveryKind)
         {"ICC gray with a gray alternate",
          "/Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace [/ICCBased 31 0 R]", "\x40", 0, 0,
          "64,64,64,255"},
+        // The count of components is what the data hold; Alternate is optional.
+        {"ICC gray without an alternate",
+         "/Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace [/ICCBased 32 0 R]", "\x40", 0, 0,
+         "64,64,64,255"},
+        {"ICC RGB whose alternate says gray",
+         "/Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace [/ICCBased 33 0 R]",
+         "\x01\x02\x03", 0, 0, "1,2,3,255"},
         {"4-bit indexed", "/Width 3 /Height 1 /BitsPerComponent 4 "
          "/ColorSpace [/Indexed /DeviceRGB 2 <FF0000 00FF00 0000FF>]",
          std::string("\x01\x20", 2), 1, 0, "0,255,0,255"},
@@ -214,6 +221,8 @@ TEST(ImageExtract, DecodedPixelsOfEveryKind)
         b.Stream(20, std::string(kImage) + c.entries, c.data);
         b.Stream(30, "/N 3", "profile");
         b.Stream(31, "/N 1 /Alternate /DeviceGray", "profile");
+        b.Stream(32, "/N 1", "profile");
+        b.Stream(33, "/N 3 /Alternate /DeviceGray", "profile");
         ImageDoc d(b);
         ASSERT_EQ(d.Extract(20), 0) << c.what;
         testimg::Png p = d.Png("IMG_020.png");
