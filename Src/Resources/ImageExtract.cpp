@@ -112,6 +112,7 @@ int ImageComponents(ColorSpaceRecord* cs)
         switch (icc->alternate) {
         case CS_DEVICEGRAY: return 1;
         case CS_DEVICERGB: return 3;
+        case CS_ICCBASED: return 3;
         case CS_DEVICECMYK: return 4;
         default: return 0;
         }
