@@ -65,8 +65,13 @@ int ContentParser::ExecuteXObject(PdfObj** ops)
     ImageInfo* info = ExtractedImage(xref, objNum, fileName);
     if (!info)
         return 0;
-    if (renderer)
-        renderer->ShowImage(current, info, fileName);
+    if (renderer) {
+        // An image mask paints the fill colour through its file; any other image is a picture.
+        if (info->stencil)
+            renderer->ShowImageMask(current, info, fileName);
+        else
+            renderer->ShowImage(current, info, fileName);
+    }
     AddResource(&pages->resources, pageIndex, objNum);
     return 0;
 }

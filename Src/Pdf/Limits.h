@@ -68,6 +68,15 @@ enum {
 
     // -- Images and colour spaces.
 
+    // Pixels a JPEG decoded here (CMYK data) may have for each byte of its data: a header
+    // that declares a huge frame over a few bytes is refused before the pixel block is
+    // allocated. Blank areas of real images stay far below it.
+    JPEG_MAX_PIXELS_PER_BYTE = 1024,
+
+    // Memory the JPEG library may take for one decoded image (64 MiB) beyond its output: a
+    // progressive image whose coefficients need more is refused.
+    JPEG_MAX_DECODER_BYTES = 64 * 1024 * 1024,
+
     // Pixels (Width x Height) of one image or soft mask decoded to PNG: an image beyond it is
     // left out whole, before anything is allocated for it.
     IMAGE_MAX_PIXELS = 1 << 26,

@@ -1,5 +1,6 @@
 #include "Resources/ColorSpace.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "Pdf/PdfXref.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/PngWriter.h"
+#include "Resources/ResData.h"
 
 namespace {
 
@@ -51,20 +53,26 @@ ColorSpace CodeOf(PdfObj* v)
     return NameToCS(v);
 }
 
-// Palette entry i of `ncomp` components as R G B. CMYK takes the plain complement of each
-// channel plus black, which is what a reader without colour management would show.
+// Palette entry i of `ncomp` components as R G B.
 void ToRgb(const unsigned char* src, int ncomp, unsigned char* rgb)
 {
-    if (ncomp == 1) {
+    if (ncomp == 1)
         rgb[0] = rgb[1] = rgb[2] = src[0];
-    } else if (ncomp == 4) {
-        for (int c = 0; c < 3; c++) {
-            int sum = src[c] + src[3];
-            rgb[c] = (unsigned char)(255 - (sum > 255 ? 255 : sum));
-        }
-    } else {
+    else if (ncomp == 4)
+        CmykToRgb(src, rgb);
+    else
         memcpy(rgb, src, 3);
-    }
+}
+
+// A Lab palette entry: L over 0..100, a and b over the space's ranges.
+void LabEntryToRgb(const unsigned char* src, const LabParams& lab, unsigned char* rgb)
+{
+    double v[3] = {src[0] * 100.0 / 255, lab.range[0] + src[1] * (lab.range[1] - lab.range[0]) / 255,
+                   lab.range[2] + src[2] * (lab.range[3] - lab.range[2]) / 255};
+    double out[3];
+    LabToRgb(v, lab.whitePoint, out);
+    for (int c = 0; c < 3; c++)
+        rgb[c] = (unsigned char)lround(out[c] * 255);
 }
 
 }  // namespace
@@ -94,6 +102,74 @@ int Channels(ColorSpace cs)
     case CS_ICCBASED: return 3;
     default: return 0;
     }
+}
+
+bool NumberOf(PdfObj* obj, double* out)
+{
+    if (obj && obj->Type() == PDF_NUMBER) {
+        *out = static_cast<PdfNumber*>(obj)->value;
+        return true;
+    }
+    if (obj && obj->Type() == PDF_REAL && std::isfinite(static_cast<PdfReal*>(obj)->value)) {
+        *out = static_cast<PdfReal*>(obj)->value;
+        return true;
+    }
+    return false;
+}
+
+void CmykToRgb(const unsigned char cmyk[4], unsigned char rgb[3])
+{
+    for (int c = 0; c < 3; c++) {
+        int sum = cmyk[c] + cmyk[3];
+        rgb[c] = (unsigned char)(255 - (sum > 255 ? 255 : sum));
+    }
+}
+
+void LabToRgb(const double lab[3], const double whitePoint[3], double rgb[3])
+{
+    // X = Xw * inverse(fx) and so on; scaling X, Y and Z by the ratio of the sRGB white to
+    // the space's white leaves the white point out of the result: its white is sRGB white.
+    (void)whitePoint;
+    static const double d65[3] = {0.9505, 1.0, 1.0890};
+    // The inverse of the Lab companding function, relative to the white point.
+    auto inverse = [](double t) {
+        const double delta = 6.0 / 29;
+        return t > delta ? t * t * t : 3 * delta * delta * (t - 4.0 / 29);
+    };
+    double fy = (lab[0] + 16) / 116;
+    double f[3] = {fy + lab[1] / 500, fy, fy - lab[2] / 200};
+    double xyz[3];
+    for (int i = 0; i < 3; i++)
+        xyz[i] = inverse(f[i]) * d65[i];  // X / Xw scaled to the sRGB white
+    const double m[3][3] = {{3.2406, -1.5372, -0.4986},
+                            {-0.9689, 1.8758, 0.0415},
+                            {0.0557, -0.2040, 1.0570}};
+    for (int c = 0; c < 3; c++) {
+        double v = m[c][0] * xyz[0] + m[c][1] * xyz[1] + m[c][2] * xyz[2];
+        v = v <= 0.0031308 ? 12.92 * v : 1.055 * pow(v, 1 / 2.4) - 0.055;
+        rgb[c] = std::isfinite(v) ? (v < 0 ? 0 : v > 1 ? 1 : v) : 0;
+    }
+}
+
+LabParams ReadLabParams(PdfObj* dict)
+{
+    LabParams p;
+    if (!dict || dict->Type() != PDF_DICT)
+        return p;
+    PdfObj* white = ResourceValue(dict, "WhitePoint");
+    double wp[3];
+    if (white && white->Type() == PDF_ARRAY && static_cast<PdfArray*>(white)->count == 3 &&
+        NumberOf(Item(white, 0), &wp[0]) && NumberOf(Item(white, 1), &wp[1]) &&
+        NumberOf(Item(white, 2), &wp[2]) && wp[0] > 0 && wp[1] > 0 && wp[2] > 0)
+        memcpy(p.whitePoint, wp, sizeof wp);
+    PdfObj* range = ResourceValue(dict, "Range");
+    double r[4];
+    if (range && range->Type() == PDF_ARRAY && static_cast<PdfArray*>(range)->count == 4 &&
+        NumberOf(Item(range, 0), &r[0]) && NumberOf(Item(range, 1), &r[1]) &&
+        NumberOf(Item(range, 2), &r[2]) && NumberOf(Item(range, 3), &r[3]) && r[0] <= r[1] &&
+        r[2] <= r[3])
+        memcpy(p.range, r, sizeof r);
+    return p;
 }
 
 IndexColorSpace::IndexColorSpace()
@@ -158,7 +234,14 @@ ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
         PdfObj* baseCs = baseItem->Type() == PDF_INDIRECT ? baseObj.obj : baseItem;
         int base = CodeOf(baseCs);
         int ncomp = 3;
-        if (base == CS_DEVICEGRAY || base == CS_CALGRAY) {
+        bool lab = false;
+        LabParams labParams;
+        if (baseCs && baseCs->Type() == PDF_ARRAY && NameIs(Item(baseCs, 0), "Lab")) {
+            lab = true;
+            PdfObj* dict = Item(baseCs, 1);
+            Parsed dictObj(xref, dict, parseBuf, sizeof parseBuf);
+            labParams = ReadLabParams(dict && dict->Type() == PDF_INDIRECT ? dictObj.obj : dict);
+        } else if (base == CS_DEVICEGRAY || base == CS_CALGRAY) {
             ncomp = 1;
         } else if (base == CS_DEVICECMYK) {
             ncomp = 4;
@@ -221,8 +304,12 @@ ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
             delete ics;
             return nullptr;
         }
-        for (int i = 0; i <= hival; i++)
-            ToRgb(raw + i * ncomp, ncomp, ics->lookup + i * 3);
+        for (int i = 0; i <= hival; i++) {
+            if (lab)
+                LabEntryToRgb(raw + i * ncomp, labParams, ics->lookup + i * 3);
+            else
+                ToRgb(raw + i * ncomp, ncomp, ics->lookup + i * 3);
+        }
         return ics;
     }
     case CS_ICCBASED: {

@@ -29,6 +29,26 @@ ColorSpace NameToCS(PdfObj* name);
 // Components of a device space: 1 gray, 3 RGB, 4 CMYK, 3 ICCBased, 0 for every other code.
 int Channels(ColorSpace cs);
 
+// The value of an integer or real object; false (out untouched) for anything else.
+bool NumberOf(PdfObj* obj, double* out);
+
+// A CMYK sample as R G B, the plain complement of each channel plus black: what a reader
+// without colour management shows, and what the PDF readers show for device CMYK.
+void CmykToRgb(const unsigned char cmyk[4], unsigned char rgb[3]);
+
+// CIE L*a*b* (L 0..100) relative to `whitePoint` (X Y Z, Y normally 1) as sRGB components
+// 0..1, clamped. The colour is adapted to the sRGB white by scaling X, Y and Z with the ratio
+// of the two white points, so the space's white becomes sRGB white whatever it is.
+void LabToRgb(const double lab[3], const double whitePoint[3], double rgb[3]);
+
+// The parameters of a [/Lab << /WhitePoint [...] /Range [...] >>] space, the dictionary given
+// directly; entries it lacks or gives wrongly keep the defaults (D50 white, a and b -100..100).
+struct LabParams {
+    double whitePoint[3] = {0.9642, 1.0, 0.8249};
+    double range[4] = {-100, 100, -100, 100};
+};
+LabParams ReadLabParams(PdfObj* dict);
+
 // What GetColorSpace makes of an image's colour space; owned by the caller. `cs` tells
 // which record it is: a space given by name carries nothing else.
 struct ColorSpaceRecord {

@@ -1,10 +1,12 @@
 #include "Resources/ImageExtract.h"
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "Pdf/Limits.h"
 #include "Pdf/PdfFilter.h"
+#include "Resources/ColorSpace.h"
 
 int64_t PackedImageBytes(int width, int height, int comps, int bpc)
 {
@@ -57,6 +59,35 @@ int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int heig
             out[i] = (unsigned char)v;
         }
     }
+    return 0;
+}
+
+int CmykRowsToRgb(const unsigned char* src, int64_t srcSize, int width, int height, int bpc,
+                  const unsigned char map[4][256], unsigned char* rgb)
+{
+    int64_t total = PackedImageBytes(width, height, 4, bpc);
+    if (total < 0 || !rgb || !map)
+        return -1;
+    if (!src || srcSize < 0)
+        srcSize = 0;
+    // One row at a time, so that only a row of unpacked samples is held.
+    unsigned char* row = (unsigned char*)malloc((size_t)width * 4);
+    if (!row)
+        return -1;
+    int64_t rowBytes = total / height;
+    for (int y = 0; y < height; y++) {
+        int64_t at = rowBytes * y;
+        int64_t have = srcSize > at ? srcSize - at : 0;
+        UnpackSamples(have > 0 ? src + at : nullptr, have, width, 1, 4, bpc, row);
+        unsigned char* out = rgb + (size_t)y * (size_t)width * 3;
+        for (int x = 0; x < width; x++) {
+            unsigned char cmyk[4];
+            for (int c = 0; c < 4; c++)
+                cmyk[c] = map[c][row[x * 4 + c]];
+            CmykToRgb(cmyk, out + x * 3);
+        }
+    }
+    free(row);
     return 0;
 }
 

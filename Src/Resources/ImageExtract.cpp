@@ -14,6 +14,7 @@
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
 #include "Resources/ColorSpace.h"
+#include "Resources/JpegReader.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/PngWriter.h"
 #include "Resources/ResData.h"
@@ -96,26 +97,58 @@ void Record(XrefEntry* e, const char* path, ImageInfo* info)
     e->resData = info;
 }
 
-// Components an image's colour space gives the PNG writers, or 0 when it has no gray or RGB
-// rendering here (CMYK, a profile whose alternate is CMYK or unknown, the unmodelled spaces).
-// A bare /Indexed or /ICCBased name carries no palette or profile: no rendering either.
+// Components of an image's samples as this system renders them: 1 gray, 3 RGB, 4 CMYK
+// (converted to RGB when written), or 0 when it has no rendering here (the unmodelled
+// spaces). A profile is taken by its component count, which is what the data holds, and by
+// its alternate only when it gives none. A bare /Indexed or /ICCBased name carries no palette
+// or profile: no rendering either.
 int ImageComponents(ColorSpaceRecord* cs)
 {
     if (AsIndexed(cs))
         return 1;
     if (IccColorSpace* icc = AsIcc(cs)) {
+        if (icc->N == 1 || icc->N == 3 || icc->N == 4)
+            return icc->N;
         switch (icc->alternate) {
         case CS_DEVICEGRAY: return 1;
         case CS_DEVICERGB: return 3;
         case CS_ICCBASED: return 3;
+        case CS_DEVICECMYK: return 4;
         default: return 0;
         }
     }
     switch (cs->cs) {
     case CS_DEVICEGRAY: return 1;
     case CS_DEVICERGB: return 3;
+    case CS_DEVICECMYK: return 4;
     default: return 0;
     }
+}
+
+bool IsTrue(PdfObj* obj)
+{
+    return obj && obj->Type() == PDF_BOOL && static_cast<PdfBool*>(obj)->value;
+}
+
+// The numbers of a Decode array, at most `max` of them; 0 when there is none or an item is
+// not a number.
+int ReadDecode(PdfObj* decode, double* out, int max)
+{
+    if (!decode || decode->Type() != PDF_ARRAY)
+        return 0;
+    PdfArray* a = static_cast<PdfArray*>(decode);
+    int n = a->count < max ? a->count : max;
+    for (int i = 0; i < n; i++)
+        if (!NumberOf(a->items[i], &out[i]))
+            return 0;
+    return n;
+}
+
+// Whether a stencil's Decode array is [1 0]: samples of 1 paint instead of 0.
+bool StencilInverted(PdfObj* decode)
+{
+    double d[2];
+    return ReadDecode(decode, d, 2) == 2 && d[0] > d[1];
 }
 
 // Whether an image of these sizes may be decoded into a pixel block at all.
@@ -251,7 +284,94 @@ ImageInfo* NewInfo(int width, int bpc, int height)
     return info;
 }
 
+// The packed bits of a stencil (`size` bytes the data gave, padded to its full size) made
+// ready for Image1BppBufToPNGGray, which leaves set bits transparent: with Decode [1 0] every
+// bit is flipped, and the padding never paints.
+void StencilBits(unsigned char* bits, int64_t size, int64_t full, bool inverted)
+{
+    for (int64_t i = 0; i < full; i++)
+        bits[i] = i >= size ? 0xFF : inverted ? (unsigned char)~bits[i] : bits[i];
+}
+
+// An image mask (ImageMask true) becomes a PNG that is opaque where it paints and transparent
+// elsewhere: drawn by Do it is an opacity mask over the fill colour, named by another image's
+// /Mask it is that image's opacity mask. Its record says so (stencil).
+int ExtractStencil(PdfPageTree* t, int objNum, XrefEntry* e, PdfObj* obj)
+{
+    int width = Number(t, obj, "Width");
+    int height = Number(t, obj, "Height");
+    int bpc = Number(t, obj, "BitsPerComponent");
+    int64_t packed = PackedImageBytes(width, height, 1, 1);
+    char path[PDF_MAX_PATH];
+    if ((bpc != 0 && bpc != 1) || packed < 0 || !WithinPixelCap(width, height) ||
+        !ImagePath(path, t->tmpDir, objNum, "png") ||
+        Predicted(t->xref, DirectValue(obj, "DecodeParms")))
+        return -1;
+    ByteBuffer data;
+    FilterResult passed =
+        ReadImageData(t, e->streamOffset, DirectValue(obj, "Filter"), Number(t, obj, "Length"), &data);
+    int rc = -1;
+    int64_t have = data.size;
+    if (passed != 0 && DataJustifies(have, packed) && PadTo(&data, packed)) {
+        StencilBits(data.data, have, packed, StencilInverted(DirectValue(obj, "Decode")));
+        Clear(path);
+        Image1BppBufToPNGGray(path, (char*)data.data, width, height);
+        if (PngComplete(path)) {
+            ImageInfo* info = NewInfo(width, 1, height);
+            info->stencil = true;
+            Record(e, path, info);
+            rc = 0;
+        }
+    }
+    free(data.data);
+    return rc;
+}
+
+// CMYK samples, packed or as JPEG data, as an RGB PNG. The record's size is the one of the
+// pixels written (a JPEG's own frame).
+int WriteCmykImage(const char* path, ByteBuffer& data, bool jpeg, int* width, int* height,
+                   int bpc, PdfObj* decode)
+{
+    double d[8];
+    SampleMap map;
+    DecodeMap(d, ReadDecode(decode, d, 8), map);
+    unsigned char* rgb = nullptr;
+    if (jpeg) {
+        rgb = CmykJpegToRgb(data.data, data.size, map, width, height);
+    } else {
+        int64_t packed = PackedImageBytes(*width, *height, 4, bpc);
+        if (packed > 0 && DataJustifies(data.size, packed)) {
+            rgb = (unsigned char*)malloc((size_t)*width * (size_t)*height * 3);
+            if (rgb && CmykRowsToRgb(data.data, data.size, *width, *height, bpc, map, rgb) != 0) {
+                free(rgb);
+                rgb = nullptr;
+            }
+        }
+    }
+    if (!rgb)
+        return -1;
+    Clear(path);
+    ImageBufToPNG((char*)path, rgb, *width, *height, 0);
+    free(rgb);
+    return PngComplete(path) ? 0 : -1;
+}
+
 }  // namespace
+
+int PdfPageTree::ExtractStencilMask(int objNum)
+{
+    XrefEntry* e = xref ? xref->Entry(objNum) : nullptr;
+    if (!e)
+        return -1;
+    if (e->path) {
+        ImageInfo* info = RecordAs<ImageInfo>(e->resData);
+        return info && info->stencil ? 0 : -1;
+    }
+    PdfObj* obj = ParseImageDict(this, objNum);
+    int rc = obj && IsTrue(DirectValue(obj, "ImageMask")) ? ExtractStencil(this, objNum, e, obj) : -1;
+    delete obj;
+    return rc;
+}
 
 int PdfPageTree::ExtractSingleImage(int objNum)
 {
@@ -265,6 +385,11 @@ int PdfPageTree::ExtractSingleImage(int objNum)
     if (!obj)
         return -1;
     int streamOffset = e->streamOffset;
+    if (IsTrue(DirectValue(obj, "ImageMask"))) {
+        int rc = ExtractStencil(this, objNum, e, obj);
+        delete obj;
+        return rc;
+    }
 
     PdfObj* csValue = DirectValue(obj, "ColorSpace");
     ColorSpaceRecord* cs = csValue ? GetColorSpace(csValue) : nullptr;
@@ -289,6 +414,11 @@ int PdfPageTree::ExtractSingleImage(int objNum)
     if (data.size <= 0) {
         // A filter this system does not know (CCITTFax, JBIG2, JPX, RunLength) yields nothing:
         // the page draws nothing for the image rather than a black block.
+    } else if (comps == 4) {
+        // Neither package image format carries CMYK: decoded and written as RGB.
+        if (passed == 0 || WithinPixelCap(width, height))
+            rc = WriteCmykImage(path, data, passed == 0, &width, &height, bpc,
+                                DirectValue(obj, "Decode"));
     } else if (passed == 0) {
         if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
             rc = 0;
@@ -336,10 +466,18 @@ int PdfPageTree::ExtractSingleImage(int objNum)
         ImageInfo* info = NewInfo(width, bpc, height);
         Record(e, path, info);
         PdfObj* smask = DirectValue(obj, "SMask");
+        PdfObj* stencil = DirectValue(obj, "Mask");
         if (smask && smask->Type() == PDF_INDIRECT &&
             static_cast<PdfIndirect*>(smask)->refNum != objNum) {
             info->smaskObj = static_cast<PdfIndirect*>(smask)->refNum;
             ExtractSMask(info->smaskObj);
+        } else if (!smask && stencil && stencil->Type() == PDF_INDIRECT &&
+                   static_cast<PdfIndirect*>(stencil)->refNum != objNum) {
+            // A stencil mask shows the image only where it paints; it takes the place of a
+            // soft mask, and only an image mask can be one.
+            int maskNum = static_cast<PdfIndirect*>(stencil)->refNum;
+            if (ExtractStencilMask(maskNum) == 0)
+                info->smaskObj = maskNum;
         }
     }
     delete cs;
@@ -519,6 +657,7 @@ int PdfPageTree::ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInf
         return -1;
     int width = 0, height = 0, bpc = 0;
     bool mask = false, filtered = false;
+    PdfObj* decode = nullptr;
     PdfName space;  // empty text: gray
     space.str = strdup("");
     int count = keyValues ? keyValues->count : 0;
@@ -542,6 +681,8 @@ int PdfPageTree::ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInf
                 GetName(space, 0, static_cast<PdfArray*>(value));
             else
                 GetName(space, i + 1, keyValues);
+        } else if (KeyIs(key, "D", "Decode")) {
+            decode = value;
         } else if (KeyIs(key, "IM", "ImageMask")) {
             mask = value && value->Type() == PDF_BOOL && static_cast<PdfBool*>(value)->value;
         } else if (KeyIs(key, "F", "Filter")) {
@@ -573,9 +714,9 @@ int PdfPageTree::ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInf
         SkipToEndImage(content);
         return -1;
     }
-    // A stencil keeps its bits; gray and RGB images become 8-bit files. Nothing else has a
-    // rendering here, and neither has an image too large for the writers.
-    bool image = kind == INLINE_GRAY || kind == INLINE_RGB;
+    // A stencil keeps its bits; gray, RGB and CMYK images become 8-bit gray or RGB files.
+    // Nothing else has a rendering here, and neither has an image too large for the writers.
+    bool image = kind == INLINE_GRAY || kind == INLINE_RGB || kind == INLINE_CMYK;
     bool hasFile = (stencil || (image && !mask)) && WithinPixelCap(width, height);
 
     if (!pngPath || !hasFile) {
@@ -597,14 +738,23 @@ int PdfPageTree::ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInf
     }
     EndAfterData(content, dataStart);
     int rc = -1;
-    // A stream that ends early leaves the rest of the block zero.
+    // A stream that ends early leaves the rest of the block zero (a stencil: unpainted).
+    int64_t have = data.size;
     if (DataJustifies(data.size, size) && PadTo(&data, size)) {
         unsigned char* block =
             stencil ? nullptr
-                    : (unsigned char*)malloc((size_t)width * (size_t)height * (size_t)comps);
+                    : (unsigned char*)malloc((size_t)width * (size_t)height *
+                                             (size_t)(comps == 4 ? 3 : comps));
         Clear(pngPath);
         if (stencil) {
+            StencilBits(data.data, have, size, StencilInverted(decode));
             Image1BppBufToPNGGray(pngPath, (char*)data.data, width, height);
+        } else if (block && comps == 4) {
+            double d[8];
+            SampleMap map;
+            DecodeMap(d, ReadDecode(decode, d, 8), map);
+            if (CmykRowsToRgb(data.data, data.size, width, height, bpc, map, block) == 0)
+                ImageBufToPNG(pngPath, block, width, height, 0);
         } else if (block &&
                    UnpackSamples(data.data, data.size, width, height, comps, bpc, block) == 0) {
             if (comps == 1)

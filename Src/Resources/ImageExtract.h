@@ -20,6 +20,13 @@ int64_t PackedImageBytes(int width, int height, int comps, int bpc);
 int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int height, int comps,
                   int bpc, unsigned char* dst);
 
+// Packed CMYK rows (PackedImageBytes layout with 4 components, srcSize bytes of them) as
+// width × height R G B pixels in `rgb`: each sample brought to 8 bits, through `map` (an
+// image's Decode, see JpegReader.h) and CmykToRgb. Samples the source lacks read as 0.
+// 0, or -1 for sizes PackedImageBytes refuses.
+int CmykRowsToRgb(const unsigned char* src, int64_t srcSize, int width, int height, int bpc,
+                  const unsigned char map[4][256], unsigned char* rgb);
+
 // Whether data handed over as JPEG can be decoded by a reader at all: it starts with the
 // start-of-image marker, and walking the marker segments from there (at most
 // JPEG_MAX_HEADER_SEGMENTS of them, never past `size`) reaches a frame header (SOF0 to SOF15

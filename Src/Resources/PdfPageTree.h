@@ -109,6 +109,9 @@ public:
     // no data, a colour space without an RGB or gray rendering, a size of 0 or below).
     int ExtractSingleImage(int objNum);
     int ExtractSMask(int objNum);
+    // An image mask (ImageMask true) as a stencil file: 0 when it is extracted now or was
+    // before as one; -1 for any other object.
+    int ExtractStencilMask(int objNum);
     // Reads one inline image's data from `content` (just after ID) and leaves it before the
     // EI that ends the image. With pngPath the image is written there; without, its data are
     // only passed over. info receives the image's size; its bitsPerComponent is 1 for a

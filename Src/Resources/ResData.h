@@ -36,6 +36,8 @@ public:
     int bitsPerComponent = 0;  // "BitsPerComponent" or "BPC"
     int height = 0;            // rows ("Height" or "H")
     int smaskObj = 0;          // object number of the image's soft mask, 0 when none
+    // An image mask: its file is opaque where the fill colour paints and transparent elsewhere.
+    bool stencil = false;
 };
 
 // An extracted ICC profile stream.

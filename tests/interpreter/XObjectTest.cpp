@@ -24,7 +24,8 @@ const char* kImage = "/Type /XObject /Subtype /Image ";
 testpdf::PdfBuilder Objects()
 {
     testpdf::PdfBuilder b;
-    b.Object(5, "<< /XObject << /Im1 15 0 R /Fm1 20 0 R /Bad 21 0 R /Fm2 22 0 R /Fm3 23 0 R >> "
+    b.Object(5, "<< /XObject << /Im1 15 0 R /Fm1 20 0 R /Bad 21 0 R /Fm2 22 0 R /Fm3 23 0 R "
+                "/Mk 24 0 R /Masked 25 0 R /SelfMasked 26 0 R /FormMasked 27 0 R >> "
                 "/ExtGState << /SMask << /G 30 0 R >> >> >>");
     b.Stream(15, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
                  "/ColorSpace /DeviceRGB /SMask 16 0 R", "\x01\x02\x03\x04\x05\x06");
@@ -32,10 +33,17 @@ testpdf::PdfBuilder Objects()
                  "/ColorSpace /DeviceGray", "\x10\x20");
     b.Stream(20, "/Type /XObject /Subtype /Form /BBox [0 0 1 1]", "0 0 m 1 1 l S");
     b.Stream(21, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
-                 "/ColorSpace /DeviceCMYK", "12345678");
+                 "/ColorSpace /NoSuchSpace", "12345678");
     // A form with an inline image, and one without resources of its own.
     b.Stream(22, "/Type /XObject /Subtype /Form", "BI /W 1 /H 1 /BPC 8 ID \x10 EI");
     b.Stream(23, "/Type /XObject /Subtype /Form", "/Im1 Do");
+    // An image mask, and images whose /Mask names it, themselves and a form.
+    b.Stream(24, std::string(kImage) + "/Width 8 /Height 2 /ImageMask true", "\x0F\xF0");
+    const std::string rgb = std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
+                            "/ColorSpace /DeviceRGB ";
+    b.Stream(25, rgb + "/Mask 24 0 R", "\x01\x02\x03\x04\x05\x06");
+    b.Stream(26, rgb + "/Mask 26 0 R", "\x01\x02\x03\x04\x05\x06");
+    b.Stream(27, rgb + "/Mask 20 0 R", "\x01\x02\x03\x04\x05\x06");
     return b;
 }
 
@@ -107,7 +115,7 @@ TEST(XObject, ImagesDrawnAndRecordedOncePerPage)
               "Do; ShowImage IMG_015.png; Do; ShowImage IMG_015.png; Do; Do; "
               "OutComment <!-- Form -->\n");
     EXPECT_EQ(p.Records(), "{0,15}");
-    EXPECT_FALSE(FileExists(p.doc.dir.file("IMG_021.png")));  // CMYK: refused
+    EXPECT_FALSE(FileExists(p.doc.dir.file("IMG_021.png")));  // unknown space: refused
     p.cp.pageIndex = 1;
     p.Run("/Im1 Do endstream");
     EXPECT_EQ(p.Records(), "{0,15}{1,15}");
@@ -124,6 +132,29 @@ TEST(XObject, ImagesDrawnAndRecordedOncePerPage)
 
     EXPECT_EQ(p.cp.GetSmask(&p.res), 30);
     EXPECT_EQ(p.cp.GetSmask(nullptr), 0);
+}
+
+// An image mask drawn by Do paints the fill colour through its file; named by an image's
+// /Mask it becomes that image's mask, but only an image mask can be one.
+TEST(XObject, ImageMasks)
+{
+    Page p;
+    EXPECT_EQ(p.Run("/Mk Do /Masked Do /SelfMasked Do /FormMasked Do endstream"),
+              "Do; ShowImageMask IMG_024.png; Do; ShowImage IMG_025.png; Do; "
+              "ShowImage IMG_026.png; Do; ShowImage IMG_027.png");
+    auto maskOf = [&](int num) {
+        ImageInfo* info = RecordAs<ImageInfo>(p.doc.xref->Entry(num)->resData);
+        return info ? info->smaskObj : -1;
+    };
+    EXPECT_EQ(maskOf(25), 24);
+    EXPECT_EQ(maskOf(26), 0);
+    EXPECT_EQ(maskOf(27), 0);
+    EXPECT_EQ(p.Records(), "{0,24}{0,25}{0,26}{0,27}");
+
+    // Named as a mask first, then drawn: still a stencil.
+    Page q;
+    EXPECT_EQ(q.Run("/Masked Do /Mk Do endstream"),
+              "Do; ShowImage IMG_025.png; Do; ShowImageMask IMG_024.png");
 }
 
 TEST(XObject, FormsRunNested)
@@ -170,7 +201,9 @@ TEST(XObject, InlineImages)
          "ShowImage IMG_IL_004_1.png; ", true},
         {"data holding EI are read by size", "BI /W 4 /H 1 /BPC 8 ID  EI  EI "s,
          "ShowImage IMG_IL_004_1.png; ", true},
-        {"CMYK: neither drawn nor recorded", "BI /W 1 /H 1 /BPC 8 /CS /CMYK ID abcd EI "s, "", false},
+        {"CMYK", "BI /W 1 /H 1 /BPC 8 /CS /CMYK ID abcd EI "s, "ShowImage IMG_IL_004_1.png; ", true},
+        {"unknown space: neither drawn nor recorded", "BI /W 1 /H 1 /BPC 8 /CS /Spot ID abc EI "s,
+         "", false},
         {"indexed: no rendering", "BI /W 2 /H 1 /BPC 8 /CS [/I /RGB 1 <000000FFFFFF>] ID \x00\x01 EI "s,
          "", false},
         {"filtered: skipped to its EI", "BI /W 4 /H 4 /BPC 8 /F /AHx ID 0a0bEIx 0c> EI "s, "", false},

@@ -143,6 +143,13 @@ TEST(ColorSpace, GetColorSpace)
          {{9, "/Length 99999999|" + Bytes(6, 0x7f)}}, "cs 6 base 2 hival 1 7f7f7f 7f7f7f 000000 lit 2"},
         {"raw palette shorter than hival", "[/Indexed /DeviceRGB 255 9 0 R]",
          {{9, "|" + Bytes(4, 0x22)}}, "cs 6 base 2 hival 255 222222 220000 000000 lit 2"},
+        // Lab entries are L, a and b scaled to a byte each over 0..100 and the Range.
+        {"indexed over Lab", "[/Indexed [/Lab << /WhitePoint [0.9642 1 0.8249] >>] 2 "
+         "<FF8080 008080 808080>]", {}, "cs 6 base 9 hival 2 fffffe 010000 787777 lit 3"},
+        {"indexed over Lab with a Range, its dictionary by reference",
+         "[/Indexed [/Lab 16 0 R] 0 <88D0C3>]", {}, "cs 6 base 9 hival 0 ff0201 000000 000000 lit 1"},
+        {"indexed over a Lab base by reference", "[/Indexed 17 0 R 0 <FF8080>]", {},
+         "cs 6 base 9 hival 0 fffffe 000000 000000 lit 1"},
         {"lookup names a plain dictionary", "[/Indexed /DeviceRGB 1 14 0 R]", {}, "null"},
         {"lookup names a string object", "[/Indexed /DeviceRGB 0 15 0 R]", {},
          "cs 6 base 2 hival 0 0a0b0c 000000 000000 lit 1"},
@@ -153,6 +160,8 @@ TEST(ColorSpace, GetColorSpace)
         b.Object(13, "[/DeviceGray]");
         b.Object(14, "<< /Length 6 >>");
         b.Object(15, "<0A0B0C>");
+        b.Object(16, "<< /WhitePoint [0.9505 1 1.089] /Range [-128 127 -128 127] >>");
+        b.Object(17, "[/Lab << /WhitePoint [0.9505 1 1.089] >>]");
         for (const auto& s : c.streams) {
             size_t bar = s.second.find('|');
             b.Stream(s.first, s.second.substr(0, bar), s.second.substr(bar + 1));
@@ -162,6 +171,35 @@ TEST(ColorSpace, GetColorSpace)
         ref.refNum = 1;
         std::unique_ptr<ColorSpaceRecord> rec(doc.tree->GetColorSpace(&ref));
         EXPECT_EQ(Describe(rec.get()), c.want) << c.what;
+    }
+}
+
+TEST(ColorSpace, LabToRgb)
+{
+    const double d50[3] = {0.9642, 1, 0.8249}, d65[3] = {0.9505, 1, 1.089};
+    const double broken[3] = {0, -1, 0};
+    const struct {
+        const char* what;
+        double lab[3];
+        const double* white;
+        double rgb[3];
+    } cases[] = {
+        {"white under D50", {100, 0, 0}, d50, {1, 1, 1}},
+        {"white under D65", {100, 0, 0}, d65, {1, 1, 1}},
+        {"black", {0, 0, 0}, d50, {0, 0, 0}},
+        {"mid grey", {50, 0, 0}, d65, {0.466, 0.466, 0.466}},
+        {"sRGB red", {53.24, 80.09, 67.20}, d65, {1, 0, 0}},
+        {"sRGB blue", {32.30, 79.19, -107.86}, d65, {0, 0, 1}},
+        {"a muted violet", {60, 40, -30}, d65, {0.741, 0.467, 0.776}},
+        {"beyond the gamut: clamped", {100, -200, 200}, d65, {0, 1, 0}},
+        {"a white point of nonsense still gives finite colours", {50, 0, 0}, broken,
+         {0.466, 0.466, 0.466}},
+    };
+    for (const auto& c : cases) {
+        double rgb[3] = {-1, -1, -1};
+        LabToRgb(c.lab, c.white, rgb);
+        for (int i = 0; i < 3; i++)
+            EXPECT_NEAR(rgb[i], c.rgb[i], 0.01) << c.what << " channel " << i;
     }
 }
 

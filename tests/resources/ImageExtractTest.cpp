@@ -114,10 +114,10 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
     };
     const std::string gray4x2 = "/Width 4 /Height 2 /BitsPerComponent 8 ";
     const Case cases[] = {
-        {"DeviceCMYK", gray4x2 + "/ColorSpace /DeviceCMYK", std::string(32, 'x')},
-        {"ICC profile of CMYK", gray4x2 + "/ColorSpace [/ICCBased 30 0 R]", std::string(32, 'x')},
-        {"ICC profile of nothing known", gray4x2 + "/ColorSpace [/ICCBased 31 0 R]",
-         std::string(8, 'x')},
+        {"ICC profile of two components", gray4x2 + "/ColorSpace [/ICCBased 31 0 R]",
+         std::string(16, 'x')},
+        {"ICC profile of no known count", gray4x2 + "/ColorSpace [/ICCBased 30 0 R]",
+         std::string(32, 'x')},
         {"CCITT data", gray4x2 + "/ColorSpace /DeviceGray /Filter /CCITTFaxDecode",
          std::string(8, 'x')},
         {"JPX data", gray4x2 + "/ColorSpace /DeviceRGB /Filter [/JPXDecode]", std::string(8, 'x')},
@@ -158,8 +158,8 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
         testpdf::PdfBuilder b;
         std::string head = c.entries.find("/Subtype") == std::string::npos ? kImage : "";
         b.Stream(20, head + c.entries, c.data);
-        b.Stream(30, "/N 4 /Alternate /DeviceCMYK", "profile");
-        b.Stream(31, "/N 1", "profile");
+        b.Stream(30, "/Alternate /Lab", "profile");
+        b.Stream(31, "/N 2", "profile");
         b.Object(32, "<< /Predictor 12 /Columns 4 >>");
         b.Object(33, "/Indexed");
         b.Object(34, "/ICCBased");
@@ -200,6 +200,13 @@ TEST(ImageExtract, DecodedPixelsOfEveryKind)
         {"ICC gray with a gray alternate",
          "/Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace [/ICCBased 31 0 R]", "\x40", 0, 0,
          "64,64,64,255"},
+        // The count of components is what the data hold; Alternate is optional.
+        {"ICC gray without an alternate",
+         "/Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace [/ICCBased 32 0 R]", "\x40", 0, 0,
+         "64,64,64,255"},
+        {"ICC RGB whose alternate says gray",
+         "/Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace [/ICCBased 33 0 R]",
+         "\x01\x02\x03", 0, 0, "1,2,3,255"},
         {"4-bit indexed", "/Width 3 /Height 1 /BitsPerComponent 4 "
          "/ColorSpace [/Indexed /DeviceRGB 2 <FF0000 00FF00 0000FF>]",
          std::string("\x01\x20", 2), 1, 0, "0,255,0,255"},
@@ -214,6 +221,8 @@ TEST(ImageExtract, DecodedPixelsOfEveryKind)
         b.Stream(20, std::string(kImage) + c.entries, c.data);
         b.Stream(30, "/N 3", "profile");
         b.Stream(31, "/N 1 /Alternate /DeviceGray", "profile");
+        b.Stream(32, "/N 1", "profile");
+        b.Stream(33, "/N 3 /Alternate /DeviceGray", "profile");
         ImageDoc d(b);
         ASSERT_EQ(d.Extract(20), 0) << c.what;
         testimg::Png p = d.Png("IMG_020.png");
@@ -351,4 +360,165 @@ TEST(ImageExtract, PixelCapAndUniformMasks)
     EXPECT_EQ(d.Info(23)->smaskObj, 31);
     EXPECT_EQ(d.Entry(31)->resData, nullptr);
     EXPECT_FALSE(FileExists(d.File("IMG_031.png")));
+}
+
+// CMYK samples become RGB PNGs whatever carries them: packed data of any depth, a profile of
+// four components, JPEG data stored plainly, in the YCCK transform or progressively. A Decode
+// array of inverted pairs undoes data stored inverted.
+TEST(ImageExtract, CmykImagesBecomeRgb)
+{
+    const int w = 16, h = 8;
+    const std::string cmyk = testimg::StripeCmyk(w, h);
+    std::string cmyk16, cmyk4;
+    for (char c : cmyk)
+        cmyk16 += std::string{c, '\x55'};
+    for (size_t i = 0; i < cmyk.size(); i += 2)  // every value is 0, 128 or 255: 0, 8 or 15
+        cmyk4 += (char)(((unsigned char)cmyk[i] >> 4) << 4 | ((unsigned char)cmyk[i + 1] >> 4));
+    const std::string inverse = " /Decode [1 0 1 0 1 0 1 0]";
+    const std::string size = "/Width 16 /Height 8 ";
+    const struct {
+        const char* what;
+        std::string entries;
+        std::string data;
+        int tolerance;
+    } cases[] = {
+        {"DeviceCMYK, 8 bits", size + "/BitsPerComponent 8 /ColorSpace /DeviceCMYK", cmyk, 0},
+        {"DeviceCMYK, 16 bits", size + "/BitsPerComponent 16 /ColorSpace /DeviceCMYK", cmyk16, 0},
+        {"DeviceCMYK, 4 bits", size + "/BitsPerComponent 4 /ColorSpace /DeviceCMYK", cmyk4, 8},
+        {"inverted by Decode", size + "/BitsPerComponent 8 /ColorSpace /DeviceCMYK" + inverse,
+         testimg::StripeCmyk(w, h, true), 1},
+        {"ICC profile of four components", size + "/BitsPerComponent 8 /ColorSpace [/ICCBased 30 0 R]",
+         cmyk, 0},
+        {"ICC profile of four components, Alternate only",
+         size + "/BitsPerComponent 8 /ColorSpace [/ICCBased 31 0 R] /Filter /FlateDecode",
+         Deflate(cmyk), 0},
+        {"JPEG", size + "/BitsPerComponent 8 /ColorSpace /DeviceCMYK /Filter /DCTDecode",
+         testimg::MakeCmykJpeg(w, h), 24},
+        {"JPEG in YCCK", size + "/BitsPerComponent 8 /ColorSpace /DeviceCMYK /Filter /DCTDecode",
+         testimg::MakeCmykJpeg(w, h, false, true), 24},
+        {"progressive JPEG under a profile",
+         size + "/BitsPerComponent 8 /ColorSpace [/ICCBased 30 0 R] /Filter /DCTDecode",
+         testimg::MakeCmykJpeg(w, h, false, false, true), 24},
+        {"inverted JPEG with Decode, behind Flate",
+         size + "/BitsPerComponent 8 /ColorSpace /DeviceCMYK /Filter [/FlateDecode /DCTDecode]" +
+             inverse,
+         Deflate(testimg::MakeCmykJpeg(w, h, true)), 24},
+        // The pixels are the JPEG's own: its frame gives the record's size.
+        {"JPEG whose dictionary gives another size",
+         "/Width 99 /Height 3 /BitsPerComponent 8 /ColorSpace /DeviceCMYK /Filter /DCTDecode",
+         testimg::MakeCmykJpeg(w, h), 24},
+    };
+    for (const auto& c : cases) {
+        testpdf::PdfBuilder b;
+        b.Stream(20, kImage + c.entries, c.data);
+        b.Stream(30, "/N 4", "profile");
+        b.Stream(31, "/Alternate /DeviceCMYK", "profile");
+        ImageDoc d(b);
+        ASSERT_EQ(d.Extract(20), 0) << c.what;
+        EXPECT_EQ(std::string(d.Entry(20)->path), d.File("IMG_020.png")) << c.what;
+        ImageInfo* info = d.Info(20);
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->width, w) << c.what;
+        EXPECT_EQ(info->height, h) << c.what;
+        testimg::Png p = d.Png("IMG_020.png");
+        ASSERT_TRUE(p.ok) << c.what;
+        for (int s = 0; s < 4; s++)
+            for (int y : {0, h - 1}) {
+                const unsigned char* px = p.At(s * 4 + 2, y);
+                EXPECT_TRUE(testimg::Near(px, testimg::kCmykStripesRgb[s], c.tolerance))
+                    << c.what << " stripe " << s << ": " << Rgba(p, s * 4 + 2, y);
+            }
+    }
+}
+
+// CMYK data the decoder refuses leave no trace: JPEG data of three components, and frames
+// larger than the data can stand for.
+TEST(ImageExtract, CmykJpegRefusals)
+{
+    // A frame header's size patched into a real JPEG: the data then stand for far more
+    // pixels than they hold.
+    auto resized = [](int width, int height) {
+        std::string j = testimg::MakeCmykJpeg(16, 8);
+        size_t sof = j.find("\xFF\xC0");
+        j[sof + 5] = (char)(height >> 8);
+        j[sof + 6] = (char)height;
+        j[sof + 7] = (char)(width >> 8);
+        j[sof + 8] = (char)width;
+        return j;
+    };
+    // Exactly JPEG_MAX_PIXELS_PER_BYTE pixels for each byte, with bytes after the end marker
+    // making up the size; one byte less is refused.
+    std::string atLimit = resized(1024, 512);
+    ASSERT_LT(atLimit.size(), 512u);
+    atLimit.resize(1024 * 512 / JPEG_MAX_PIXELS_PER_BYTE, '\0');
+    const struct {
+        const char* what;
+        std::string data;
+        int rc;
+    } cases[] = {
+        {"three components", testimg::MakeJpeg(testimg::JPEG_ADOBE, 16, 8), -1},
+        {"at the pixels each byte may stand for", atLimit, 0},
+        {"one byte short of it", atLimit.substr(0, atLimit.size() - 1), -1},
+        {"a frame of 65535 x 65535", resized(65535, 65535), -1},
+        {"no frame at all", std::string("\xFF\xD8\xFF\xD9", 4), -1},
+    };
+    for (const auto& c : cases) {
+        testpdf::PdfBuilder b;
+        b.Stream(20, std::string(kImage) + "/Width 16 /Height 8 /BitsPerComponent 8 "
+                     "/ColorSpace /DeviceCMYK /Filter /DCTDecode", c.data);
+        ImageDoc d(b);
+        EXPECT_EQ(d.Extract(20), c.rc) << c.what;
+        EXPECT_EQ(FileExists(d.File("IMG_020.png")), c.rc == 0) << c.what;
+        EXPECT_EQ(d.Entry(20)->resData != nullptr, c.rc == 0) << c.what;
+    }
+}
+
+// An image mask's file is opaque where it paints (bits of 0, or of 1 under Decode [1 0]) and
+// transparent elsewhere, as is whatever a short stream leaves out; its record says it is a
+// stencil.
+TEST(ImageExtract, ImageMasksBecomeStencils)
+{
+    const struct {
+        const char* what;
+        std::string entries;
+        std::string data;
+        int rc;
+        const char* row0;  // alpha of the first row's 8 pixels, "" for none
+        const char* row1;
+    } cases[] = {
+        {"plain", "/Width 8 /Height 2 /ImageMask true", "\x0F\xF0", 0, "++++....", "....++++"},
+        {"Decode [1 0]", "/Width 8 /Height 2 /ImageMask true /Decode [1 0]", "\x0F\xF0", 0,
+         "....++++", "++++...."},
+        {"BitsPerComponent 1, Flate", "/Width 8 /Height 2 /ImageMask true /BitsPerComponent 1 "
+         "/Filter /FlateDecode", Deflate("\x3C\xC3"), 0, "++....++", "..++++.."},
+        {"stream cut short", "/Width 8 /Height 2 /ImageMask true /Decode [1 0]", "\xFF", 0,
+         "++++++++", "........"},
+        {"eight bits are no mask", "/Width 1 /Height 2 /ImageMask true /BitsPerComponent 8",
+         "\x00\x00", -1, "", ""},
+        {"far less data than declared", "/Width 4000 /Height 4000 /ImageMask true", "\x00", -1,
+         "", ""},
+        {"a mask of 2^31 pixels", "/Width 65536 /Height 32768 /ImageMask true",
+         std::string(1024, '\0'), -1, "", ""},
+    };
+    for (const auto& c : cases) {
+        testpdf::PdfBuilder b;
+        b.Stream(20, kImage + c.entries, c.data);
+        ImageDoc d(b);
+        EXPECT_EQ(d.Extract(20), c.rc) << c.what;
+        if (c.rc != 0) {
+            EXPECT_EQ(d.Entry(20)->resData, nullptr) << c.what;
+            continue;
+        }
+        ImageInfo* info = d.Info(20);
+        ASSERT_NE(info, nullptr) << c.what;
+        EXPECT_TRUE(info->stencil) << c.what;
+        testimg::Png p = d.Png("IMG_020.png");
+        ASSERT_TRUE(p.ok) << c.what;
+        std::string rows[2];
+        for (int y = 0; y < 2; y++)
+            for (int x = 0; x < 8; x++)
+                rows[y] += p.At(x, y)[3] == 255 ? '+' : p.At(x, y)[3] == 0 ? '.' : '?';
+        EXPECT_EQ(rows[0], c.row0) << c.what;
+        EXPECT_EQ(rows[1], c.row1) << c.what;
+    }
 }

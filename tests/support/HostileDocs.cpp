@@ -1,15 +1,13 @@
 #include "HostileDocs.h"
 
-#include <cstdio>
-
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "CffFonts.h"
+#include "Pdf/Limits.h"
 #include "PdfBuilder.h"
-
-#include <cstdio>
-#include <cstring>
+#include "TestImages.h"
 
 namespace testpdf {
 
@@ -335,6 +333,98 @@ void ImagesAndColour(std::vector<HostileDoc>* docs)
         return OnePage("<< /ColorSpace << " + spaces + ">> >>", "0 0 1 rg 10 10 50 50 re f",
                        {{5, "/N 3 /Filter /FlateDecode",
                          Deflate(std::string(64 << 20, '\0')), true}});
+    });
+
+    // CMYK JPEG data whose frame header declares far more pixels than the data hold: a
+    // frame of 65535 x 65535 over a few hundred bytes, and one of 4096 x 4096 padded to the
+    // size that lets the decoder take it (the decoder makes up the pixels).
+    auto cmykFrame = [](int side, size_t padTo) {
+        std::string j = testimg::MakeCmykJpeg(16, 8);
+        size_t sof = j.find("\xFF\xC0");
+        for (int at : {5, 7}) {
+            j[sof + at] = (char)(side >> 8);
+            j[sof + at + 1] = (char)side;
+        }
+        if (j.size() < padTo)
+            j.resize(padTo, '\0');
+        return j;
+    };
+    const std::string cmykJpeg = image + "/BitsPerComponent 8 /ColorSpace /DeviceCMYK "
+                                         "/Filter /DCTDecode ";
+    add("cmyk-jpeg-frame-65535-square", 0, [=] {
+        return OnePage(xobject, drawIm,
+                       {{5, cmykJpeg + "/Width 16 /Height 8", cmykFrame(65535, 0), true}});
+    });
+    add("cmyk-jpeg-frame-4096-square-padded", 0, [=] {
+        return OnePage(xobject, drawIm,
+                       {{5, cmykJpeg + "/Width 4096 /Height 4096",
+                         cmykFrame(4096, 4096 * 4096 / JPEG_MAX_PIXELS_PER_BYTE), true}});
+    });
+    add("cmyk-flate-image-huge-short-stream", 0, [=] {
+        return OnePage(xobject, drawIm,
+                       {{5, image + "/Width 40000 /Height 40000 /BitsPerComponent 8 "
+                                    "/ColorSpace /DeviceCMYK /Filter /FlateDecode",
+                         Deflate(std::string(4096, '\x20')), true}});
+    });
+
+    // Image masks of absurd sizes, drawn by Do and named by /Mask.
+    const struct {
+        const char* name;
+        const char* size;
+    } maskSizes[] = {
+        {"image-mask-2-31-square", "/Width 2147483647 /Height 2147483647"},
+        {"image-mask-60000-square-short-stream", "/Width 60000 /Height 60000"},
+        {"image-mask-width-0", "/Width 0 /Height 5"},
+        {"image-mask-negative-width", "/Width -8 /Height 1"},
+    };
+    for (const auto& ms : maskSizes) {
+        std::string size = ms.size;
+        add(ms.name, 0, [=] {
+            return OnePage("<< /XObject << /Im 5 0 R /M 6 0 R >> >>",
+                           "1 0 0 rg q 100 0 0 100 50 50 cm /M Do /Im Do Q",
+                           {{5, image + "/Width 2 /Height 2 /BitsPerComponent 8 "
+                                        "/ColorSpace /DeviceGray /Mask 6 0 R",
+                             "\x10\x20\x30\x40", true},
+                            {6, image + size + " /ImageMask true /Filter /FlateDecode",
+                             Deflate(std::string(2048, '\x55')), true}});
+        });
+    }
+
+    // /Mask naming the image itself, a plain dictionary, a form, a missing object, an image
+    // that is no mask and names the first back, and a number.
+    const struct {
+        const char* name;
+        std::string mask;
+        std::vector<ExtraObject> more;
+    } masks[] = {
+        {"mask-is-the-image-itself", "5 0 R", {}},
+        {"mask-is-a-dictionary", "6 0 R", {{6, "<< /Type /Font >>", "", false}}},
+        {"mask-is-a-form", "6 0 R",
+         {{6, "/Type /XObject /Subtype /Form /BBox [0 0 1 1]", "0 0 m 1 1 l S", true}}},
+        {"mask-is-missing", "60 0 R", {}},
+        {"mask-is-an-image-masked-by-the-first", "6 0 R",
+         {{6, image + "/Width 2 /Height 2 /BitsPerComponent 8 /ColorSpace /DeviceGray "
+                      "/Mask 5 0 R", "\x10\x20\x30\x40", true}}},
+        {"mask-is-a-number", "7", {}},
+    };
+    for (const auto& m : masks) {
+        std::vector<ExtraObject> objs = {{5, image + "/Width 2 /Height 2 /BitsPerComponent 8 "
+                                                     "/ColorSpace /DeviceGray /Mask " + m.mask,
+                                          "\x10\x20\x30\x40", true}};
+        objs.insert(objs.end(), m.more.begin(), m.more.end());
+        add(m.name, 0, [=] {
+            return OnePage("<< /XObject << /Im 5 0 R /M 6 0 R >> >>",
+                           "q 100 0 0 100 50 50 cm /Im Do /M Do Q", objs);
+        });
+    }
+
+    // An indexed space over Lab with parameters of nonsense, and a palette shorter than hival.
+    add("indexed-over-lab-nonsense-parameters", 0, [=] {
+        return OnePage(xobject, drawIm,
+                       {{5, image + "/Width 2 /Height 2 /BitsPerComponent 8 /ColorSpace "
+                                    "[/Indexed [/Lab << /WhitePoint [0 -1 1e308] /Range [1e308 "
+                                    "-1e308 /x 5] >>] 255 <FF00>]",
+                         "\x00\x01\xFE\xFF", true}});
     });
 }
 

@@ -67,6 +67,56 @@ std::string MakeJpeg(JpegKind kind, int width, int height)
     return out;
 }
 
+const unsigned char kCmykStripes[4][4] = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {0, 0, 0, 128}};
+const unsigned char kCmykStripesRgb[4][3] = {{0, 255, 255}, {255, 0, 255}, {255, 255, 0}, {127, 127, 127}};
+
+std::string StripeCmyk(int width, int height, bool inverted)
+{
+    std::string px;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            for (int c = 0; c < 4; c++) {
+                unsigned char v = kCmykStripes[x * 4 / width][c];
+                px += (char)(inverted ? 255 - v : v);
+            }
+    return px;
+}
+
+std::string MakeCmykJpeg(int width, int height, bool inverted, bool ycck, bool progressive)
+{
+    std::string cmyk = StripeCmyk(width, height, inverted);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = width;
+    c.image_height = height;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    if (ycck)
+        jpeg_set_colorspace(&c, JCS_YCCK);
+    for (int i = 0; i < c.num_components; i++)
+        c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+    if (progressive)
+        jpeg_simple_progression(&c);
+    c.write_Adobe_marker = TRUE;
+    jpeg_start_compress(&c, TRUE);
+    for (int y = 0; y < height; y++) {
+        JSAMPROW row = (JSAMPROW)&cmyk[(size_t)y * width * 4];
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::string out((const char*)mem, size);
+    free(mem);
+    return out;
+}
+
 struct JumpingError {
     jpeg_error_mgr mgr;
     jmp_buf jump;

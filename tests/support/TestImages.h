@@ -22,6 +22,19 @@ enum JpegKind {
 // The stripe image of width × height as a JPEG with that header.
 std::string MakeJpeg(JpegKind kind, int width, int height);
 
+// CMYK stripes, left to right: cyan, magenta, yellow, half black; and the R G B each shows
+// without colour management (the complement of each channel plus black).
+extern const unsigned char kCmykStripes[4][4];
+extern const unsigned char kCmykStripesRgb[4][3];
+
+// width × height CMYK pixels in those four stripes; with `inverted` every byte is 255 - v.
+std::string StripeCmyk(int width, int height, bool inverted = false);
+
+// The CMYK stripe image as a JPEG of four components with an Adobe segment; with `ycck` the
+// data are stored in the YCCK transform, and with `progressive` as a progressive scan series.
+std::string MakeCmykJpeg(int width, int height, bool inverted = false, bool ycck = false,
+                         bool progressive = false);
+
 // What libjpeg reads from a JPEG's headers; ok false when it does not decode.
 struct JpegHeader {
     bool ok = false;
