@@ -90,6 +90,11 @@ enum {
     // Operand stack of a calculator program; a program that overflows it gives no result.
     FUNCTION_MAX_STACK = 100,
 
+    // Calculator instructions and sample lookups that evaluating functions may take in one
+    // conversion; past it every evaluation gives its zeros at once, so a page that sets a
+    // colour through the largest program millions of times still ends quickly.
+    FUNCTION_MAX_WORK = 1 << 26,
+
     // Stitching functions inside one another, and braces inside one another in a calculator
     // program; deeper structures (and any that refers to itself) are refused.
     FUNCTION_MAX_DEPTH = 16,

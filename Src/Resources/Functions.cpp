@@ -55,6 +55,20 @@ const struct {
     {"if", PS_IF},       {"ifelse", PS_IFELSE},
 };
 
+// Steps left in this conversion's evaluation budget (the program is single-threaded).
+uint64_t g_workLeft = FUNCTION_MAX_WORK;
+
+// Takes `steps` from the budget; false when they are not there.
+bool Spend(uint64_t steps)
+{
+    if (steps > g_workLeft) {
+        g_workLeft = 0;
+        return false;
+    }
+    g_workLeft -= steps;
+    return true;
+}
+
 double Finite(double v)
 {
     return std::isfinite(v) ? v : 0.0;
@@ -727,6 +741,17 @@ int EvalFunction(const PdfFunction& f, const double* in, double* out)
     for (int i = 0; i < f.inputs; i++)
         x[i] = Clip(Finite(in[i]), f.domain[2 * i], f.domain[2 * i + 1]);
     int result = f.outputs;
+    // Calculator programs cost their length, sampled functions the samples they blend.
+    uint64_t steps = 1;
+    if (f.type == FN_CALCULATOR)
+        steps += f.program.size();
+    else if (f.type == FN_SAMPLED)
+        steps += ((uint64_t)1 << f.inputs) * (uint64_t)f.outputs;
+    if (!Spend(steps)) {
+        for (int j = 0; j < f.outputs; j++)
+            out[j] = f.range.empty() ? 0 : Clip(0, f.range[2 * j], f.range[2 * j + 1]);
+        return -1;
+    }
     switch (f.type) {
     case FN_SAMPLED:
         EvalSampled(f, x, out);
@@ -771,6 +796,16 @@ int EvalFunction(const PdfFunction& f, const double* in, double* out)
         for (int j = 0; j < f.outputs; j++)
             out[j] = Clip(out[j], f.range[2 * j], f.range[2 * j + 1]);
     return result;
+}
+
+void ResetFunctionWork(uint64_t steps)
+{
+    g_workLeft = steps;
+}
+
+void ResetFunctionWork()
+{
+    g_workLeft = FUNCTION_MAX_WORK;
 }
 
 bool FunctionIsLinear(const PdfFunction& f)

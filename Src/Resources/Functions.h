@@ -59,8 +59,13 @@ FunctionRef LoadFunction(PdfPageTree* pages, PdfObj* value);
 
 // Evaluates f at `in` (f.inputs values) into `out` (room for f.outputs values), clipping to
 // Domain and Range. Returns the number of outputs, or -1 when a calculator program fails
-// (stack overflow or underflow, a wrong operand); `out` then holds zeros clipped to Range.
+// (stack overflow or underflow, a wrong operand) or the conversion's evaluation budget is
+// spent; `out` then holds zeros clipped to Range.
 int EvalFunction(const PdfFunction& f, const double* in, double* out);
+
+// Starts the evaluation budget of a conversion afresh: FUNCTION_MAX_WORK steps, or `steps`.
+void ResetFunctionWork(uint64_t steps);
+void ResetFunctionWork();
 
 // True when f is linear in its input between the points that FunctionBreaks lists.
 bool FunctionIsLinear(const PdfFunction& f);
