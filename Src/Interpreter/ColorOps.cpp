@@ -10,6 +10,7 @@
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
 #include "Resources/ColorSpace.h"
+#include "Resources/PaintColour.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
 #include "Xps/InternalResource.h"
@@ -24,18 +25,20 @@ struct Side {
     double* rgb;
     double* cmyk;
     PdfName* pattern;
+    PaintSpaceRef* space;
+    int* paint;
 };
 
 Side FillSide(GState* gs)
 {
     return {&gs->fillCS, &gs->fillPatternCS, &gs->fillGray, gs->fillRgb, gs->fillCmyk,
-            &gs->fillPattern};
+            &gs->fillPattern, &gs->fillSpace, &gs->fillPaint};
 }
 
 Side StrokeSide(GState* gs)
 {
     return {&gs->strokeCS, &gs->strokePatternCS, &gs->strokeGray, gs->strokeRgb,
-            gs->strokeCmyk, &gs->strokePattern};
+            gs->strokeCmyk, &gs->strokePattern, &gs->strokeSpace, &gs->strokePaint};
 }
 
 bool IsName(PdfObj* obj)
@@ -65,26 +68,24 @@ void UseCmykProfile(ContentParser* p)
         AddIResource(&p->pages->iResources, p->pageIndex, INTERNAL_RESOURCE_CMYK_PROFILE);
 }
 
-// Components of an ICC profile: those the resource pass recorded for the stream, else its
-// own N; 0 when neither can be read.
-int ProfileComponents(ContentParser* p, PdfObj* ref)
+// A colour of a space without a brush of its own, converted into the side's device fields.
+void Paint(ContentParser* p, Side s, const double* comps)
 {
-    if (!ref || ref->Type() != PDF_INDIRECT || !p->pages)
-        return 0;
-    int num = static_cast<PdfIndirect*>(ref)->refNum;
-    XrefEntry* e = p->xref ? p->xref->Entry(num) : nullptr;
-    if (IccInfo* icc = e ? RecordAs<IccInfo>(e->resData) : nullptr)
-        return icc->N;
-    char buf[512];
-    PdfObj* profile = nullptr;
-    ParseIndirectObject(&profile, p->xref, num, 0, buf, sizeof buf);
-    PdfNumber n;
-    PdfName key;
-    key.str = strdup("N");
-    if (profile && key.str)
-        p->pages->GetNumber(n, &key, profile);
-    delete profile;
-    return n.value;
+    DeviceColour c = ToDevice(**s.space, comps);
+    *s.paint = c.kind;
+    if (c.kind == CS_DEVICEGRAY)
+        *s.gray = c.c[0];
+    else if (c.kind == CS_DEVICERGB)
+        memcpy(s.rgb, c.c, 3 * sizeof(double));
+    else if (c.kind == CS_DEVICECMYK) {
+        memcpy(s.cmyk, c.c, 4 * sizeof(double));
+        UseCmykProfile(p);
+    }
+}
+
+bool ConvertedKind(int kind)
+{
+    return kind == CS_INDEXED || kind == CS_CALGRAY || kind == CS_OTHER;
 }
 
 void SetSpace(ContentParser* p, PdfObj** ops, Side s)
@@ -92,16 +93,19 @@ void SetSpace(ContentParser* p, PdfObj** ops, Side s)
     if (p->operandCount < 1 || !IsName(ops[0]))
         return;
     PdfObj* param = nullptr;
+    PdfObj* whole = nullptr;
     ColorSpace found = CS_OTHER;
     if (p->pages)
-        p->pages->FindCS(ops[0], &param, &found, p->resources);
+        p->pages->FindCS(ops[0], &param, &found, p->resources, &whole);
     else
         found = NameToCS(ops[0]);
 
     int kind = found;
+    s.space->reset();
+    *s.paint = 0;
     switch (found) {
     case CS_ICCBASED: {
-        int n = ProfileComponents(p, param);
+        int n = ProfileComponents(p->pages, param);
         kind = n == 1 ? CS_DEVICEGRAY : n == 4 ? CS_DEVICECMYK : CS_DEVICERGB;
         break;
     }
@@ -117,6 +121,16 @@ void SetSpace(ContentParser* p, PdfObj** ops, Side s)
     *s.kind = kind;
     if (kind == CS_DEVICECMYK)
         UseCmykProfile(p);
+    // Spaces a brush cannot name start at their initial colour, which sc then replaces.
+    if (ConvertedKind(kind)) {
+        *s.space = LoadPaintSpace(p->pages, whole);
+        if (*s.space) {
+            double comps[FUNCTION_MAX_COMPONENTS];
+            InitialColour(**s.space, comps);
+            Paint(p, s, comps);
+        }
+    }
+    delete whole;
     delete param;
 }
 
@@ -157,11 +171,18 @@ void SetComponents(ContentParser* p, PdfObj** ops, Side s, bool any)
     case CS_DEVICERGB:
         p->NumberOperands(ops, 3, s.rgb);
         return;
-    default:
-        // scn takes three components for every other space; sc leaves them alone.
+    default: {
+        if (*s.space) {
+            double comps[FUNCTION_MAX_COMPONENTS];
+            if (p->NumberOperands(ops, (*s.space)->comps, comps) == 0)
+                Paint(p, s, comps);
+            return;
+        }
+        // A space that cannot be painted: scn keeps three components, sc leaves them alone.
         if (any)
             p->NumberOperands(ops, 3, s.rgb);
         return;
+    }
     }
 }
 

@@ -83,6 +83,10 @@ GState::GState(GState* src) : GState()
     fillCS = src->fillCS;
     strokePatternCS = src->strokePatternCS;
     fillPatternCS = src->fillPatternCS;
+    fillSpace = src->fillSpace;
+    strokeSpace = src->strokeSpace;
+    fillPaint = src->fillPaint;
+    strokePaint = src->strokePaint;
     dashPhase = src->dashPhase;
     strokePattern = src->strokePattern;
     fillPattern = src->fillPattern;

@@ -4,6 +4,7 @@
 
 #include "Interpreter/PathGeometry.h"
 #include "Pdf/PdfObj.h"
+#include "Resources/PaintColour.h"
 
 // Pattern base kind of a Pattern colour space that has no underlying space.
 enum { PATTERN_BASE_NONE = 10 };
@@ -53,6 +54,14 @@ public:
     int fillCS;         // colour-space kind of the fill side
     int strokePatternCS; // underlying kind of a stroke Pattern space, PATTERN_BASE_NONE if none
     int fillPatternCS;   // likewise for the fill side
+    // Spaces a brush cannot name (Indexed, CalGray, Separation, DeviceN, Lab): the space the
+    // side's kind stands for, null when it cannot be painted, and the device kind its current
+    // colour was converted to (0: the colour paints nothing), held in the gray, RGB or CMYK
+    // fields of the side. Spaces are shared between copies of the state and never changed.
+    PaintSpaceRef fillSpace;
+    PaintSpaceRef strokeSpace;
+    int fillPaint = 0;
+    int strokePaint = 0;
     PDF_PathGeometry* path; // owned; the current path in user space
     PdfName strokePattern;
     PdfName fillPattern;

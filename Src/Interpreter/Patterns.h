@@ -26,11 +26,12 @@ enum {
     SHADING_RADIAL = 3
 };
 
-// One gradient stop. colour holds one byte per component of the shading's colour space (a
-// gray colour is spread over the first three); the writer reads bytes 0..2 as RGB.
+// One gradient stop: colour bytes 0..2 are red, green and blue (converted from the
+// shading's colour space; byte 3 is unused), alpha 0 where the shading paints nothing.
 struct ShadeStop {
     double offset;
     uint8_t colour[4];
+    uint8_t alpha = 255;
 };
 
 class PatternInfo : public ResData {

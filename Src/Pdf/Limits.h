@@ -133,6 +133,40 @@ enum {
     // of their own; dictionaries past it take the first dictionary's widths.
     FONT_MAX_WIDTH_SETS = 16,
 
+    // Samples (the product of Size times the outputs) of one sampled function; a larger
+    // table is refused before anything is read for it.
+    FUNCTION_MAX_SAMPLES = 1 << 22,
+
+    // Inputs of a sampled function: one evaluation blends 2^inputs samples.
+    FUNCTION_MAX_SAMPLED_INPUTS = 8,
+
+    // Inputs or outputs of any function (and components of a colour in any space).
+    FUNCTION_MAX_COMPONENTS = 32,
+
+    // Pieces of one stitching function.
+    FUNCTION_MAX_PIECES = 1024,
+
+    // Operators, operands and braces of a calculator program; a longer program is refused.
+    FUNCTION_MAX_PROGRAM = 8192,
+
+    // Operand stack of a calculator program; a program that overflows it gives no result.
+    FUNCTION_MAX_STACK = 100,
+
+    // Calculator instructions and sample lookups that evaluating functions may take in one
+    // conversion; past it every evaluation gives its zeros at once, so a page that sets a
+    // colour through the largest program millions of times still ends quickly.
+    FUNCTION_MAX_WORK = 1 << 26,
+
+    // Stitching functions inside one another, and braces inside one another in a calculator
+    // program; deeper structures (and any that refers to itself) are refused.
+    FUNCTION_MAX_DEPTH = 16,
+
+    // Colour spaces inside one another (an Indexed base, a tint transform's alternate).
+    COLOURSPACE_MAX_DEPTH = 4,
+
+    // Gradient stops one shading gives; sampled curves are spread over them.
+    SHADING_MAX_STOPS = 512,
+
     PDF_LIMITS_END
 };
 

@@ -89,8 +89,10 @@ public:
     int FindPattern(PdfObj* name, int* objNum, PdfObj* holder);
     int FindShading(PdfObj* name, int* objNum, PdfObj* holder);
     // `param` receives a copy (the caller's to delete) of the second element of an array
-    // space other than CalRGB: the profile reference, the base or underlying space, ...
-    int FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* resources);
+    // space other than CalRGB: the profile reference, the base or underlying space, ...;
+    // `value`, when given, a copy of the whole space (a device name as the name itself).
+    int FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* resources,
+               PdfObj** value = nullptr);
     // Applies ca, CA, LW, LJ, ML and LC of the named parameter dictionary to gs.
     int SetExtGState(PdfObj* name, GState* gs, PdfObj* resources);
 

@@ -137,14 +137,18 @@ int PdfPageTree::FindShading(PdfObj* name, int* objNum, PdfObj* holder)
     return FindNumbered(xref, name, objNum, holder, "Shading");
 }
 
-int PdfPageTree::FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* resources)
+int PdfPageTree::FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* resources,
+                        PdfObj** whole)
 {
     const char* text = NameText(cs);
     if (!text || !out)
         return -1;
     *out = NameToCS(cs);
-    if (*out != CS_OTHER)
+    if (*out != CS_OTHER) {
+        if (whole)
+            *whole = cs->Dup();
         return 0;
+    }
 
     // A resource name: *out stays CS_OTHER unless the chain below resolves.
     if (!resources)
@@ -168,6 +172,8 @@ int PdfPageTree::FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* res
     PdfObj* v = value.obj;
     if (v->Type() == PDF_NAME) {
         *out = NameToCS(v);
+        if (whole)
+            *whole = v->Dup();
         return 0;
     }
     if (v->Type() != PDF_ARRAY)
@@ -178,6 +184,8 @@ int PdfPageTree::FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* res
     *out = NameToCS(a->items[0]);
     if (*out != CS_CALRGB && a->count >= 2 && a->items[1] && param)
         *param = a->items[1]->Dup();
+    if (whole)
+        *whole = v->Dup();
     return 0;
 }
 

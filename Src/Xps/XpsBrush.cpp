@@ -1,5 +1,6 @@
 // The brushes inside painted paths and glyph runs: solid colours for gray and RGB, a context
-// colour of the built-in CMYK profile for CMYK, and for Pattern spaces a tiled visual of the
+// colour of the built-in CMYK profile for CMYK (other spaces paint in whichever of these
+// their colour converts to), and for Pattern spaces a tiled visual of the
 // pattern cell or a gradient of the pattern's shading.
 #include <algorithm>
 #include <cmath>
@@ -64,8 +65,15 @@ std::string GradientStops(ShadePatternInfo* info)
         if (!stop)
             break;
         char line[96];
-        snprintf(line, sizeof line, "<GradientStop Color=\"#%02X%02X%02X\" Offset=\"%s\" /> \n",
-                 stop->colour[0], stop->colour[1], stop->colour[2], XpsNumber(stop->offset).text);
+        if (stop->alpha == 255)
+            snprintf(line, sizeof line, "<GradientStop Color=\"#%02X%02X%02X\" Offset=\"%s\" /> \n",
+                     stop->colour[0], stop->colour[1], stop->colour[2],
+                     XpsNumber(stop->offset).text);
+        else
+            snprintf(line, sizeof line,
+                     "<GradientStop Color=\"#%02X%02X%02X%02X\" Offset=\"%s\" /> \n", stop->alpha,
+                     stop->colour[0], stop->colour[1], stop->colour[2],
+                     XpsNumber(stop->offset).text);
         text += line;
         if (n == 1)
             text += line;
@@ -135,7 +143,13 @@ std::string SideBrush(GState* gs, bool stroke)
 {
     if (!gs)
         return "";
-    switch (stroke ? gs->strokeCS : gs->fillCS) {
+    int kind = stroke ? gs->strokeCS : gs->fillCS;
+    // Other spaces paint in the device colour their current colour was converted to.
+    if (kind == CS_INDEXED || kind == CS_CALGRAY || kind == CS_OTHER)
+        kind = (stroke ? gs->strokeSpace : gs->fillSpace) ? (stroke ? gs->strokePaint
+                                                                    : gs->fillPaint)
+                                                          : 0;
+    switch (kind) {
     case CS_DEVICEGRAY: {
         double gray = stroke ? gs->strokeGray : gs->fillGray;
         return SolidBrush(gray, gray, gray);

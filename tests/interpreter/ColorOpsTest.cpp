@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -24,12 +25,19 @@ testpdf::PdfBuilder Fixture()
              " /CalG [/CalGray << /Gamma 2 >>] /CalR [/CalRGB << /Gamma [2 2 2] >>]"
              " /Idx [/Indexed /DeviceRGB 1 <FF000000FF00>] /Cmyk /DeviceCMYK"
              " /PatRGB [/Pattern /DeviceRGB] /PatGray [/Pattern /DeviceGray]"
-             " /PatCMYK [/Pattern /DeviceCMYK] /PatLab [/Pattern [/Lab << >>]] >>"
+             " /PatCMYK [/Pattern /DeviceCMYK] /PatLab [/Pattern [/Lab << >>]]"
+             " /Spot [/Separation /Spot /DeviceCMYK 11 0 R] /All [/Separation /All /DeviceCMYK 11 0 R]"
+             " /None [/Separation /None /DeviceRGB 11 0 R] /DN [/DeviceN [/A /B] /DeviceRGB 12 0 R]"
+             " /NoFn [/Separation /Spot /DeviceRGB 90 0 R] /Lab [/Lab << /WhitePoint [0.9505 1 1.089] >>]"
+             " /IdxCmyk [/Indexed /DeviceCMYK 1 <00000000FF000000>] /IdxSpot [/Indexed [/Separation /Spot /DeviceCMYK 11 0 R] 1 <0080>] >>"
              " /ExtGState << /GS1 << /CA 0.5 /ca 0.25 /LW 3 /LJ 1 /LC 2 /ML 5 /D [[9] 0] >> >> >>");
     b.Stream(7, "/N 4", "icc");
     b.Stream(8, "/N 1", "icc");
     b.Stream(9, "/N 3", "icc");
     b.Stream(10, "/Alternate /DeviceCMYK", "icc");
+    b.Object(11, "<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] /C1 [0 1 0.5 0] /N 1 >>");
+    // Two tints to red = A, green = B, blue 0.
+    b.Stream(12, "/FunctionType 4 /Domain [0 1 0 1] /Range [0 1 0 1 0 1]", "{ 0 }");
     return b;
 }
 
@@ -68,32 +76,60 @@ struct PageRun {
     PdfIndirect res;
 };
 
-std::string SideText(int kind, double gray, const double* rgb, const double* cmyk, int base,
-                     PdfName& pattern)
+std::string DeviceText(int kind, double gray, const double* rgb, const double* cmyk)
 {
     char s[120];
     switch (kind) {
     case 1: snprintf(s, sizeof s, "gray %g", gray); break;
     case 2: snprintf(s, sizeof s, "rgb %g %g %g", rgb[0], rgb[1], rgb[2]); break;
     case 3: snprintf(s, sizeof s, "cmyk %g %g %g %g", cmyk[0], cmyk[1], cmyk[2], cmyk[3]); break;
-    case 4:
-        snprintf(s, sizeof s, "pattern %s base %d", pattern.str ? pattern.str : "-", base);
-        break;
-    default: snprintf(s, sizeof s, "kind %d rgb %g %g %g", kind, rgb[0], rgb[1], rgb[2]); break;
+    default: snprintf(s, sizeof s, "nothing"); break;
     }
     return s;
 }
 
+std::string SideText(GState* g, bool stroke)
+{
+    int kind = stroke ? g->strokeCS : g->fillCS;
+    double gray = stroke ? g->strokeGray : g->fillGray;
+    const double* rgb = stroke ? g->strokeRgb : g->fillRgb;
+    const double* cmyk = stroke ? g->strokeCmyk : g->fillCmyk;
+    char s[120];
+    switch (kind) {
+    case 1: case 2: case 3:
+        return DeviceText(kind, gray, rgb, cmyk);
+    case 4: {
+        PdfName& pattern = stroke ? g->strokePattern : g->fillPattern;
+        snprintf(s, sizeof s, "pattern %s base %d", pattern.str ? pattern.str : "-",
+                 stroke ? g->strokePatternCS : g->fillPatternCS);
+        return s;
+    }
+    default:
+        // A space the brush cannot name paints the device colour it was converted to.
+        if (stroke ? g->strokeSpace : g->fillSpace) {
+            // Rounded: Lab goes through floating-point conversion.
+            double r[3], c[4];
+            for (int i = 0; i < 3; i++)
+                r[i] = std::round(rgb[i] * 100) / 100;
+            for (int i = 0; i < 4; i++)
+                c[i] = std::round(cmyk[i] * 100) / 100;
+            snprintf(s, sizeof s, "kind %d paints ", kind);
+            return s + DeviceText(stroke ? g->strokePaint : g->fillPaint,
+                                  std::round(gray * 100) / 100, r, c);
+        }
+        snprintf(s, sizeof s, "kind %d rgb %g %g %g", kind, rgb[0], rgb[1], rgb[2]);
+        return s;
+    }
+}
+
 std::string Fill(GState* g)
 {
-    return SideText(g->fillCS, g->fillGray, g->fillRgb, g->fillCmyk, g->fillPatternCS,
-                    g->fillPattern);
+    return SideText(g, false);
 }
 
 std::string Stroke(GState* g)
 {
-    return SideText(g->strokeCS, g->strokeGray, g->strokeRgb, g->strokeCmyk,
-                    g->strokePatternCS, g->strokePattern);
+    return SideText(g, true);
 }
 
 TEST(ColorOps, ColoursInEachKindOfSpace)
@@ -128,10 +164,31 @@ TEST(ColorOps, ColoursInEachKindOfSpace)
         {"/NoN cs", "rgb 0 0 0", "gray 0", 0},
         {"/Lost cs", "rgb 0 0 0", "gray 0", 0},
         {"/CalR cs 0 0 1 sc", "rgb 0 0 1", "gray 0", 0},
-        {"/CalG cs 1 0 0 scn", "kind 7 rgb 1 0 0", "gray 0", 0},
-        {"/CalG cs 1 0 0 sc", "kind 7 rgb 0 0 0", "gray 0", 0},
-        {"/Idx cs 1 sc", "kind 6 rgb 0 0 0", "gray 0", 0},
         {"/Unknown cs 1 0 0 sc", "kind 9 rgb 0 0 0", "gray 0", 0},
+        {"/Unknown cs 1 0 0 scn", "kind 9 rgb 1 0 0", "gray 0", 0},
+
+        // Spaces without a brush of their own: selecting one sets its initial colour, and
+        // each colour is converted into a device colour.
+        {"/CalG cs", "kind 7 paints gray 0", "gray 0", 0},
+        {"/CalG cs 0.5 sc", "kind 7 paints gray 0.5", "gray 0", 0},
+        {"/CalG CS 0.25 SCN", "gray 0", "kind 7 paints gray 0.25", 0},
+        {"/Idx cs", "kind 6 paints rgb 1 0 0", "gray 0", 0},
+        {"/Idx cs 1 sc", "kind 6 paints rgb 0 1 0", "gray 0", 0},
+        {"/Idx cs 7 sc", "kind 6 paints rgb 0 1 0", "gray 0", 0},
+        {"/IdxCmyk CS 1 SC", "gray 0", "kind 6 paints cmyk 1 0 0 0", 1},
+        {"/IdxSpot cs 1 sc", "kind 6 paints cmyk 0 0.5 0.25 0", "gray 0", 1},
+        {"/Spot cs", "kind 9 paints cmyk 0 1 0.5 0", "gray 0", 1},
+        {"/Spot cs 0.5 scn", "kind 9 paints cmyk 0 0.5 0.25 0", "gray 0", 1},
+        {"/Spot CS 0 SC", "gray 0", "kind 9 paints cmyk 0 0 0 0", 1},
+        {"/All cs 0.25 sc", "kind 9 paints gray 0.75", "gray 0", 0},
+        {"/All cs", "kind 9 paints gray 0", "gray 0", 0},
+        {"/None cs 1 sc", "kind 9 paints nothing", "gray 0", 0},
+        {"/DN cs 0.25 0.5 scn", "kind 9 paints rgb 0.25 0.5 0", "gray 0", 0},
+        {"/DN cs 0.25 scn", "kind 9 paints rgb 1 1 0", "gray 0", 0},
+        {"/NoFn cs 0.25 sc", "kind 9 paints gray 0.75", "gray 0", 0},
+        {"/Lab cs 0 0 0 sc", "kind 9 paints rgb 0 0 0", "gray 0", 0},
+        {"/Lab cs 50 0 0 sc", "kind 9 paints rgb 0.47 0.47 0.47", "gray 0", 0},
+        {"/Lab cs 50 80 0 sc", "kind 9 paints rgb 0.91 0 0.48", "gray 0", 0},
         {"0.5 g /DeviceRGB cs", "rgb 0 0 0", "gray 0", 0},
         {"1 cs", "gray 0", "gray 0", 0},
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Interpreter/ContentParser.h"
+#include "Pdf/Limits.h"
 #include "PageTreeDoc.h"
 
 namespace {
@@ -44,8 +45,14 @@ struct PatternDoc {
             b.Object(o.first, o.second);
         for (const auto& o : extra) {
             // A body starting with "stream:" is a pattern stream: entries, then its content.
-            if (o.second.compare(0, 7, "stream:") == 0)
-                b.Stream(o.first, o.second.substr(7), "0 0 5 5 re f");
+            // "|" ends the entries of a stream given its own data.
+            if (o.second.compare(0, 7, "stream:") == 0) {
+                size_t bar = o.second.find('|');
+                if (bar == std::string::npos)
+                    b.Stream(o.first, o.second.substr(7), "0 0 5 5 re f");
+                else
+                    b.Stream(o.first, o.second.substr(7, bar - 7), o.second.substr(bar + 1));
+            }
             else
                 b.Object(o.first, o.second);
         }
@@ -94,21 +101,27 @@ std::string MatrixText(const pdfmatrix& m)
     return Numbers(v, 6);
 }
 
-// "offset:RRGGBBXX" per stop, all four bytes.
+// "offset:RRGGBB" per stop, with "~AA" for a stop that is not opaque.
 std::string StopsText(ShadePatternInfo* info)
 {
     std::string s;
     for (uint32_t i = 0; i < info->stops.count; i++) {
         ShadeStop* st = static_cast<ShadeStop*>(info->stops.Get(i));
         char t[48];
-        snprintf(t, sizeof t, "%s%g:%02X%02X%02X%02X", i ? " " : "", st->offset, st->colour[0],
-                 st->colour[1], st->colour[2], st->colour[3]);
+        snprintf(t, sizeof t, "%s%g:%02X%02X%02X", i ? " " : "", st->offset, st->colour[0],
+                 st->colour[1], st->colour[2]);
         s += t;
+        if (st->alpha != 255) {
+            snprintf(t, sizeof t, "~%02X", st->alpha);
+            s += t;
+        }
     }
     return s;
 }
 
 const char* kRgbRamp = "<< /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >>";
+// Both ends extended, as most cases want the stops alone.
+const char* kBoth = " /Extend [true true]";
 
 struct ShadingCase {
     const char* what;
@@ -120,63 +133,76 @@ struct ShadingCase {
 
 TEST(Shading, StopsAndCoordinates)
 {
+    const std::string both = kBoth;
     const ShadingCase cases[] = {
         {"exponential ramp", std::string("<< /ShadingType 2 /Coords [10 20 30 40] /Function ") +
-                                 kRgbRamp + " >>",
-         {}, "10 20 0 30 40 0", "0:FF000000 1:0000FF00"},
-        {"the exponent is not read",
-         "<< /ShadingType 2 /Coords [0 0 1 0] /Function << /FunctionType 2 /C0 [1 0 0] "
-         "/C1 [0 0 1] /N 2 >> >>",
-         {}, "0 0 0 1 0 0", "0:FF000000 1:0000FF00"},
-        {"stitching: two stops per piece at the bounds",
-         "<< /ShadingType 2 /Coords [0 0 1 0] /Function << /FunctionType 3 /Domain [0 1] "
-         "/Bounds [0.3] /Encode [0 1 0 1] /Functions [<< /FunctionType 2 /C0 [1 0 0] /C1 [0 1 0] "
-         "/N 1 >> << /FunctionType 2 /C0 [0 1 0] /C1 [0 0 1] /N 1 >>] >> >>",
-         {}, "0 0 0 1 0 0", "0:FF000000 0.3:00FF0000 0.3:00FF0000 1:0000FF00"},
-        {"a piece without C1 repeats its first stop and the next starts there",
-         "<< /ShadingType 2 /Function << /FunctionType 3 /Bounds [0.5] /Functions "
-         "[<< /FunctionType 2 /C0 [1 0 0] >> << /FunctionType 2 /C0 [0 1 0] /C1 [0 0 1] >>] >> >>",
-         {}, "0 0 0 0 0 0", "0:FF000000 0:FF000000 0:00FF0000 1:0000FF00"},
-        {"pieces by reference",
-         "<< /ShadingType 2 /Function << /FunctionType 3 /Bounds [0.25] /Functions [20 0 R 21 0 R] >> >>",
+                                 kRgbRamp + both + " >>",
+         {}, "10 20 0 30 40 0", "0:FF0000 1:0000FF"},
+        {"ends that do not extend end in transparent stops",
+         std::string("<< /ShadingType 2 /Function ") + kRgbRamp + " /Extend [false false] >>", {},
+         "0 0 0 0 0 0", "0:FF0000~00 0:FF0000 1:0000FF 1:0000FF~00"},
+        {"one end extended", std::string("<< /ShadingType 2 /Function ") + kRgbRamp + " /Extend [true] >>",
+         {}, "0 0 0 0 0 0", "0:FF0000 1:0000FF 1:0000FF~00"},
+        {"the shading's Domain picks the part of the function shown",
+         std::string("<< /ShadingType 2 /Domain [0.5 1] /Function ") + kRgbRamp + both + " >>", {},
+         "0 0 0 0 0 0", "0:7F007F 1:0000FF"},
+        {"stitching: two stops per piece at the bounds, Encode reversing a piece",
+         "<< /ShadingType 2 /Coords [0 0 1 0] /Extend [true true] /Function << /FunctionType 3 "
+         "/Domain [0 1] /Bounds [0.3] /Encode [0 1 1 0] /Functions [<< /FunctionType 2 /Domain [0 1] "
+         "/C0 [1 0 0] /C1 [0 1 0] /N 1 >> << /FunctionType 2 /Domain [0 1] /C0 [0 0 1] /C1 [0 1 0] "
+         "/N 1 >>] >> >>",
+         {}, "0 0 0 1 0 0", "0:FF0000 0.3:00FF00 0.3:00FF00 1:0000FF"},
+        {"pieces by reference, without Domain or Encode",
+         "<< /ShadingType 2 /Extend [true true] /Function << /FunctionType 3 /Bounds [0.25] "
+         "/Functions [20 0 R 21 0 R] >> >>",
          {{20, "<< /FunctionType 2 /C0 [0 0 0] /C1 [1 1 1] >>"},
           {21, "<< /FunctionType 2 /C0 [1 1 1] /C1 [1 0 0] >>"}},
-         "0 0 0 0 0 0", "0:00000000 0.25:FFFFFF00 0.25:FFFFFF00 1:FF000000"},
+         "0 0 0 0 0 0", "0:000000 0.25:FFFFFF 0.25:FFFFFF 1:FF0000"},
         {"function by reference gives the inline stops",
-         "<< /ShadingType 2 /Coords [0 0 1 1] /Function 20 0 R >>", {{20, kRgbRamp}},
-         "0 0 0 1 1 0", "0:FF000000 1:0000FF00"},
-        {"bytes truncate, and clamp before they would wrap",
-         "<< /ShadingType 2 /Function << /FunctionType 2 /C0 [0.5 1 0.999] /C1 [1.2 -0.5 300] >> >>",
-         {}, "0 0 0 0 0 0", "0:7FFFFE00 1:FF00FF00"},
-        {"gray spreads over the three bytes read as RGB",
-         "<< /ShadingType 2 /ColorSpace /DeviceGray /Function << /FunctionType 2 /C0 [0.5] "
-         "/C1 [1] >> >>",
-         {}, "0 0 0 0 0 0", "0:7F7F7F00 1:FFFFFF00"},
-        {"CMYK keeps four bytes",
-         "<< /ShadingType 2 /ColorSpace /DeviceCMYK /Function << /FunctionType 2 "
-         "/C0 [0 0.5 1 1] /C1 [1 0 0 0] >> >>",
-         {}, "0 0 0 0 0 0", "0:007FFFFF 1:FF000000"},
-        {"more than four components write four",
-         "<< /ShadingType 2 /Function << /FunctionType 2 /C0 [1 1 1 1 1 1] /C1 [0 0 0 0 1] >> >>",
-         {}, "0 0 0 0 0 0", "0:FFFFFFFF 1:00000000"},
-        {"an absent C0 leaves the zeroed buffer",
-         "<< /ShadingType 2 /Function << /FunctionType 2 /C1 [1 0 0] >> >>", {}, "0 0 0 0 0 0",
-         "0:00000000 1:FF000000"},
-        {"sampled function: no stops",
-         "<< /ShadingType 2 /Coords [1 2 3 4] /Function 20 0 R >>",
-         {{20, "stream:/FunctionType 0 /Domain [0 1] /Range [0 1] /Size [2] /BitsPerSample 8"}},
-         "1 2 0 3 4 0", ""},
-        {"one function per component: no stops",
-         std::string("<< /ShadingType 2 /Function [") + kRgbRamp + " " + kRgbRamp + "] >>", {},
-         "0 0 0 0 0 0", ""},
+         "<< /ShadingType 2 /Coords [0 0 1 1] /Extend [true true] /Function 20 0 R >>", {{20, kRgbRamp}},
+         "0 0 0 1 1 0", "0:FF0000 1:0000FF"},
+        {"bytes truncate and clamp",
+         "<< /ShadingType 2 /Extend [true true] /Function << /FunctionType 2 /C0 [0.5 1 0.999] "
+         "/C1 [1.2 -0.5 300] >> >>",
+         {}, "0 0 0 0 0 0", "0:7FFFFE 1:FF00FF"},
+        {"gray spreads over the three bytes",
+         "<< /ShadingType 2 /ColorSpace /DeviceGray /Extend [true true] /Function << /FunctionType 2 "
+         "/C0 [0.5] /C1 [1] >> >>",
+         {}, "0 0 0 0 0 0", "0:7F7F7F 1:FFFFFF"},
+        {"CMYK is converted: white stays white",
+         "<< /ShadingType 2 /ColorSpace /DeviceCMYK /Extend [true true] /Function << /FunctionType 2 "
+         "/C0 [0 0 0 0] /C1 [1 0 0 0] >> >>",
+         {}, "0 0 0 0 0 0", "0:FFFFFF 1:00FFFF"},
+        {"an ICC space by its components",
+         "<< /ShadingType 2 /ColorSpace [/ICCBased 20 0 R] /Extend [true true] /Function "
+         "<< /FunctionType 2 /C0 [0 0 0 0.5] /C1 [0 1 0 0] >> >>",
+         {{20, "stream:/N 4|icc"}}, "0 0 0 0 0 0", "0:7F7F7F 1:FF00FF"},
+        {"a Separation space through its tint transform",
+         "<< /ShadingType 2 /ColorSpace [/Separation /Spot /DeviceRGB << /FunctionType 2 "
+         "/Domain [0 1] /C0 [1 1 1] /C1 [0 0.5 1] /N 1 >>] /Extend [true true] /Function "
+         "<< /FunctionType 2 /C0 [0] /C1 [1] >> >>",
+         {}, "0 0 0 0 0 0", "0:FFFFFF 1:007FFF"},
+        {"sampled function", "<< /ShadingType 2 /Coords [1 2 3 4] /Extend [true true] /Function 20 0 R >>",
+         {{20, std::string("stream:/FunctionType 0 /Domain [0 1] /Range [0 1 0 1 0 1] /Size [2] "
+                           "/BitsPerSample 8|") + std::string("\xff\x00\x00\x00\x00\xff", 6)}},
+         "1 2 0 3 4 0", "0:FF0000 1:0000FF"},
+        {"one function per component",
+         "<< /ShadingType 2 /Extend [true true] /Function [<< /FunctionType 2 /C0 [1] /C1 [0] >> "
+         "<< /FunctionType 2 /C0 [0] /C1 [0] >> << /FunctionType 2 /C0 [0] /C1 [1] >>] >>",
+         {}, "0 0 0 0 0 0", "0:FF0000 1:0000FF"},
+        {"outputs that do not fit the space: no stops",
+         "<< /ShadingType 2 /Function << /FunctionType 2 /C0 [1 1 1 1 1 1] /C1 [0 0 0 0 1 1] >> >>",
+         {}, "0 0 0 0 0 0", ""},
+        {"C0 and C1 of different sizes: no stops",
+         "<< /ShadingType 2 /Function << /FunctionType 2 /C1 [1 0 0] >> >>", {}, "0 0 0 0 0 0", ""},
         {"radial coordinates", std::string("<< /ShadingType 3 /Coords [10 20 0 10 20 50] /Function ") +
-                                   kRgbRamp + " >>",
-         {}, "10 20 0 10 20 50", "0:FF000000 1:0000FF00"},
-        {"radial without Coords", std::string("<< /ShadingType 3 /Function ") + kRgbRamp + " >>",
-         {}, "0 0 100 0 0 100", "0:FF000000 1:0000FF00"},
+                                   kRgbRamp + both + " >>",
+         {}, "10 20 0 10 20 50", "0:FF0000 1:0000FF"},
+        {"radial without Coords", std::string("<< /ShadingType 3 /Function ") + kRgbRamp + both + " >>",
+         {}, "0 0 100 0 0 100", "0:FF0000 1:0000FF"},
         {"short Coords keep the defaults of the rest",
-         std::string("<< /ShadingType 3 /Coords [5 6 /x] /Function ") + kRgbRamp + " >>", {},
-         "5 6 100 0 0 100", "0:FF000000 1:0000FF00"},
+         std::string("<< /ShadingType 3 /Coords [5 6 /x] /Function ") + kRgbRamp + both + " >>", {},
+         "5 6 100 0 0 100", "0:FF0000 1:0000FF"},
     };
     for (const ShadingCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -195,6 +221,78 @@ TEST(Shading, StopsAndCoordinates)
         EXPECT_EQ(StopsText(s), c.stops);
         delete info;
     }
+}
+
+// Offset and gray level of every stop.
+std::vector<std::pair<double, int>> GrayStops(ShadePatternInfo* s)
+{
+    std::vector<std::pair<double, int>> v;
+    for (uint32_t i = 0; i < s->stops.count; i++) {
+        ShadeStop* st = static_cast<ShadeStop*>(s->stops.Get(i));
+        v.push_back({st->offset, st->colour[0]});
+    }
+    return v;
+}
+
+TEST(Shading, RepeatedGradientGivesOneBandPerPiece)
+{
+    // Thirteen repeats of a black-to-white ramp over Domain [0 13], as a repeating gradient is
+    // written: every band must run black to white, not one ramp over the whole length.
+    std::string bounds, encode, parts;
+    for (int i = 1; i <= 12; i++)
+        bounds += std::to_string(i) + " ";
+    for (int i = 0; i < 13; i++) {
+        encode += "0 1 ";
+        parts += "20 0 R ";
+    }
+    PatternDoc d({{20, "<< /FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1] /N 1 >>"},
+                  {12, "<< /ShadingType 2 /ColorSpace /DeviceGray /Coords [0 0 130 0] "
+                       "/Domain [0 13] /Extend [true true] /Function << /FunctionType 3 "
+                       "/Domain [0 13] /Bounds [" + bounds + "] /Encode [" + encode +
+                       "] /Functions [" + parts + "] >> >>"}},
+                 {1, 0, 0, 1, 0, 0});
+    PatternInfo* info = d.Shading("Sh0");
+    ASSERT_NE(info, nullptr);
+    auto stops = GrayStops(static_cast<ShadePatternInfo*>(info));
+    ASSERT_EQ(stops.size(), 26u);
+    for (int band = 0; band < 13; band++) {
+        EXPECT_NEAR(stops[2 * band].first, band / 13.0, 1e-9);
+        EXPECT_EQ(stops[2 * band].second, 0);
+        EXPECT_NEAR(stops[2 * band + 1].first, (band + 1) / 13.0, 1e-9);
+        EXPECT_GE(stops[2 * band + 1].second, 254);
+    }
+    delete info;
+}
+
+TEST(Shading, CurvesAreSampledAndStopsStayBounded)
+{
+    // N 2: the middle of the ramp is a quarter of the way, not half.
+    PatternDoc d({{12, "<< /ShadingType 2 /ColorSpace /DeviceGray /Extend [true true] /Function "
+                       "<< /FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1] /N 2 >> >>"}},
+                 {1, 0, 0, 1, 0, 0});
+    PatternInfo* info = d.Shading("Sh0");
+    ASSERT_NE(info, nullptr);
+    auto stops = GrayStops(static_cast<ShadePatternInfo*>(info));
+    ASSERT_GT(stops.size(), 8u);
+    ASSERT_LE(stops.size(), (size_t)SHADING_MAX_STOPS);
+    for (auto& st : stops)
+        EXPECT_NEAR(st.second, 255 * st.first * st.first, 1.5) << st.first;
+    delete info;
+
+    // A curve in each of many pieces: the stops stay within the limit.
+    std::string bounds, parts;
+    for (int i = 1; i < 1000; i++)
+        bounds += std::to_string(i / 1000.0) + " ";
+    for (int i = 0; i < 1000; i++)
+        parts += "20 0 R ";
+    PatternDoc many({{20, "<< /FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1] /N 3 >>"},
+                     {12, "<< /ShadingType 2 /ColorSpace /DeviceGray /Function << /FunctionType 3 "
+                          "/Domain [0 1] /Bounds [" + bounds + "] /Functions [" + parts + "] >> >>"}},
+                    {1, 0, 0, 1, 0, 0});
+    info = many.Shading("Sh0");
+    ASSERT_NE(info, nullptr);
+    EXPECT_LE(static_cast<ShadePatternInfo*>(info)->stops.count, (uint32_t)SHADING_MAX_STOPS + 2);
+    delete info;
 }
 
 struct MatrixCase {

@@ -708,12 +708,7 @@ void Fonts(std::vector<HostileDoc>* docs)
                               {10, "/Subtype /Type1C", std::string("\001\000\004\004garbage", 11), true}});
                      },
                      0});
-}
 
-// Functions, tint transforms and shadings.
-void Functions(std::vector<HostileDoc>* docs)
-{
-    (void)docs;
     // A CID-keyed CFF program whose Top DICT item starts at byte 30; its charset offset is
     // the four bytes from 55, the Name INDEX's last offset the four from 11.
     const std::string cff = testcff::CidKeyedCff({{100, 50, 450, 700}, {7, 50, 950, 300}});
@@ -776,6 +771,98 @@ void Functions(std::vector<HostileDoc>* docs)
                          return OnePage("<< /Font << " + fonts + ">> >>", content + "ET", objs);
                      },
                      0});
+}
+
+// Functions, tint transforms and shadings.
+void Functions(std::vector<HostileDoc>* docs)
+{
+    auto add = [docs](const std::string& name, std::function<std::string()> make) {
+        docs->push_back({name, std::move(make), 0});
+    };
+    // Fills and strokes in a spot colour whose tint transform is object 5, and an axial
+    // shading whose function is object 5 as well.
+    const std::string resources =
+        "<< /ColorSpace << /S [/Separation /Spot /DeviceRGB 5 0 R] >> /Shading << /Sh 6 0 R >> >>";
+    const std::string paint = "/S cs 0.5 sc 10 10 80 80 re f /S CS 1 SC 4 w 100 10 m 190 90 l S "
+                              "q 0 100 200 100 re W n /Sh sh Q\n";
+    const ExtraObject shading = {6, "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 200 0] "
+                                    "/Function 5 0 R >>", "", false};
+    auto tint = [=](const std::string& entries, const std::string& data, bool stream,
+                    std::vector<ExtraObject> more) {
+        more.insert(more.begin(), {5, entries, data, stream});
+        more.push_back(shading);
+        return OnePage(resources, paint, more);
+    };
+
+    // A sampled table of 2^31 x 2^31 entries backed by four bytes.
+    add("function-huge-size", [=] {
+        return tint("/FunctionType 0 /Domain [0 1] /Range [0 1 0 1 0 1] /BitsPerSample 8 "
+                    "/Size [2147483647]", "\x01\x02\x03\x04", true, {});
+    });
+    // A calculator program four times the longest allowed, and one of braces nested 20,000 deep.
+    add("function-program-too-long", [=] {
+        std::string prog = "{ ";
+        for (int i = 0; i < 16384; i++)
+            prog += "1 add 1 sub ";
+        return tint("/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", prog + "dup dup }", true, {});
+    });
+    add("function-program-nested-braces", [=] {
+        return tint("/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]",
+                    std::string(20000, '{') + std::string(20000, '}'), true, {});
+    });
+    // A program that overflows its stack on every evaluation.
+    add("function-program-stack-overflow", [=] {
+        std::string prog = "{ ";
+        for (int i = 0; i < 150; i++)
+            prog += "dup ";
+        return tint("/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", prog + "}", true, {});
+    });
+    // Stitching that holds itself, directly and through a cycle of two.
+    add("function-stitching-holds-itself", [=] {
+        return tint("<< /FunctionType 3 /Domain [0 1] /Bounds [0.5] /Functions [5 0 R 5 0 R] >>", "",
+                    false, {});
+    });
+    add("function-stitching-cycle", [=] {
+        return tint("<< /FunctionType 3 /Domain [0 1] /Functions [7 0 R] >>", "", false,
+                    {{7, "<< /FunctionType 3 /Domain [0 1] /Bounds [0.5] /Functions [8 0 R 5 0 R] >>", "", false},
+                     {8, "<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0] /C1 [1 1 1] >>", "", false}});
+    });
+    // A stitching function of a thousand pieces, each a stitching function of a thousand
+    // pieces, 16 deep: parsed once per object, evaluated along one path.
+    add("function-stitching-wide-and-deep", [=] {
+        std::string bounds;
+        for (int i = 1; i < 1000; i++)
+            bounds += std::to_string(i / 1000.0) + " ";
+        // Level 0 is object 5, levels 1 to 15 objects 10 to 24; the pieces of the last are 30.
+        std::vector<ExtraObject> more;
+        std::string top;
+        for (int level = 0; level < 16; level++) {
+            std::string parts;
+            for (int i = 0; i < 1000; i++)
+                parts += std::to_string(level == 15 ? 30 : 10 + level) + " 0 R ";
+            std::string body = "<< /FunctionType 3 /Domain [0 1] /Bounds [" + bounds +
+                               "] /Functions [" + parts + "] >>";
+            if (level == 0)
+                top = body;
+            else
+                more.push_back({9 + level, body, "", false});
+        }
+        more.push_back({30, "<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0] /C1 [1 0 0] /N 2.5 >>", "", false});
+        return tint(top, "", false, more);
+    });
+    // The longest program allowed, run for each of 100,000 colours set on the page.
+    add("function-program-run-often", [=] {
+        std::string prog = "{ ";
+        for (int i = 0; i < 2040; i++)
+            prog += "1 add 1 sub ";
+        std::string content;
+        for (int i = 0; i < 100000; i++)
+            content += i % 2 ? "/S cs 0.25 sc\n" : "0.75 sc\n";
+        content += "10 10 80 80 re f\n";
+        return OnePage(resources, content,
+                       {{5, "/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", prog + "dup dup }", true},
+                        shading});
+    });
 }
 
 }  // namespace

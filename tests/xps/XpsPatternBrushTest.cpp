@@ -15,7 +15,9 @@ using pagetreetest::Objects;
 
 namespace {
 
-const char* kRamp = "<< /FunctionType 2 /C0 [1 0 0] /C1 [0 0 1] >>";
+// The function of a red-to-blue shading that extends past both ends, so the gradient has
+// just its two stops.
+const char* kRamp = "<< /FunctionType 2 /C0 [1 0 0] /C1 [0 0 1] >> /Extend [true true]";
 
 // A 612 x 792 page being written with a parser on a document whose page resources name the
 // patterns /P0 /P1 (objects 10, 11) and the shading /Sh0 (object 12). The parser's current
@@ -143,6 +145,15 @@ TEST(XpsGradient, ShPaintsThePageWithTheShadingsGradient)
          {1, 0, 0, 1, 0, 0}, 1,
          ShPath("1,0,0,1,0,0", "F0 M0,0 L612,0 612,792 0,792 z",
                 Radial("", "30,40", "10,20", "60", kRedBlue))},
+        // Past an end that does not extend the gradient pads with a transparent stop.
+        {"axial without Extend",
+         "<< /ShadingType 2 /Coords [0 0 100 0] /Function << /FunctionType 2 /C0 [1 0 0] "
+         "/C1 [0 0 1] >> >>",
+         {1, 0, 0, 1, 0, 0}, 1,
+         ShPath("1,0,0,1,0,0", "F0 M0,0 L612,0 612,792 0,792 z",
+                Linear("1,0,0,1,0,0", "0,0", "100,0",
+                       "<GradientStop Color=\"#00FF0000\" Offset=\"0\" /> \n" + std::string(kRedBlue) +
+                           "<GradientStop Color=\"#000000FF\" Offset=\"1\" /> \n"))},
         // Shadings that give no gradient paint nothing at all.
         {"no stops", "<< /ShadingType 2 /Function << /FunctionType 4 >> >>", {1, 0, 0, 1, 0, 0}, 1, ""},
         {"unsupported type", "<< /ShadingType 1 >>", {1, 0, 0, 1, 0, 0}, 1, ""},

@@ -17,6 +17,7 @@
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
 #include "Pdf/RemoveOnStop.h"
+#include "Resources/Functions.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
 #include "Xps/XpsPackage.h"
@@ -254,6 +255,7 @@ int Larkspan::Convert(char* input, char* output)
 
     doc.pages = new PdfPageTree(doc.xref);
     PdfPageTree* pages = doc.pages;
+    ResetFunctionWork();
     pages->Load();
     snprintf(pages->tmpDir, sizeof pages->tmpDir, "%s", work.path);
     size_t len = strlen(pages->tmpDir);

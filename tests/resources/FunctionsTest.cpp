@@ -1,0 +1,305 @@
+#include "Resources/Functions.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "PageTreeDoc.h"
+#include "Pdf/Limits.h"
+#include "Pdf/PdfObj.h"
+#include "Resources/PaintColour.h"
+
+namespace {
+
+// A function object (or several): entries of a dictionary, or of a stream when `data` is set.
+struct Obj {
+    Obj(int n, const std::string& e, const std::string& d = "", bool s = false)
+        : num(n), entries(e), data(d), stream(s) {}
+    int num;
+    std::string entries;
+    std::string data;
+    bool stream;
+};
+
+struct FunctionDoc {
+    explicit FunctionDoc(const std::vector<Obj>& objs) : doc(Make(objs), 0) {}
+    static testpdf::PdfBuilder Make(const std::vector<Obj>& objs)
+    {
+        testpdf::PdfBuilder b;
+        b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+        for (const Obj& o : objs) {
+            if (o.stream)
+                b.Stream(o.num, o.entries, o.data);
+            else
+                b.Object(o.num, "<< " + o.entries + " >>");
+        }
+        return b;
+    }
+    FunctionRef Load(int num)
+    {
+        PdfIndirect ref;
+        ref.refNum = num;
+        return LoadFunction(doc.tree, &ref);
+    }
+    pagetreetest::Doc doc;
+};
+
+Obj Stream(int num, const std::string& entries, const std::string& data)
+{
+    return {num, entries, data, true};
+}
+
+struct EvalCase {
+    const char* what;
+    std::vector<Obj> objs;  // object 10 is evaluated
+    std::vector<double> in;
+    std::vector<double> out;
+};
+
+TEST(Functions, ValuesComputedByHand)
+{
+    const std::string sampled = "/FunctionType 0 /Domain [0 1] /Range [0 1] ";
+    const EvalCase cases[] = {
+        {"exponential", {{10, "/FunctionType 2 /Domain [0 1] /C0 [0 1] /C1 [1 0] /N 2"}},
+         {0.5}, {0.25, 0.75}},
+        {"exponential clipped to Domain and Range",
+         {{10, "/FunctionType 2 /Domain [0 1] /Range [0 0.5 0 1] /C0 [0 1] /C1 [1 0] /N 1"}},
+         {3}, {0.5, 0}},
+        {"1-bit samples", {Stream(10, sampled + "/Size [4] /BitsPerSample 1", "\xa0")}, {0}, {1}},
+        {"1-bit samples interpolated", {Stream(10, sampled + "/Size [4] /BitsPerSample 1", "\xa0")},
+         {1.0 / 6}, {0.5}},
+        {"8-bit samples", {Stream(10, sampled + "/Size [3] /BitsPerSample 8", std::string("\x00\x80\xff", 3))},
+         {0.25}, {64 / 255.0}},
+        {"16-bit samples decoded onto 0..10",
+         {Stream(10, "/FunctionType 0 /Domain [0 1] /Range [0 10] /Decode [0 10] /Size [2] "
+                     "/BitsPerSample 16", std::string("\x00\x00\xff\xff", 4))},
+         {0.3}, {3}},
+        {"32-bit samples", {Stream(10, sampled + "/Size [1] /BitsPerSample 32", "\xff\xff\xff\xff")},
+         {0.7}, {1}},
+        {"two inputs, Encode picking the second sample",
+         {Stream(10, "/FunctionType 0 /Domain [0 1 0 1] /Range [0 1] /Size [2 2] /BitsPerSample 8 "
+                     "/Encode [0 1 1 1]", std::string("\x00\xff\xff\x00", 4))},
+         {0.5, 0}, {0.5}},
+        {"samples missing from the stream read 0",
+         {Stream(10, sampled + "/Size [4] /BitsPerSample 8", "\xff")}, {1}, {0}},
+        {"stitching: bounds pick the piece, Encode reverses it",
+         {{10, "/FunctionType 3 /Domain [0 2] /Bounds [1] /Encode [0 1 1 0] /Functions [11 0 R 11 0 R]"},
+          {11, "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1] /N 1"}},
+         {1.25}, {0.75}},
+        {"stitching of sampled pieces",
+         {{10, "/FunctionType 3 /Domain [0 1] /Bounds [0.5] /Encode [0 1 0 1] /Functions [11 0 R 11 0 R]"},
+          Stream(11, sampled + "/Size [2] /BitsPerSample 8", std::string("\x00\xff", 2))},
+         {0.75}, {0.5}},
+        {"calculator: arithmetic",
+         {Stream(10, "/FunctionType 4 /Domain [0 10] /Range [0 10]", "{ 2 mul 1 add sqrt }")}, {4}, {3}},
+        {"calculator: trigonometry and powers",
+         {Stream(10, "/FunctionType 4 /Domain [0 10] /Range [0 20]", "{ 90 sin exch 2 exp add }")},
+         {3}, {10}},
+        {"calculator: comparison and nested conditions",
+         {Stream(10, "/FunctionType 4 /Domain [0 1] /Range [0 1]",
+                 "{ dup 0.5 gt { pop 1 } { 0.5 lt { 0 } { 0.5 } ifelse } ifelse }")},
+         {0.2}, {0}},
+        {"calculator: stack operators",
+         {Stream(10, "/FunctionType 4 /Domain [0 20] /Range [0 20 0 20 0 20]",
+                 "{ 1 2 3 3 1 roll 2 index add exch pop }")},
+         {10}, {10, 3, 5}},
+        {"calculator: integers and bits",
+         {Stream(10, "/FunctionType 4 /Domain [0 100] /Range [0 100]",
+                 "{ cvi dup 3 and exch 1 bitshift xor 7 idiv 4 mod }")},
+         {13}, {3}},
+        {"calculator: booleans",
+         {Stream(10, "/FunctionType 4 /Domain [0 1] /Range [0 10]",
+                 "{ pop true false or not { 5 } { 6 } ifelse }")},
+         {0}, {6}},
+        {"calculator: copy, rounding and Range",
+         {Stream(10, "/FunctionType 4 /Domain [-5 5] /Range [0 1 -10 10]",
+                 "{ 1 copy abs exch floor neg }")},
+         {-2.5}, {1, 3}},
+        {"calculator: a failing program gives zeros", 
+         {Stream(10, "/FunctionType 4 /Domain [0 1] /Range [0.25 1]", "{ pop pop }")}, {1}, {0.25}},
+    };
+    for (const EvalCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        FunctionDoc d(c.objs);
+        FunctionRef f = d.Load(10);
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ((size_t)f->inputs, c.in.size());
+        ASSERT_EQ((size_t)f->outputs, c.out.size());
+        std::vector<double> out(c.out.size(), -99);
+        EvalFunction(*f, c.in.data(), out.data());
+        for (size_t i = 0; i < c.out.size(); i++)
+            EXPECT_NEAR(out[i], c.out[i], 1e-4) << i;
+    }
+}
+
+std::string Repeat(const std::string& s, int n)
+{
+    std::string r;
+    for (int i = 0; i < n; i++)
+        r += s;
+    return r;
+}
+
+// A chain of stitching functions 10, 11, ... each holding the next; the last is exponential.
+std::vector<Obj> Chain(int stitchings)
+{
+    std::vector<Obj> objs;
+    for (int i = 0; i < stitchings; i++)
+        objs.push_back({10 + i, "/FunctionType 3 /Domain [0 1] /Functions [" +
+                                    std::to_string(11 + i) + " 0 R]"});
+    objs.push_back({10 + stitchings, "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1]"});
+    return objs;
+}
+
+TEST(Functions, LimitsAndMalformedFunctions)
+{
+    const std::string calc = "/FunctionType 4 /Domain [0 1] /Range [0 1]";
+    auto sampledCount = [](long long n) {
+        return Stream(10, "/FunctionType 0 /Domain [0 1] /Range [0 1] /BitsPerSample 8 /Size [" +
+                              std::to_string(n) + "]", "\x01");
+    };
+    auto sampledInputs = [](int n) {
+        return Stream(10, "/FunctionType 0 /Range [0 1] /BitsPerSample 8 /Domain [" +
+                              Repeat("0 1 ", n) + "] /Size [" + Repeat("1 ", n) + "]", "\x01");
+    };
+    auto stitching = [](int pieces) {
+        std::vector<Obj> objs = {{10, "/FunctionType 3 /Domain [0 1] /Bounds [" +
+                                          Repeat("0.5 ", pieces - 1) + "] /Functions [" +
+                                          Repeat("11 0 R ", pieces) + "]"},
+                                 {11, "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1]"}};
+        return objs;
+    };
+    // Programs of exactly the limit (braces count): "{" + n-2 numbers... + "}".
+    auto program = [&](int tokens) {
+        return Stream(10, calc, "{ " + Repeat("1 pop ", (tokens - 3) / 2) + "pop 0.5 }");
+    };
+    // Procedures of if inside one another, `depth` below the program's own braces.
+    auto nestedIf = [&](int depth) {
+        return Stream(10, calc, "{ " + Repeat("true { ", depth) + "0.5" + Repeat(" } if", depth) + " }");
+    };
+    const struct {
+        const char* what;
+        std::vector<Obj> objs;
+        bool loads;
+    } cases[] = {
+        {"samples at the limit", {sampledCount(FUNCTION_MAX_SAMPLES)}, true},
+        {"samples past the limit", {sampledCount(FUNCTION_MAX_SAMPLES + 1)}, false},
+        {"a Size product past the limit", {Stream(10, "/FunctionType 0 /Domain [0 1 0 1] /Range [0 1] "
+                                                      "/BitsPerSample 8 /Size [65536 65536]", "")}, false},
+        {"sampled inputs at the limit", {sampledInputs(FUNCTION_MAX_SAMPLED_INPUTS)}, true},
+        {"sampled inputs past the limit", {sampledInputs(FUNCTION_MAX_SAMPLED_INPUTS + 1)}, false},
+        {"17 bits per sample", {Stream(10, "/FunctionType 0 /Domain [0 1] /Range [0 1] /Size [2] "
+                                           "/BitsPerSample 17", "")}, false},
+        {"pieces at the limit", stitching(FUNCTION_MAX_PIECES), true},
+        {"pieces past the limit", stitching(FUNCTION_MAX_PIECES + 1), false},
+        {"stitching depth at the limit", Chain(FUNCTION_MAX_DEPTH), true},
+        {"stitching depth past the limit", Chain(FUNCTION_MAX_DEPTH + 1), false},
+        {"stitching that holds itself", {{10, "/FunctionType 3 /Domain [0 1] /Functions [10 0 R]"}}, false},
+        {"stitching in a cycle",
+         {{10, "/FunctionType 3 /Domain [0 1] /Functions [11 0 R]"},
+          {11, "/FunctionType 3 /Domain [0 1] /Bounds [0.5] /Functions [12 0 R 10 0 R]"},
+          {12, "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1]"}}, false},
+        {"bounds out of order", {{10, "/FunctionType 3 /Domain [0 1] /Bounds [0.6 0.4] "
+                                      "/Functions [11 0 R 11 0 R 11 0 R]"},
+                                 {11, "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1]"}}, false},
+        {"program at the size limit", {program(FUNCTION_MAX_PROGRAM)}, true},
+        {"program past the size limit", {program(FUNCTION_MAX_PROGRAM + 2)}, false},
+        {"braces at the depth limit", {nestedIf(FUNCTION_MAX_DEPTH)}, true},
+        {"braces past the depth limit", {nestedIf(FUNCTION_MAX_DEPTH + 1)}, false},
+        {"unclosed program", {Stream(10, calc, "{ 1 add")}, false},
+        {"unknown operator", {Stream(10, calc, "{ 1 loop }")}, false},
+        {"procedure without if", {Stream(10, calc, "{ { 1 } }")}, false},
+        {"program without Range", {Stream(10, "/FunctionType 4 /Domain [0 1]", "{ }")}, false},
+        {"calculator written inline, without its stream", {{10, calc}}, false},
+        {"unknown type", {{10, "/FunctionType 7 /Domain [0 1]"}}, false},
+        {"inverted Domain", {{10, "/FunctionType 2 /Domain [1 0] /C0 [0] /C1 [1]"}}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FunctionDoc d(c.objs);
+        FunctionRef f = d.Load(10);
+        EXPECT_EQ(f != nullptr, c.loads);
+        if (f) {
+            std::vector<double> in(f->inputs, 0.5), out(f->outputs);
+            EXPECT_GE(EvalFunction(*f, in.data(), out.data()), 0);
+        }
+    }
+}
+
+TEST(Functions, StackLimitAndCache)
+{
+    // The input and 99 more values fill the stack; one more overflows it.
+    const std::string calc = "/FunctionType 4 /Domain [0 1] /Range [0 1]";
+    FunctionDoc full({Stream(10, calc, "{ " + Repeat("1 ", FUNCTION_MAX_STACK - 1) +
+                                           Repeat("pop ", FUNCTION_MAX_STACK - 1) + "}")});
+    FunctionDoc over({Stream(10, calc, "{ " + Repeat("1 ", FUNCTION_MAX_STACK) +
+                                           Repeat("pop ", FUNCTION_MAX_STACK) + "}")});
+    double in = 0.75, out = -1;
+    FunctionRef f = full.Load(10);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(EvalFunction(*f, &in, &out), 1);
+    EXPECT_DOUBLE_EQ(out, 0.75);
+    f = over.Load(10);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(EvalFunction(*f, &in, &out), -1);
+    EXPECT_DOUBLE_EQ(out, 0);
+
+    // Parsed once: the second load is the same tree, kept in the object's entry.
+    EXPECT_EQ(full.Load(10), full.Load(10));
+}
+
+TEST(Functions, EvaluationBudget)
+{
+    // A program of 4 instructions costs 5 steps: two evaluations fit in 10, a third does not.
+    FunctionDoc d({Stream(10, "/FunctionType 4 /Domain [0 1] /Range [0.1 1]", "{ 1 add 2 div }")});
+    FunctionRef f = d.Load(10);
+    ASSERT_NE(f, nullptr);
+    double in = 0.5, out = 0;
+    ResetFunctionWork(10);
+    EXPECT_EQ(EvalFunction(*f, &in, &out), 1);
+    EXPECT_EQ(EvalFunction(*f, &in, &out), 1);
+    EXPECT_DOUBLE_EQ(out, 0.75);
+    EXPECT_EQ(EvalFunction(*f, &in, &out), -1);
+    EXPECT_DOUBLE_EQ(out, 0.1);
+    ResetFunctionWork();
+    EXPECT_EQ(EvalFunction(*f, &in, &out), 1);
+}
+
+TEST(Functions, ColourSpacesNestOnlySoDeep)
+{
+    // Separation spaces, each the alternate of the one before, the last one's alternate gray.
+    auto nested = [](int depth) {
+        std::string space = "/DeviceGray";
+        for (int i = 0; i < depth; i++)
+            space = "[/Separation /S" + std::to_string(i) + " " + space + " 11 0 R]";
+        return space;
+    };
+    for (int depth : {(int)COLOURSPACE_MAX_DEPTH, (int)COLOURSPACE_MAX_DEPTH + 1}) {
+        SCOPED_TRACE(depth);
+        FunctionDoc d({{10, "/CS " + nested(depth)},
+                       {11, "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1]"}});
+        char buf[PDF_PARSE_BUF];
+        PdfObj* holder = nullptr;
+        ParseIndirectObject(&holder, d.doc.xref, 10, 0, buf, sizeof buf);
+        ASSERT_NE(holder, nullptr);
+        PaintSpaceRef s = LoadPaintSpace(d.doc.tree, PdfDictLookup(holder, "CS"));
+        delete holder;
+        ASSERT_NE(s, nullptr);
+        double tint = 0.25;
+        DeviceColour c = ToDevice(*s, &tint);
+        ASSERT_EQ(c.kind, 1);
+        // The transforms keep the tint, so gray 0.25 comes out at the end of the chain; a chain
+        // too deep ends in a space without its alternate, which paints the tint as gray by
+        // itself: 1 - 0.25.
+        EXPECT_NEAR(c.c[0], depth <= COLOURSPACE_MAX_DEPTH ? 0.25 : 0.75, 1e-9);
+        int transforms = 0;
+        for (const PaintSpace* p = s.get(); p && p->family == PaintSpace::TINT; p = p->base.get())
+            transforms += p->tint != nullptr;
+        EXPECT_EQ(transforms, std::min(depth, (int)COLOURSPACE_MAX_DEPTH));
+    }
+}
+
+}  // namespace
