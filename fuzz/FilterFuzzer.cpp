@@ -88,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     delete filter;
+    ReleaseObjectMemo(xref);
     xref->entries = nullptr;
     delete xref;
     return 0;
