@@ -8,6 +8,7 @@
 #include "Interpreter/GState.h"
 #include "Interpreter/PathGeometry.h"
 #include "Interpreter/RenderPage.h"
+#include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
 
 struct PdfXref;
@@ -18,15 +19,6 @@ class TilePatternInfo;
 class ShadePatternInfo;
 
 enum {
-    // Operands kept for one operator. An inline-image dictionary alone puts 18 on the stack;
-    // what does not fit is dropped.
-    CP_MAX_OPERANDS = 64,
-    // Inline images drawn by one parser (a page, or one run of a nested stream); later ones
-    // are passed over. Each image becomes a file and a record, so a page of thousands of
-    // one-pixel images would otherwise write thousands of files.
-    CP_MAX_INLINE_IMAGES = 4096,
-    // Deepest q nesting; a q beyond it is ignored.
-    CP_MAX_DEPTH = 1024,
     // One pending-clip list per depth 0..CP_MAX_DEPTH.
     CP_CLIP_LISTS = CP_MAX_DEPTH + 1,
     // Rows of OpTable.

@@ -14,9 +14,6 @@
 namespace {
 
 enum {
-    // Nested runs below one page. Deep enough for any real document; a file that nests
-    // further (or loops) is drawn down to here and no further.
-    NEST_MAX_LEVELS = 32,
     // Token buffer of a nested scanner.
     NEST_TOKEN_BUF = 2080
 };

@@ -37,6 +37,42 @@ enum {
     // gigabytes.
     PDF_MAX_STREAM_BYTES = 256 * 1024 * 1024,
 
+    // -- Page-tree walk.
+    // Deepest page-tree node the walk descends to; a node below it is treated like a cycle.
+    PAGE_TREE_MAX_DEPTH = 64,
+
+    // -- Content-stream interpreter: operands, saved states, inline images, nested runs.
+    // Operands kept for one operator. An inline-image dictionary alone puts 18 on the stack;
+    // what does not fit is dropped.
+    CP_MAX_OPERANDS = 64,
+
+    // Inline images drawn by one parser (a page, or one run of a nested stream); later ones
+    // are passed over. Each image becomes a file and a record, so a page of thousands of
+    // one-pixel images would otherwise write thousands of files.
+    CP_MAX_INLINE_IMAGES = 4096,
+
+    // Deepest q nesting; a q beyond it is ignored.
+    CP_MAX_DEPTH = 1024,
+
+    // Nested runs below one page. Deep enough for any real document; a file that nests
+    // further (or loops) is drawn down to here and no further.
+    NEST_MAX_LEVELS = 32,
+
+    // Tiling cells drawn inside one another at most; a cell deeper down gets no brush.
+    XPS_MAX_TILE_DEPTH = 8,
+
+    // -- CIDFont widths.
+    // Pairs a CIDFont's W array may give. CIDs are 16-bit, so one range never yields more than
+    // FONT_MAX_RANGE_CIDS pairs; the whole array is cut at FONT_MAX_W_PAIRS.
+    FONT_MAX_RANGE_CIDS = 65536,
+    FONT_MAX_W_PAIRS = 16 * 65536,
+
+    // -- Pixel buffers.
+    // Largest pixel block allocated for one image (the RGB image expanded from an indexed one),
+    // in bytes (1 GiB). Anything bigger is refused before allocating: a hostile Width x Height
+    // must not turn into a giant or wrapped allocation.
+    PNG_MAX_BUFFER_BYTES = 1 << 30,
+
     // -- Object structure: cross-reference entries, parsed objects, dictionaries, page tree.
     // Entries from which a dictionary keeps an index of its keys; smaller ones are searched
     // in order, which is as fast for them.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Pdf/Limits.h"
 #include "Pdf/PdfFilter.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"

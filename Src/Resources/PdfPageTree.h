@@ -21,9 +21,6 @@ class PdfReal;
 class ImageInfo;
 struct PdfXref;
 
-// Deepest page-tree node the walk descends to; a node below it is treated like a cycle.
-enum { PAGE_TREE_MAX_DEPTH = 64 };
-
 // What an XObject's Subtype makes of it.
 enum XObjectType : int { XOBJECT_IMAGE = 0, XOBJECT_FORM = 1 };
 

@@ -7,11 +7,6 @@
 #include <cstdio>
 #include <png.h>
 
-// Largest pixel block allocated for one image (the RGB image expanded from an indexed one).
-// Anything bigger is refused before allocating: a hostile Width × Height must not turn into
-// a giant or wrapped allocation.
-const uint64_t PNG_MAX_BUFFER_BYTES = (uint64_t)1 << 30;
-
 // Pixel formats of the encoder:
 //   0  gray, 1 byte per pixel                    -> PNG gray
 //   1  R G B, 3 bytes per pixel                  -> PNG RGB

@@ -86,13 +86,6 @@ public:
     FontInfo* WidthSet(int k);
 };
 
-// Pairs a CIDFont's W array may give. CIDs are 16-bit, so one range never yields more than
-// FONT_MAX_RANGE_CIDS pairs; the whole array is cut at FONT_MAX_W_PAIRS.
-enum {
-    FONT_MAX_RANGE_CIDS = 65536,
-    FONT_MAX_W_PAIRS = 16 * 65536
-};
-
 struct ByteBuffer;
 struct PdfXref;
 class PdfObj;

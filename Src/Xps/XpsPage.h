@@ -12,14 +12,12 @@
 #include "Interpreter/GState.h"
 #include "Interpreter/PathGeometry.h"
 #include "Interpreter/RenderPage.h"
+#include "Pdf/Limits.h"
 
 class ContentParser;
 class PdfName;
 class ShadePatternInfo;
 class TilePatternInfo;
-
-// Tiling cells drawn inside one another at most; a cell deeper down gets no brush.
-enum { XPS_MAX_TILE_DEPTH = 8 };
 
 // Element depths of the markup. The page's content lies below FixedPage and the page Canvas;
 // the deepest drawing reaches four elements below its own (a Path, its Fill, a gradient

@@ -165,23 +165,40 @@ TEST(ContentParser, StructuralTokensEndTheStream)
 TEST(ContentParser, SaveStackDepthLimit)
 {
     PageRun page;
-    page.Scan(Repeat("q ", 1023) + "endstream");
-    ASSERT_EQ(page.cp.depth, 1023);
+    page.Scan(Repeat("q ", CP_MAX_DEPTH - 1) + "endstream");
+    ASSERT_EQ(page.cp.depth, CP_MAX_DEPTH - 1);
     GState* outer = page.cp.current;
 
     // The 1024th q is the last one kept; the 1025th is ignored, so one Q returns to the state
     // saved by the 1024th. A clip at depth 1024 has a list of its own.
     page.Scan("q q 0 0 m W n Q 1 1 m W* n endstream");
-    EXPECT_EQ(page.cp.depth, 1023);
+    EXPECT_EQ(page.cp.depth, CP_MAX_DEPTH - 1);
     EXPECT_EQ(page.cp.current, outer);
     EXPECT_EQ(page.rec.Joined(), "|0; Clip 1 M 0 0; EndClip; Clip 0 M 1 1; EndClip; |0");
 
     // At depth 1024 the stream end ends the clip; the parser is released with 1024 states.
     page.Scan("q 2 2 m W n endstream");
-    EXPECT_EQ(page.cp.depth, 1024);
+    EXPECT_EQ(page.cp.depth, CP_MAX_DEPTH);
     page.cp.RunAllClips();
     EXPECT_EQ(page.rec.Count("Clip"), 3);
     EXPECT_EQ(page.rec.Count("EndClip"), 3);
+}
+
+// Operands carry over a stream end, so the stack can be seen between streams: it fills to
+// CP_MAX_OPERANDS and then drops what comes, keeping the first ones for the operator.
+TEST(ContentParser, OperandStackHoldsUpToItsLimit)
+{
+    PageRun page;
+    page.Scan(Count(1, CP_MAX_OPERANDS - 1) + "endstream");
+    ASSERT_EQ(page.cp.operandCount, CP_MAX_OPERANDS - 1);
+    page.Scan(std::to_string(CP_MAX_OPERANDS) + " endstream");
+    ASSERT_EQ(page.cp.operandCount, CP_MAX_OPERANDS);
+    page.Scan("999 (a string) /Name endstream");
+    EXPECT_EQ(page.cp.operandCount, CP_MAX_OPERANDS);
+    double last = 0;
+    ASSERT_EQ(page.cp.NumberOperands(&page.cp.operands[CP_MAX_OPERANDS - 1], 1, &last), 0);
+    EXPECT_EQ(last, CP_MAX_OPERANDS);
+    EXPECT_EQ(page.Page({"m 0 0 l S endstream"}), "|0; |0; |0; Stroke M 1 2 L 0 0; |0");
 }
 
 TEST(ContentParser, ReleasesWhatIsLeftAtTheEnd)

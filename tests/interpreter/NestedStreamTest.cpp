@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -243,20 +244,24 @@ TEST(NestedStream, BackPointerFollowsEachLevel)
 }
 
 // A chain of distinct forms each drawing the next one stops at the nesting cap.
+// A chain of forms each running the next: as deep as the cap they all run, past it the
+// forms below the cap do not.
 TEST(NestedStream, DeepChainsStopAtTheCap)
 {
-    const int forms = 40, cap = 32;
-    std::vector<NestedRun::Stream> streams = {{3, Trigger(1000)}};
-    for (int i = 0; i < forms; i++)
-        streams.push_back({10 + i, Square(1) + Trigger(1001 + i), i % 2 == 1});
-    NestedRun run(streams);
-    ASSERT_TRUE(run.loaded);
-    for (int i = 0; i < forms; i++)
-        run.page.tiles[1000 + i] = 10 + i;
-    run.Scan(3);
-    EXPECT_EQ(&run.cp, run.page.parser);
-    std::string markup = run.Finish();
-    EXPECT_EQ(cap, Occurrences(markup, SquareData(1)));
+    for (int forms : {(int)NEST_MAX_LEVELS, NEST_MAX_LEVELS + 1, 40}) {
+        SCOPED_TRACE(forms);
+        std::vector<NestedRun::Stream> streams = {{3, Trigger(1000)}};
+        for (int i = 0; i < forms; i++)
+            streams.push_back({10 + i, Square(1) + Trigger(1001 + i), i % 2 == 1});
+        NestedRun run(streams);
+        ASSERT_TRUE(run.loaded);
+        for (int i = 0; i < forms; i++)
+            run.page.tiles[1000 + i] = 10 + i;
+        run.Scan(3);
+        EXPECT_EQ(&run.cp, run.page.parser);
+        std::string markup = run.Finish();
+        EXPECT_EQ(std::min(forms, (int)NEST_MAX_LEVELS), Occurrences(markup, SquareData(1)));
+    }
 }
 
 // Every run below one page counts into the page's budget, at every level: with one run

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "Interpreter/ResourceUse.h"
+#include "Pdf/Limits.h"
 #include "PageTreeDoc.h"
 #include "PdfBuilder.h"
 #include "RecordingRenderer.h"
@@ -249,8 +251,11 @@ TEST(XObject, InlineFileNamesAndReuse)
     p.cp.inlineImageCount = 0;
     EXPECT_EQ(p.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI endstream"), "ShowImage IMG_IL_020_1.png");
 
-    // Past the page's budget of inline images the data are passed over, nothing is drawn,
-    // and the operators after the image still run.
+    // The last image of the page's budget is drawn; past it the data are passed over, nothing
+    // is drawn, and the operators after the image still run.
+    p.cp.inlineImageCount = CP_MAX_INLINE_IMAGES - 1;
+    EXPECT_EQ(p.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI endstream"),
+              "ShowImage IMG_IL_020_" + std::to_string(CP_MAX_INLINE_IMAGES) + ".png");
     p.cp.inlineImageCount = CP_MAX_INLINE_IMAGES;
     EXPECT_EQ(p.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI 0 0 m S endstream"), "Stroke M 0 0");
 
@@ -260,6 +265,26 @@ TEST(XObject, InlineFileNamesAndReuse)
              std::string(250, 'd').c_str());
     EXPECT_EQ(q.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI 0 0 m S endstream"), "Stroke M 0 0");
     EXPECT_EQ(q.Inline(), "");
+
+    // The longest name made (the highest object number, the last image of the budget) fits
+    // TMP_MAX_FILE_NAME, and is written, drawn and recorded in a folder of the longest path
+    // a conversion accepts.
+    Page r;
+    std::string folder = r.doc.dir.path() + "/";
+    folder += std::string(TMP_MAX_FOLDER - folder.size(), 'd');
+    ASSERT_EQ(folder.size(), (size_t)TMP_MAX_FOLDER);
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    snprintf(r.doc.tree->tmpDir, sizeof r.doc.tree->tmpDir, "%s/", folder.c_str());
+    PdfIndirect last;
+    last.refNum = XREF_MAX_SIZE - 1;
+    r.cp.owner = &last;
+    r.cp.inlineImageCount = CP_MAX_INLINE_IMAGES - 1;
+    const std::string name = "IMG_IL_" + std::to_string(last.refNum) + "_" +
+                             std::to_string(CP_MAX_INLINE_IMAGES) + ".png";
+    EXPECT_LE(name.size(), (size_t)TMP_MAX_FILE_NAME);
+    EXPECT_EQ(r.Run("BI /W 1 /H 1 /BPC 8 ID \x10 EI endstream"), "ShowImage " + name);
+    EXPECT_EQ(r.Inline(), "{0," + name + "}");
+    EXPECT_TRUE(FileExists(folder + "/" + name));
 }
 
 namespace {

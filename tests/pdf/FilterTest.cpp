@@ -211,7 +211,7 @@ TEST(Filters, LzwBeyondFullDictionaryWithRandomCodes)
         int next = j == 0 ? 258 : 258 + (j - 1);
         int width = next < 511 ? 9 : next < 1023 ? 10 : next < 2047 ? 11 : 12;
         v = v * 1103515245u + 12345u;
-        int limit = next > 4096 ? 4096 : next;
+        int limit = next > LZW_MAX_CODES ? LZW_MAX_CODES : next;
         int code = j == 0 ? 65 : (int)((v >> 8) % (unsigned)limit);
         if (code == 256 || code == 257)
             code = 66;
@@ -225,6 +225,46 @@ TEST(Filters, LzwBeyondFullDictionaryWithRandomCodes)
     Chain chain;
     std::string got = chain.Decode("/LZWDecode", data, (int)data.size(), nullptr);
     EXPECT_GE(got.size(), (size_t)n);
+}
+
+// Codes that each add an entry until the dictionary holds LZW_MAX_CODES entries, then the
+// codes of a case, all at 12 bits: the last entry decodes, and codes past the full
+// dictionary add nothing (were 4095 replaced, or the width grew to 13, the text would change).
+TEST(Filters, LzwDictionaryStopsAtItsLimit)
+{
+    struct Case { const char* what; std::vector<int> tail; size_t want; };
+    const int fill = LZW_MAX_CODES - 258;  // "A" after "A" adds "AA" each time
+    const Case cases[] = {
+        {"the last entry", {LZW_MAX_CODES - 1, 'A'}, (size_t)(1 + fill + 2 + 1)},
+        {"codes past the full dictionary",
+         {'B', 258, 'B', LZW_MAX_CODES - 1, 'A'}, (size_t)(1 + fill + 1 + 2 + 1 + 2 + 1)},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> codes(1 + fill, 'A');
+        codes.insert(codes.end(), c.tail.begin(), c.tail.end());
+        std::string data;
+        unsigned long acc = 0;
+        int bits = 0;
+        for (size_t j = 0; j < codes.size(); j++) {
+            int next = j == 0 ? 258 : 258 + (int)(j - 1);
+            int width = next < 511 ? 9 : next < 1023 ? 10 : next < 2047 ? 11 : 12;
+            acc = (acc << width) | (unsigned)codes[j];
+            bits += width;
+            while (bits >= 8) {
+                data += (char)((acc >> (bits - 8)) & 0xff);
+                bits -= 8;
+            }
+        }
+        if (bits)
+            data += (char)((acc << (8 - bits)) & 0xff);
+        Chain chain;
+        std::string got = chain.Decode("/LZWDecode", data, (int)data.size(), nullptr);
+        std::string want(c.want, 'A');
+        if (c.tail[0] == 'B')
+            want.replace((size_t)(1 + fill), 1, "B").replace((size_t)(1 + fill + 3), 1, "B");
+        EXPECT_EQ(got.size(), want.size()) << c.what;
+        EXPECT_TRUE(got == want) << c.what;
+    }
 }
 
 // A document with streams whose data offsets are known once they are parsed.

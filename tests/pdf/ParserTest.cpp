@@ -81,6 +81,14 @@ TEST(Lexer, LongTokensAreCut)
     EXPECT_EQ(Tokens("1234567", 4), "9:123 9:456 9:7 1");
     EXPECT_EQ(Tokens("(abcdef)", 4), "11:abcd 12:ef 0");
     EXPECT_EQ(Tokens("<41424344>", 3), "11:ABC 9:44 0");
+
+    // The buffer of the document's parsers: a name or string one byte shorter is whole; one
+    // that fills it is cut there, and what follows is read as tokens of its own.
+    const std::string text(PDF_PARSE_BUF - 1, 't');
+    EXPECT_EQ(Tokens("/" + text, PDF_PARSE_BUF), "8:" + text + " 1");
+    EXPECT_EQ(Tokens("/" + text + "x", PDF_PARSE_BUF), "8:" + text + " 12:x 1");
+    EXPECT_EQ(Tokens("(" + text + ")", PDF_PARSE_BUF), "11:" + text + " 1");
+    EXPECT_EQ(Tokens("(" + text + "x)", PDF_PARSE_BUF), "11:" + text + "x 0");
 }
 
 TEST(Lexer, Strings)
@@ -411,6 +419,21 @@ TEST(Parser, HeaderMustFollowTheEntryOffsetClosely)
         PdfObj* obj = nullptr;
         ParseIndirectObject(&obj, doc.xref, 1, 0, buf, sizeof buf);
         EXPECT_EQ(Describe(obj), c.found ? "<</A 1>>" : "<none>") << c.lead << " " << c.gap;
+        delete obj;
+    }
+    // Object 1 written with as many digits as a header may have is read; with one digit
+    // more it is no header, leading zeros or not.
+    for (int digits : {(int)PDF_OBJ_HEADER_DIGITS, PDF_OBJ_HEADER_DIGITS + 1}) {
+        testpdf::PdfBuilder b;
+        int at = (int)b.Tell();
+        b.Raw(std::string((size_t)digits - 1, '0') + "1 0 obj\n<< /A 1 >>\nendobj\n");
+        Doc doc(b, 1);
+        doc.xref->entries[1].offset = at;
+        doc.xref->entries[1].type = 'n';
+        char buf[PDF_PARSE_BUF];
+        PdfObj* obj = nullptr;
+        ParseIndirectObject(&obj, doc.xref, 1, 0, buf, sizeof buf);
+        EXPECT_EQ(Describe(obj), digits <= PDF_OBJ_HEADER_DIGITS ? "<</A 1>>" : "<none>") << digits;
         delete obj;
     }
     // Numbers longer than any object number are no header either.

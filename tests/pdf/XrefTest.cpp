@@ -223,6 +223,23 @@ TEST(Xref, StartxrefNumberAfterWhitespace)
     EXPECT_EQ(doc.x->sectionOffset, (int)at);
 }
 
+// "startxref" is looked for in the last XREF_TAIL_BYTES bytes: found when it begins exactly
+// that far from the end, not one byte further.
+TEST(Xref, StartxrefIsSearchedInTheFilesTail)
+{
+    for (int distance : {(int)XREF_TAIL_BYTES, XREF_TAIL_BYTES + 1}) {
+        PdfBuilder b;
+        Pages(b);
+        b.ClassicXref();
+        std::string bytes = b.Bytes();
+        const int tail = (int)(bytes.size() - bytes.rfind("startxref"));
+        bytes += "%" + std::string((size_t)(distance - tail - 2), 'x') + "\n";
+        ASSERT_EQ((size_t)distance, bytes.size() - bytes.rfind("startxref"));
+        Loaded doc(bytes);
+        EXPECT_EQ(doc.rc, distance <= XREF_TAIL_BYTES ? 0 : -1) << distance << " " << doc.err;
+    }
+}
+
 std::string WithTrailer(const std::string& entries)
 {
     PdfBuilder b;
@@ -409,12 +426,21 @@ TEST(Xref, HostileSectionsTerminate)
                     std::to_string(b.Offset(5)) + "\n%%EOF\n";
          },
          0, 1},
-        {"W with a field of 9 bytes",
+        {"W with a field of the widest size",
+         [] {
+             PdfBuilder b;
+             Pages(b);
+             b.XrefStream(4, W(1, XREF_MAX_FIELD_WIDTH, 1));
+             return b.Bytes();
+         },
+         0, 3},
+        {"W with a field one byte wider than allowed",
          [] {
              PdfBuilder b;
              Pages(b);
              b.XrefStream(4);
-             return Patched(b, "/W [1 2 1]", "/W [1 9 1]");
+             return Patched(b, "/W [1 2 1]",
+                            "/W [1 " + std::to_string(XREF_MAX_FIELD_WIDTH + 1) + " 1]");
          },
          -1, 0},
         {"W with a negative field",

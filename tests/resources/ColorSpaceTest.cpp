@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "PageTreeDoc.h"
+#include "Pdf/Limits.h"
 #include "PdfBuilder.h"
 #include "TestUtil.h"
 
@@ -252,6 +253,11 @@ TEST(ColorSpace, IndexToPngUnpacksEveryDepth)
         {"3 bits refused", 1, 1, 3, {0}, -1, nullptr},
         {"width 0 refused", 0, 1, 8, {0}, -1, nullptr},
         {"negative height refused", 1, -1, 8, {0}, -1, nullptr},
+        // Refused before anything is allocated or read: the data is one byte.
+        {"a row past the pixel-buffer cap refused", PNG_MAX_BUFFER_BYTES / 3 + 1, 1, 8, {0}, -1,
+         nullptr},
+        {"width x height past the pixel-buffer cap refused", 32768, PNG_MAX_BUFFER_BYTES / 3 / 32768 + 1,
+         8, {0}, -1, nullptr},
     };
     PdfPageTree tree(nullptr);
     testutil::TempDir dir;

@@ -13,6 +13,7 @@
 
 #include "CffFonts.h"
 #include "PageTreeDoc.h"
+#include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfXref.h"
 #include "PdfBuilder.h"
@@ -326,9 +327,15 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
 {
     std::string overflow = "[0 2147483647 500 2147483000 [1 2] -2147483648 2147483647 7 5 [] 65535 70000 300 9]";
     std::string manyRanges = "[";
-    for (int i = 0; i < 20; i++)
+    std::string fullRanges = "[";
+    for (int i = 0; i < 20; i++) {
         manyRanges += "0 65535 1 ";
+        if (i < FONT_MAX_W_PAIRS / FONT_MAX_RANGE_CIDS)
+            fullRanges += "0 65535 1 ";
+    }
     manyRanges += "]";
+    fullRanges += "]";
+    const std::string lastCid = std::to_string(FONT_MAX_RANGE_CIDS - 1);
     struct Case {
         std::string w;
         std::string pairs;  // checked for the short ones
@@ -344,6 +351,9 @@ TEST(ResourcePass, CidWidthsFromTheWArray)
         {"[/Bad 4 [8]]", "4:8", 1},
         {overflow, "", 65536 + 2 + 65536 + 4466},
         {manyRanges, "", FONT_MAX_W_PAIRS},
+        {fullRanges, "", FONT_MAX_W_PAIRS},
+        {"[0 " + lastCid + " 4]", "", FONT_MAX_RANGE_CIDS},
+        {"[0 " + std::to_string(FONT_MAX_RANGE_CIDS) + " 4]", "", FONT_MAX_RANGE_CIDS},
     };
 
     const std::string program = testcff::CidKeyedCff({{1, 0, 500, 700}});

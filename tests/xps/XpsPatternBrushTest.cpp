@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -333,6 +334,34 @@ TEST(XpsTile, ACellThatUsesItsOwnPatternEnds)
     for (size_t at = body.find("<VisualBrush\n"); at != std::string::npos; at = body.find("<VisualBrush\n", at + 1))
         count++;
     EXPECT_EQ(count, 2u) << body;
+}
+
+// Cells that each fill with the next pattern: a chain as deep as the cap is drawn whole; one
+// level more and the innermost cell gets no brush.
+TEST(XpsTile, NestedCellsStopAtTheDepthCap)
+{
+    for (int levels : {(int)XPS_MAX_TILE_DEPTH, XPS_MAX_TILE_DEPTH + 1}) {
+        SCOPED_TRACE(levels);
+        Objects patterns;
+        for (int i = 0; i < levels; i++) {
+            std::string head = "stream:/PatternType 1 /BBox [0 0 5 5] /XStep 5 /YStep 5 ";
+            if (i + 1 < levels)
+                patterns.push_back({10 + i, head + "/Resources << /Pattern << /Q " +
+                                                std::to_string(11 + i) +
+                                                " 0 R >> >> |/Pattern cs /Q scn 0 0 5 5 re f"});
+            else
+                patterns.push_back({10 + i, head + "|0 0 5 5 re f"});
+        }
+        PatternPage p(patterns);
+        p.gs->fillCS = 4;
+        p.page.Fill(p.gs, 1);
+        std::string body = p.Body();
+        int count = 0;
+        for (size_t at = body.find("<VisualBrush\n"); at != std::string::npos;
+             at = body.find("<VisualBrush\n", at + 1))
+            count++;
+        EXPECT_EQ(count, std::min(levels, (int)XPS_MAX_TILE_DEPTH)) << body;
+    }
 }
 
 }  // namespace
