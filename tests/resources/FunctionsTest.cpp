@@ -172,6 +172,12 @@ TEST(Functions, LimitsAndMalformedFunctions)
                                  {11, "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1]"}};
         return objs;
     };
+    // A sampled function of `outputs` outputs (two samples each).
+    auto sampledOutputs = [](int outputs) {
+        return Stream(10, "/FunctionType 0 /Domain [0 1] /BitsPerSample 8 /Size [2] /Range [" +
+                              Repeat("0 1 ", outputs) + "]",
+                      std::string(2 * outputs, '\x40'));
+    };
     // Programs of exactly the limit (braces count): "{" + n-2 numbers... + "}".
     auto program = [&](int tokens) {
         return Stream(10, calc, "{ " + Repeat("1 pop ", (tokens - 3) / 2) + "pop 0.5 }");
@@ -193,6 +199,8 @@ TEST(Functions, LimitsAndMalformedFunctions)
         {"sampled inputs past the limit", {sampledInputs(FUNCTION_MAX_SAMPLED_INPUTS + 1)}, false},
         {"17 bits per sample", {Stream(10, "/FunctionType 0 /Domain [0 1] /Range [0 1] /Size [2] "
                                            "/BitsPerSample 17", "")}, false},
+        {"outputs at the limit", {sampledOutputs(FUNCTION_MAX_COMPONENTS)}, true},
+        {"outputs past the limit", {sampledOutputs(FUNCTION_MAX_COMPONENTS + 1)}, false},
         {"pieces at the limit", stitching(FUNCTION_MAX_PIECES), true},
         {"pieces past the limit", stitching(FUNCTION_MAX_PIECES + 1), false},
         {"stitching depth at the limit", Chain(FUNCTION_MAX_DEPTH), true},
