@@ -154,6 +154,23 @@ TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
                                "/Extend [true true] /Function " + kRedToBlue + " >>";
     const std::string tile = "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [10 10 30 30] "
                              "/XStep 20 /YStep 20 /Resources << >>";
+    // Streams that name a shading and a pattern without resources of their own: a form, and
+    // the glyph of a Type 3 font. A green shading clipped to the left part, a blue tiled
+    // right part.
+    const std::string green = "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 1 0] "
+                              "/Extend [true true] /Function << /FunctionType 2 /Domain [0 1] "
+                              "/C0 [0 1 0] /C1 [0 1 0] /N 1 >> >>";
+    const std::string blueTile = "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 10 10] "
+                                 "/XStep 10 /YStep 10";
+    const std::string named = "/Shading << /Sh0 5 0 R >> /Pattern << /P0 7 0 R >>";
+    const std::string glyph = "100 0 d0 q 0 0 40 100 re W n /Sh0 sh Q /Pattern cs /P0 scn 60 0 40 100 re f";
+    auto type3 = [&](const std::string& ownResources) {
+        return "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 100 100] /FontMatrix [0.01 0 0 0.01 0 0] "
+               "/CharProcs << /a 9 0 R >> /Encoding << /Type /Encoding /Differences [97 /a] >> "
+               "/FirstChar 97 /LastChar 97 /Widths [100]" + ownResources + " >>";
+    };
+    const std::vector<Probe> glyphProbes = {
+        {70, 100, kGreen}, {130, 100, kBlue}, {100, 100, kWhite}, {20, 20, kWhite}};
     const Case cases[] = {
         // Under a rotated CTM the page corners are still painted.
         {"axial sh under a rotation",
@@ -183,6 +200,22 @@ TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
                        "/YStep 20 /Resources << /Pattern << /P0 5 0 R >> >>",
                        "0 1 0 rg 0 0 10 10 re f /Pattern cs /P0 scn 10 10 10 10 re f"}}}),
          {{5, 5, kGreen}, {45, 65, kGreen}, {15, 15, kWhite}, {15, 5, kWhite}}},
+        {"form without resources names the page's shading and pattern",
+         MakePdf("<< /XObject << /Fm 6 0 R >> " + named + " >>", "/Fm Do", {{5, green}},
+                 {{6, {"/Type /XObject /Subtype /Form /BBox [0 0 200 200]",
+                       "q 50 50 40 100 re W n /Sh0 sh Q /Pattern cs /P0 scn 110 50 40 100 re f"}},
+                  {7, {blueTile, "0 0 1 rg 0 0 10 10 re f"}}}),
+         glyphProbes},
+        {"Type 3 glyph names its font's shading and pattern",
+         MakePdf("<< /Font << /F1 8 0 R >> >>", "BT /F1 100 Tf 50 50 Td (a) Tj ET",
+                 {{5, green}, {8, type3(" /Resources << " + named + " >>")}},
+                 {{7, {blueTile, "0 0 1 rg 0 0 10 10 re f"}}, {9, {"", glyph}}}),
+         glyphProbes},
+        {"Type 3 glyph of a font without resources names the page's",
+         MakePdf("<< /Font << /F1 8 0 R >> " + named + " >>", "BT /F1 100 Tf 50 50 Td (a) Tj ET",
+                 {{5, green}, {8, type3("")}},
+                 {{7, {blueTile, "0 0 1 rg 0 0 10 10 re f"}}, {9, {"", glyph}}}),
+         glyphProbes},
         {"axial pattern on a stroke",
          MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern CS /P0 SCN 20 w 20 100 m 180 100 l S",
                  {{5, stroked}}),

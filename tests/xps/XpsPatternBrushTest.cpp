@@ -29,6 +29,7 @@ struct PatternPage {
         char buf[PDF_PARSE_BUF];
         ParseIndirectObject(&pageDict, doc.xref, 3, 0, buf, sizeof buf);
         cp.owner = pageDict;
+        cp.resources = PdfDictLookup(pageDict, "Resources");
         page.parser = &cp;
         page.pageDir = &folder[0];
         page.StartPage(0, 612, 792);
