@@ -1,4 +1,4 @@
-// Shadings and patterns through the whole converter, judged by pixel probes: at each probe
+// Shadings, patterns and dashes through the whole converter, judged by pixel probes: at each probe
 // the package drawn by `mutool draw` and by `xpstopng` must show the colour that the PDF's
 // own rendering by `mutool draw` shows there.
 #include <gtest/gtest.h>
@@ -119,7 +119,7 @@ struct Probe {
 };
 
 const Rgb kRed{255, 0, 0}, kBlue{0, 0, 255}, kMid{127, 0, 127}, kWhite{255, 255, 255},
-    kGreen{0, 255, 0};
+    kGreen{0, 255, 0}, kBlack{0, 0, 0};
 
 bool Near(Rgb a, Rgb b, int tolerance)
 {
@@ -140,6 +140,43 @@ struct Case {
     // gradient at half size): it is asked only where the brush transform is the identity.
     bool gxps = true;
 };
+
+// Converts each case and compares the probes of both readers' renderings of the package with
+// the PDF's own rendering.
+template <size_t N>
+void ProbeAll(const Case (&cases)[N])
+{
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::TempDir dir;
+        ASSERT_TRUE(testutil::WriteFile(dir.file("x.pdf"), c.pdf));
+        ASSERT_EQ(testutil::RunCommand("mkdir " + Quote(dir.file("tmp"))), 0);
+        ASSERT_EQ(testutil::RunCommand("cd " + Quote(dir.path()) + " && " + Quote(kVardex) +
+                                       " -q -t tmp -o out x.pdf >/dev/null 2>&1"),
+                  0);
+        std::string package = dir.file("out/x.XPS");
+        std::string report;
+        EXPECT_EQ(testutil::RunCommand("unzip -p " + Quote(package) + " Documents/1/Pages/1.fpage | "
+                                       "xmllint --noout - 2>&1", &report), 0) << report;
+        Picture pdf = ByMutool(dir.file("x.pdf"), dir.path());
+        Picture mu = ByMutool(package, dir.path());
+        Picture gx = ByXpstopng(package, dir.path());
+        // Page units are 4/3 of a point: a reader may round the size up by a pixel.
+        ASSERT_EQ(pdf.width, 200);
+        ASSERT_NEAR(mu.width, 200, 1) << "mutool draw cannot render the package";
+        ASSERT_NEAR(gx.width, 200, 1) << "xpstopng cannot render the package";
+        ASSERT_NEAR(gx.height, 200, 1);
+        for (const Probe& p : c.probes) {
+            SCOPED_TRACE("at " + std::to_string(p.x) + "," + std::to_string(p.y));
+            Rgb ref = pdf.At(p.x, p.y);
+            ASSERT_TRUE(Near(ref, p.want, 40)) << "the PDF shows " << Text(ref);
+            EXPECT_TRUE(Near(mu.At(p.x, p.y), ref, 40)) << "mutool " << Text(mu.At(p.x, p.y)) << " vs " << Text(ref);
+            if (c.gxps) {
+                EXPECT_TRUE(Near(gx.At(p.x, p.y), ref, 40)) << "xpstopng " << Text(gx.At(p.x, p.y)) << " vs " << Text(ref);
+            }
+        }
+    }
+}
 
 TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
 {
@@ -221,36 +258,25 @@ TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
                  {{5, stroked}}),
          {{22, 100, kRed}, {100, 100, kMid}, {178, 100, kBlue}, {100, 130, kWhite}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        testutil::TempDir dir;
-        ASSERT_TRUE(testutil::WriteFile(dir.file("x.pdf"), c.pdf));
-        ASSERT_EQ(testutil::RunCommand("mkdir " + Quote(dir.file("tmp"))), 0);
-        ASSERT_EQ(testutil::RunCommand("cd " + Quote(dir.path()) + " && " + Quote(kVardex) +
-                                       " -q -t tmp -o out x.pdf >/dev/null 2>&1"),
-                  0);
-        std::string package = dir.file("out/x.XPS");
-        std::string report;
-        EXPECT_EQ(testutil::RunCommand("unzip -p " + Quote(package) + " Documents/1/Pages/1.fpage | "
-                                       "xmllint --noout - 2>&1", &report), 0) << report;
-        Picture pdf = ByMutool(dir.file("x.pdf"), dir.path());
-        Picture mu = ByMutool(package, dir.path());
-        Picture gx = ByXpstopng(package, dir.path());
-        // Page units are 4/3 of a point: a reader may round the size up by a pixel.
-        ASSERT_EQ(pdf.width, 200);
-        ASSERT_NEAR(mu.width, 200, 1) << "mutool draw cannot render the package";
-        ASSERT_NEAR(gx.width, 200, 1) << "xpstopng cannot render the package";
-        ASSERT_NEAR(gx.height, 200, 1);
-        for (const Probe& p : c.probes) {
-            SCOPED_TRACE("at " + std::to_string(p.x) + "," + std::to_string(p.y));
-            Rgb ref = pdf.At(p.x, p.y);
-            ASSERT_TRUE(Near(ref, p.want, 40)) << "the PDF shows " << Text(ref);
-            EXPECT_TRUE(Near(mu.At(p.x, p.y), ref, 40)) << "mutool " << Text(mu.At(p.x, p.y)) << " vs " << Text(ref);
-            if (c.gxps) {
-                EXPECT_TRUE(Near(gx.At(p.x, p.y), ref, 40)) << "xpstopng " << Text(gx.At(p.x, p.y)) << " vs " << Text(ref);
-            }
-        }
-    }
+    ProbeAll(cases);
+}
+
+// Dashes are capped as the line is: zero-length round dashes are dots, square ones squares,
+// flat ones nothing.
+TEST(StrokeEndToEnd, DashesTakeTheLineCap)
+{
+    // xpstopng takes dash lengths as lengths, not as multiples of the thickness, and draws
+    // no zero-length dash at all: only mutool is asked.
+    const Case cases[] = {
+        {"zero-length dashes, flat, round and square",
+         MakePdf("<< >>", "10 w [0 20] 0 d 0 J 20 50 m 180 50 l S 1 J 20 100 m 180 100 l S "
+                          "2 J 20 150 m 180 150 l S", {}),
+         {{20, 50, kWhite},
+          {20, 100, kBlack}, {60, 100, kBlack}, {30, 100, kWhite}, {24, 104, kWhite},
+          {20, 150, kBlack}, {24, 154, kBlack}, {30, 150, kWhite}},
+         false},
+    };
+    ProbeAll(cases);
 }
 
 }  // namespace
