@@ -229,6 +229,23 @@ TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
                  {{5, {tile, "1 0 0 rg 10 10 10 10 re f 0 0 1 rg 20 20 10 10 re f"}}}),
          {{15, 15, kRed}, {25, 25, kBlue}, {15, 25, kWhite}, {25, 15, kWhite}, {95, 115, kRed},
           {165, 145, kBlue}}},
+        // Steps larger than the cell leave gaps between the cells.
+        {"tiling cell smaller than its steps",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
+                 {{5, {"/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 10 10] /XStep 20 "
+                       "/YStep 20 /Resources << >>",
+                       "1 0 0 rg 0 0 10 10 re f"}}}),
+         {{5, 5, kRed}, {15, 5, kWhite}, {5, 15, kWhite}, {15, 15, kWhite}, {25, 25, kRed},
+          {105, 45, kRed}, {115, 45, kWhite}}},
+        // Steps smaller than the cell: each cell's right part lies over its neighbour, and
+        // what the cell draws beyond its BBox is cut off.
+        {"tiling cells overlapping their neighbours",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
+                 {{5, {"/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 30 30] /XStep 20 "
+                       "/YStep 20 /Resources << >>",
+                       "1 0 0 rg 22 0 6 5 re f 0 0 1 rg 0 32 5 5 re f"}}}),
+         {{5, 2, kRed}, {15, 2, kWhite}, {25, 2, kRed}, {105, 62, kRed}, {2, 12, kWhite},
+          {2, 52, kWhite}, {5, 8, kWhite}}},
         // The cell fills its upper square with its own pattern: drawn once, that square
         // stays empty, as in the PDF's rendering.
         {"tiling pattern that uses itself",
