@@ -253,8 +253,8 @@ void XpsPage::TileBrush(TilePatternInfo* tile, const char* element)
     } else {
         std::string clip = "M " + Point(x, y) + " L " + Point(x + w, y) + " " +
                            Point(x + w, y + h) + " " + Point(x, y + h) + " z";
-        // In the order PDF paints cells, left to right and bottom to top, so that a later
-        // cell covers an earlier one where they overlap.
+        // Cells row by row from the bottom, each row from the left, as PDF readers paint
+        // them: where cells overlap, the later one lies on top.
         for (int j = (int)up - 1; j >= 0; j--) {
             for (int i = (int)across - 1; i >= 0; i--) {
                 if (!Writing())

@@ -246,6 +246,13 @@ TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
                        "1 0 0 rg 22 0 6 5 re f 0 0 1 rg 0 32 5 5 re f"}}}),
          {{5, 2, kRed}, {15, 2, kWhite}, {25, 2, kRed}, {105, 62, kRed}, {2, 12, kWhite},
           {2, 52, kWhite}, {5, 8, kWhite}}},
+        // Where cells overlap, the one painted later (to the right, above) lies on top.
+        {"overlapping tiling cells in order",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
+                 {{5, {"/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 30 30] /XStep 20 "
+                       "/YStep 20 /Resources << >>",
+                       "1 0 0 rg 0 0 15 30 re f 0 0 1 rg 15 0 15 30 re f"}}}),
+         {{45, 45, kRed}, {57, 57, kBlue}, {25, 5, kRed}, {77, 135, kBlue}}},
         // The cell fills its upper square with its own pattern: drawn once, that square
         // stays empty, as in the PDF's rendering.
         {"tiling pattern that uses itself",
