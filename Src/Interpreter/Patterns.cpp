@@ -79,7 +79,7 @@ int ContentParser::GetPatternInfo(PatternInfo** out, GState* gs, int stroke)
         return -1;
     int objNum = 0;
     PdfName* name = stroke ? &gs->strokePattern : &gs->fillPattern;
-    if (pages->FindPattern(name, &objNum, owner) != 0)
+    if (pages->FindPattern(name, &objNum, resources) != 0)
         return -1;
     int type = 0;
     PdfObj* pattern = ParseTyped(pages, xref, objNum, "PatternType", &type);
@@ -107,7 +107,7 @@ int ContentParser::GetShadingInfo(PdfName* name, PatternInfo** out)
     if (!out || !pages || !xref)
         return -1;
     int objNum = 0;
-    if (pages->FindShading(name, &objNum, owner) != 0)
+    if (pages->FindShading(name, &objNum, resources) != 0)
         return -1;
     int type = 0;
     PdfObj* shading = ParseTyped(pages, xref, objNum, "ShadingType", &type);

@@ -127,6 +127,11 @@ enum {
 
     // -- Work of one page: nested content streams, markup written, markup nesting.
 
+    // Copies of one tiling cell drawn into a tile of the pattern's step size, where a cell
+    // larger than the step overlaps its neighbours. A cell that would need more is drawn once
+    // into its tile, clipped to its BBox.
+    PAGE_MAX_TILE_COPIES = 64,
+
     // Tokens the content streams of one page may scan, operands and operators together, the
     // page's forms, tiling cells and Type 3 glyphs included. Past it the page stops
     // interpreting and keeps what it drew, so a stream of millions of no-op operators ends.

@@ -77,14 +77,14 @@ public:
     // did not reach is extracted first; -1 (out untouched) when there is nothing to draw with.
     int FindFontFile(PdfObj* name, PdfObj** out, PdfObj* resources);
 
-    // Resource lookups by operand name. `resources` is the Resources value of the stream
-    // being interpreted, `holder` the object carrying a Resources entry (the page, or the
-    // form or pattern being run); either may be a reference. 0, or -1 with the results
-    // untouched, except FindCS's `out`, which is CS_OTHER for a resource name that does
-    // not resolve. Pattern and shading entries must be references.
+    // Resource lookups by operand name. `resources` is the Resources value the stream being
+    // interpreted draws with (its own, or those it inherits: a form without Resources uses
+    // its caller's, a Type 3 glyph its font's or else the page's); it may be a reference.
+    // 0, or -1 with the results untouched, except FindCS's `out`, which is CS_OTHER for a
+    // resource name that does not resolve. Pattern and shading entries must be references.
     int FindXObject(PdfObj* name, int* objNum, XObjectType* type, PdfObj* resources);
-    int FindPattern(PdfObj* name, int* objNum, PdfObj* holder);
-    int FindShading(PdfObj* name, int* objNum, PdfObj* holder);
+    int FindPattern(PdfObj* name, int* objNum, PdfObj* resources);
+    int FindShading(PdfObj* name, int* objNum, PdfObj* resources);
     // `param` receives a copy (the caller's to delete) of the second element of an array
     // space other than CalRGB: the profile reference, the base or underlying space, ...;
     // `value`, when given, a copy of the whole space (a device name as the name itself).

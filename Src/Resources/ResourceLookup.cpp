@@ -50,19 +50,17 @@ const char* NameText(PdfObj* name)
     return static_cast<PdfName*>(name)->str;
 }
 
-// The holder's Resources, then its `kind` sub-dictionary, then the reference stored under
-// `name`: its object number. A direct dictionary there cannot be served, since callers
-// read the object again by number.
-int FindNumbered(PdfXref* xref, PdfObj* name, int* objNum, PdfObj* holder, const char* kind)
+// The resources' `kind` sub-dictionary, then the reference stored under `name`: its object
+// number. A direct dictionary there cannot be served, since callers read the object again by
+// number.
+int FindNumbered(PdfXref* xref, PdfObj* name, int* objNum, PdfObj* resources, const char* kind)
 {
     const char* text = NameText(name);
-    if (!holder || !text || !objNum)
+    if (!resources || !text || !objNum)
         return -1;
     char buf[LOOKUP_BUF];
-    Resolved h, res, sub;
-    if (!h.SetDict(xref, holder, buf) ||
-        !res.SetDict(xref, PdfDictLookup(h.obj, "Resources"), buf) ||
-        !sub.SetDict(xref, PdfDictLookup(res.obj, kind), buf))
+    Resolved res, sub;
+    if (!res.SetDict(xref, resources, buf) || !sub.SetDict(xref, PdfDictLookup(res.obj, kind), buf))
         return -1;
     PdfObj* entry = PdfDictLookup(sub.obj, text);
     if (!entry || entry->Type() != PDF_INDIRECT)
@@ -127,14 +125,14 @@ int PdfPageTree::FindXObject(PdfObj* name, int* objNum, XObjectType* type, PdfOb
     return 0;
 }
 
-int PdfPageTree::FindPattern(PdfObj* name, int* objNum, PdfObj* holder)
+int PdfPageTree::FindPattern(PdfObj* name, int* objNum, PdfObj* resources)
 {
-    return FindNumbered(xref, name, objNum, holder, "Pattern");
+    return FindNumbered(xref, name, objNum, resources, "Pattern");
 }
 
-int PdfPageTree::FindShading(PdfObj* name, int* objNum, PdfObj* holder)
+int PdfPageTree::FindShading(PdfObj* name, int* objNum, PdfObj* resources)
 {
-    return FindNumbered(xref, name, objNum, holder, "Shading");
+    return FindNumbered(xref, name, objNum, resources, "Shading");
 }
 
 int PdfPageTree::FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* resources,

@@ -218,7 +218,10 @@ int XpsPage::PatternBrush(GState* gs, bool stroke, const char* element)
 }
 
 // The cell's content is drawn by a nested run of the interpreter straight into the brush's
-// canvas, in the cell's own space; the brush repeats it at the size of the BBox.
+// canvas, in the cell's own space. The brush repeats a tile of the pattern's steps: a cell
+// the size of its steps is the tile itself; any other is laid into the tile clipped to its
+// BBox, leaving gaps where it is smaller and, where it is larger, drawn once for every
+// neighbour that reaches into the tile, since a tile brush's tiles cannot overlap.
 void XpsPage::TileBrush(TilePatternInfo* tile, const char* element)
 {
     const double* b = tile->bbox;
@@ -228,34 +231,69 @@ void XpsPage::TileBrush(TilePatternInfo* tile, const char* element)
     if (!tile->hasBBox || !(w > 0) || !(h > 0) || !XpsFinite(x) || !XpsFinite(y) ||
         !XpsFinite(w) || !XpsFinite(h) || !XpsFinite(tile->matrix) || !parser)
         return;
-    // Its content lies five elements below the painted element: a cell that cannot be
-    // drawn within the page's nesting gets no brush.
+    // A step that is missing, 0 or no number takes the cell's size.
+    double sx = std::fabs(tile->xStep), sy = std::fabs(tile->yStep);
+    if (!(sx > 0) || !XpsFinite(sx))
+        sx = w;
+    if (!(sy > 0) || !XpsFinite(sy))
+        sy = h;
+    const bool laid = sx != w || sy != h;
+    // Cells to the left and below whose BBox reaches into the tile, the cell itself included.
+    double across = std::ceil(w / sx), up = std::ceil(h / sy);
+    if (!laid || !(across * up <= PAGE_MAX_TILE_COPIES))
+        across = up = 1;
+    const int depth = XPS_TILE_DEPTH + (laid ? XPS_TILE_COPY_DEPTH : 0);
+
+    // Its content lies five or seven elements below the painted element: a cell that cannot
+    // be drawn within the page's nesting gets no brush.
     if (tileDepth >= XPS_MAX_TILE_DEPTH ||
-        contentDepth + XPS_TILE_DEPTH + XPS_DRAWING_DEPTH > PAGE_MAX_MARKUP_DEPTH)
+        contentDepth + depth + XPS_DRAWING_DEPTH > PAGE_MAX_MARKUP_DEPTH)
         return;
     for (int i = 0; i < tileDepth; i++)
         if (tileStack[i] == tile->objNum)
             return;
 
     std::string box = std::string(XpsNumber(x).text) + "," + XpsNumber(y).text + "," +
-                      XpsNumber(w).text + "," + XpsNumber(h).text;
+                      XpsNumber(sx).text + "," + XpsNumber(sy).text;
     Out("<%s>\n", element);
     Out("<VisualBrush\n Transform=\"%s\" \nViewbox=\"%s\" \nViewport=\"%s\" \nTileMode=\"Tile\" "
         "\nViewboxUnits=\"Absolute\" ViewportUnits=\"Absolute\"> \n<VisualBrush.Visual>\n<Canvas>\n",
         XpsMatrix(tile->matrix).text, box.c_str(), box.c_str());
     tileStack[tileDepth++] = tile->objNum;
-    int clips = openClips;
     size_t floor = clipFloor;
-    clipFloor = clips;
-    contentDepth += XPS_TILE_DEPTH;
-    parser->ProcessPatternStream(tile->objNum, tile->resources, nullptr);
-    // Clips the cell left open must close inside the brush's canvas.
-    CloseClips(clips);
-    contentDepth -= XPS_TILE_DEPTH;
+    contentDepth += depth;
+    if (!laid) {
+        TileCell(tile);
+    } else {
+        std::string clip = "M " + Point(x, y) + " L " + Point(x + w, y) + " " +
+                           Point(x + w, y + h) + " " + Point(x, y + h) + " z";
+        // Cells row by row from the bottom, each row from the left, as PDF readers paint
+        // them: where cells overlap, the later one lies on top.
+        for (int j = (int)up - 1; j >= 0; j--) {
+            for (int i = (int)across - 1; i >= 0; i--) {
+                if (!Writing())
+                    break;
+                Out("<Canvas RenderTransform=\"1,0,0,1,%s,%s\">\n<Canvas Clip=\"%s\">\n",
+                    XpsNumber(-i * sx).text, XpsNumber(-j * sy).text, clip.c_str());
+                TileCell(tile);
+                Out("</Canvas>\n</Canvas>\n");
+            }
+        }
+    }
+    contentDepth -= depth;
     clipFloor = floor;
     tileDepth--;
     Out("</Canvas>\n</VisualBrush.Visual>\n </VisualBrush>\n");
     Out("</%s>\n", element);
+}
+
+void XpsPage::TileCell(TilePatternInfo* tile)
+{
+    int clips = openClips;
+    clipFloor = clips;
+    parser->ProcessPatternStream(tile->objNum, tile->resources, nullptr);
+    // Clips the cell left open must close inside the canvas it was drawn in.
+    CloseClips(clips);
 }
 
 int XpsPage::OutLinearGadient(ShadePatternInfo* info)

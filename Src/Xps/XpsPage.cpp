@@ -417,6 +417,9 @@ void XpsPage::StrokeAttributes(GState* gs, bool dashes)
             if (ok) {
                 Out(text);
                 Out("StrokeDashOffset=\"%s\" \n", XpsNumber(gs->dashPhase / width).text);
+                // PDF caps every dash as it caps the line's ends: zero-length round dashes
+                // are dots.
+                Out("StrokeDashCap=\"%s\" \n", cap);
             }
         }
     }

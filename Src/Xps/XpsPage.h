@@ -22,8 +22,9 @@ class TilePatternInfo;
 // Element depths of the markup. The page's content lies below FixedPage and the page Canvas;
 // the deepest drawing reaches four elements below its own (a Path, its Fill, a gradient
 // brush, its stops, one stop); a tiling brush's content lies five below the painted element
-// (its Fill, VisualBrush, the Visual, the Canvas).
-enum { XPS_PAGE_CONTENT_DEPTH = 3, XPS_DRAWING_DEPTH = 4, XPS_TILE_DEPTH = 5 };
+// (its Fill, VisualBrush, the Visual, the Canvas), and two further (a placing canvas and a
+// clipping one) when the cell is laid into a tile of the pattern's step.
+enum { XPS_PAGE_CONTENT_DEPTH = 3, XPS_DRAWING_DEPTH = 4, XPS_TILE_DEPTH = 5, XPS_TILE_COPY_DEPTH = 2 };
 
 // PDF points to page units. The decimal, not 4/3: 612 points must come out as 816.
 const double XPS_UNITS_PER_POINT = 1.333333333;
@@ -156,6 +157,8 @@ private:
     // when the pattern cannot be had, nothing when it gives no brush.
     int PatternBrush(GState* gs, bool stroke, const char* element);
     void TileBrush(TilePatternInfo* tile, const char* element);
+    // One run of the cell's content, closing the clips it leaves open.
+    void TileCell(TilePatternInfo* tile);
 
     // One clip the interpreter opened. Clips are written as nested canvases, and readers
     // refuse markup nested too deep, so a clip that adds nothing to the canvas it would nest

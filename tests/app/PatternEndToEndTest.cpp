@@ -1,4 +1,4 @@
-// Shadings and patterns through the whole converter, judged by pixel probes: at each probe
+// Shadings, patterns and dashes through the whole converter, judged by pixel probes: at each probe
 // the package drawn by `mutool draw` and by `xpstopng` must show the colour that the PDF's
 // own rendering by `mutool draw` shows there.
 #include <gtest/gtest.h>
@@ -119,7 +119,7 @@ struct Probe {
 };
 
 const Rgb kRed{255, 0, 0}, kBlue{0, 0, 255}, kMid{127, 0, 127}, kWhite{255, 255, 255},
-    kGreen{0, 255, 0};
+    kGreen{0, 255, 0}, kBlack{0, 0, 0};
 
 bool Near(Rgb a, Rgb b, int tolerance)
 {
@@ -141,53 +141,11 @@ struct Case {
     bool gxps = true;
 };
 
-TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
+// Converts each case and compares the probes of both readers' renderings of the package with
+// the PDF's own rendering.
+template <size_t N>
+void ProbeAll(const Case (&cases)[N])
 {
-    const std::string axial = std::string("<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords ") +
-                              "[0 0 100 0] /Extend [true true] /Function " + kRedToBlue + " >>";
-    const std::string stroked = std::string("<< /PatternType 2 /Shading << /ShadingType 2 ") +
-                                "/ColorSpace /DeviceRGB /Coords [20 0 180 0] /Extend [true true] "
-                                "/Function " + kRedToBlue + " >> >>";
-    // Without its closing ">>".
-    const std::string radial = std::string("<< /PatternType 2 /Shading << /ShadingType 3 ") +
-                               "/ColorSpace /DeviceRGB /Coords [100 100 0 100 100 80] "
-                               "/Extend [true true] /Function " + kRedToBlue + " >>";
-    const std::string tile = "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [10 10 30 30] "
-                             "/XStep 20 /YStep 20 /Resources << >>";
-    const Case cases[] = {
-        // Under a rotated CTM the page corners are still painted.
-        {"axial sh under a rotation",
-         MakePdf("<< /Shading << /Sh0 5 0 R >> >>", "0.7071 0.7071 -0.7071 0.7071 100 30 cm /Sh0 sh",
-                 {{5, axial}}),
-         {{8, 8, kRed}, {191, 191, kBlue}, {191, 8, kMid}, {8, 191, kMid}}},
-        {"radial shading pattern",
-         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 20 20 160 160 re f",
-                 {{5, radial + " >>"}}),
-         {{100, 100, kRed}, {140, 100, kMid}, {100, 60, kMid}, {25, 25, kBlue}, {10, 10, kWhite}}},
-        // The pattern lives in the page's space whatever the CTM of the painted path.
-        {"radial shading pattern with a Matrix, painted under a scaled CTM",
-         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "2 0 0 2 0 0 cm /Pattern cs /P0 scn 10 10 80 80 re f",
-                 {{5, radial + " /Matrix [1 0 0 1 10 0] >>"}}),
-         {{110, 100, kRed}, {110, 140, kMid}, {70, 100, kMid}, {25, 25, kBlue}, {10, 10, kWhite}},
-         false},
-        {"tiling pattern with an offset BBox",
-         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
-                 {{5, {tile, "1 0 0 rg 10 10 10 10 re f 0 0 1 rg 20 20 10 10 re f"}}}),
-         {{15, 15, kRed}, {25, 25, kBlue}, {15, 25, kWhite}, {25, 15, kWhite}, {95, 115, kRed},
-          {165, 145, kBlue}}},
-        // The cell fills its upper square with its own pattern: drawn once, that square
-        // stays empty, as in the PDF's rendering.
-        {"tiling pattern that uses itself",
-         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
-                 {{5, {"/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 20 20] /XStep 20 "
-                       "/YStep 20 /Resources << /Pattern << /P0 5 0 R >> >>",
-                       "0 1 0 rg 0 0 10 10 re f /Pattern cs /P0 scn 10 10 10 10 re f"}}}),
-         {{5, 5, kGreen}, {45, 65, kGreen}, {15, 15, kWhite}, {15, 5, kWhite}}},
-        {"axial pattern on a stroke",
-         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern CS /P0 SCN 20 w 20 100 m 180 100 l S",
-                 {{5, stroked}}),
-         {{22, 100, kRed}, {100, 100, kMid}, {178, 100, kBlue}, {100, 130, kWhite}}},
-    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         testutil::TempDir dir;
@@ -218,6 +176,131 @@ TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
             }
         }
     }
+}
+
+TEST(PatternEndToEnd, GradientsAndTilesWhereThePdfHasThem)
+{
+    const std::string axial = std::string("<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords ") +
+                              "[0 0 100 0] /Extend [true true] /Function " + kRedToBlue + " >>";
+    const std::string stroked = std::string("<< /PatternType 2 /Shading << /ShadingType 2 ") +
+                                "/ColorSpace /DeviceRGB /Coords [20 0 180 0] /Extend [true true] "
+                                "/Function " + kRedToBlue + " >> >>";
+    // Without its closing ">>".
+    const std::string radial = std::string("<< /PatternType 2 /Shading << /ShadingType 3 ") +
+                               "/ColorSpace /DeviceRGB /Coords [100 100 0 100 100 80] "
+                               "/Extend [true true] /Function " + kRedToBlue + " >>";
+    const std::string tile = "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [10 10 30 30] "
+                             "/XStep 20 /YStep 20 /Resources << >>";
+    // Streams that name a shading and a pattern without resources of their own: a form, and
+    // the glyph of a Type 3 font. A green shading clipped to the left part, a blue tiled
+    // right part.
+    const std::string green = "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 1 0] "
+                              "/Extend [true true] /Function << /FunctionType 2 /Domain [0 1] "
+                              "/C0 [0 1 0] /C1 [0 1 0] /N 1 >> >>";
+    const std::string blueTile = "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 10 10] "
+                                 "/XStep 10 /YStep 10";
+    const std::string named = "/Shading << /Sh0 5 0 R >> /Pattern << /P0 7 0 R >>";
+    const std::string glyph = "100 0 d0 q 0 0 40 100 re W n /Sh0 sh Q /Pattern cs /P0 scn 60 0 40 100 re f";
+    auto type3 = [&](const std::string& ownResources) {
+        return "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 100 100] /FontMatrix [0.01 0 0 0.01 0 0] "
+               "/CharProcs << /a 9 0 R >> /Encoding << /Type /Encoding /Differences [97 /a] >> "
+               "/FirstChar 97 /LastChar 97 /Widths [100]" + ownResources + " >>";
+    };
+    const std::vector<Probe> glyphProbes = {
+        {70, 100, kGreen}, {130, 100, kBlue}, {100, 100, kWhite}, {20, 20, kWhite}};
+    const Case cases[] = {
+        // Under a rotated CTM the page corners are still painted.
+        {"axial sh under a rotation",
+         MakePdf("<< /Shading << /Sh0 5 0 R >> >>", "0.7071 0.7071 -0.7071 0.7071 100 30 cm /Sh0 sh",
+                 {{5, axial}}),
+         {{8, 8, kRed}, {191, 191, kBlue}, {191, 8, kMid}, {8, 191, kMid}}},
+        {"radial shading pattern",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 20 20 160 160 re f",
+                 {{5, radial + " >>"}}),
+         {{100, 100, kRed}, {140, 100, kMid}, {100, 60, kMid}, {25, 25, kBlue}, {10, 10, kWhite}}},
+        // The pattern lives in the page's space whatever the CTM of the painted path.
+        {"radial shading pattern with a Matrix, painted under a scaled CTM",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "2 0 0 2 0 0 cm /Pattern cs /P0 scn 10 10 80 80 re f",
+                 {{5, radial + " /Matrix [1 0 0 1 10 0] >>"}}),
+         {{110, 100, kRed}, {110, 140, kMid}, {70, 100, kMid}, {25, 25, kBlue}, {10, 10, kWhite}},
+         false},
+        {"tiling pattern with an offset BBox",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
+                 {{5, {tile, "1 0 0 rg 10 10 10 10 re f 0 0 1 rg 20 20 10 10 re f"}}}),
+         {{15, 15, kRed}, {25, 25, kBlue}, {15, 25, kWhite}, {25, 15, kWhite}, {95, 115, kRed},
+          {165, 145, kBlue}}},
+        // Steps larger than the cell leave gaps between the cells.
+        {"tiling cell smaller than its steps",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
+                 {{5, {"/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 10 10] /XStep 20 "
+                       "/YStep 20 /Resources << >>",
+                       "1 0 0 rg 0 0 10 10 re f"}}}),
+         {{5, 5, kRed}, {15, 5, kWhite}, {5, 15, kWhite}, {15, 15, kWhite}, {25, 25, kRed},
+          {105, 45, kRed}, {115, 45, kWhite}}},
+        // Steps smaller than the cell: each cell's right part lies over its neighbour, and
+        // what the cell draws beyond its BBox is cut off.
+        {"tiling cells overlapping their neighbours",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
+                 {{5, {"/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 30 30] /XStep 20 "
+                       "/YStep 20 /Resources << >>",
+                       "1 0 0 rg 22 0 6 5 re f 0 0 1 rg 0 32 5 5 re f"}}}),
+         {{5, 2, kRed}, {15, 2, kWhite}, {25, 2, kRed}, {105, 62, kRed}, {2, 12, kWhite},
+          {2, 52, kWhite}, {5, 8, kWhite}}},
+        // Where cells overlap, the one painted later (to the right, above) lies on top.
+        {"overlapping tiling cells in order",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
+                 {{5, {"/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 30 30] /XStep 20 "
+                       "/YStep 20 /Resources << >>",
+                       "1 0 0 rg 0 0 15 30 re f 0 0 1 rg 15 0 15 30 re f"}}}),
+         {{45, 45, kRed}, {57, 57, kBlue}, {25, 5, kRed}, {77, 135, kBlue}}},
+        // The cell fills its upper square with its own pattern: drawn once, that square
+        // stays empty, as in the PDF's rendering.
+        {"tiling pattern that uses itself",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern cs /P0 scn 0 0 200 200 re f", {},
+                 {{5, {"/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 20 20] /XStep 20 "
+                       "/YStep 20 /Resources << /Pattern << /P0 5 0 R >> >>",
+                       "0 1 0 rg 0 0 10 10 re f /Pattern cs /P0 scn 10 10 10 10 re f"}}}),
+         {{5, 5, kGreen}, {45, 65, kGreen}, {15, 15, kWhite}, {15, 5, kWhite}}},
+        {"form without resources names the page's shading and pattern",
+         MakePdf("<< /XObject << /Fm 6 0 R >> " + named + " >>", "/Fm Do", {{5, green}},
+                 {{6, {"/Type /XObject /Subtype /Form /BBox [0 0 200 200]",
+                       "q 50 50 40 100 re W n /Sh0 sh Q /Pattern cs /P0 scn 110 50 40 100 re f"}},
+                  {7, {blueTile, "0 0 1 rg 0 0 10 10 re f"}}}),
+         glyphProbes},
+        {"Type 3 glyph names its font's shading and pattern",
+         MakePdf("<< /Font << /F1 8 0 R >> >>", "BT /F1 100 Tf 50 50 Td (a) Tj ET",
+                 {{5, green}, {8, type3(" /Resources << " + named + " >>")}},
+                 {{7, {blueTile, "0 0 1 rg 0 0 10 10 re f"}}, {9, {"", glyph}}}),
+         glyphProbes},
+        {"Type 3 glyph of a font without resources names the page's",
+         MakePdf("<< /Font << /F1 8 0 R >> " + named + " >>", "BT /F1 100 Tf 50 50 Td (a) Tj ET",
+                 {{5, green}, {8, type3("")}},
+                 {{7, {blueTile, "0 0 1 rg 0 0 10 10 re f"}}, {9, {"", glyph}}}),
+         glyphProbes},
+        {"axial pattern on a stroke",
+         MakePdf("<< /Pattern << /P0 5 0 R >> >>", "/Pattern CS /P0 SCN 20 w 20 100 m 180 100 l S",
+                 {{5, stroked}}),
+         {{22, 100, kRed}, {100, 100, kMid}, {178, 100, kBlue}, {100, 130, kWhite}}},
+    };
+    ProbeAll(cases);
+}
+
+// Dashes are capped as the line is: zero-length round dashes are dots, square ones squares,
+// flat ones nothing.
+TEST(StrokeEndToEnd, DashesTakeTheLineCap)
+{
+    // xpstopng takes dash lengths as lengths, not as multiples of the thickness, and draws
+    // no zero-length dash at all: only mutool is asked.
+    const Case cases[] = {
+        {"zero-length dashes, flat, round and square",
+         MakePdf("<< >>", "10 w [0 20] 0 d 0 J 20 50 m 180 50 l S 1 J 20 100 m 180 100 l S "
+                          "2 J 20 150 m 180 150 l S", {}),
+         {{20, 50, kWhite},
+          {20, 100, kBlack}, {60, 100, kBlack}, {30, 100, kWhite}, {24, 104, kWhite},
+          {20, 150, kBlack}, {24, 154, kBlack}, {30, 150, kWhite}},
+         false},
+    };
+    ProbeAll(cases);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ struct PatternDoc {
         char buf[PDF_PARSE_BUF];
         ParseIndirectObject(&page, doc.xref, 3, 0, buf, sizeof buf);
         cp.owner = page;
+        cp.resources = PdfDictLookup(page, "Resources");
         cp.current->ctm = ctm;
         gs.fillPattern.str = strdup("P0");
         gs.strokePattern.str = strdup("P1");
@@ -405,18 +406,19 @@ TEST(Patterns, LookupsAndFailures)
         delete stroke;
         delete again;
     }
-    // Inside a nested stream names resolve in that stream's resources.
+    // Names resolve in the resources the parser draws with, not in those of its owner.
     {
         PatternDoc d({{10, tile}, {11, shade}, {12, radial},
-                      {30, "stream:/Subtype /Form /Resources << /Pattern << /P0 11 0 R >> >>"}});
-        PdfIndirect form;
-        form.refNum = 30;
-        d.cp.owner = &form;
+                      {30, "<< /Pattern << /P0 11 0 R >> >>"}});
+        PdfIndirect formResources;
+        formResources.refNum = 30;
+        PdfObj* page = d.cp.resources;
+        d.cp.resources = &formResources;
         PatternInfo* info = d.Pattern(0);
         ASSERT_NE(info, nullptr);
         EXPECT_EQ(info->patternType, PATTERN_SHADING);
         delete info;
-        d.cp.owner = d.page;
+        d.cp.resources = page;
     }
 
     // Failures leave the out-parameter as it was.

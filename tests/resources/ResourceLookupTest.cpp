@@ -42,10 +42,10 @@ testpdf::PdfBuilder Fixture()
     b.Stream(12, "/Subtype /PS", "%!");
     b.Object(30, "<< /LJ 2 /ML 3.5 >>");
     b.Object(31, "0.25");
-    // Pages: a holder with resources by reference, one with direct resources, one without.
+    // A page that holds resources 2 (a page is not itself resources), and resources whose
+    // Shading entry is no dictionary.
     b.Object(40, "<< /Type /Page /Resources 2 0 R >>");
-    b.Object(41, "<< /Type /Page /Resources << /Pattern << /Q 22 0 R >> /Shading 5 >> >>");
-    b.Object(42, "<< /Type /Page >>");
+    b.Object(41, "<< /Pattern << /Q 22 0 R >> /Shading 5 >>");
     // Resources whose ColorSpace reference is broken but which have a direct Pattern dict.
     b.Object(43, "<< /ColorSpace 98 0 R /Pattern << /CS9 /DeviceCMYK >> >>");
     b.Object(44, "<< /ColorSpace /DeviceRGB >>");
@@ -144,29 +144,28 @@ TEST(ResourceLookup, FindXObject)
 TEST(ResourceLookup, FindPatternAndShading)
 {
     Doc doc(Fixture(), 100);
-    Ref page40(40), page41(41), page42(42), res2(2);
+    Ref page40(40), res41(41), res2(2);
     const struct {
         const char* what;
         bool shading;
         const char* name;
-        PdfObj* holder;
+        PdfObj* resources;
         int rc, objNum;
     } cases[] = {
-        {"pattern by reference", false, "P0", &page40, 0, 20},
-        {"shading by reference", true, "Sh0", &page40, 0, 21},
-        {"direct pattern dictionary refused", false, "PD", &page40, -1, -7},
-        {"a shading is not a pattern", false, "Sh0", &page40, -1, -7},
-        {"direct resources", false, "Q", &page41, 0, 22},
-        {"Shading not a dictionary", true, "Sh0", &page41, -1, -7},
-        {"holder without Resources", false, "P0", &page42, -1, -7},
-        {"the resources themselves are no holder", false, "P0", &res2, -1, -7},
-        {"no holder", false, "P0", nullptr, -1, -7},
+        {"pattern by reference", false, "P0", &res2, 0, 20},
+        {"shading by reference", true, "Sh0", &res2, 0, 21},
+        {"direct pattern dictionary refused", false, "PD", &res2, -1, -7},
+        {"a shading is not a pattern", false, "Sh0", &res2, -1, -7},
+        {"other resources", false, "Q", &res41, 0, 22},
+        {"Shading not a dictionary", true, "Sh0", &res41, -1, -7},
+        {"a page is no resources", false, "P0", &page40, -1, -7},
+        {"no resources", false, "P0", nullptr, -1, -7},
     };
     for (const auto& c : cases) {
         Name n(c.name);
         int objNum = -7;
-        int rc = c.shading ? doc.tree->FindShading(&n, &objNum, c.holder)
-                           : doc.tree->FindPattern(&n, &objNum, c.holder);
+        int rc = c.shading ? doc.tree->FindShading(&n, &objNum, c.resources)
+                           : doc.tree->FindPattern(&n, &objNum, c.resources);
         EXPECT_EQ(rc, c.rc) << c.what;
         EXPECT_EQ(objNum, c.objNum) << c.what;
     }

@@ -615,6 +615,21 @@ void PageWork(std::vector<HostileDoc>* docs)
         return OnePage("<< /Pattern << /P 5 0 R >> >>",
                        page + "/Pattern cs /P scn 0 0 200 200 re f", more);
     }, 0});
+    // Tiling cells far larger than their steps: each level's cell is overlapped by 64
+    // neighbours (as many copies as a tile takes) and paints the next level; the last level
+    // is overlapped by millions, and its steps are nearly 0.
+    docs->push_back({"tiling-cells-overlapping-fan-out", [] {
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < 8; k++)
+            more.push_back({5 + k, "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 8 8] "
+                                   "/XStep 1 /YStep 1 /Resources << /Pattern << /P " +
+                                   std::to_string(5 + k + 1) + " 0 R >> >>",
+                            "/Pattern cs /P scn 0 0 1 1 re f", true});
+        more.push_back({13, "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 200 200] "
+                            "/XStep 0.0001 /YStep 0.00000001 /Resources << >>", "0 0 5 5 re f", true});
+        return OnePage("<< /Pattern << /P 5 0 R >> >>", "/Pattern cs /P scn 0 0 200 200 re f",
+                       more);
+    }, 0});
 }
 
 // Temporary files, fonts on disk, packages that must be written whole.

@@ -289,7 +289,8 @@ TEST_F(PageTest, StrokeWithDashes)
     page.Stroke(&gs);
     EXPECT_EQ("<Path RenderTransform=\"1,0,0,1,0,0\" \nData=\"M 0,0 L 10,0 \" Opacity=\"0.25\" \n"
               "StrokeEndLineCap=\"Round\" \nStrokeStartLineCap=\"Round\" \nStrokeLineJoin=\"Bevel\" \n"
-              "StrokeDashArray=\"1.5 1.5 \" \nStrokeDashOffset=\"0.5\" \nStrokeThickness=\"2\" >\n" +
+              "StrokeDashArray=\"1.5 1.5 \" \nStrokeDashOffset=\"0.5\" \nStrokeDashCap=\"Round\" \n"
+              "StrokeThickness=\"2\" >\n" +
                   kBlackStroke + "</Path>\n",
               Body());
 }
@@ -301,12 +302,18 @@ TEST(XpsPage, DashListsBecomePairsOfLengthsOrASolidLine)
         std::vector<double> reals;  // NAN stands for an item that is no number
         double width;
         const char* want;  // dash attributes, "" for a solid line
+        int cap = 0;
     } cases[] = {
-        {"even", {2, 1}, 1, "StrokeDashArray=\"2 1 \" \nStrokeDashOffset=\"0\" \n"},
-        {"odd list twice", {3, 1, 2}, 1, "StrokeDashArray=\"3 1 2 3 1 2 \" \nStrokeDashOffset=\"0\" \n"},
+        {"even", {2, 1}, 1, "StrokeDashArray=\"2 1 \" \nStrokeDashOffset=\"0\" \nStrokeDashCap=\"Flat\" \n"},
+        {"odd list twice", {3, 1, 2}, 1,
+         "StrokeDashArray=\"3 1 2 3 1 2 \" \nStrokeDashOffset=\"0\" \nStrokeDashCap=\"Flat\" \n"},
         {"width 0 divides by a small width", {3}, 0,
-         "StrokeDashArray=\"3000 3000 \" \nStrokeDashOffset=\"0\" \n"},
-        {"negative width", {3, 1}, -2, "StrokeDashArray=\"1.5 0.5 \" \nStrokeDashOffset=\"0\" \n"},
+         "StrokeDashArray=\"3000 3000 \" \nStrokeDashOffset=\"0\" \nStrokeDashCap=\"Flat\" \n"},
+        {"negative width", {3, 1}, -2,
+         "StrokeDashArray=\"1.5 0.5 \" \nStrokeDashOffset=\"0\" \nStrokeDashCap=\"Flat\" \n"},
+        // Dashes take the line's cap: zero-length dashes with square caps are squares.
+        {"square caps", {0, 4}, 2,
+         "StrokeDashArray=\"0 2 \" \nStrokeDashOffset=\"0\" \nStrokeDashCap=\"Square\" \n", 2},
         {"all zero", {0, 0}, 1, ""},
         {"negative length", {3, -1}, 1, ""},
         {"not a number", {3, NAN}, 1, ""},
@@ -320,6 +327,7 @@ TEST(XpsPage, DashListsBecomePairsOfLengthsOrASolidLine)
         GState gs;
         Build(gs.path, {{PDF_PATH_OP_MOVETO, {0, 0}}, {PDF_PATH_OP_LINETO, {10, 0}}});
         gs.lineWidth = c.width;
+        gs.lineCap = c.cap;
         for (double v : c.reals)
             gs.dash.Append(std::isnan(v) ? (PdfObj*)new PdfName() : Real(v));
         ASSERT_EQ(0, page.StartPage(0, 612, 792));
@@ -345,14 +353,14 @@ TEST_F(PageTest, FillStrokeIsOnePathWhenTheAlphasMatch)
     page.FillStroke(&gs, 1);
     EXPECT_EQ("<Path RenderTransform=\"1,0,0,1,0,0\" \nData=\"F0 M 0,0 L 10,0 10,10 z \" \n"
               "StrokeEndLineCap=\"Flat\" \nStrokeStartLineCap=\"Flat\" \nStrokeLineJoin=\"Miter\" \n"
-              "StrokeDashArray=\"1.33333 0.666667 \" \nStrokeDashOffset=\"0\" \n"
+              "StrokeDashArray=\"1.33333 0.666667 \" \nStrokeDashOffset=\"0\" \nStrokeDashCap=\"Flat\" \n"
               "StrokeThickness=\"3\" >\n" + kBlackFill + kBlackStroke + "</Path>\n"
               // Different alphas: a fill without stroke attributes, then the stroke.
               "<Path RenderTransform=\"1,0,0,1,0,0\" \nOpacity=\"0.5\" \n"
               "Data=\"F1 M 0,0 L 10,0 10,10 z \" >" + kBlackFill + "</Path>\n"
               "<Path RenderTransform=\"1,0,0,1,0,0\" \nData=\"M 0,0 L 10,0 10,10 z \" "
               "StrokeEndLineCap=\"Flat\" \nStrokeStartLineCap=\"Flat\" \nStrokeLineJoin=\"Miter\" \n"
-              "StrokeDashArray=\"1.33333 0.666667 \" \nStrokeDashOffset=\"0\" \n"
+              "StrokeDashArray=\"1.33333 0.666667 \" \nStrokeDashOffset=\"0\" \nStrokeDashCap=\"Flat\" \n"
               "StrokeThickness=\"3\" >\n" + kBlackStroke + "</Path>\n",
               Body());
 }

@@ -8,6 +8,7 @@
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/Patterns.h"
 #include "PageTreeDoc.h"
+#include "Pdf/Limits.h"
 #include "TestUtil.h"
 #include "Xps/XpsPage.h"
 #include "XpsTestUtil.h"
@@ -32,6 +33,7 @@ struct PatternPage {
         char buf[PDF_PARSE_BUF];
         ParseIndirectObject(&pageDict, doc.xref, 3, 0, buf, sizeof buf);
         cp.owner = pageDict;
+        cp.resources = PdfDictLookup(pageDict, "Resources");
         page.parser = &cp;
         page.pageDir = &folder[0];
         page.StartPage(0, 612, 792);
@@ -287,26 +289,42 @@ std::string Visual(const char* transform, const char* box, const std::string& ce
            "</Canvas>\n</VisualBrush.Visual>\n </VisualBrush>\n";
 }
 
-TEST(XpsTile, CellsTileAtTheirBBox)
+TEST(XpsTile, CellsTileAtTheirSteps)
 {
-    const std::string head = "stream:/PatternType 1 /PaintType 1 /TilingType 1 /XStep 5 /YStep 5 ";
+    const std::string head = "stream:/PatternType 1 /PaintType 1 /TilingType 1 ";
+    // A cell laid into its tile: placed by the offset, clipped to its BBox.
+    auto laid = [](const char* offset, const char* clip) {
+        return std::string("<Canvas RenderTransform=\"1,0,0,1,") + offset + "\">\n<Canvas Clip=\"" +
+               clip + "\">\n" + CellPath() + "</Canvas>\n</Canvas>\n";
+    };
+    const char* clip5 = "M 0,0 L 5,0 5,5 0,5 z";
     const struct {
         const char* what;
         std::string pattern;
         std::string brush;  // of the fill
     } cases[] = {
-        {"origin BBox", head + "/BBox [0 0 5 5] /Matrix [1 0 0 1 3 4]|" + kCell,
+        {"origin BBox", head + "/XStep 5 /YStep 5 /BBox [0 0 5 5] /Matrix [1 0 0 1 3 4]|" + kCell,
          Fill(Visual("1,0,0,1,3,4", "0,0,5,5", CellPath()))},
-        {"offset BBox: x, y, width, height", head + "/BBox [10 20 60 80]|" + kCell,
+        {"offset BBox: x, y, width, height", head + "/XStep 50 /YStep 60 /BBox [10 20 60 80]|" + kCell,
          Fill(Visual("1,0,0,1,0,0", "10,20,50,60", CellPath()))},
-        {"reversed corners are normalised", head + "/BBox [60 80 10 20]|" + kCell,
+        {"reversed corners are normalised", head + "/XStep 50 /YStep 60 /BBox [60 80 10 20]|" + kCell,
          Fill(Visual("1,0,0,1,0,0", "10,20,50,60", CellPath()))},
-        {"no BBox: no tile", head + "|" + kCell, ""},
-        {"a BBox without area: no tile", head + "/BBox [0 0 0 5]|" + kCell, ""},
+        {"steps missing, 0 or no number: the cell's size",
+         head + "/XStep 0 /YStep /Big /BBox [0 0 5 5]|" + kCell,
+         Fill(Visual("1,0,0,1,0,0", "0,0,5,5", CellPath()))},
+        {"no BBox: no tile", head + "/XStep 5 /YStep 5|" + kCell, ""},
+        {"a BBox without area: no tile", head + "/XStep 5 /YStep 5 /BBox [0 0 0 5]|" + kCell, ""},
         // The cell's clip is closed inside the brush's canvas.
-        {"clip inside the cell", head + "/BBox [0 0 5 5]|0 0 2 2 re W n",
+        {"clip inside the cell", head + "/XStep 5 /YStep 5 /BBox [0 0 5 5]|0 0 2 2 re W n",
          Fill(Visual("1,0,0,1,0,0", "0,0,5,5",
                      "<Canvas\nClip=\"F1M 0,0 L 2,0 2,2 0,2 z \" >\n</Canvas>\n"))},
+        {"steps larger than the cell leave gaps", head + "/XStep 20 /YStep -8 /BBox [0 0 5 5]|" + kCell,
+         Fill(Visual("1,0,0,1,0,0", "0,0,20,8", laid("0,0", clip5)))},
+        // Each neighbour that reaches into the tile is drawn there, the leftmost and lowest first.
+        {"steps smaller than the cell overlap", head + "/XStep 2 /YStep 4 /BBox [0 0 5 5]|" + kCell,
+         Fill(Visual("1,0,0,1,0,0", "0,0,2,4",
+                     laid("-4,-4", clip5) + laid("-2,-4", clip5) + laid("0,-4", clip5) +
+                         laid("-4,0", clip5) + laid("-2,0", clip5) + laid("0,0", clip5)))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -314,6 +332,25 @@ TEST(XpsTile, CellsTileAtTheirBBox)
         p.gs->fillCS = 4;
         p.page.Fill(p.gs, 1);
         EXPECT_EQ(kFillHead + c.brush + "</Path>\n", p.Body());
+    }
+}
+
+// A cell overlapped by more neighbours than a tile takes copies of is drawn once into its tile.
+TEST(XpsTile, OverlappingCopiesStopAtTheirLimit)
+{
+    for (int across : {(int)PAGE_MAX_TILE_COPIES, (int)PAGE_MAX_TILE_COPIES + 1}) {
+        SCOPED_TRACE(across);
+        PatternPage p({{10, "stream:/PatternType 1 /XStep 1 /YStep 1 /BBox [0 0 " +
+                                std::to_string(across) + " 1]|" + kCell}});
+        p.gs->fillCS = 4;
+        p.page.Fill(p.gs, 1);
+        std::string body = p.Body();
+        size_t copies = 0;
+        for (size_t at = body.find("<Canvas RenderTransform"); at != std::string::npos;
+             at = body.find("<Canvas RenderTransform", at + 1))
+            copies++;
+        EXPECT_EQ(copies, across <= PAGE_MAX_TILE_COPIES ? (size_t)across : 1u);
+        EXPECT_NE(body.find("Viewbox=\"0,0,1,1\""), std::string::npos);
     }
 }
 
