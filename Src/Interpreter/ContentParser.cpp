@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "Pdf/FileAccess.h"
 #include "Pdf/Limits.h"
@@ -140,15 +143,11 @@ enum { CP_OP_TEXT = 8 };
 // pattern brush runs its cell's stream), nor anything that looks a resource up.
 static bool KeepsStream(const char* op)
 {
-    static const char* const kOps[] = {"m",  "l",  "c",  "v",  "y",  "h",  "re", "n",  "W",
-                                       "W*", "q",  "Q",  "cm", "w",  "J",  "j",  "M",  "d",
-                                       "g",  "G",  "rg", "RG", "k",  "K",  "Tc", "Tw", "Tz",
-                                       "TL", "Ts", "Td", "TD", "Tm", "T*", "BT", "ET", "BI",
-                                       "EI"};
-    for (const char* k : kOps)
-        if (strcmp(k, op) == 0)
-            return true;
-    return false;
+    static const std::unordered_set<std::string> kOps = {
+        "m",  "l",  "c",  "v",  "y",  "h",  "re", "n",  "W",  "W*", "q",  "Q",  "cm",
+        "w",  "J",  "j",  "M",  "d",  "g",  "G",  "rg", "RG", "k",  "K",  "Tc", "Tw",
+        "Tz", "TL", "Ts", "Td", "TD", "Tm", "T*", "BT", "ET", "BI", "EI"};
+    return kOps.count(op) != 0;
 }
 
 int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
@@ -259,16 +258,28 @@ int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
     return result;
 }
 
+// The operator table by name, built once: a page of millions of operators must not compare
+// each one with every row. The first row of a name wins, as a walk of the table would find.
+static const std::unordered_map<std::string, OpHandler>& HandlersByName()
+{
+    static const std::unordered_map<std::string, OpHandler> byName = [] {
+        std::unordered_map<std::string, OpHandler> m;
+        for (const OpTableRow* row = OpTable; row != OpTable + CP_OP_ROWS; ++row)
+            m.emplace(row->op, row->handler);
+        return m;
+    }();
+    return byName;
+}
+
 int ContentParser::Execute(char* op, PdfObj** ops)
 {
     if (!op)
         return 0;
-    for (const OpTableRow* row = OpTable; row != OpTable + CP_OP_ROWS; ++row) {
-        if (strcmp(row->op, op) == 0) {
-            OpHandler handler = row->handler;
-            (this->*handler)(ops);
-            break;
-        }
+    const auto& byName = HandlersByName();
+    auto found = byName.find(op);
+    if (found != byName.end()) {
+        OpHandler handler = found->second;
+        (this->*handler)(ops);
     }
     return 0;
 }
