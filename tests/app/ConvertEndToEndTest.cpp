@@ -60,6 +60,7 @@ struct PageFixture {
     bool contentsArray = false;           // Contents an array even for one stream
     bool contentsRefToArray = false;      // Contents a reference to an array
     bool deflate = false;                 // streams FlateDecode-compressed
+    bool plainXrefStream = false;         // a cross-reference stream without a filter
 };
 
 std::string MakePdf(const PageFixture& fixture)
@@ -89,7 +90,13 @@ std::string MakePdf(const PageFixture& fixture)
         else
             b.Stream(10 + (int)i, "", fixture.streams[i]);
     }
-    b.ClassicXref();
+    if (fixture.plainXrefStream) {
+        testpdf::XrefOptions o;
+        o.compress = false;
+        b.XrefStream(10 + (int)fixture.streams.size(), o);
+    } else {
+        b.ClassicXref();
+    }
     return b.Bytes();
 }
 
@@ -139,6 +146,8 @@ TEST(ConvertEndToEnd, PagesRenderLikeThePdf)
         {"Contents a reference to an array",
          {"[0 0 200 100]", {"20 20 60 40 re f", "120 70 m 140 95 170 95 190 70 c h f"}, false, true},
          200, 100, true},
+        {"cross-reference stream without a filter",
+         {"[0 0 200 100]", {kShapes}, false, false, false, true}, 200, 100, true},
         {"real numbers in the box", {"[0 0 200.4 99.6]", {kShapes}}, 200, 100, true},
         {"no MediaBox: Letter", {"", {kShapes}}, 612, 792, false},
         {"MediaBox of three numbers: Letter", {"[0 0 200]", {kShapes}}, 612, 792, false},
