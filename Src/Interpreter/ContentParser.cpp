@@ -153,10 +153,8 @@ static bool KeepsStream(const char* op)
 int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
 {
     stream = fp;
-    if (!fp || !buf || size < 2 || !current || !savedStates || !pendingClips) {
-        RunClips(depth);
+    if (!fp || !buf || size < 2 || !current || !savedStates || !pendingClips)
         return -1;
-    }
 
     // Resources given by reference are the document's, read once for the whole conversion.
     bool indirectResources = res && res->Type() == PDF_INDIRECT;
@@ -250,9 +248,9 @@ int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
         Push(obj);
     }
 
-    // Clip canvases opened at this depth must close whichever way the stream ended, or the
-    // page markup would not nest.
-    RunClips(depth);
+    // Clips stay open with the q depth they belong to: like the rest of the graphics state
+    // they carry into the page's next content stream, and end at their Q or at the end of
+    // the page (RunAllClips).
     if (indirectResources)
         resources = nullptr;
     return result;

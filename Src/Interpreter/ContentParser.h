@@ -64,7 +64,8 @@ public:
 
     // Interprets one content stream from its current position. 0 at "endstream" or at a
     // token that cannot occur in a content stream, -1 at end of file or on a lexer error.
-    // On every way out the clips queued at the current depth are ended.
+    // Clips still queued stay queued: the caller ends them with RunAllClips when the page
+    // (or the nested stream) is over.
     int Scanner(FILE* stream, PdfObj* resources, char* buffer, int bufferSize);
     // Runs the handler of the operator's row; an operator without a row is ignored.
     int Execute(char* op, PdfObj** operands);

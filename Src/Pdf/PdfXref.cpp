@@ -273,6 +273,36 @@ static void InflateRows(FILE* fp, long long length, XrefRows* rows)
     inflateEnd(&zs);
 }
 
+// Feeds the stream data at the current position to the row reader as it stands: a stream
+// without a filter. With a length below 0 (not given as a direct integer) it reads until the
+// rows are complete or the file ends.
+static void CopyRows(FILE* fp, long long length, XrefRows* rows)
+{
+    unsigned char in[4096];
+    long long remaining = length >= 0 ? length : LLONG_MAX;
+    while (remaining > 0) {
+        int want = remaining < (long long)sizeof in ? (int)remaining : (int)sizeof in;
+        int got = pdfread(fp, in, want);
+        if (got <= 0)
+            break;
+        remaining -= got;
+        if (!rows->Feed(in, (size_t)got))
+            break;
+    }
+}
+
+// True when the stream dictionary names a filter: an absent Filter, null or an empty array
+// leaves the data as it stands.
+static bool HasFilter(PdfObj* dict)
+{
+    PdfObj* filter = PdfDictLookup(dict, "Filter");
+    if (!filter || filter->Type() == PDF_NULL)
+        return false;
+    if (filter->Type() == PDF_ARRAY && static_cast<PdfArray*>(filter)->count == 0)
+        return false;
+    return true;
+}
+
 // One cross-reference stream section at the current position. Replaces the trailer with
 // its dictionary and gives its Prev. 0 when the walk may go on.
 static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
@@ -363,8 +393,12 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
     rows.pairs = pairs;
     rows.npairs = npairs;
     rows.rowsLeft = lastUseful;
-    if (rows.rowsLeft > 0)
-        InflateRows(x->fp, length, &rows);
+    if (rows.rowsLeft > 0) {
+        if (HasFilter(dict))
+            InflateRows(x->fp, length, &rows);
+        else
+            CopyRows(x->fp, length, &rows);
+    }
     free(pairs);
     return 0;
 }

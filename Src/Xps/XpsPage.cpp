@@ -259,7 +259,8 @@ bool XpsPathData(PDF_PathGeometry* path, const pdfmatrix* m, std::string* out)
 }
 
 XpsPage::XpsPage()
-    : parser(nullptr), pageWidth(0), pageHeight(0), originX(0), originY(0), pagesStarted(0),
+    : parser(nullptr), pageWidth(0), pageHeight(0), originX(0), originY(0), quarterTurns(0),
+      pagesStarted(0),
       pageDir(nullptr),
       out(nullptr), openClips(0), markupBytes(0), contentDepth(XPS_PAGE_CONTENT_DEPTH), failed(0)
 {
@@ -321,15 +322,45 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     }
     pagesStarted++;
 
-    double w = width * XPS_UNITS_PER_POINT, h = height * XPS_UNITS_PER_POINT;
+    const double s = XPS_UNITS_PER_POINT;
+    const double w = width * s, h = height * s;
+    const int turns = quarterTurns & 3;
+    const bool sideways = turns == 1 || turns == 3;
     Out("<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"%s\" "
         "Height=\"%s\" xml:lang=\"en-US\">\n",
-        XpsNumber(w).text, XpsNumber(h).text);
+        XpsNumber(sideways ? h : w).text, XpsNumber(sideways ? w : h).text);
     Out("<Canvas>\n<Canvas.RenderTransform>\n");
-    // The box's lower-left corner goes to the page's; "+ 0.0" keeps a zero from printing "-0".
-    double dx = -originX * XPS_UNITS_PER_POINT + 0.0, dy = h + originY * XPS_UNITS_PER_POINT;
-    Out(" <MatrixTransform Matrix=\"1.333333333,0,0,-1.333333333,%s,%s\"/>\n",
-        XpsNumber(dx).text, XpsNumber(dy).text);
+    // The box's lower-left corner (ox, oy) is the page's origin, y turns downwards, and the
+    // page turns clockwise by quarters: per turn the scale entries of the matrix and the
+    // corner the origin goes to. The scale is written out in full ("%g" would round it).
+    // "+ 0.0" keeps a zero from printing "-0".
+    static const char* const kScale[4] = {
+        "1.333333333,0,0,-1.333333333",   // upright: origin at the bottom left
+        "0,1.333333333,1.333333333,0",    // 90: origin at the top left, y to the right
+        "-1.333333333,0,0,1.333333333",   // 180: origin at the top right
+        "0,-1.333333333,-1.333333333,0"}; // 270: origin at the bottom right
+    const double ox = originX * s, oy = originY * s;
+    double dx, dy;
+    switch (turns) {
+    case 1:
+        dx = -oy;
+        dy = -ox;
+        break;
+    case 2:
+        dx = w + ox;
+        dy = -oy;
+        break;
+    case 3:
+        dx = h + oy;
+        dy = w + ox;
+        break;
+    default:
+        dx = -ox;
+        dy = h + oy;
+        break;
+    }
+    Out(" <MatrixTransform Matrix=\"%s,%s,%s\"/>\n", kScale[turns], XpsNumber(dx + 0.0).text,
+        XpsNumber(dy + 0.0).text);
     Out("</Canvas.RenderTransform>\n");
     return 0;
 }

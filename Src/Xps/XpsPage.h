@@ -65,6 +65,10 @@ public:
     // The MediaBox's lower-left corner, PDF points: the page canvas shows the box, wherever
     // it lies in user space. Set before StartPage; 0 0 by default.
     double originX, originY;
+    // Quarter turns clockwise (0 to 3) in which the page is shown, as its Rotate entry asks:
+    // the FixedPage takes the turned size and the page canvas turns the drawing with it.
+    // Set before StartPage; 0 by default.
+    int quarterTurns;
     int pagesStarted;
     char* pageDir;  // the temporary folder (not owned)
     FILE* out;      // the page file, null while no page is open

@@ -60,6 +60,7 @@ struct PageFixture {
     bool contentsArray = false;           // Contents an array even for one stream
     bool contentsRefToArray = false;      // Contents a reference to an array
     bool deflate = false;                 // streams FlateDecode-compressed
+    bool plainXrefStream = false;         // a cross-reference stream without a filter
 };
 
 std::string MakePdf(const PageFixture& fixture)
@@ -89,7 +90,13 @@ std::string MakePdf(const PageFixture& fixture)
         else
             b.Stream(10 + (int)i, "", fixture.streams[i]);
     }
-    b.ClassicXref();
+    if (fixture.plainXrefStream) {
+        testpdf::XrefOptions o;
+        o.compress = false;
+        b.XrefStream(10 + (int)fixture.streams.size(), o);
+    } else {
+        b.ClassicXref();
+    }
     return b.Bytes();
 }
 
@@ -130,14 +137,30 @@ TEST(ConvertEndToEnd, PagesRenderLikeThePdf)
          {"[0 0 200 100]", {"q 20 20 60 40 re", " f Q 4 w 100 20 m 180 80 l", " S 120 70 m 140 95 170 95 190 70 c h f"},
           false, false, true},
          200, 100, true},
+        {"a clip opened in one stream holds in the next until its Q",
+         {"[0 0 200 100]", {"q 20 20 60 60 re W n", "1 0 0 rg 0 0 200 100 re f", "Q 0 g 120 20 40 40 re f"}},
+         200, 100, true},
+        {"a clip at depth 0 holds to the page's end",
+         {"[0 0 200 100]", {"20 20 60 60 re W n", "q 1 0 0 rg 0 0 200 100 re f Q", "0 0 200 10 re f"}},
+         200, 100, true},
         {"Contents a reference to an array",
          {"[0 0 200 100]", {"20 20 60 40 re f", "120 70 m 140 95 170 95 190 70 c h f"}, false, true},
          200, 100, true},
+        {"cross-reference stream without a filter",
+         {"[0 0 200 100]", {kShapes}, false, false, false, true}, 200, 100, true},
         {"real numbers in the box", {"[0 0 200.4 99.6]", {kShapes}}, 200, 100, true},
         {"no MediaBox: Letter", {"", {kShapes}}, 612, 792, false},
         {"MediaBox of three numbers: Letter", {"[0 0 200]", {kShapes}}, 612, 792, false},
         {"MediaBox of zero size: Letter", {"[0 0 0 0]", {kShapes}}, 612, 792, false},
-        {"MediaBox of negative size: Letter", {"[0 0 -200 100]", {kShapes}}, 612, 792, false},
+        {"MediaBox [0 0 -200 100] reaches left of the origin",
+         {"[0 0 -200 100]", {"1 0 0 1 -200 0 cm\n" + kShapes}}, 200, 100, true},
+        {"MediaBox one point wide", {"[0 0 1 100]", {"0 0 1 100 re f"}}, 1, 100, false},
+        {"MediaBox under one point wide: Letter", {"[0 0 0.99 100]", {kShapes}}, 612, 792, false},
+        {"MediaBox under one point high: Letter", {"[0 0 200 0.5]", {kShapes}}, 612, 792, false},
+        {"MediaBox with its corners reversed", {"[300 200 100 100]", {"1 0 0 1 100 100 cm\n" + kShapes}},
+         200, 100, true},
+        {"MediaBox from the top left to the bottom right",
+         {"[100 200 300 100]", {"1 0 0 1 100 100 cm\n" + kShapes}}, 200, 100, true},
         {"the box's origin is the page's", {"[100 100 300 200]", {"1 0 0 1 100 100 cm\n" + kShapes}},
          200, 100, true},
         {"a box below and left of the origin", {"[-50.5 -20 149.5 80]", {"1 0 0 1 -50.5 -20 cm\n" + kShapes}},

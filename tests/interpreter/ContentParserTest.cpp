@@ -92,21 +92,25 @@ TEST(ContentParser, StreamsToRendererCalls)
          "|0; Stroke M 0 0 L 1 1; |0"},
 
         // Clips and where they end.
-        {"W then n keeps the clip to the stream end",
+        {"W then n keeps the clip to the page end",
          {"0 0 m 100 0 l 100 100 l W n S endstream"},
-         "Clip 1 M 0 0 L 100 0 L 100 100; Stroke -; EndClip; |0"},
+         "Clip 1 M 0 0 L 100 0 L 100 100; Stroke -; |0; EndClip"},
         {"W* clips even-odd and the path stays for painting", {"0 0 m 5 5 l W* f endstream"},
-         "Clip 0 M 0 0 L 5 5; Fill 1 M 0 0 L 5 5; EndClip; |0"},
+         "Clip 0 M 0 0 L 5 5; Fill 1 M 0 0 L 5 5; |0; EndClip"},
         {"clip ended at Q", {"q 0 0 m W n Q 1 1 m S endstream"},
          "Clip 1 M 0 0; EndClip; Stroke M 1 1; |0"},
         {"Q at depth 0 leaves the clip queued", {"0 0 m W n Q 1 1 m S endstream"},
-         "Clip 1 M 0 0; Stroke M 1 1; EndClip; |0"},
-        {"clip of one stream does not reach the next", {"0 0 m W n endstream", "1 1 m S endstream"},
-         "Clip 1 M 0 0; EndClip; |0; Stroke M 1 1; |0"},
-        {"endstream at depth 2 ends only depth 2; the page end ends the rest",
-         {"0 0 m W n q q 1 1 m W n 2 2 m W n endstream", "3 3 m S Q endstream"},
-         "Clip 1 M 0 0; Clip 1 M 1 1; Clip 1 M 2 2; EndClip; EndClip; |0; Stroke M 3 3; |0; "
-         "EndClip"},
+         "Clip 1 M 0 0; Stroke M 1 1; |0; EndClip"},
+        {"clip of one stream reaches the next", {"0 0 m W n endstream", "1 1 m S endstream"},
+         "Clip 1 M 0 0; |0; Stroke M 1 1; |0; EndClip"},
+        {"clip opened in q ends at the Q of a later stream",
+         {"q 20 20 m W n endstream", "0 0 m f endstream", "Q 1 1 m S endstream"},
+         "Clip 1 M 20 20; |0; Fill 1 M 0 0; |0; EndClip; Stroke M 1 1; |0"},
+        {"clips at three depths: each Q ends its own, the page end the rest",
+         {"0 0 m W n q q 1 1 m W n 2 2 m W n endstream", "3 3 m S Q endstream",
+          "4 4 m S Q endstream"},
+         "Clip 1 M 0 0; Clip 1 M 1 1; Clip 1 M 2 2; |0; Stroke M 3 3; EndClip; EndClip; |0; "
+         "Stroke M 4 4; |0; EndClip"},
         {"q left open in one stream closes in the next", {"q 0 0 m W n q endstream", "Q Q endstream"},
          "Clip 1 M 0 0; |0; EndClip; |0"},
 
@@ -124,10 +128,10 @@ TEST(ContentParser, StreamsToRendererCalls)
          "Stroke M 0 0; |0"},
 
         // Ends other than endstream.
-        {"end of file ends the clips too", {"0 0 m W n 1 1 m S"},
-         "Clip 1 M 0 0; Stroke M 1 1; EndClip; |-1"},
-        {"stray ] ends the stream and its clips", {"0 0 m W n ] 1 1 m S endstream"},
-         "Clip 1 M 0 0; EndClip; |0"},
+        {"end of file leaves the clip to the page end", {"0 0 m W n 1 1 m S"},
+         "Clip 1 M 0 0; Stroke M 1 1; |-1; EndClip"},
+        {"stray ] ends the stream, not its clips", {"0 0 m W n ] 1 1 m S endstream"},
+         "Clip 1 M 0 0; |0; EndClip"},
         {"R ends the stream", {"0 0 m R 1 1 l S endstream"}, "|0"},
 
         // Hostile operands.
@@ -143,7 +147,7 @@ TEST(ContentParser, StreamsToRendererCalls)
          "Stroke M 0 0 C 1 2 3 4 5 6; |0"},
         {"an error exit with clips open at two depths",
          {"q 0 0 m W n q 1 1 m W* n ) 2 2 m S endstream"},
-         "Clip 1 M 0 0; Clip 0 M 1 1; EndClip; |-1; EndClip"},
+         "Clip 1 M 0 0; Clip 0 M 1 1; |-1; EndClip; EndClip"},
     };
     for (const Case& c : cases) {
         PageRun page;
@@ -174,9 +178,10 @@ TEST(ContentParser, SaveStackDepthLimit)
     page.Scan("q q 0 0 m W n Q 1 1 m W* n endstream");
     EXPECT_EQ(page.cp.depth, CP_MAX_DEPTH - 1);
     EXPECT_EQ(page.cp.current, outer);
-    EXPECT_EQ(page.rec.Joined(), "|0; Clip 1 M 0 0; EndClip; Clip 0 M 1 1; EndClip; |0");
+    EXPECT_EQ(page.rec.Joined(), "|0; Clip 1 M 0 0; EndClip; Clip 0 M 1 1; |0");
 
-    // At depth 1024 the stream end ends the clip; the parser is released with 1024 states.
+    // The clip at depth 1023 is still open; the one at depth 1024 joins it, and the page end
+    // ends both; the parser is released with 1024 states.
     page.Scan("q 2 2 m W n endstream");
     EXPECT_EQ(page.cp.depth, CP_MAX_DEPTH);
     page.cp.RunAllClips();

@@ -139,6 +139,24 @@ const Fixture kWellFormed[] = {
          b.Object(7, "(new 7)");  // listed in the second pair
          b.XrefStream(9, W(1, 4, 1));
      }},
+    {"stream without a filter",
+     [](PdfBuilder& b) {
+         Pages(b);
+         b.Object(4, "(four)", 2);
+         XrefOptions o = W(1, 2, 1);
+         o.compress = false;
+         b.XrefStream(5, o);
+     }},
+    {"stream without a filter over a filtered one",
+     [](PdfBuilder& b) {
+         Pages(b);
+         b.Object(4, "(old four)");
+         b.XrefStream(5);
+         b.Object(4, "(new four)");
+         XrefOptions o = W(1, 3, 0);
+         o.compress = false;
+         b.XrefStream(6, o);
+     }},
     {"three stream sections",
      [](PdfBuilder& b) {
          Pages(b);
@@ -505,6 +523,33 @@ TEST(Xref, HostileSectionsTerminate)
         if (doc.rc == 0) {
             EXPECT_EQ(doc.x->Entry(doc.x->size), nullptr);
         }
+    }
+}
+
+TEST(Xref, UnfilteredStreamIsBoundedByItsLength)
+{
+    // Rows 0 to 5 of five bytes each; object 5 is the section itself, in the last row. A
+    // Length that ends inside that row reads the rows before it only; one that is not a
+    // direct integer reads until the rows are complete.
+    struct Case { const char* name; const char* length; char typeOf5; };
+    const Case cases[] = {
+        {"Length of every row", "/Length 30", 'n'},
+        {"Length ends in the last row", "/Length 27", 0},
+        {"Length indirect", "/Length 4 0 R", 'n'},
+    };
+    for (const Case& c : cases) {
+        PdfBuilder b;
+        Pages(b);
+        b.Object(4, "(four)");
+        XrefOptions o = W(1, 3, 1);
+        o.compress = false;
+        b.XrefStream(5, o);
+        Loaded doc(Patched(b, "/Length 30", c.length));
+        ASSERT_EQ(doc.rc, 0) << c.name << doc.err;
+        ASSERT_NE(doc.x->root, nullptr) << c.name;
+        EXPECT_EQ(doc.x->Entry(4)->type, 'n') << c.name;
+        EXPECT_EQ(doc.x->Entry(4)->offset, (int)b.Offset(4)) << c.name;
+        EXPECT_EQ(doc.x->Entry(5)->type, c.typeOf5) << c.name;
     }
 }
 

@@ -630,6 +630,72 @@ void PageWork(std::vector<HostileDoc>* docs)
         return OnePage("<< /Pattern << /P 5 0 R >> >>", "/Pattern cs /P scn 0 0 200 200 re f",
                        more);
     }, 0});
+    // One small stream listed 1,100 times in Contents, each time opening a clip that stays
+    // open into the next stream: past the q stack and the markup depth, across streams.
+    auto clipsAcrossStreams = [](bool inQ) {
+        PdfBuilder b;
+        Catalog(b, "3 0 R", 1);
+        std::string contents;
+        for (int i = 0; i < 1100; i++)
+            contents += "4 0 R ";
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents [" +
+                        contents + "5 0 R] >>");
+        b.Stream(4, "", std::string(inQ ? "q " : "") + "10 10 m 190 10 l 100 190 l h W n");
+        b.Stream(5, "", "0 0 1 rg 0 0 200 200 re f");
+        b.ClassicXref();
+        return b.Bytes();
+    };
+    docs->push_back({"clips-left-open-by-1100-streams-in-q", [=] { return clipsAcrossStreams(true); }, 0});
+    docs->push_back({"clips-left-open-by-1100-streams-no-q", [=] { return clipsAcrossStreams(false); }, 0});
+    // Rotate entries at the ends of the integer range, far beyond it, and between quarter
+    // turns; page boxes reversed, thin and empty.
+    auto pages = [](const std::vector<std::string>& entries) {
+        PdfBuilder b;
+        std::string kids;
+        for (size_t i = 0; i < entries.size(); i++)
+            kids += std::to_string(10 + 2 * i) + " 0 R ";
+        Catalog(b, kids, (int)entries.size());
+        for (size_t i = 0; i < entries.size(); i++) {
+            int page = 10 + 2 * (int)i;
+            b.Object(page, "<< /Type /Page /Parent 2 0 R " + entries[i] + " /Contents " +
+                               std::to_string(page + 1) + " 0 R >>");
+            b.Stream(page + 1, "", "0 0 1 rg 0 0 100 100 re f BT ET");
+        }
+        b.ClassicXref();
+        return b.Bytes();
+    };
+    docs->push_back({"rotate-extreme-values", [=] {
+        return pages({"/MediaBox [0 0 200 100] /Rotate 2147483647",
+                      "/MediaBox [0 0 200 100] /Rotate -2147483648",
+                      "/MediaBox [0 0 200 100] /Rotate 2147483550",
+                      "/MediaBox [0 0 200 100] /Rotate 99999999999999999999.0",
+                      "/MediaBox [0 0 200 100] /Rotate -0.0000001",
+                      "/MediaBox [0 0 200 100] /Rotate [90]",
+                      "/MediaBox [0 0 200 100] /Rotate 9 0 R"});
+    }, 0});
+    docs->push_back({"page-boxes-reversed-thin-empty", [=] {
+        return pages({"/MediaBox [200 100 0 0] /Rotate 90", "/MediaBox [0 0 0.5 0.5]",
+                      "/MediaBox [5 5 5 5] /Rotate 270", "/MediaBox [0 100 200 0]",
+                      "/MediaBox [0 0 1 -1]", "/MediaBox [-2147483648 -2147483648 0 -2147483647]"});
+    }, 0});
+    // A cross-reference stream without a filter whose Length and Index reach far past the
+    // end of the file: the rows end with the file.
+    docs->push_back({"xref-stream-unfiltered-past-the-file", [] {
+        PdfBuilder b;
+        Catalog(b, "3 0 R", 1);
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+        b.Stream(4, "", "0 0 1 rg 10 10 50 50 re f");
+        XrefOptions o;
+        o.compress = false;
+        o.index = false;
+        o.size = false;
+        o.extra = "/Size 2000000";
+        size_t at = b.XrefStream(5, o);
+        std::string s = b.Bytes();
+        size_t length = s.find("/Length ", at);
+        s.replace(length, s.find(' ', length + 8) - length, "/Length 2147483647");
+        return s;
+    }, 0});
 }
 
 // Temporary files, fonts on disk, packages that must be written whole.

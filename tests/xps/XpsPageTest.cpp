@@ -402,8 +402,8 @@ TEST_F(PageTest, InterpretedClipsPairWithTheirEnds)
     ContentParser cp;
     cp.renderer = &page;
     page.parser = &cp;
-    // The first clip ends at Q, the second at the end of its stream, the third where its
-    // stream breaks off.
+    // The first clip ends at Q; the second stays open into the next stream, where the third
+    // opens inside it; both end with the page.
     for (const char* content : {"q 0 0 100 100 re W n 0 0 612 792 re f Q 0 0 50 50 re W* n endstream",
                                 "q 1 1 2 2 re W n"}) {
         FILE* f = testutil::StreamOf(content);
@@ -415,8 +415,8 @@ TEST_F(PageTest, InterpretedClipsPairWithTheirEnds)
     EXPECT_EQ("<Canvas\nClip=\"F1M 0,0 L 100,0 100,100 0,100 z \" >\n"
               "<Path RenderTransform=\"1,0,0,1,0,0\" \nData=\"F1 M 0,0 L 612,0 612,792 0,792 z \" >" +
                   kBlackFill + "</Path>\n</Canvas>\n"
-                  "<Canvas\nClip=\"F0M 0,0 L 50,0 50,50 0,50 z \" >\n</Canvas>\n"
-                  "<Canvas\nClip=\"F1M 1,1 L 3,1 3,3 1,3 z \" >\n</Canvas>\n",
+                  "<Canvas\nClip=\"F0M 0,0 L 50,0 50,50 0,50 z \" >\n"
+                  "<Canvas\nClip=\"F1M 1,1 L 3,1 3,3 1,3 z \" >\n</Canvas>\n</Canvas>\n",
               Body());
 }
 

@@ -1,5 +1,6 @@
 #include "Apps/converter/Larkspan.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cmath>
@@ -31,6 +32,8 @@ enum { SCAN_BUF = 4096 };
 // The page size of a page without a usable MediaBox: US Letter, in points.
 const double kDefaultWidth = 612;
 const double kDefaultHeight = 792;
+// The narrowest page side a box may give, in points.
+const double kMinPageSide = 1;
 
 // The one line that says why a conversion failed.
 void Reason(const char* input, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -147,9 +150,9 @@ bool Number(PdfObj* obj, double* out)
     return std::isfinite(*out);
 }
 
-// The page is the box: its size is the distance between its corners, and its lower-left
-// corner becomes the page's. A box that is missing, short, or gives no positive finite size
-// leaves the defaults, Letter at the origin.
+// The page is the box: its size is the distance between its corners, given in either order,
+// and its lower-left corner becomes the page's. A box that is missing, short, or under one
+// point wide or high (no reader opens such a page) leaves the defaults, Letter at the origin.
 void PageSize(PdfPageTree* pages, int page, double* x, double* y, double* width, double* height)
 {
     *x = 0;
@@ -162,17 +165,42 @@ void PageSize(PdfPageTree* pages, int page, double* x, double* y, double* width,
     pages->GetPageItem(&box, &key, page);
     if (box && box->Type() == PDF_ARRAY) {
         PdfArray* a = static_cast<PdfArray*>(box);
-        double x1, y1, x2, y2;
-        if (a->count >= 4 && Number(a->items[0], &x1) && Number(a->items[1], &y1) &&
-            Number(a->items[2], &x2) && Number(a->items[3], &y2) && x2 - x1 > 0 && y2 - y1 > 0 &&
-            std::isfinite(x2 - x1) && std::isfinite(y2 - y1)) {
-            *x = x1;
-            *y = y1;
-            *width = x2 - x1;
-            *height = y2 - y1;
+        double c[4];
+        if (a->count >= 4 && Number(a->items[0], &c[0]) && Number(a->items[1], &c[1]) &&
+            Number(a->items[2], &c[2]) && Number(a->items[3], &c[3])) {
+            double x1 = std::min(c[0], c[2]), x2 = std::max(c[0], c[2]);
+            double y1 = std::min(c[1], c[3]), y2 = std::max(c[1], c[3]);
+            if (x2 - x1 >= kMinPageSide && y2 - y1 >= kMinPageSide && std::isfinite(x2 - x1) &&
+                std::isfinite(y2 - y1)) {
+                *x = x1;
+                *y = y1;
+                *width = x2 - x1;
+                *height = y2 - y1;
+            }
         }
     }
     RemoveObj(box);
+}
+
+// The page's quarter turns clockwise from its Rotate entry (its own or inherited): a multiple
+// of 90, brought into 0 to 270. Any other value, or none, leaves the page upright.
+int PageRotation(PdfPageTree* pages, int page)
+{
+    PdfName key;
+    key.str = strdup("Rotate");
+    PdfObj* rotate = nullptr;
+    pages->GetPageItem(&rotate, &key, page);
+    double degrees = 0;
+    int turns = 0;
+    if (Number(rotate, &degrees) && degrees == std::floor(degrees) &&
+        std::fmod(degrees, 90) == 0) {
+        double r = std::fmod(degrees, 360);
+        if (r < 0)
+            r += 360;
+        turns = (int)(r / 90);
+    }
+    RemoveObj(rotate);
+    return turns;
 }
 
 PdfObj* PageResources(PdfPageTree* pages, int page)
@@ -289,6 +317,7 @@ int Larkspan::Convert(char* input, char* output)
         renderer.pageDir = work.path;
         renderer.originX = x;
         renderer.originY = y;
+        renderer.quarterTurns = PageRotation(pages, page);
         parser->renderer = &renderer;
 
         if (renderer.StartPage(page, width, height) != 0) {
