@@ -24,22 +24,17 @@ const std::string kVardex = VARDEX_BINARY_DIR "/Vardex";
 using testutil::Quote;
 using testutil::Raster;
 
-// Reasons the corpus index gives for what a file holds beyond the converter, that no longer
-// keep text away: these font kinds are drawn.
-const char* const kDrawnFonts[] = {"font-Type1C-emb", "font-Type0/CID0C-emb", "font-TrueType-nonemb",
-                                   "font-TrueType-nonemb(std14-name)", "font-OpenType-emb"};
-
-// The other reasons, and what each does to the text of a file that has it.
+// The reasons the corpus index gives for what a file holds beyond the converter that keep its
+// text away from the package. Any other reason leaves the text drawn: the font kinds it names
+// (font-Type1C-emb, font-Type0/CID0C-emb, font-TrueType-nonemb and its standard-name form,
+// font-OpenType-emb) are all drawn, and so are pages around images behind ASCIIHex or
+// RunLength filters.
 const struct {
     const char* scope;
-    const char* why;  // null: the text is drawn all the same
+    const char* why;
 } kOtherReasons[] = {
     {"cs-Separation", "its text is painted in a Separation colour space, which paints nothing"},
     {"filter-CCITT", "its text is a CCITTFax scan, which is not decoded"},
-    {"filter-AHx", nullptr},  // images only
-    {"filter-RL", nullptr},   // images only
-    // Drawn with the nearest standard font by the characters of its ToUnicode map.
-    {"font-Type0/CID2-nonemb", nullptr},
 };
 
 // Files whose text is kept away by something the index does not name.
@@ -95,13 +90,9 @@ std::vector<CorpusFile> FilesWithText()
         if (column("convertible") != "yes")
             f.skip = "the converter refuses it (" + column("reasons") + ")";
         for (const std::string& scope : Split(column("beyond_scope"), ',')) {
-            if (!f.skip.empty() || scope == "-" ||
-                std::find(std::begin(kDrawnFonts), std::end(kDrawnFonts), scope) != std::end(kDrawnFonts))
-                continue;
-            f.skip = scope + " is not a reason the test knows";
             for (const auto& other : kOtherReasons)
-                if (scope == other.scope)
-                    f.skip = other.why ? other.why : "";
+                if (scope == other.scope && f.skip.empty())
+                    f.skip = other.why;
         }
         for (const auto& other : kFileReasons)
             if (f.file == other.file && f.skip.empty())
