@@ -10,9 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <fstream>
-#include <sstream>
-
 #include "CffFonts.h"
 #include "PdfBuilder.h"
 #include "Rendering.h"
@@ -677,111 +674,6 @@ TEST(TextConversion, FontsSharingAProgramKeepTheirOwnWidths)
         f.fonts = "<< /F1 5 0 R /F2 10 0 R >>";
         Convert(f, {{6, descriptor}, {10, trueType(wideFirst ? widths : wide)}}, testutil::ReadFile(kDejaVu));
     }
-}
-
-// The lines of text on page 1 of a PDF, as mutool finds them: boxes in points from the top
-// left, which are pixels of a 72 dpi rendering. Lines of blanks only are left out.
-struct Line {
-    double x0, y0, x1, y1;
-};
-
-std::vector<Line> TextLines(const std::string& pdf)
-{
-    std::string xml;
-    testutil::RunCommand("mutool draw -q -F stext -o - " + Quote(pdf) + " 1 2>/dev/null", &xml);
-    std::vector<Line> lines;
-    for (size_t at = xml.find("<line bbox=\""); at != std::string::npos;
-         at = xml.find("<line bbox=\"", at + 1)) {
-        Line l;
-        if (sscanf(xml.c_str() + at, "<line bbox=\"%lf %lf %lf %lf\"", &l.x0, &l.y0, &l.x1, &l.y1) != 4)
-            continue;
-        size_t end = xml.find("</line>", at);
-        std::string body = xml.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        bool ink = false;
-        for (size_t c = body.find(" c=\""); c != std::string::npos && !ink; c = body.find(" c=\"", c + 1))
-            ink = body.compare(c, 7, " c=\" \"/") != 0;
-        if (ink)
-            lines.push_back(l);
-    }
-    return lines;
-}
-
-int InkIn(const testutil::Raster& r, const Line& l)
-{
-    int n = 0;
-    for (int y = std::max(0, (int)l.y0 - 1); y <= std::min(r.height - 1, (int)l.y1 + 1); y++)
-        for (int x = std::max(0, (int)l.x0 - 1); x <= std::min(r.width - 1, (int)l.x1 + 1); x++)
-            n += r.at(x, y);
-    return n;
-}
-
-// Every text-bearing PDF of the shared corpus that the converter takes on: page 1 converts,
-// and where the PDF's rendering has ink on a line of text, so has the package's.
-TEST(TextConversion, CorpusTextStaysVisible)
-{
-    const std::string shared = testutil::SharedDir();
-    if (shared.empty())
-        GTEST_SKIP() << "no shared corpus beside the source tree";
-    const std::string corpus = shared + "/corpus/dev";
-    std::ifstream index(corpus + "/index.tsv");
-    std::string line;
-    std::getline(index, line);
-    std::vector<std::string> head;
-    {
-        std::istringstream cols(line);
-        for (std::string c; std::getline(cols, c, '\t');)
-            head.push_back(c);
-    }
-    auto column = [&](const std::vector<std::string>& row, const char* name) {
-        for (size_t i = 0; i < head.size() && i < row.size(); i++)
-            if (head[i] == name)
-                return row[i];
-        return std::string();
-    };
-    int checked = 0;
-    while (std::getline(index, line)) {
-        std::vector<std::string> row;
-        std::istringstream cols(line);
-        for (std::string c; std::getline(cols, c, '\t');)
-            row.push_back(c);
-        // Glyphs drawn as inline images show only as far as those images do.
-        if (column(row, "fonts") == "-" || column(row, "convertible") != "yes" ||
-            column(row, "beyond_scope") != "-" || column(row, "inline_imgs") != "0")
-            continue;
-        const std::string file = column(row, "file");
-        SCOPED_TRACE(file);
-        const std::string pdf = corpus + "/" + file;
-        std::vector<Line> lines = TextLines(pdf);
-        if (lines.empty())
-            continue;  // no text on page 1
-
-        testutil::TempDir dir;
-        std::string err;
-        ASSERT_EQ(0, testutil::RunCommand("cd " + Quote(dir.path()) + " && " + Quote(kVardex) +
-                                              " -q --tmpdir work -o out " + Quote(pdf) + " 2>&1",
-                                          &err))
-            << err;
-        std::string xps;
-        testutil::RunCommand("ls " + Quote(dir.file("out")) + "/*.XPS", &xps);
-        if (!xps.empty() && xps.back() == '\n')
-            xps.pop_back();
-        testutil::Raster want, got;
-        ASSERT_TRUE(testutil::Render(pdf, 72, &want, dir.path()));
-        ASSERT_TRUE(testutil::Render(xps, 72, &got, dir.path())) << xps;
-        ASSERT_NEAR(want.width, got.width, 1);
-        ASSERT_NEAR(want.height, got.height, 1);
-        int inked = 0, shown = 0;
-        for (const Line& l : lines) {
-            int p = InkIn(want, l);
-            if (p == 0)
-                continue;
-            inked++;
-            shown += InkIn(got, l) * 2 >= p;
-        }
-        EXPECT_GE(shown * 10, inked * 9) << shown << " of " << inked << " lines visible";
-        checked++;
-    }
-    EXPECT_GT(checked, 0);
 }
 
 }  // namespace

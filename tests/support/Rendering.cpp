@@ -1,8 +1,11 @@
 #include "Rendering.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <sstream>
 #include <sys/stat.h>
 
+#include "TestImages.h"
 #include "TestUtil.h"
 
 namespace testutil {
@@ -57,14 +60,11 @@ std::string Messages(const std::string& err)
     return kept;
 }
 
-// Page 1 of `file` rendered by mutool at `dpi` into a binary PGM, read back.
-bool Render(const std::string& file, int dpi, Raster* r, const std::string& work)
+namespace {
+
+// A binary PGM file as a raster.
+bool ReadPgm(const std::string& pgm, Raster* r, int inkBelow = 128)
 {
-    std::string pgm = work + "/render.pgm";
-    remove(pgm.c_str());
-    if (RunCommand("mutool draw -q -r " + std::to_string(dpi) + " -c gray -o " + Quote(pgm) + " " +
-              Quote(file) + " 1 >/dev/null 2>&1") != 0)
-        return false;
     std::string data = testutil::ReadFile(pgm);
     std::istringstream in(data);
     std::string magic;
@@ -79,8 +79,84 @@ bool Render(const std::string& file, int dpi, Raster* r, const std::string& work
         return false;
     r->ink.resize(n);
     for (size_t i = 0; i < n; i++)
-        r->ink[i] = (unsigned char)data[start + i] < 128;
+        r->ink[i] = (unsigned char)data[start + i] < inkBelow;
     return true;
+}
+
+// The files of `dir` named `prefix`, digits, `suffix`, in the order of their numbers.
+std::vector<std::string> NumberedFiles(const std::string& dir, const std::string& prefix,
+                                       const std::string& suffix)
+{
+    std::vector<std::pair<long, std::string>> found;
+    for (const std::string& name : Entries(dir)) {
+        if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        if (digits.find_first_not_of("0123456789") == std::string::npos)
+            found.push_back({atol(digits.c_str()), dir + "/" + name});
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> files;
+    for (const auto& f : found)
+        files.push_back(f.second);
+    return files;
+}
+
+}  // namespace
+
+// Page 1 of `file` rendered by mutool at `dpi` into a binary PGM, read back.
+bool Render(const std::string& file, int dpi, Raster* r, const std::string& work)
+{
+    std::string pgm = work + "/render.pgm";
+    remove(pgm.c_str());
+    if (RunCommand("mutool draw -q -r " + std::to_string(dpi) + " -c gray -o " + Quote(pgm) + " " +
+              Quote(file) + " 1 >/dev/null 2>&1") != 0)
+        return false;
+    return ReadPgm(pgm, r);
+}
+
+std::vector<Raster> RenderPages(const std::string& file, int dpi, const std::string& work, int inkBelow)
+{
+    std::string dir = work + "/mutool-pages";
+    RunCommand("rm -rf " + Quote(dir) + " && mkdir -p " + Quote(dir));
+    std::vector<Raster> pages;
+    if (RunCommand("mutool draw -q -r " + std::to_string(dpi) + " -c gray -o " +
+                   Quote(dir + "/p%d.pgm") + " " + Quote(file) + " >/dev/null 2>&1") != 0)
+        return pages;
+    for (const std::string& pgm : NumberedFiles(dir, "p", ".pgm")) {
+        Raster r;
+        if (!ReadPgm(pgm, &r, inkBelow))
+            return {};
+        pages.push_back(std::move(r));
+    }
+    return pages;
+}
+
+std::vector<Raster> XpstopngPages(const std::string& package, int dpi, const std::string& work, int inkBelow)
+{
+    std::string dir = work + "/xpstopng-pages";
+    RunCommand("rm -rf " + Quote(dir) + " && mkdir -p " + Quote(dir));
+    std::vector<Raster> pages;
+    if (RunCommand("xpstopng -r " + std::to_string(dpi) + " " + Quote(package) + " " +
+                   Quote(dir + "/p") + " >/dev/null 2>&1") != 0)
+        return pages;
+    for (const std::string& png : NumberedFiles(dir, "p-", ".png")) {
+        testimg::Png img = testimg::ReadPng(png);
+        if (!img.ok)
+            return {};
+        Raster r;
+        r.width = img.width;
+        r.height = img.height;
+        r.ink.resize((size_t)img.width * img.height);
+        for (int y = 0; y < img.height; y++)
+            for (int x = 0; x < img.width; x++) {
+                const unsigned char* p = img.At(x, y);
+                r.ink[(size_t)y * img.width + x] = (p[0] + p[1] + p[2]) / 3 < inkBelow;
+            }
+        pages.push_back(std::move(r));
+    }
+    return pages;
 }
 
 // Pixels of `a` whose ink has no match in `b` at the same place or one pixel around it, as a

@@ -30,6 +30,16 @@ struct Raster {
 // Page 1 of `file` (PDF or XPS) rendered by mutool at `dpi`; `work` is a scratch folder.
 bool Render(const std::string& file, int dpi, Raster* r, const std::string& work);
 
+// Every page of `file` (PDF or XPS) rendered by mutool at `dpi`, in page order; empty when
+// mutool fails. `work` is a scratch folder. Ink is a grey level below `inkBelow`: a lighter
+// bar than mid-grey counts the anti-aliased edges of thin strokes too.
+std::vector<Raster> RenderPages(const std::string& file, int dpi, const std::string& work, int inkBelow = 128);
+
+// Every page of an XPS package rendered by xpstopng at `dpi`, in page order, ink as above;
+// empty when xpstopng fails.
+std::vector<Raster> XpstopngPages(const std::string& package, int dpi, const std::string& work,
+                                  int inkBelow = 128);
+
 // Pixels of `a` whose ink has no match in `b` at the same place or one pixel around it, as a
 // share of all pixels.
 double Unmatched(const Raster& a, const Raster& b);
