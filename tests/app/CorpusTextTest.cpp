@@ -33,7 +33,6 @@ const struct {
     const char* scope;
     const char* why;
 } kOtherReasons[] = {
-    {"cs-Separation", "its text is painted in a Separation colour space, which paints nothing"},
     {"filter-CCITT", "its text is a CCITTFax scan, which is not decoded"},
 };
 
