@@ -28,6 +28,11 @@ const double LEFT_OF_BREAK = 1e-9;
 // Stops of one piece of a function that is not a straight line between its breaks.
 const int CURVE_STOPS = 32;
 
+// How far inside an end that does not extend its last coloured stop sits, so the transparent
+// stop beyond it never shares its offset: one reader takes the transparent colour for the
+// whole gradient when two stops share an end offset, the other pads with the coloured one.
+const double CLEAR_EDGE = 1e-3;
+
 // Truncated, after a hair's breadth that absorbs the error of evaluating a colour just
 // before a break (0.9999999 white is white).
 uint8_t ColourByte(double v)
@@ -196,10 +201,22 @@ int ShadingStops(ContentParser* cp, PdfObj* shading, ShadePatternInfo* info)
     if (info->stops.count == first)
         return -1;
     // A transparent stop outside each end that does not extend: the brush pads with it.
-    if (!extend[1])
-        AddClearStop(info, info->stops.count - 1);
+    const uint32_t last = info->stops.count - 1;
+    if (!extend[1]) {
+        AddClearStop(info, last);
+        ShadeStop* end = static_cast<ShadeStop*>(info->stops.Get(last));
+        double inside = 1.0 - CLEAR_EDGE;
+        if (last > first)
+            inside = std::fmax(inside, static_cast<ShadeStop*>(info->stops.Get(last - 1))->offset);
+        end->offset = std::fmin(end->offset, inside);
+    }
     if (!extend[0]) {
         AddClearStop(info, first);
+        ShadeStop* start = static_cast<ShadeStop*>(info->stops.Get(first));
+        double inside = CLEAR_EDGE;
+        if (last > first)
+            inside = std::fmin(inside, static_cast<ShadeStop*>(info->stops.Get(first + 1))->offset);
+        start->offset = std::fmax(start->offset, inside);
         // Moved to the front: stops are kept in order of offset.
         for (uint32_t i = info->stops.count - 1; i > first; i--) {
             ShadeStop* x = static_cast<ShadeStop*>(info->stops.Get(i));

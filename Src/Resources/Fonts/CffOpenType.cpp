@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Resources/Fonts/FontEng.h"
+#include "Resources/Fonts/SfntTables.h"
 
 namespace {
 
@@ -218,22 +219,7 @@ bool ReadCharset(const unsigned char* d, size_t n, size_t pos, int numGlyphs,
     return true;
 }
 
-// Appends big-endian fields to a table under construction.
-struct Out {
-    std::vector<unsigned char> b;
-    void u8(unsigned v) { b.push_back((unsigned char)v); }
-    void u16(unsigned v)
-    {
-        b.push_back((unsigned char)(v >> 8));
-        b.push_back((unsigned char)v);
-    }
-    void u32(uint32_t v)
-    {
-        u16(v >> 16);
-        u16(v & 0xFFFF);
-    }
-    void zeros(size_t k) { b.insert(b.end(), k, 0); }
-};
+using Out = SfntOut;
 
 uint32_t TableSum(const std::vector<unsigned char>& t)
 {
@@ -405,29 +391,7 @@ int WriteCffAsOpenType(const char* path, const unsigned char* cff, size_t length
     // Runs address glyphs by index; the symbol map keeps code c on glyph c for readers that
     // look for one.
     const unsigned last = glyphs - 1 < 0xFFFE ? glyphs - 1 : 0xFFFE;
-    Out cmap;
-    cmap.u16(0);
-    cmap.u16(1);
-    cmap.u16(3);
-    cmap.u16(0);
-    cmap.u32(12);
-    cmap.u16(4);
-    cmap.u16(32);
-    cmap.u16(0);
-    cmap.u16(4);   // segCountX2
-    cmap.u16(4);   // searchRange
-    cmap.u16(1);   // entrySelector
-    cmap.u16(0);   // rangeShift
-    cmap.u16(last);
-    cmap.u16(0xFFFF);
-    cmap.u16(0);   // reservedPad
-    cmap.u16(0);
-    cmap.u16(0xFFFF);
-    cmap.u16(0);   // idDelta
-    cmap.u16(1);
-    cmap.u16(0);   // idRangeOffset
-    cmap.u16(0);
-    tables.push_back({"cmap", cmap.b});
+    tables.push_back({"cmap", IdentitySymbolCmap(last)});
 
     Out head;
     head.u32(0x00010000);

@@ -6,6 +6,7 @@
 
 #include "Pdf/FileAccess.h"
 #include "Resources/Fonts/BaseFonts.h"
+#include "Resources/Fonts/SfntTables.h"
 
 namespace {
 
@@ -53,20 +54,7 @@ uint32_t SumWords(const unsigned char* p, size_t n)
     return s;
 }
 
-// Appends big-endian fields to a table under construction.
-struct Out {
-    std::vector<unsigned char> b;
-    void u16(unsigned v)
-    {
-        b.push_back((unsigned char)(v >> 8));
-        b.push_back((unsigned char)v);
-    }
-    void u32(uint32_t v)
-    {
-        u16(v >> 16);
-        u16(v & 0xFFFF);
-    }
-};
+using Out = SfntOut;
 
 void PowerOfTwoBelow(unsigned n, unsigned* power, unsigned* log2)
 {
@@ -476,29 +464,8 @@ int TrueTypeWriter::WriteNewCMapTable(FILE* fp, TT_Table* rec)
     const unsigned end = numGlyphs < 0xFFFF ? (unsigned)numGlyphs : 0xFFFE;
     firstCode = 0;
     codeCount = (unsigned short)(end + 1);
-    Out o;
-    o.u16(0);
-    o.u16(1);
-    o.u16(3);
-    o.u16(0);
-    o.u32(12);
-    o.u16(4);       // format
-    o.u16(32);      // length
-    o.u16(0);       // language
-    o.u16(4);       // segCountX2
-    o.u16(4);       // searchRange
-    o.u16(1);       // entrySelector
-    o.u16(0);       // rangeShift
-    o.u16(end);
-    o.u16(0xFFFF);
-    o.u16(0);       // reservedPad
-    o.u16(0);
-    o.u16(0xFFFF);
-    o.u16(0);       // idDelta
-    o.u16(1);
-    o.u16(0);       // idRangeOffset
-    o.u16(0);
-    Put(fp, o.b.data(), o.b.size());
+    const std::vector<unsigned char> table = IdentitySymbolCmap(end);
+    Put(fp, table.data(), table.size());
 
     static const unsigned char kCmapSum[4] = {0x03, 0x51, 0x04, 0x1E};
     memcpy(rec->tag, "cmap", 4);
