@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <strings.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -92,6 +93,15 @@ bool ReadableFile(const char* path)
         return false;
     fclose(fp);
     return true;
+}
+
+// PNG and JPEG files are compressed already: deflating them again costs time and gains next
+// to nothing, so their parts are stored as they are.
+bool StoredPart(const char* path)
+{
+    const char* slash = strrchr(path, '/');
+    const char* dot = strrchr(slash ? slash + 1 : path, '.');
+    return dot && (strcasecmp(dot, ".png") == 0 || strcasecmp(dot, ".jpg") == 0);
 }
 
 // {int page; int value} records of the resources and internal lists.
@@ -242,7 +252,7 @@ int WriteResources(Package* pkg, int pageCount, XGE_List* resources, XGE_List* i
         if (!PairRecord(resources, i, &p, &obj) || !PageInRange(p, pageCount))
             continue;
         const char* path = ExtractedFile(xref, obj);
-        if (path && pkg->Add(path, false) != 0)
+        if (path && pkg->Add(path, StoredPart(path)) != 0)
             return -1;
     }
     for (uint32_t i = 0; i < Count(inlineImages); i++) {
@@ -251,7 +261,7 @@ int WriteResources(Package* pkg, int pageCount, XGE_List* resources, XGE_List* i
         if (!InlineRecord(inlineImages, i, &p, &path) || !PageInRange(p, pageCount) ||
             !ReadableFile(path))
             continue;
-        if (pkg->Add(path, false) != 0)
+        if (pkg->Add(path, StoredPart(path)) != 0)
             return -1;
     }
     for (uint32_t i = 0; i < Count(internal); i++) {

@@ -123,6 +123,46 @@ inline GrayPage RenderGray(const std::string& xps, const std::string& dir, int p
     return g;
 }
 
+// One entry of a zip central directory; method 0 is stored, 8 deflated.
+struct CentralEntry {
+    std::string name;
+    unsigned method;
+};
+
+inline unsigned Le16(const std::string& b, size_t at)
+{
+    return (unsigned char)b[at] | (unsigned char)b[at + 1] << 8;
+}
+
+inline unsigned Le32(const std::string& b, size_t at)
+{
+    return Le16(b, at) | Le16(b, at + 2) << 16;
+}
+
+// The entries of an archive as its central directory lists them; empty when the archive's
+// end record or directory is damaged.
+inline std::vector<CentralEntry> CentralDirectory(const std::string& zip)
+{
+    std::vector<CentralEntry> out;
+    if (zip.size() < 22)
+        return out;
+    size_t end = zip.size() - 22;
+    while (end > 0 && Le32(zip, end) != 0x06054b50)
+        end--;
+    if (Le32(zip, end) != 0x06054b50)
+        return out;
+    unsigned count = Le16(zip, end + 10);
+    size_t at = Le32(zip, end + 16);
+    for (unsigned i = 0; i < count; i++) {
+        if (at + 46 > zip.size() || Le32(zip, at) != 0x02014b50)
+            return {};
+        unsigned nameLen = Le16(zip, at + 28);
+        out.push_back({zip.substr(at + 46, nameLen), Le16(zip, at + 10)});
+        at += 46 + nameLen + Le16(zip, at + 30) + Le16(zip, at + 32);
+    }
+    return out;
+}
+
 }  // namespace xpstest
 
 #endif

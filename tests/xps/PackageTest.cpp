@@ -10,52 +10,16 @@
 #include <vector>
 
 #include "TestUtil.h"
+#include "XpsTestUtil.h"
 
 using testutil::ReadFile;
 using testutil::RunCommand;
 using testutil::TempDir;
 using testutil::WriteFile;
+using xpstest::CentralDirectory;
+using xpstest::CentralEntry;
 
 namespace {
-
-struct CentralEntry {
-    std::string name;
-    unsigned method;
-};
-
-unsigned Le16(const std::string& b, size_t at)
-{
-    return (unsigned char)b[at] | (unsigned char)b[at + 1] << 8;
-}
-
-unsigned Le32(const std::string& b, size_t at)
-{
-    return Le16(b, at) | Le16(b, at + 2) << 16;
-}
-
-// The entries of an archive as its central directory lists them; empty when the archive's
-// end record or directory is damaged.
-std::vector<CentralEntry> CentralDirectory(const std::string& zip)
-{
-    std::vector<CentralEntry> out;
-    if (zip.size() < 22)
-        return out;
-    size_t end = zip.size() - 22;
-    while (end > 0 && Le32(zip, end) != 0x06054b50)
-        end--;
-    if (Le32(zip, end) != 0x06054b50)
-        return out;
-    unsigned count = Le16(zip, end + 10);
-    size_t at = Le32(zip, end + 16);
-    for (unsigned i = 0; i < count; i++) {
-        if (at + 46 > zip.size() || Le32(zip, at) != 0x02014b50)
-            return {};
-        unsigned nameLen = Le16(zip, at + 28);
-        out.push_back({zip.substr(at + 46, nameLen), Le16(zip, at + 10)});
-        at += 46 + nameLen + Le16(zip, at + 30) + Le16(zip, at + 32);
-    }
-    return out;
-}
 
 std::vector<std::string> Names(const std::string& zipPath)
 {
@@ -133,6 +97,43 @@ TEST(Package, EntriesReadBackWhole)
     EXPECT_EQ(std::string((const char*)raw, sizeof raw), EntryBytes(zip, "Documents/1/raw.bin"));
     for (size_t i = 0; i < sizes.size(); i++)
         EXPECT_EQ(Pattern(sizes[i], (unsigned)i), EntryBytes(zip, want[2 + i])) << sizes[i];
+}
+
+// Entries asked to be stored keep their bytes as they are (method 0), whether copied from a
+// file or written piece by piece, and sit beside deflated ones in a sound archive.
+TEST(Package, StoredEntriesKeepTheirBytes)
+{
+    TempDir dir;
+    const std::vector<size_t> sizes = {0, 4096, 10000};
+    for (size_t i = 0; i < sizes.size(); i++)
+        ASSERT_TRUE(WriteFile(dir.file("s" + std::to_string(i) + ".png"), Pattern(sizes[i], (unsigned)i + 40)));
+    const std::string zip = dir.file("out.zip");
+    const std::string text = Pattern(5000, 99);
+
+    testutil::Captured(stderr, dir.file("err"), [&] {
+        Package pkg;
+        ASSERT_EQ(0, pkg.Create(zip.c_str(), dir.path().c_str()));
+        ASSERT_EQ(0, pkg.OpenForWrite("written.jpg", true));
+        EXPECT_EQ(0, pkg.Write((const unsigned char*)text.data(), 2000));
+        EXPECT_EQ(0, pkg.Write((const unsigned char*)text.data() + 2000, 3000));
+        EXPECT_EQ(0, pkg.CloseWrite());
+        ASSERT_EQ(0, pkg.OpenForWrite("deflated.xml", false));
+        EXPECT_EQ(0, pkg.Write("%s", "<a/>"));
+        EXPECT_EQ(0, pkg.CloseWrite());
+        for (size_t i = 0; i < sizes.size(); i++)
+            EXPECT_EQ(0, pkg.Add(dir.file("s" + std::to_string(i) + ".png").c_str(), true)) << i;
+        EXPECT_EQ(0, pkg.Close());
+    });
+
+    ASSERT_TRUE(UnzipTestPasses(zip));
+    const std::vector<CentralEntry> entries = CentralDirectory(ReadFile(zip));
+    ASSERT_EQ(2 + sizes.size(), entries.size());
+    for (const CentralEntry& e : entries)
+        EXPECT_EQ(e.name == "deflated.xml" ? 8u : 0u, e.method) << e.name;
+    EXPECT_EQ(text, EntryBytes(zip, "written.jpg"));
+    for (size_t i = 0; i < sizes.size(); i++)
+        EXPECT_EQ(Pattern(sizes[i], (unsigned)i + 40), EntryBytes(zip, "s" + std::to_string(i) + ".png"))
+            << sizes[i];
 }
 
 TEST(Package, NamesAreStoredOnce)

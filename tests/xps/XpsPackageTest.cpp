@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "Pdf/FileAccess.h"
 #include "Pdf/PdfXref.h"
 #include "Resources/PngWriter.h"
+#include "TestImages.h"
 #include "TestUtil.h"
 #include "Xps/InternalResource.h"
 #include "XpsTestUtil.h"
@@ -218,6 +220,35 @@ TEST(XpsPackage, PagesAndResourcesMakeAPackageThatReadersShow)
         EXPECT_GT(g.At(600, 780), 192) << "corner of page " << page;
     }
     EXPECT_TRUE(xpstest::XpsCheckPasses(xps, &report)) << report;
+}
+
+// PNG and JPEG parts go in as they are; every other part is deflated. The package's image
+// parts still hold the files' bytes.
+TEST(XpsPackage, ImagePartsAreStoredAndTheRestDeflated)
+{
+    Sample s;
+    const std::string jpeg = s.pages + "/IMG_012.jpg";
+    ASSERT_TRUE(WriteFile(jpeg, testimg::MakeJpeg(testimg::JPEG_JFIF_72DPI, 8, 8)));
+    s.Extracted(12, jpeg);
+    PairRec r{2, 12};
+    s.resources.Add(&r);
+    const std::string xps = s.dir.file("out.xps");
+    ASSERT_EQ(0, s.Write(xps.c_str()));
+    ASSERT_EQ(0, RunCommand("unzip -tqq '" + xps + "' >/dev/null 2>&1"));
+
+    const std::map<std::string, unsigned> stored = {{"Resources/IMG_005.png", 0},
+                                                    {"Resources/IMG_IL_003_1.png", 0},
+                                                    {"Resources/IMG_012.jpg", 0}};
+    std::set<std::string> seen;
+    for (const xpstest::CentralEntry& e : xpstest::CentralDirectory(ReadFile(xps))) {
+        auto it = stored.find(e.name);
+        EXPECT_EQ(it == stored.end() ? 8u : it->second, e.method) << e.name;
+        seen.insert(e.name);
+    }
+    for (const auto& image : stored)
+        EXPECT_TRUE(seen.count(image.first)) << image.first;
+    EXPECT_EQ(ReadFile(jpeg), Entry(xps, "Resources/IMG_012.jpg"));
+    EXPECT_EQ(ReadFile(s.pages + "/IMG_005.png"), Entry(xps, "Resources/IMG_005.png"));
 }
 
 // Writes the sample package in a child whose standard output is a pipe.
