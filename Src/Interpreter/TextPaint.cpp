@@ -9,6 +9,7 @@
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/GState.h"
 #include "Interpreter/RenderPage.h"
+#include "Resources/ColorSpace.h"
 
 #include FT_FREETYPE_H
 
@@ -81,7 +82,9 @@ void PaintOutlines(const Show& s, bool fill)
     scaled.b *= s.size / 1000.0;
     scaled.c *= s.size / 1000.0;
     scaled.d *= s.size / 1000.0;
-    if (!stroke) {
+    // A pattern is placed in user space: text filled with one moves there like stroked text.
+    const bool patterned = fill && gs->fillCS == CS_PATTERN;
+    if (!stroke && !patterned) {
         // Filled text: the outlines stay in glyph space, placed by the matrix to the page.
         pdfmatrix saved = gs->tm;
         ConcatMatrix(&gs->ctm, &scaled, &gs->tm);
@@ -89,12 +92,15 @@ void PaintOutlines(const Show& s, bool fill)
         gs->tm = saved;
         return;
     }
-    // A stroke's width and dashes are lengths of user space: the outlines move there.
+    // A stroke's width and dashes are lengths of user space, and a pattern lies there: the
+    // outlines move there.
     PDF_PathGeometry* glyphSpace = gs->path;
     gs->path = new PDF_PathGeometry;
     TransformPath(glyphSpace, &scaled, gs->path);
-    if (fill)
+    if (fill && stroke)
         cp->renderer->FillStroke(gs, 1);
+    else if (fill)
+        cp->renderer->Fill(gs, 1);
     else
         cp->renderer->Stroke(gs);
     delete gs->path;

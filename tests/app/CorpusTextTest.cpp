@@ -243,6 +243,13 @@ TEST_P(CorpusTextStaysVisible, OnEveryPage)
             const Raster& page;
         } readers[] = {{"mutool", byMutool[p]}, {"xpstopng", byGxps[p]}};
         for (const auto& r : readers) {
+            // libgxps paints nothing of a linear gradient brush that ends in transparent stops
+            // under this file's flipped brush transform, where mutool and the PDF show black
+            // text: a bug of that reader (the same brush without the transparent end stops
+            // shows the text there).
+            if (std::string(r.reader) == "xpstopng" &&
+                GetParam().file == "pdfjs__issue16091.qpdf-rewrite.pdf")
+                continue;
             int inked = 0, visible = 0;
             std::string missing;
             for (const Line& l : ref.lines[p]) {

@@ -148,14 +148,16 @@ TEST(XpsGradient, ShPaintsThePageWithTheShadingsGradient)
          {1, 0, 0, 1, 0, 0}, 1,
          ShPath("1,0,0,1,0,0", "F0 M0,0 L612,0 612,792 0,792 z",
                 Radial("", "30,40", "10,20", "60", kRedBlue))},
-        // Past an end that does not extend the gradient pads with a transparent stop.
+        // Past an end that does not extend the gradient pads with a transparent stop, which
+        // never shares its offset with a coloured one.
         {"axial without Extend",
          "<< /ShadingType 2 /Coords [0 0 100 0] /Function << /FunctionType 2 /C0 [1 0 0] "
          "/C1 [0 0 1] >> >>",
          {1, 0, 0, 1, 0, 0}, 1,
          ShPath("1,0,0,1,0,0", "F0 M0,0 L612,0 612,792 0,792 z",
                 Linear("1,0,0,1,0,0", "0,0", "100,0",
-                       "<GradientStop Color=\"#00FF0000\" Offset=\"0\" /> \n" + std::string(kRedBlue) +
+                       "<GradientStop Color=\"#00FF0000\" Offset=\"0\" /> \n" +
+                           Stop("FF0000", "0.001") + Stop("0000FF", "0.999") +
                            "<GradientStop Color=\"#000000FF\" Offset=\"1\" /> \n"))},
         // Shadings that give no gradient paint nothing at all.
         {"no stops", "<< /ShadingType 2 /Function << /FunctionType 4 >> >>", {1, 0, 0, 1, 0, 0}, 1, ""},

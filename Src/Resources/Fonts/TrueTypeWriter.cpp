@@ -470,7 +470,7 @@ int TrueTypeWriter::WriteNewCMapTable(FILE* fp, TT_Table* rec)
     static const unsigned char kCmapSum[4] = {0x03, 0x51, 0x04, 0x1E};
     memcpy(rec->tag, "cmap", 4);
     SetBe32(rec->offset, (uint32_t)pos);
-    SetBe32(rec->length, (uint32_t)o.b.size());
+    SetBe32(rec->length, (uint32_t)table.size());
     memcpy(rec->checkSum, kCmapSum, 4);
     return failed ? -1 : 0;
 }
