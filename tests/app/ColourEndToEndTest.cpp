@@ -95,24 +95,31 @@ int MaxChannelDifference(const unsigned char* a, const unsigned char* b)
     return d;
 }
 
+// Writes `pdf` as NAME.pdf in `t`, converts it and renders page 1 of both at 72 dpi:
+// want.png (the PDF by mutool), m.png (the package by mutool) and g-1.png (by xpstopng).
+void ConvertAndRender(const testutil::TempDir& t, const std::string& name, const std::string& pdf)
+{
+    ASSERT_TRUE(testutil::WriteFile(t.file(name + ".pdf"), pdf));
+    std::string out;
+    ASSERT_EQ(0, testutil::RunCommand("cd " + Quote(t.path()) + " && mkdir tmp && TMPDIR=tmp " +
+                                          Quote(kVardex) + " -q -t tmp -o out " + name + ".pdf 2>&1",
+                                      &out))
+        << out;
+    const std::string xps = t.file("out/" + name + ".XPS");
+    ASSERT_EQ(0, testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(t.file("want.png")) + " " +
+                                          Quote(t.file(name + ".pdf")) + " 1 2>&1", &out)) << out;
+    ASSERT_EQ(0, testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(t.file("m.png")) + " " +
+                                          Quote(xps) + " 1 2>&1", &out)) << out;
+    ASSERT_EQ(0, testutil::RunCommand("xpstopng -r 72 " + Quote(xps) + " " + Quote(t.file("g")) +
+                                          " 2>&1", &out)) << out;
+}
+
 TEST(ColourEndToEnd, ColoursAndOpacitiesLookLikeThePdf)
 {
     if (!testutil::HaveTool("mutool") || !testutil::HaveTool("xpstopng"))
         GTEST_SKIP() << "no reader";
     testutil::TempDir t;
-    ASSERT_TRUE(testutil::WriteFile(t.file("c.pdf"), MakePdf()));
-    std::string out;
-    ASSERT_EQ(0, testutil::RunCommand("cd " + Quote(t.path()) + " && mkdir tmp && TMPDIR=tmp " +
-                                          Quote(kVardex) + " -q -t tmp -o out c.pdf 2>&1",
-                                      &out))
-        << out;
-    const std::string xps = t.file("out/c.XPS");
-    ASSERT_EQ(0, testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(t.file("want.png")) + " " +
-                                          Quote(t.file("c.pdf")) + " 1 2>&1", &out)) << out;
-    ASSERT_EQ(0, testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(t.file("m.png")) + " " +
-                                          Quote(xps) + " 1 2>&1", &out)) << out;
-    ASSERT_EQ(0, testutil::RunCommand("xpstopng -r 72 " + Quote(xps) + " " + Quote(t.file("g")) +
-                                          " 2>&1", &out)) << out;
+    ASSERT_NO_FATAL_FAILURE(ConvertAndRender(t, "c", MakePdf()));
 
     testimg::Png want = testimg::ReadPng(t.file("want.png"));
     ASSERT_TRUE(want.ok);
@@ -220,19 +227,7 @@ TEST(ColourEndToEnd, EverySpaceAndUseLooksLikeThePdf)
     if (!testutil::HaveTool("mutool") || !testutil::HaveTool("xpstopng"))
         GTEST_SKIP() << "no reader";
     testutil::TempDir t;
-    ASSERT_TRUE(testutil::WriteFile(t.file("s.pdf"), SpacesPdf()));
-    std::string out;
-    ASSERT_EQ(0, testutil::RunCommand("cd " + Quote(t.path()) + " && mkdir tmp && TMPDIR=tmp " +
-                                          Quote(kVardex) + " -q -t tmp -o out s.pdf 2>&1",
-                                      &out))
-        << out;
-    const std::string xps = t.file("out/s.XPS");
-    ASSERT_EQ(0, testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(t.file("want.png")) + " " +
-                                          Quote(t.file("s.pdf")) + " 1 2>&1", &out)) << out;
-    ASSERT_EQ(0, testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(t.file("m.png")) + " " +
-                                          Quote(xps) + " 1 2>&1", &out)) << out;
-    ASSERT_EQ(0, testutil::RunCommand("xpstopng -r 72 " + Quote(xps) + " " + Quote(t.file("g")) +
-                                          " 2>&1", &out)) << out;
+    ASSERT_NO_FATAL_FAILURE(ConvertAndRender(t, "s", SpacesPdf()));
     testimg::Png want = testimg::ReadPng(t.file("want.png"));
     ASSERT_TRUE(want.ok);
     for (const std::string& file : {t.file("m.png"), t.file("g-1.png")}) {
