@@ -20,7 +20,7 @@ using testutil::Quote;
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizers slow the program several times and keep shadow memory: the bounds only
 // catch runaways here; the release build is held to the real ones.
-const double kMaxSeconds = 60;
+const double kMaxSeconds = 120;
 const long kMaxKiB = 2L * 1024 * 1024;
 #else
 const double kMaxSeconds = 5;
