@@ -20,9 +20,7 @@
 // program's memory, not the sanitizer's) and fresh pages stop dominating the run time.
 extern "C" const char* __asan_default_options()
 {
-    // Freed memory goes back to the system, so the RSS limit measures what the conversions
-    // hold, not the allocator's high-water mark over a whole run.
-    return "quarantine_size_mb=64:detect_leaks=1:allocator_release_to_os_interval_ms=500";
+    return "quarantine_size_mb=64:detect_leaks=1";
 }
 
 extern "C" const char* __ubsan_default_options()
