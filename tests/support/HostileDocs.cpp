@@ -32,6 +32,15 @@ std::string OnePage(const std::string& resources, const std::string& content,
 
 namespace {
 
+std::string Repeat(const std::string& text, size_t times)
+{
+    std::string out;
+    out.reserve(text.size() * times);
+    for (size_t i = 0; i < times; i++)
+        out += text;
+    return out;
+}
+
 // Each section holds the rows of one kind of fault; keep a row with its kind.
 
 // Cross-reference data, object parsing and memory, dictionaries, the page tree.
@@ -67,8 +76,7 @@ void ObjectStructure(std::vector<HostileDoc>* docs)
                          for (int i = 0; i < 5000; i++)
                              spaces += "/CS" + std::to_string(i) + " /DeviceRGB ";
                          std::string content;
-                         for (int i = 0; i < 1000; i++)
-                             content += "/CS4999 cs 0 0 1 sc\n";
+                         content += Repeat("/CS4999 cs 0 0 1 sc\n", 1000);
                          content += "10 10 50 50 re f\n";
                          return OnePage("<< /ColorSpace 5 0 R >>", content, {{5, "<< " + spaces + ">>", ""}});
                      },
@@ -105,13 +113,9 @@ void ObjectStructure(std::vector<HostileDoc>* docs)
     // A form XObject whose dictionary holds an array of a megabyte, drawn 20,000 times.
     docs->push_back({"form-with-1mb-array-drawn-20000-times",
                      [] {
-                         std::string big = "[";
-                         while (big.size() < 1024 * 1024)
-                             big += "0 ";
-                         big += "]";
+                         const std::string big = "[" + Repeat("0 ", 512 * 1024) + "]";
                          std::string content;
-                         for (int i = 0; i < 20000; i++)
-                             content += "/Fm0 Do\n";
+                         content += Repeat("/Fm0 Do\n", 20000);
                          return OnePage("<< /XObject << /Fm0 5 0 R >> >>", content,
                                         {{5, "/Type /XObject /Subtype /Form /BBox [0 0 10 10] /Big " + big,
                                           "0 0 1 rg 1 1 5 5 re f\n", true}});
@@ -121,13 +125,9 @@ void ObjectStructure(std::vector<HostileDoc>* docs)
     // A tiling pattern whose dictionary holds an array of a megabyte, painted 2,000 times.
     docs->push_back({"pattern-with-1mb-array-painted-2000-times",
                      [] {
-                         std::string big = "[";
-                         while (big.size() < 1024 * 1024)
-                             big += "0 ";
-                         big += "]";
+                         const std::string big = "[" + Repeat("0 ", 512 * 1024) + "]";
                          std::string content;
-                         for (int i = 0; i < 2000; i++)
-                             content += "/Pattern cs /P0 scn 1 1 5 5 re f\n";
+                         content += Repeat("/Pattern cs /P0 scn 1 1 5 5 re f\n", 2000);
                          return OnePage("<< /Pattern << /P0 5 0 R >> >>", content,
                                         {{5, "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 4 4] /XStep 4 "
                                              "/YStep 4 /Resources << >> /Big " + big,
@@ -144,8 +144,7 @@ void ObjectStructure(std::vector<HostileDoc>* docs)
                              for (int i = 0; i < 40; i++)
                                  kids += std::to_string(num) + " 0 R ";
                              std::string big;
-                             for (int i = 0; i < 500; i++)
-                                 big += "0 ";
+                             big += Repeat("0 ", 500);
                              return "<< /Type /Pages /Count 1000000 /Resources << /Big [" + big +
                                     "] >> /Kids [" + kids + "] >>";
                          };
@@ -510,8 +509,7 @@ void PageWork(std::vector<HostileDoc>* docs)
         std::string paths, calls;
         for (int i = 0; i < 1000; i++)
             paths += std::to_string(i % 200) + " 0 1 200 re f\n";
-        for (int i = 0; i < 100000; i++)
-            calls += "/X Do\n";
+        calls += Repeat("/X Do\n", 100000);
         PdfBuilder b;
         b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
@@ -598,8 +596,7 @@ void PageWork(std::vector<HostileDoc>* docs)
     docs->push_back({"clips-around-tiling-cells", [] {
         // Clips nested on the page, then in every cell of nested tiling patterns.
         std::string inner;
-        for (int i = 0; i < 60; i++)
-            inner += "q 0 0 20 20 re W n 1 1 18 18 re W* n ";
+        inner += Repeat("q 0 0 20 20 re W n 1 1 18 18 re W* n ", 60);
         std::vector<ExtraObject> more;
         for (int k = 0; k < 8; k++)
             more.push_back({5 + k, "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 20 20] "
@@ -636,8 +633,7 @@ void PageWork(std::vector<HostileDoc>* docs)
         PdfBuilder b;
         Catalog(b, "3 0 R", 1);
         std::string contents;
-        for (int i = 0; i < 1100; i++)
-            contents += "4 0 R ";
+        contents += Repeat("4 0 R ", 1100);
         b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents [" +
                         contents + "5 0 R] >>");
         b.Stream(4, "", std::string(inQ ? "q " : "") + "10 10 m 190 10 l 100 190 l h W n");
@@ -750,14 +746,12 @@ void Fonts(std::vector<HostileDoc>* docs)
                                            "endcodespacerange\n";
                          for (int k = 0; k < 50; k++) {
                              map += "100 beginbfrange\n";
-                             for (int i = 0; i < 100; i++)
-                                 map += "<0000> <FFFF> <0041>\n";
+                             map += Repeat("<0000> <FFFF> <0041>\n", 100);
                              map += "endbfrange\n";
                          }
                          map += "endcmap\n";
                          std::string codes;
-                         for (int i = 0; i < 2000; i++)
-                             codes += "0041FFFF";
+                         codes += Repeat("0041FFFF", 2000);
                          return OnePage(
                              "<< /Font << /F1 5 0 R >> >>",
                              "BT /F1 12 Tf 0 100 Td <" + codes + "> Tj [<0041> -1e30 <0042>] TJ ET",
@@ -883,8 +877,7 @@ void Functions(std::vector<HostileDoc>* docs)
     // A calculator program four times the longest allowed, and one of braces nested 20,000 deep.
     add("function-program-too-long", [=] {
         std::string prog = "{ ";
-        for (int i = 0; i < 16384; i++)
-            prog += "1 add 1 sub ";
+        prog += Repeat("1 add 1 sub ", 16384);
         return tint("/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", prog + "dup dup }", true, {});
     });
     add("function-program-nested-braces", [=] {
@@ -894,8 +887,7 @@ void Functions(std::vector<HostileDoc>* docs)
     // A program that overflows its stack on every evaluation.
     add("function-program-stack-overflow", [=] {
         std::string prog = "{ ";
-        for (int i = 0; i < 150; i++)
-            prog += "dup ";
+        prog += Repeat("dup ", 150);
         return tint("/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", prog + "}", true, {});
     });
     // Stitching that holds itself, directly and through a cycle of two.
@@ -934,8 +926,7 @@ void Functions(std::vector<HostileDoc>* docs)
     // The longest program allowed, run for each of 100,000 colours set on the page.
     add("function-program-run-often", [=] {
         std::string prog = "{ ";
-        for (int i = 0; i < 2040; i++)
-            prog += "1 add 1 sub ";
+        prog += Repeat("1 add 1 sub ", 2040);
         std::string content;
         for (int i = 0; i < 100000; i++)
             content += i % 2 ? "/S cs 0.25 sc\n" : "0.75 sc\n";
