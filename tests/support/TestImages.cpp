@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <jpeglib.h>
 #include <png.h>
 
@@ -32,9 +33,12 @@ static const unsigned char kExif72[] = {
     0, 0, 0, 0,
     0, 0, 0, 72, 0, 0, 0, 1, 0, 0, 0, 72, 0, 0, 0, 1};
 
-std::string MakeJpeg(JpegKind kind, int width, int height)
+// Compresses `pixels` (rows of width x components bytes in `space`) with libjpeg at quality
+// 95; `setup` adjusts the compressor before it starts and `start` writes markers after.
+std::string CompressJpeg(const std::string& pixels, int width, int height, int components,
+                         J_COLOR_SPACE space, const std::function<void(jpeg_compress_struct&)>& setup,
+                         const std::function<void(jpeg_compress_struct&)>& start)
 {
-    std::string rgb = StripeRgb(width, height);
     unsigned char* mem = nullptr;
     unsigned long size = 0;
     jpeg_compress_struct c;
@@ -44,20 +48,15 @@ std::string MakeJpeg(JpegKind kind, int width, int height)
     jpeg_mem_dest(&c, &mem, &size);
     c.image_width = width;
     c.image_height = height;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
+    c.input_components = components;
+    c.in_color_space = space;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 95, TRUE);
-    c.write_JFIF_header = kind == JPEG_JFIF_72DPI;
-    c.density_unit = 1;
-    c.X_density = 72;
-    c.Y_density = 72;
-    c.write_Adobe_marker = kind == JPEG_ADOBE;
+    setup(c);
     jpeg_start_compress(&c, TRUE);
-    if (kind == JPEG_EXIF)
-        jpeg_write_marker(&c, JPEG_APP0 + 1, kExif72, sizeof kExif72);
+    start(c);
     for (int y = 0; y < height; y++) {
-        JSAMPROW row = (JSAMPROW)&rgb[(size_t)y * width * 3];
+        JSAMPROW row = (JSAMPROW)&pixels[(size_t)y * width * components];
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);
@@ -65,6 +64,23 @@ std::string MakeJpeg(JpegKind kind, int width, int height)
     std::string out((const char*)mem, size);
     free(mem);
     return out;
+}
+
+std::string MakeJpeg(JpegKind kind, int width, int height)
+{
+    return CompressJpeg(
+        StripeRgb(width, height), width, height, 3, JCS_RGB,
+        [kind](jpeg_compress_struct& c) {
+            c.write_JFIF_header = kind == JPEG_JFIF_72DPI;
+            c.density_unit = 1;
+            c.X_density = 72;
+            c.Y_density = 72;
+            c.write_Adobe_marker = kind == JPEG_ADOBE;
+        },
+        [kind](jpeg_compress_struct& c) {
+            if (kind == JPEG_EXIF)
+                jpeg_write_marker(&c, JPEG_APP0 + 1, kExif72, sizeof kExif72);
+        });
 }
 
 const unsigned char kCmykStripes[4][4] = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {0, 0, 0, 128}};
@@ -84,37 +100,18 @@ std::string StripeCmyk(int width, int height, bool inverted)
 
 std::string MakeCmykJpeg(int width, int height, bool inverted, bool ycck, bool progressive)
 {
-    std::string cmyk = StripeCmyk(width, height, inverted);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
-    if (ycck)
-        jpeg_set_colorspace(&c, JCS_YCCK);
-    for (int i = 0; i < c.num_components; i++)
-        c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-    if (progressive)
-        jpeg_simple_progression(&c);
-    c.write_Adobe_marker = TRUE;
-    jpeg_start_compress(&c, TRUE);
-    for (int y = 0; y < height; y++) {
-        JSAMPROW row = (JSAMPROW)&cmyk[(size_t)y * width * 4];
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::string out((const char*)mem, size);
-    free(mem);
-    return out;
+    return CompressJpeg(
+        StripeCmyk(width, height, inverted), width, height, 4, JCS_CMYK,
+        [ycck, progressive](jpeg_compress_struct& c) {
+            if (ycck)
+                jpeg_set_colorspace(&c, JCS_YCCK);
+            for (int i = 0; i < c.num_components; i++)
+                c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+            if (progressive)
+                jpeg_simple_progression(&c);
+            c.write_Adobe_marker = TRUE;
+        },
+        [](jpeg_compress_struct&) {});
 }
 
 struct JumpingError {
