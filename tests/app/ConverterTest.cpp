@@ -467,9 +467,12 @@ TEST(Converter, ATemporaryFolderWithoutRoomIsRefused)
         MakeFile(t.file("x.pdf"), MakeFlatePdf(kShapes));
         std::string base = t.tmp.path();
         ASSERT_LT(base.size() + 20, c.length);
+        // Pad with "/ddd..." folders of up to 40 bytes; never leave a single byte over,
+        // which no "/" plus name can fill.
         while (base.size() < c.length) {
-            size_t n = std::min<size_t>(40, c.length - base.size() - 1);
-            base += "/" + std::string(std::max<size_t>(n, 1), 'd');
+            size_t rest = c.length - base.size();
+            size_t n = rest <= 41 ? rest - 1 : std::min<size_t>(40, rest - 3);
+            base += "/" + std::string(n, 'd');
         }
         ASSERT_EQ(base.size(), c.length);
         std::string cmd = "cd " + Quote(t.cwd) + " && mkdir -p " + Quote(base) + " && TMPDIR=" +
