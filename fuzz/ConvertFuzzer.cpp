@@ -17,6 +17,9 @@ namespace {
 
 std::string workBase;
 
+// What one conversion may hold: the memory bound of a Release build's conversion.
+const size_t kMaxConversionHeap = 256u << 20;
+
 bool IsEmptyFolder(const std::string& path)
 {
     DIR* dir = opendir(path.c_str());
@@ -55,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     char* argv[] = {name, nullptr};
     int status;
     {
+        fuzz::HeapWatch heap(kMaxConversionHeap);
         Larkspan app(1, argv);
         status = app.Convert(in.data(), out.data());
     }

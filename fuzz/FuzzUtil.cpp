@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <ftw.h>
+#include <sanitizer/allocator_interface.h>
 #include <thread>
 #include <unistd.h>
 
@@ -115,6 +117,59 @@ std::string WriteScratch(const char* name, const uint8_t* data, size_t size)
     bool ok = fwrite(data, 1, size, f) == size;
     ok = fclose(f) == 0 && ok;
     return ok ? path : std::string();
+}
+
+namespace {
+
+std::atomic<bool> watching{false};
+std::atomic<long long> liveBytes{0};
+std::atomic<long long> peakBytes{0};
+std::atomic<bool> hooksInstalled{false};
+
+void OnMalloc(const volatile void*, size_t size)
+{
+    if (!watching.load(std::memory_order_relaxed))
+        return;
+    long long now = liveBytes.fetch_add((long long)size, std::memory_order_relaxed) + (long long)size;
+    long long peak = peakBytes.load(std::memory_order_relaxed);
+    while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+    }
+}
+
+void OnFree(const volatile void* p)
+{
+    // A pointer the allocator does not own is left for the sanitizer to report as the bad
+    // free it is.
+    if (!watching.load(std::memory_order_relaxed) || !p ||
+        !__sanitizer_get_ownership(const_cast<const void*>(p)))
+        return;
+    liveBytes.fetch_sub((long long)__sanitizer_get_allocated_size(const_cast<const void*>(p)),
+                        std::memory_order_relaxed);
+}
+
+size_t heapLimit;
+
+}  // namespace
+
+HeapWatch::HeapWatch(size_t limitBytes)
+{
+    if (!hooksInstalled.exchange(true))
+        __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
+    heapLimit = limitBytes;
+    liveBytes = 0;
+    peakBytes = 0;
+    watching = true;
+}
+
+HeapWatch::~HeapWatch()
+{
+    watching = false;
+    long long peak = peakBytes.load();
+    if (peak > (long long)heapLimit) {
+        fprintf(stderr, "==ERROR: this input held %lld bytes of heap at its peak, more than %zu\n",
+                peak, heapLimit);
+        abort();
+    }
 }
 
 MemoryStream::MemoryStream(const uint8_t* data, size_t size) : bytes_(data, data + size)

@@ -37,6 +37,20 @@ private:
     FILE* fp_ = nullptr;
 };
 
+// The heap one input may hold at its peak. The process as a whole holds more: the fuzzer's
+// corpus, its tables and the sanitizers' own memory, which together pass 500 MB in the
+// whole-conversion target, so its RSS limit cannot tell one input's memory from the rest.
+// HeapWatch counts the bytes live between its start and its end, through the sanitizer's
+// allocation hooks, and aborts (which the fuzzer reports with the input) when their peak
+// passes the limit.
+class HeapWatch {
+public:
+    explicit HeapWatch(size_t limitBytes);
+    ~HeapWatch();
+    HeapWatch(const HeapWatch&) = delete;
+    HeapWatch& operator=(const HeapWatch&) = delete;
+};
+
 // A document opened as the converter opens it, released as the converter releases it.
 struct Document {
     PdfXref* xref = nullptr;
