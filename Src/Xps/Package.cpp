@@ -353,10 +353,14 @@ int Package::Add(const char* path, bool stored)
     if (!fp)
         return 1;
     // The first block is read before the entry exists: a path that opens but cannot be read
-    // (a folder, say) must not leave an empty part behind.
-    unsigned char block[4096];
-    size_t n = fread(block, 1, sizeof block, fp);
-    if (n < sizeof block && !feof(fp)) {
+    // (a folder, say) must not leave an empty part behind. Blocks are large, so a page part
+    // is read in a call or two.
+    if (block_.empty())
+        block_.resize(kCopyBlock);
+    unsigned char* block = block_.data();
+    const size_t blockSize = block_.size();
+    size_t n = fread(block, 1, blockSize, fp);
+    if (n < blockSize && !feof(fp)) {
         fclose(fp);
         return -1;
     }
@@ -373,11 +377,11 @@ int Package::Add(const char* path, bool stored)
                 break;
             }
         }
-        if (n < sizeof block) {
+        if (n < blockSize) {
             status = feof(fp) ? 0 : -1;
             break;
         }
-        n = fread(block, 1, sizeof block, fp);
+        n = fread(block, 1, blockSize, fp);
     }
     fclose(fp);
     int closed = zipCloseFileInZip(handle);

@@ -62,8 +62,9 @@ size_t Count(const std::string& text, const std::string& what)
 TEST(Package, EntriesReadBackWhole)
 {
     TempDir dir;
-    // Sizes around the 4096-byte copy block, including exact multiples of it.
-    const std::vector<size_t> sizes = {0, 1, 4095, 4096, 8192, 10000};
+    // Sizes around the copy block (64 KiB) and the stream's own (4 KiB), including exact
+    // multiples of them.
+    const std::vector<size_t> sizes = {0, 1, 4095, 4096, 8192, 10000, 65535, 65536, 131072, 200000};
     for (size_t i = 0; i < sizes.size(); i++)
         ASSERT_TRUE(WriteFile(dir.file("f" + std::to_string(i) + ".bin"), Pattern(sizes[i], (unsigned)i)));
     const std::string zip = dir.file("out.zip");
