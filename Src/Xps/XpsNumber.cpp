@@ -119,6 +119,32 @@ size_t PlainNumber(double v, char* out)
     return (size_t)(p - out);
 }
 
+// Whole numbers and tenths below 10^4 in magnitude, which most coordinates, sizes and glyph
+// advances (widths in thousandths of the em, written in hundredths) are. A value whose ten
+// times is a whole number in double arithmetic lies within a few units of its last bit of
+// that tenth, far inside the six digits "%g" rounds to, so the tenth is what "%g" writes.
+// 0 for every other value.
+size_t TenthsNumber(double v, char* out)
+{
+    const double t = v * 10;
+    if (!(t > -1e5 && t < 1e5))
+        return 0;
+    const long long whole = (long long)t;
+    if ((double)whole != t)
+        return 0;
+    unsigned long long u = whole < 0 ? 0ull - (unsigned long long)whole : (unsigned long long)whole;
+    char* p = out;
+    if (v < 0)
+        *p++ = '-';
+    p += FormatXpsUnsigned(u / 10, p);
+    if (u % 10) {
+        *p++ = '.';
+        *p++ = (char)('0' + u % 10);
+        *p = 0;
+    }
+    return (size_t)(p - out);
+}
+
 }  // namespace
 
 size_t FormatXpsNumber(double v, char* out)
@@ -130,6 +156,8 @@ size_t FormatXpsNumber(double v, char* out)
         strcpy(out, zero);
         return strlen(zero);
     }
+    if (size_t n = TenthsNumber(v, out))
+        return n;
     if (size_t n = PlainNumber(v, out))
         return n;
     // to_chars with the general format and precision 6 is "%g" in the C locale, whatever

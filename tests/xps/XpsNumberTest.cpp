@@ -3,6 +3,8 @@
 #include "Xps/XpsNumber.h"
 
 #include <climits>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
@@ -63,6 +65,26 @@ TEST(XpsNumber, WritesATableOfValuesAsPrintfGDoes)
         EXPECT_STREQ(c.want, number.text) << c.v;
         EXPECT_EQ(strlen(c.want), number.length) << c.v;
     }
+}
+
+// Whole numbers and tenths take a short road of their own: every one of them, made in the
+// ways arithmetic makes them, and the doubles beside them, still reads as printf writes it.
+TEST(XpsNumber, TenthsAndTheirNeighboursAsPrintfGDoes)
+{
+    int wrong = 0;
+    for (int k = -100010; k <= 100010; k++) {
+        const double made[] = {k / 10.0, k * 0.1, k / 100.0, (double)k};
+        for (double v : made) {
+            for (double w : {v, std::nextafter(v, -1e300), std::nextafter(v, 1e300)}) {
+                char want[64], got[XPS_NUMBER_CHARS];
+                snprintf(want, sizeof want, "%g", w);
+                FormatXpsNumber(w, got);
+                if (strcmp(want, got) != 0 && ++wrong <= 10)
+                    ADD_FAILURE() << want << " written as " << got;
+            }
+        }
+    }
+    EXPECT_EQ(0, wrong);
 }
 
 TEST(XpsNumber, IntegersAndCharacterReferences)
