@@ -164,6 +164,11 @@ int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
         resources = res;
     }
 
+    // Only a stream read in place shares its file with the rest of the conversion: a decoded
+    // stream has a file of its own, which no handler but ID (reading its image data from it)
+    // moves, so its position needs no keeping.
+    const bool sharedFile = xref && fp == xref->fp;
+
     int result = 0;
     bool done = false;
     while (!done) {
@@ -228,8 +233,9 @@ int ContentParser::Scanner(FILE* fp, PdfObj* res, char* buf, int size)
             if (known)
                 strcpy(op, buf);
             // Taking the position costs a system call and seeking drops the stream's buffer,
-            // so both are left out for the operators that never read a file.
-            bool still = !known || KeepsStream(op);
+            // so both are left out for the operators that never read a file, and for a file
+            // that nothing else reads.
+            bool still = !sharedFile || !known || KeepsStream(op);
             int pos = still ? -1 : pdftell(fp);
             if (known)
                 Execute(op, operands);

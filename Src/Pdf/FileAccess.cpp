@@ -32,13 +32,18 @@ void RecordWriteFailure(const std::string& path, int err)
 
 }  // namespace
 
-int CreateNewFile(const char* path)
+int CreateNewFile(const char* path, bool readBack)
 {
     if (!path || !*path) {
         errno = EINVAL;
         return -1;
     }
-    const int flags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC;
+    const int flags = (readBack ? O_RDWR : O_WRONLY) | O_NOFOLLOW | O_CLOEXEC;
+    // Nearly always nothing is there yet: the name is taken at once. O_EXCL refuses anything
+    // that is there, a link included, and that is then looked at.
+    int fd = open(path, flags | O_CREAT | O_EXCL, 0600);
+    if (fd >= 0 || errno != EEXIST)
+        return fd;
     struct stat st;
     if (lstat(path, &st) == 0) {
         if (S_ISREG(st.st_mode) && st.st_nlink == 1) {
@@ -105,12 +110,12 @@ int pdfopenfile(FILE** out, const char* path)
     return 0;
 }
 
-int pdfcreatfile(FILE** out, const char* path)
+int pdfcreatfile(FILE** out, const char* path, bool readBack)
 {
     if (!out || !path)
         return -1;
-    int fd = CreateNewFile(path);
-    FILE* fp = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    int fd = CreateNewFile(path, readBack);
+    FILE* fp = fd >= 0 ? fdopen(fd, readBack ? "w+b" : "wb") : nullptr;
     if (!fp) {
         int err = errno;
         if (fd >= 0)
@@ -146,6 +151,29 @@ int pdfclose(FILE* fp)
         return -1;
     }
     return 0;
+}
+
+int pdfreadback(FILE* fp)
+{
+    if (!fp)
+        return -1;
+    auto it = WrittenFiles().find(fp);
+    if (it == WrittenFiles().end())
+        return -1;
+    std::string path = it->second;
+    errno = 0;
+    // After an earlier failed write the flush fails again the same way, which gives the reason.
+    bool failed = ferror(fp) != 0;
+    if (fflush(fp) == 0 && !failed && fseek(fp, 0, SEEK_SET) == 0) {
+        // Written whole: from here on the stream is a reader like any other.
+        WrittenFiles().erase(it);
+        return 0;
+    }
+    int err = errno;
+    WrittenFiles().erase(it);
+    fclose(fp);
+    RecordWriteFailure(path, err ? err : EIO);
+    return -1;
 }
 
 int pdfseek(FILE* fp, int offset, int whence)

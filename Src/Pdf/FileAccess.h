@@ -10,8 +10,14 @@ enum { PDF_MAX_PATH = 260 };
 
 int pdfopenfile(FILE** out, const char* path);
 // Creates `path` afresh for binary writing (CreateNewFile). A file that cannot be created,
-// or whose writes or close through pdfclose fail, is remembered as a write failure.
-int pdfcreatfile(FILE** out, const char* path);
+// or whose writes or close through pdfclose fail, is remembered as a write failure. With
+// `readBack` the file is opened for reading as well, to be read back through pdfreadback.
+int pdfcreatfile(FILE** out, const char* path, bool readBack = false);
+// Ends the writing of a file made by pdfcreatfile with `readBack`: its bytes are written out,
+// and when every one reached the file the stream is positioned at its start for reading (0),
+// to be closed as any reader. A file not written whole is closed and remembered as a write
+// failure (-1). Reading back through the same descriptor spares opening the file again.
+int pdfreadback(FILE* fp);
 // Closes the stream; a stream made by pdfcreatfile that saw a write error, or whose buffered
 // bytes cannot be written out, counts as a write failure and gives -1.
 int pdfclose(FILE* fp);
@@ -24,13 +30,14 @@ int pdfpeekbyte(FILE* fp);
 int pdfreadline(FILE* fp, char* buf, int size);
 
 // Every file the programs write is made by one of these two, so none is ever written through
-// a link planted in its folder. CreateNewFile opens `path` empty for writing: a symbolic link
-// or a hard link (a regular file with other names) under it is removed and a new file made
-// with O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600; a regular file of its own is truncated; a
-// device or pipe is opened as it is. The descriptor, or -1 with errno set. CreateUniqueFile
+// a link planted in its folder. CreateNewFile opens `path` empty for writing (and reading,
+// with `readBack`): a symbolic link or a hard link (a regular file with other names) under it
+// is removed and a new file made with O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600; a regular
+// file of its own is truncated; a device or pipe is opened as it is. The descriptor, or -1
+// with errno set. CreateUniqueFile
 // makes a new file under a name of its own choosing: `tmpl` ends in "XXXXXX", which it
 // replaces (mkstemp: O_EXCL, mode 0600).
-int CreateNewFile(const char* path);
+int CreateNewFile(const char* path, bool readBack = false);
 int CreateUniqueFile(char* tmpl);
 
 // Files of pdfcreatfile that could not be created or written whole since the last reset:

@@ -385,18 +385,24 @@ int PdfPageTree::DecodeFiltersToMem(FILE* fp, PdfObj* filter, int length, ByteBu
     return DecodeFilters(fp, filter, length, out, result);
 }
 
-int PdfPageTree::DecodeFiltersToFile(FILE* fp, PdfObj* filter, int length, char* path, bool appendEndstream)
+int PdfPageTree::DecodeFiltersToFile(FILE* fp, PdfObj* filter, int length, char* path, bool appendEndstream,
+                                     FILE** reread)
 {
     ByteBuffer data;
     data.growStep = 1024;
     DecodeFilters(fp, filter, length, &data, nullptr);
+    if (reread)
+        *reread = nullptr;
     FILE* f = nullptr;
-    if (pdfcreatfile(&f, path) == 0) {
+    if (pdfcreatfile(&f, path, reread != nullptr) == 0) {
         if (data.size > 0)
             pdfwrite(f, data.data, data.size);
         if (appendEndstream)
             pdfwrite(f, "\nendstream", 10);
-        pdfclose(f);
+        if (!reread)
+            pdfclose(f);
+        else if (pdfreadback(f) == 0)
+            *reread = f;
     }
     Release(&data);
     return 0;

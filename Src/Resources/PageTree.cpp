@@ -365,14 +365,12 @@ int PdfPageTree::GetPageContent(PdfObj* ref, FILE** out, int* fromPdf)
         *fromPdf = 1;
         result = 0;
     } else {
-        // A file left from an earlier run must not pass for this stream's output.
-        remove(path);
+        // The file is made afresh whatever lies under its name, and read back through the
+        // descriptor it was written with. A file that did not reach the disk whole is not
+        // this stream: it is not used.
         FILE* fp = nullptr;
-        int failuresBefore = WriteFailures();
-        // A file that did not reach the disk whole is not this stream: it is not used.
-        if (DecodeFiltersToFile(xref->fp, filter, length.value, path, true) == 0 &&
-            WriteFailures() == failuresBefore && pdfopenfile(&fp, path) == 0) {
-            // Remembered only once the file is there to be read again.
+        if (DecodeFiltersToFile(xref->fp, filter, length.value, path, true, &fp) == 0 && fp) {
+            // Remembered only once the file is there whole, for the pages that share it.
             e->path = strdup(path);
             *out = fp;
             *fromPdf = 0;

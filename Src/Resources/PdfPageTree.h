@@ -57,8 +57,11 @@ public:
     // name, or an array of names or references to names). Always 0.
     int DecodeFilters(FILE* fp, PdfObj* filter, int length, ByteBuffer* out, FilterResult* result);
     int DecodeFiltersToMem(FILE* fp, PdfObj* filter, int length, ByteBuffer* out, FilterResult* result);
-    // Decodes into a new file `path`, optionally followed by "\nendstream". Always 0.
-    int DecodeFiltersToFile(FILE* fp, PdfObj* filter, int length, char* path, bool appendEndstream);
+    // Decodes into a new file `path`, optionally followed by "\nendstream". Always 0. With
+    // `reread`, a file written whole is handed back there, open for reading at its start
+    // (pdfreadback); *reread stays null when it was not written whole.
+    int DecodeFiltersToFile(FILE* fp, PdfObj* filter, int length, char* path, bool appendEndstream,
+                            FILE** reread = nullptr);
     bool IsDCTFilter(PdfObj* filter);
 
     // Resource pass, run for every page before any is interpreted: the page's fonts and ICC

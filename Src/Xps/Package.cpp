@@ -2,7 +2,9 @@
 
 #include "Pdf/RemoveOnStop.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -89,32 +91,134 @@ int CopyToStdout(const std::string& path)
     return rc;
 }
 
-// Opens the archive file on the descriptor that Create made (the opaque pointer): the zip
-// library never opens a name of its own, so it cannot be sent through a planted link.
+// The package file as the zip library writes it. The library completes every part by seeking
+// back to the part's local header, writing its sizes there and seeking to the end again; on a
+// stdio stream each of those seeks writes out what is buffered, so every part cost several
+// small writes and seeks. Here the bytes gather in a block of memory in which such seeks
+// land, and the block goes to the file whole when it is full, when a seek leaves it, and at
+// the close: a package is written in large pieces, each byte where the library put it.
+class ArchiveFile {
+public:
+    explicit ArchiveFile(int fd) : fd_(fd) {}
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+    size_t Write(const void* data, size_t n)
+    {
+        const unsigned char* p = static_cast<const unsigned char*>(data);
+        size_t left = n;
+        while (left > 0 && !failed_) {
+            // The block holds the bytes from blockStart_ on; a write lands in it, or right
+            // after it, or starts a block of its own.
+            if (pos_ < blockStart_ || pos_ > blockStart_ + (long long)block_.size() ||
+                pos_ - blockStart_ >= (long long)kBlock) {
+                if (!Flush())
+                    break;
+                blockStart_ = pos_;
+            }
+            const size_t at = (size_t)(pos_ - blockStart_);
+            const size_t take = std::min(left, kBlock - at);
+            if (at + take > block_.size())
+                block_.resize(at + take);
+            memcpy(block_.data() + at, p, take);
+            p += take;
+            left -= take;
+            pos_ += (long long)take;
+        }
+        return n - left;
+    }
+
+    size_t Read(void* data, size_t n)
+    {
+        if (!Flush())
+            return 0;
+        ssize_t got = pread(fd_, data, n, (off_t)pos_);
+        if (got <= 0)
+            return 0;
+        pos_ += got;
+        return (size_t)got;
+    }
+
+    long long Tell() const { return pos_; }
+
+    int Seek(long long offset, int whence)
+    {
+        long long base = whence == SEEK_SET ? 0
+                         : whence == SEEK_CUR ? pos_
+                                              : std::max(end_, blockStart_ + (long long)block_.size());
+        if (base + offset < 0)
+            return -1;
+        pos_ = base + offset;
+        return 0;
+    }
+
+    // A package that is not on the disk whole is no package: flushed through to the disk.
+    int Close()
+    {
+        bool ok = Flush() && fsync(fd_) == 0;
+        if (close(fd_) != 0)
+            ok = false;
+        fd_ = -1;
+        return ok ? 0 : -1;
+    }
+
+    bool Failed() const { return failed_; }
+
+private:
+    bool Flush()
+    {
+        size_t done = 0;
+        while (!failed_ && done < block_.size()) {
+            ssize_t n = pwrite(fd_, block_.data() + done, block_.size() - done,
+                               (off_t)(blockStart_ + (long long)done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                failed_ = true;
+            else
+                done += (size_t)n;
+        }
+        if (!failed_)
+            end_ = std::max(end_, blockStart_ + (long long)block_.size());
+        block_.clear();
+        blockStart_ = pos_;
+        return !failed_;
+    }
+
+    static const size_t kBlock = 1024 * 1024;
+    int fd_;
+    std::vector<unsigned char> block_;
+    long long blockStart_ = 0;  // where block_[0] goes in the file
+    long long pos_ = 0;         // the library's position
+    long long end_ = 0;         // the file's size as written out so far
+    bool failed_ = false;
+};
+
+// Opens the archive on the descriptor that Create made (the opaque pointer): the zip library
+// never opens a name of its own, so it cannot be sent through a planted link.
 voidpf ZCALLBACK fd_open(voidpf opaque, const void*, int mode)
 {
     int* fd = (int*)opaque;
     if (!fd || *fd < 0 || !(mode & ZLIB_FILEFUNC_MODE_CREATE))
         return nullptr;
-    FILE* fp = fdopen(*fd, "wb");
-    if (fp)
-        *fd = -1;  // the stream owns it now
-    return fp;
+    ArchiveFile* file = new ArchiveFile(*fd);
+    *fd = -1;  // the archive file owns it now
+    return file;
 }
 
 uLong ZCALLBACK fd_read(voidpf, voidpf stream, void* buf, uLong size)
 {
-    return (uLong)fread(buf, 1, size, (FILE*)stream);
+    return (uLong)static_cast<ArchiveFile*>(stream)->Read(buf, size);
 }
 
 uLong ZCALLBACK fd_write(voidpf, voidpf stream, const void* buf, uLong size)
 {
-    return (uLong)fwrite(buf, 1, size, (FILE*)stream);
+    return (uLong)static_cast<ArchiveFile*>(stream)->Write(buf, size);
 }
 
 ZPOS64_T ZCALLBACK fd_tell(voidpf, voidpf stream)
 {
-    return (ZPOS64_T)ftello((FILE*)stream);
+    return (ZPOS64_T)static_cast<ArchiveFile*>(stream)->Tell();
 }
 
 long ZCALLBACK fd_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
@@ -125,24 +229,20 @@ long ZCALLBACK fd_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
                                                     : -1;
     if (whence < 0)
         return -1;
-    return fseeko((FILE*)stream, (off_t)(int64_t)offset, whence) == 0 ? 0 : -1;
+    return static_cast<ArchiveFile*>(stream)->Seek((long long)(int64_t)offset, whence);
 }
 
 int ZCALLBACK fd_close(voidpf, voidpf stream)
 {
-    FILE* fp = (FILE*)stream;
-    bool failed = ferror(fp) != 0;
-    // A package that is not on the disk whole is no package: flush it through.
-    if (fflush(fp) != 0 || fsync(fileno(fp)) != 0)
-        failed = true;
-    if (fclose(fp) != 0)
-        failed = true;
-    return failed ? -1 : 0;
+    ArchiveFile* file = static_cast<ArchiveFile*>(stream);
+    int rc = file->Close();
+    delete file;
+    return rc;
 }
 
 int ZCALLBACK fd_error(voidpf, voidpf stream)
 {
-    return ferror((FILE*)stream);
+    return static_cast<ArchiveFile*>(stream)->Failed() ? 1 : 0;
 }
 
 // An existing name that is a device or a pipe is written in place; anything else (nothing, a
@@ -353,10 +453,14 @@ int Package::Add(const char* path, bool stored)
     if (!fp)
         return 1;
     // The first block is read before the entry exists: a path that opens but cannot be read
-    // (a folder, say) must not leave an empty part behind.
-    unsigned char block[4096];
-    size_t n = fread(block, 1, sizeof block, fp);
-    if (n < sizeof block && !feof(fp)) {
+    // (a folder, say) must not leave an empty part behind. Blocks are large, so a page part
+    // is read in a call or two.
+    if (block_.empty())
+        block_.resize(kCopyBlock);
+    unsigned char* block = block_.data();
+    const size_t blockSize = block_.size();
+    size_t n = fread(block, 1, blockSize, fp);
+    if (n < blockSize && !feof(fp)) {
         fclose(fp);
         return -1;
     }
@@ -373,11 +477,11 @@ int Package::Add(const char* path, bool stored)
                 break;
             }
         }
-        if (n < sizeof block) {
+        if (n < blockSize) {
             status = feof(fp) ? 0 : -1;
             break;
         }
-        n = fread(block, 1, sizeof block, fp);
+        n = fread(block, 1, blockSize, fp);
     }
     fclose(fp);
     int closed = zipCloseFileInZip(handle);

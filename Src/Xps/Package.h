@@ -7,6 +7,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include <zip.h>
 
@@ -74,6 +75,9 @@ private:
     std::string spoolPath_;  // non-empty while standard output is being spooled
     std::string partialPath_;  // the package file under its temporary name, while written
     std::string finalPath_;
+    // The block through which Add copies files.
+    enum { kCopyBlock = 64 * 1024 };
+    std::vector<unsigned char> block_;
 };
 
 // 0 when the archive written so far through a Package holds an entry of that name, -104

@@ -65,42 +65,53 @@ int XpsPage::ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize,
     if (!XpsFinite(r))
         return 0;
 
-    Out("<Glyphs FontUri=\"/Resources/%s\"   FontRenderingEmSize=\"%s\"  OriginX=\"0\"  "
-        "OriginY=\"0\"  RenderTransform=\"%s\" \n",
-        fontFile, XpsNumber(fontSize).text, XpsMatrix(r).text);
-    if (Translucent(gs->fillAlpha))
-        Out("Opacity=\"%s\" \n", XpsNumber(gs->fillAlpha).text);
-
-    // Advances are written in hundredths of the em.
-    std::string indices = " Indices=\"";
-    std::string chars;
-    for (int i = 0; glyphs[2 * i] != 0.0; i++) {
-        double code = glyphs[2 * i];
-        if (i > 0)
-            indices += ';';
-        if (!text) {
-            indices += XpsNumber(code).text;
-        } else {
-            if (i == 0 && code == '{')
-                chars += "{}";  // a leading brace would open a markup extension
-            char ref[16];
-            // A code that cannot stand as a character shows the replacement character.
-            unsigned long c = ReferenceAllowed(code) ? (unsigned long)code : 0xFFFDul;
-            snprintf(ref, sizeof ref, "&#x%lx;", c);
-            chars += ref;
-            // A glyph the font's character map would not find for the character.
-            if (glyphIndices && glyphIndices[i])
-                indices += std::to_string(glyphIndices[i]);
-        }
-        indices += ',';
-        indices += XpsNumber(glyphs[2 * i + 1] / 10).text;
+    const XpsMatrix transform(r);
+    Put("<Glyphs FontUri=\"/Resources/");
+    Put(fontFile);
+    Put("\"   FontRenderingEmSize=\"");
+    PutNumber(fontSize);
+    Put("\"  OriginX=\"0\"  OriginY=\"0\"  RenderTransform=\"");
+    Put(transform.text, transform.length);
+    Put("\" \n");
+    if (Translucent(gs->fillAlpha)) {
+        Put("Opacity=\"");
+        PutNumber(gs->fillAlpha);
+        Put("\" \n");
     }
-    Out(indices);
-    Out("\"\n UnicodeString=\"");
-    Out(chars);
-    Out("\" >\n");
+
+    // Each glyph's entry is put together here and appended whole. Advances are written in
+    // hundredths of the em.
+    char entry[3 * XPS_NUMBER_CHARS];
+    Put(" Indices=\"");
+    for (int i = 0; glyphs[2 * i] != 0.0; i++) {
+        size_t n = 0;
+        if (i > 0)
+            entry[n++] = ';';
+        if (!text)
+            n += FormatXpsNumber(glyphs[2 * i], entry + n);
+        else if (glyphIndices && glyphIndices[i])
+            // A glyph the font's character map would not find for the character.
+            n += FormatXpsUnsigned(glyphIndices[i], entry + n);
+        entry[n++] = ',';
+        n += FormatXpsNumber(glyphs[2 * i + 1] / 10, entry + n);
+        Put(entry, n);
+    }
+    Put("\"\n UnicodeString=\"");
+    for (int i = 0; text && glyphs[2 * i] != 0.0; i++) {
+        double code = glyphs[2 * i];
+        size_t n = 0;
+        if (i == 0 && code == '{') {
+            // A leading brace would open a markup extension.
+            entry[n++] = '{';
+            entry[n++] = '}';
+        }
+        // A code that cannot stand as a character shows the replacement character.
+        n += FormatXpsCharRef(ReferenceAllowed(code) ? (unsigned long)code : 0xFFFDul, entry + n);
+        Put(entry, n);
+    }
+    Put("\" >\n");
     SetFill(gs, true);
-    Out("</Glyphs>\n");
+    Put("</Glyphs>\n");
     return 0;
 }
 
@@ -134,9 +145,8 @@ int XpsPage::ShowText(GState* gs, char* text, char* font, double size)
             continue;
         if (chars.empty() && *p == '{')
             chars += "{}";
-        char ref[16];
-        snprintf(ref, sizeof ref, "&#x%x;", (unsigned)*p);
-        chars += ref;
+        char ref[XPS_NUMBER_CHARS];
+        chars.append(ref, FormatXpsCharRef(*p, ref));
     }
     if (chars.empty())
         return 0;

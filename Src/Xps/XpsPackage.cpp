@@ -8,6 +8,7 @@
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <vector>
 
 #include "Pdf/FileAccess.h"
@@ -80,20 +81,36 @@ std::string XmlAttr(const char* s)
 }
 
 // A relationship to a part that is then missing makes the whole package unreadable, so a
-// resource is used only when its file is a regular file that opens.
-bool ReadableFile(const char* path)
-{
-    if (!path || !*path || strlen(path) >= PDF_MAX_PATH)
-        return false;
-    struct stat st;
-    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    FILE* fp = fopen(path, "rb");
-    if (!fp)
-        return false;
-    fclose(fp);
-    return true;
-}
+// resource is used only when its file is a regular file that opens. A file is looked at once
+// for the whole package, however many pages use it: a font on every page is not opened
+// for every page.
+class ReadableFiles {
+public:
+    bool Check(const char* path)
+    {
+        if (!path || !*path || strlen(path) >= PDF_MAX_PATH)
+            return false;
+        auto found = known_.find(path);
+        if (found == known_.end())
+            found = known_.emplace(path, Look(path)).first;
+        return found->second;
+    }
+
+private:
+    static bool Look(const char* path)
+    {
+        struct stat st;
+        if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+            return false;
+        FILE* fp = fopen(path, "rb");
+        if (!fp)
+            return false;
+        fclose(fp);
+        return true;
+    }
+
+    std::unordered_map<std::string, bool> known_;
+};
 
 // PNG and JPEG files are compressed already: deflating them again costs time and gains next
 // to nothing, so their parts are stored as they are.
@@ -137,10 +154,10 @@ uint32_t Count(XGE_List* list)
 }
 
 // The readable extracted file of an object, or null.
-const char* ExtractedFile(PdfXref* xref, int objNum)
+const char* ExtractedFile(PdfXref* xref, int objNum, ReadableFiles* files)
 {
     XrefEntry* e = xref ? xref->Entry(objNum) : nullptr;
-    if (!e || !ReadableFile(e->path))
+    if (!e || !files->Check(e->path))
         return nullptr;
     return e->path;
 }
@@ -183,7 +200,8 @@ ByPage IndexByPage(int pageCount, XGE_List* resources, XGE_List* internal, XGE_L
 }
 
 std::string PageRelationships(int page, XGE_List* resources, XGE_List* internal,
-                              XGE_List* inlineImages, PdfXref* xref, const ByPage& by)
+                              XGE_List* inlineImages, PdfXref* xref, const ByPage& by,
+                              ReadableFiles* files)
 {
     std::string rels =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?> \n<Relationships xmlns=\"" OPC_REL_NS "\"> \n";
@@ -195,7 +213,7 @@ std::string PageRelationships(int page, XGE_List* resources, XGE_List* internal,
         int p, obj;
         if (!PairRecord(resources, i, &p, &obj) || p != page || objects.count(obj))
             continue;
-        const char* path = ExtractedFile(xref, obj);
+        const char* path = ExtractedFile(xref, obj, files);
         if (!path)
             continue;
         GetFileNameFromPath(path, name, false);
@@ -225,7 +243,7 @@ std::string PageRelationships(int page, XGE_List* resources, XGE_List* internal,
         int p;
         const char* path;
         if (!InlineRecord(inlineImages, i, &p, &path) || p != page || seen.count(path) ||
-            !ReadableFile(path))
+            !files->Check(path))
             continue;
         seen.insert(path);
         GetFileNameFromPath(path, name, false);
@@ -245,13 +263,13 @@ bool PageInRange(int page, int pageCount)
 
 // Every file once, and only files some page's relationships name.
 int WriteResources(Package* pkg, int pageCount, XGE_List* resources, XGE_List* internal,
-                   XGE_List* inlineImages, PdfXref* xref)
+                   XGE_List* inlineImages, PdfXref* xref, ReadableFiles* files)
 {
     for (uint32_t i = 0; i < Count(resources); i++) {
         int p, obj;
         if (!PairRecord(resources, i, &p, &obj) || !PageInRange(p, pageCount))
             continue;
-        const char* path = ExtractedFile(xref, obj);
+        const char* path = ExtractedFile(xref, obj, files);
         if (path && pkg->Add(path, StoredPart(path)) != 0)
             return -1;
     }
@@ -259,7 +277,7 @@ int WriteResources(Package* pkg, int pageCount, XGE_List* resources, XGE_List* i
         int p;
         const char* path;
         if (!InlineRecord(inlineImages, i, &p, &path) || !PageInRange(p, pageCount) ||
-            !ReadableFile(path))
+            !files->Check(path))
             continue;
         if (pkg->Add(path, StoredPart(path)) != 0)
             return -1;
@@ -316,15 +334,17 @@ int WriteParts(Package* pkg, int pageCount, XGE_List* resources, XGE_List* inter
     if (pkg->SetFolder("Documents/1/Pages/_rels") != 0)
         return -1;
     ByPage by = IndexByPage(pageCount, resources, internal, inlineImages);
+    ReadableFiles files;
     for (int p = 0; p < pageCount; p++) {
         char name[32];
         snprintf(name, sizeof name, "%d.fpage.rels", p + 1);
-        if (WritePart(pkg, name, PageRelationships(p, resources, internal, inlineImages, xref, by)) != 0)
+        if (WritePart(pkg, name,
+                      PageRelationships(p, resources, internal, inlineImages, xref, by, &files)) != 0)
             return -1;
     }
 
     if (pkg->SetFolder("Resources") != 0 ||
-        WriteResources(pkg, pageCount, resources, internal, inlineImages, xref) != 0)
+        WriteResources(pkg, pageCount, resources, internal, inlineImages, xref, &files) != 0)
         return -1;
 
     char dir[PDF_MAX_PATH] = "";

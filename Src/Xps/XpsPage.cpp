@@ -34,111 +34,6 @@ bool XpsFinite(const pdfmatrix& m)
            XpsFinite(m.e) && XpsFinite(m.f);
 }
 
-namespace {
-
-__extension__ typedef unsigned __int128 Wide;
-
-const uint64_t kPow10[] = {1ull,         10ull,         100ull,        1000ull,
-                           10000ull,     100000ull,     1000000ull,    10000000ull,
-                           100000000ull, 1000000000ull, 10000000000ull};
-const double kPowers[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
-
-// "%g" of a nonzero value that "%g" writes without an exponent (6 significant digits with a
-// decimal exponent of -4 to 5), by exact integer arithmetic: the double is m * 2^-s exactly,
-// and m * 10^d rounded half to even at bit s is what "%.*f" rounds to d places. Path data is
-// almost all such numbers, and the general conversions cost several times as much. False for
-// every other value, which is left to them.
-bool PlainNumber(double v, char* out)
-{
-    const double a = std::fabs(v);
-    if (!(a >= 9e-5 && a < 1e6))
-        return false;
-    // A normal double in this range: the 52 stored bits below an implicit leading one.
-    uint64_t bits;
-    memcpy(&bits, &a, sizeof bits);
-    const uint64_t m = (bits & ((1ull << 52) - 1)) | (1ull << 52);
-    const int s = 1075 - (int)(bits >> 52);  // 33 to 66 in this range
-    // A first guess at the decimal exponent; the rounding below corrects it by one.
-    int x = -5;
-    while (x < 5 && a >= kPowers[x + 5 + 1])
-        x++;
-    uint64_t q = 0;
-    for (int tries = 0;; tries++) {
-        const int d = 5 - x;
-        if (tries == 4 || d < 0 || d > 10)
-            return false;
-        const Wide n = (Wide)m * kPow10[d];
-        q = (uint64_t)(n >> s);
-        const Wide rest = n & (((Wide)1 << s) - 1);
-        const Wide half = (Wide)1 << (s - 1);
-        if (rest > half || (rest == half && (q & 1)))
-            q++;
-        // The exponent is the one of the rounded digits: 9.999996 becomes 10.
-        if (q >= 1000000)
-            x++;
-        else if (q < 100000)
-            x--;
-        else
-            break;
-    }
-    if (x < -4 || x > 5)
-        return false;
-    const int d = 5 - x;
-    char* p = out;
-    if (v < 0)
-        *p++ = '-';
-    uint64_t whole = q / kPow10[d];
-    uint64_t part = q % kPow10[d];
-    char digits[8];
-    int n = 0;
-    do {
-        digits[n++] = (char)('0' + whole % 10);
-        whole /= 10;
-    } while (whole);
-    while (n)
-        *p++ = digits[--n];
-    int places = d;
-    while (places > 0 && part % 10 == 0) {
-        part /= 10;
-        places--;
-    }
-    if (places > 0) {
-        *p++ = '.';
-        for (int i = places - 1; i >= 0; i--) {
-            p[i] = (char)('0' + part % 10);
-            part /= 10;
-        }
-        p += places;
-    }
-    *p = 0;
-    return true;
-}
-
-}  // namespace
-
-XpsNumber::XpsNumber(double v)
-{
-    if (!XpsFinite(v))
-        v = 0;
-    if (v == 0) {
-        strcpy(text, std::signbit(v) ? "-0" : "0");
-        return;
-    }
-    if (PlainNumber(v, text))
-        return;
-    // to_chars with the general format and precision 6 is "%g" in the C locale, whatever
-    // locale the process runs in.
-    std::to_chars_result r = std::to_chars(text, text + sizeof text - 1, v,
-                                           std::chars_format::general, 6);
-    *r.ptr = 0;
-}
-
-XpsMatrix::XpsMatrix(const pdfmatrix& m)
-{
-    snprintf(text, sizeof text, "%s,%s,%s,%s,%s,%s", XpsNumber(m.a).text, XpsNumber(m.b).text,
-             XpsNumber(m.c).text, XpsNumber(m.d).text, XpsNumber(m.e).text, XpsNumber(m.f).text);
-}
-
 const char* LineJoin(int join)
 {
     switch (join) {
@@ -167,7 +62,7 @@ void AppendPoint(std::string* out, PDF_POINT_REAL p, const pdfmatrix* m)
     // One append per point: path data is most of a page of text drawn as outlines.
     const XpsNumber nx(x), ny(y);
     char text[sizeof nx.text + sizeof ny.text + 2];
-    size_t lx = strlen(nx.text), ly = strlen(ny.text);
+    size_t lx = nx.length, ly = ny.length;
     memcpy(text, nx.text, lx);
     text[lx] = ',';
     memcpy(text + lx + 1, ny.text, ly);
@@ -266,27 +161,71 @@ XpsPage::XpsPage()
 {
 }
 
+namespace {
+
+// Markup is written into the page file in blocks of at least this many bytes: a page of text
+// is one or two writes, not one for every element.
+const size_t kMarkupBlock = 256 * 1024;
+
+}  // namespace
+
 void XpsPage::Out(const char* format, ...)
 {
     if (!out)
         return;
-    va_list ap;
+    if (!strchr(format, '%')) {
+        Put(format);
+        return;
+    }
+    va_list ap, again;
     va_start(ap, format);
-    int n = vfprintf(out, format, ap);
-    if (n < 0)
+    va_copy(again, ap);
+    char small[512];
+    int n = vsnprintf(small, sizeof small, format, ap);
+    if (n < 0) {
         failed = 1;
-    else
-        markupBytes += (unsigned)n;
+    } else if ((size_t)n < sizeof small) {
+        Put(small, (size_t)n);
+    } else {
+        std::string big((size_t)n + 1, '\0');
+        vsnprintf(&big[0], big.size(), format, again);
+        Put(big.data(), (size_t)n);
+    }
+    va_end(again);
     va_end(ap);
 }
 
 void XpsPage::Out(const std::string& text)
 {
+    Put(text.data(), text.size());
+}
+
+void XpsPage::Put(const char* text, size_t length)
+{
     if (!out)
         return;
-    if (fwrite(text.data(), 1, text.size(), out) != text.size())
+    pending.append(text, length);
+    markupBytes += length;
+    if (pending.size() >= kMarkupBlock)
+        FlushMarkup();
+}
+
+void XpsPage::Put(const char* text)
+{
+    Put(text, strlen(text));
+}
+
+void XpsPage::PutNumber(double v)
+{
+    char text[XPS_NUMBER_CHARS];
+    Put(text, FormatXpsNumber(v, text));
+}
+
+void XpsPage::FlushMarkup()
+{
+    if (out && !pending.empty() && fwrite(pending.data(), 1, pending.size(), out) != pending.size())
         failed = 1;
-    markupBytes += text.size();
+    pending.clear();
 }
 
 bool XpsPage::Full()
@@ -371,6 +310,7 @@ int XpsPage::EndPage()
         return -1;
     CloseClips(0);
     Out("</Canvas>\n</FixedPage>\n");
+    FlushMarkup();
     if (pdfclose(out) != 0)
         failed = 1;
     out = nullptr;

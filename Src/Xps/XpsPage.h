@@ -13,6 +13,7 @@
 #include "Interpreter/PathGeometry.h"
 #include "Interpreter/RenderPage.h"
 #include "Pdf/Limits.h"
+#include "Xps/XpsNumber.h"
 
 class ContentParser;
 class PdfName;
@@ -28,20 +29,6 @@ enum { XPS_PAGE_CONTENT_DEPTH = 3, XPS_DRAWING_DEPTH = 4, XPS_TILE_DEPTH = 5, XP
 
 // PDF points to page units. The decimal, not 4/3: 612 points must come out as 816.
 const double XPS_UNITS_PER_POINT = 1.333333333;
-
-// The one number formatter of every markup writer: "%g" for a finite value, independent of
-// the locale, and "0" for a value that is not finite (a reader may abort on "inf" in path
-// data, and "nan" is no number at all).
-struct XpsNumber {
-    explicit XpsNumber(double v);
-    char text[32];
-};
-
-// The six numbers of a matrix as "%g,%g,%g,%g,%g,%g".
-struct XpsMatrix {
-    explicit XpsMatrix(const pdfmatrix& m);
-    char text[6 * 32];
-};
 
 bool XpsFinite(double v);
 // An element whose matrix is not finite places nothing anywhere and is left out.
@@ -142,9 +129,16 @@ public:
     int contentDepth;
 
 protected:
-    // printf into the page file; nothing while no page file is open.
+    // The page's markup goes to its file through one buffer, written out in large blocks and
+    // at EndPage; nothing is kept while no page file is open. Out formats as printf does, Put
+    // appends text as it stands, PutNumber a number as XpsNumber writes it.
     void Out(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void Out(const std::string& text);
+    void Put(const char* text, size_t length);
+    void Put(const char* text);
+    void PutNumber(double v);
+    // Writes the buffered markup into the page file; a failed write fails the page.
+    void FlushMarkup();
 
 private:
     void StrokeAttributes(GState* gs, bool dashes);
@@ -190,6 +184,7 @@ private:
     int tileStack[XPS_MAX_TILE_DEPTH] = {};
     int tileDepth = 0;
     int failed;  // the page could not be created, or a write failed
+    std::string pending;  // markup not yet written into the page file
 };
 
 #endif

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -253,6 +255,70 @@ TEST(ContentParser, ScannerResumesAfterEachOperator)
     EXPECT_EQ(page.cp.Scanner(f, nullptr, buf, sizeof buf), 0);
     fclose(f);
     EXPECT_EQ(page.rec.Joined(), "Stroke M 0 0 L 1 1; Stroke M 2 2");
+}
+
+// A stream over a string that counts the seeks made on it (ftell makes one too).
+struct CountedStream {
+    std::string bytes;
+    size_t pos = 0;
+    int seeks = 0;
+
+    static ssize_t Read(void* c, char* buf, size_t n)
+    {
+        CountedStream* s = static_cast<CountedStream*>(c);
+        n = std::min(n, s->bytes.size() - s->pos);
+        memcpy(buf, s->bytes.data() + s->pos, n);
+        s->pos += n;
+        return (ssize_t)n;
+    }
+    static int Seek(void* c, off64_t* offset, int whence)
+    {
+        CountedStream* s = static_cast<CountedStream*>(c);
+        s->seeks++;
+        off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? (off64_t)s->pos : (off64_t)s->bytes.size();
+        if (base + *offset < 0 || base + *offset > (off64_t)s->bytes.size())
+            return -1;
+        s->pos = (size_t)(base + *offset);
+        *offset = (off64_t)s->pos;
+        return 0;
+    }
+    FILE* Open()
+    {
+        cookie_io_functions_t io = {Read, nullptr, Seek, nullptr};
+        return fopencookie(this, "r", io);
+    }
+};
+
+// The place in the stream is kept around an operator whose handler may read a file, but only
+// where that file is the document's own (a stream read in place): a decoded stream's file is
+// read by its scanner alone, and seeking it would cost a system call and its buffer.
+TEST(ContentParser, KeepsItsPlaceOnlyInTheDocumentsFile)
+{
+    const std::string content = "0 0 m 1 1 l S 2 2 m 3 3 l S 0 0 1 1 re f endstream";
+    for (bool shared : {true, false}) {
+        SCOPED_TRACE(shared ? "the document's file" : "a file of its own");
+        CountedStream stream;
+        stream.bytes = content;
+        FILE* f = stream.Open();
+        ASSERT_NE(f, nullptr);
+        FILE* other = testutil::StreamOf("%PDF");
+        PdfXref xref{};
+        xref.fp = shared ? f : other;
+        RecordingRenderer rec;
+        ContentParser cp;
+        cp.renderer = &rec;
+        cp.xref = &xref;
+        char buf[PDF_PARSE_BUF];
+        EXPECT_EQ(cp.Scanner(f, nullptr, buf, sizeof buf), 0);
+        EXPECT_EQ(rec.Joined(), "Stroke M 0 0 L 1 1; Stroke M 2 2 L 3 3; Fill 1 M 0 0 L 1 0 L 1 1 L 0 1 Z");
+        // Three painting operators: a tell and a seek back around each, or none.
+        if (shared)
+            EXPECT_GE(stream.seeks, 6);
+        else
+            EXPECT_EQ(stream.seeks, 0);
+        fclose(f);
+        fclose(other);
+    }
 }
 
 TEST(ContentParser, IndirectResourcesLiveForOneStream)

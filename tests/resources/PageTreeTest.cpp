@@ -289,6 +289,8 @@ TEST(PageContent, SharedFilteredStreamIsDecodedOnce)
         snprintf(d.tree->tmpDir, sizeof d.tree->tmpDir, "%s/", d.dir.path().c_str());
         const std::string file = d.dir.file(num == 12 ? "STRM00012.TMP" : "STRM123456.TMP");
 
+        // A file left under the name, longer than the stream, is no part of it.
+        ASSERT_TRUE(testutil::WriteFile(file, std::string(200, 's')));
         PdfIndirect ref;
         ref.refNum = num;
         FILE* fp = nullptr;
@@ -300,6 +302,7 @@ TEST(PageContent, SharedFilteredStreamIsDecodedOnce)
         fclose(fp);
         ASSERT_NE(d.xref->entries[num].path, nullptr);
         EXPECT_EQ(std::string(d.xref->entries[num].path), file);
+        EXPECT_EQ(testutil::ReadFile(file), "BT /F1 12 Tf (shared) Tj ET\nendstream");
 
         // The second page's request reopens that file: change it to see it is not rewritten.
         ASSERT_TRUE(testutil::WriteFile(file, "cached"));
@@ -310,6 +313,26 @@ TEST(PageContent, SharedFilteredStreamIsDecodedOnce)
         EXPECT_EQ(ReadAll(fp), "cached");
         fclose(fp);
     }
+}
+
+// A decoded stream whose file cannot be made is not drawn, is not remembered for the pages
+// that share it, and fails the conversion as a write failure.
+TEST(PageContent, StreamWhoseFileCannotBeMadeIsNotUsed)
+{
+    Doc d(ContentFixture(12));
+    d.tree->Load();
+    snprintf(d.tree->tmpDir, sizeof d.tree->tmpDir, "%s/", d.dir.path().c_str());
+    ASSERT_EQ(testutil::RunCommand("mkdir -p '" + d.dir.file("STRM00012.TMP/in") + "'"), 0);
+    ResetWriteFailures();
+    PdfIndirect ref;
+    ref.refNum = 12;
+    FILE* fp = nullptr;
+    int fromPdf = -1;
+    EXPECT_EQ(d.tree->GetPageContent(&ref, &fp, &fromPdf), -1);
+    EXPECT_EQ(fp, nullptr);
+    EXPECT_EQ(d.xref->entries[12].path, nullptr);
+    EXPECT_EQ(WriteFailures(), 1);
+    ResetWriteFailures();
 }
 
 TEST(PageContent, UnfilteredStreamIsReadInPlaceEachTime)

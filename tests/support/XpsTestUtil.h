@@ -2,6 +2,7 @@
 #ifndef VARDEX_TESTS_XPSTESTUTIL_H
 #define VARDEX_TESTS_XPSTESTUTIL_H
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -83,9 +84,13 @@ inline bool ReadersRender(const std::string& xps, const std::string& dir, int pa
         *report = "xpstopng: " + out;
         return false;
     }
+    // xpstopng pads the page numbers of its files to the digits of the page count.
+    const int digits = (int)std::to_string(pages).size();
     for (int i = 1; i <= pages; i++) {
+        std::string number = std::to_string(i);
+        number.insert(0, (size_t)std::max(0, digits - (int)number.size()), '0');
         if (!NonEmptyFile(dir + "/m" + std::to_string(i) + ".png") ||
-            !NonEmptyFile(dir + "/g-" + std::to_string(i) + ".png")) {
+            !NonEmptyFile(dir + "/g-" + number + ".png")) {
             *report = "no picture of page " + std::to_string(i);
             return false;
         }

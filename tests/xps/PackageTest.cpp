@@ -1,9 +1,11 @@
 #include "Xps/Package.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,8 +64,9 @@ size_t Count(const std::string& text, const std::string& what)
 TEST(Package, EntriesReadBackWhole)
 {
     TempDir dir;
-    // Sizes around the 4096-byte copy block, including exact multiples of it.
-    const std::vector<size_t> sizes = {0, 1, 4095, 4096, 8192, 10000};
+    // Sizes around the copy block (64 KiB) and the stream's own (4 KiB), including exact
+    // multiples of them.
+    const std::vector<size_t> sizes = {0, 1, 4095, 4096, 8192, 10000, 65535, 65536, 131072, 200000};
     for (size_t i = 0; i < sizes.size(); i++)
         ASSERT_TRUE(WriteFile(dir.file("f" + std::to_string(i) + ".bin"), Pattern(sizes[i], (unsigned)i)));
     const std::string zip = dir.file("out.zip");
@@ -266,6 +269,40 @@ TEST(Package, FailuresAreReported)
     }
 }
 
+// A package file that cannot take all its bytes (a full disk, a file size limit) is no
+// package: closing it fails, and neither it nor its temporary name is left.
+TEST(Package, APackageNotWrittenWholeFails)
+{
+    TempDir dir;
+    const std::string zip = dir.file("out.zip");
+    fflush(stdout);
+    fflush(stderr);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 2);
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {300 * 1024, 300 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        Package pkg;
+        if (pkg.Create(zip.c_str(), dir.path().c_str()) != 0)
+            _exit(2);
+        const std::string bytes = Pattern(1000000, 5);
+        pkg.OpenForWrite("a.bin", true);
+        pkg.Write((const unsigned char*)bytes.data(), (int)bytes.size());
+        pkg.CloseWrite();
+        _exit(pkg.Close() != 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "1: the close reported success";
+    std::string left;
+    RunCommand("ls -A '" + dir.path() + "'", &left);
+    EXPECT_EQ("", left);
+}
+
 // Writes the same entries whichever way the archive goes out.
 int WriteSample(Package& pkg, const std::string& resource)
 {
@@ -279,6 +316,17 @@ int WriteSample(Package& pkg, const std::string& resource)
     rc |= pkg.OpenForWrite("big.txt", false);
     rc |= pkg.Write("%s", Pattern(150000, 3).c_str());
     rc |= pkg.CloseWrite();
+    // A part longer than the block a package file gathers its bytes in (its header is
+    // completed after it left the block), and many small ones completed inside it.
+    const std::string huge = Pattern(1500000, 4);
+    rc |= pkg.OpenForWrite("huge.bin", true);
+    rc |= pkg.Write((const unsigned char*)huge.data(), (int)huge.size());
+    rc |= pkg.CloseWrite();
+    for (int i = 0; i < 40; i++) {
+        rc |= pkg.OpenForWrite(("small" + std::to_string(i) + ".xml").c_str(), i % 2 == 0);
+        rc |= pkg.Write("<s n=\"%d\"/>\n", i);
+        rc |= pkg.CloseWrite();
+    }
     return rc;
 }
 

@@ -99,6 +99,12 @@ TEST(XpsGlyphs, GlyphRunMarkup)
          GlyphsElement("1,0,0,-1,72,700", "12", ",50;,50", "&#x61;&#x7b;")},
         {"no character reference XML forbids", at, I, 1, true, 12, {1, 500, 31, 500, 0xFFFE, 1, 9, 1},
          GlyphsElement("1,0,0,-1,72,700", "12", ",50;,50;,0.1;,0.1", "&#xfffd;&#xfffd;&#xfffd;&#x9;")},
+        {"characters beyond the first plane", at, I, 1, true, 12,
+         {0x1F600, 500, 0x10FFFF, 500, 0x110000, 500, -5, 500},
+         GlyphsElement("1,0,0,-1,72,700", "12", ",50;,50;,50;,50",
+                       "&#x1f600;&#x10ffff;&#xfffd;&#xfffd;")},
+        {"advances of every size", at, I, 1, false, 12, {3, 1234.5, 4, -0.004, 5, 1e9},
+         GlyphsElement("1,0,0,-1,72,700", "12", "3,123.45;4,-0.0004;5,1e+08", "")},
         // The em size must be positive: the sign goes into the matrix.
         {"negative size", at, I, 1, false, -12, {36, 500},
          GlyphsElement("-1,0,0,1,72,700", "12", "36,50", "")},
@@ -124,6 +130,28 @@ TEST(XpsGlyphs, GlyphRunMarkup)
         });
         EXPECT_EQ(c.want, got) << c.what;
     }
+}
+
+// Markup reaches the page file through a buffer written out in large blocks: a page of far
+// more than one block holds every run, in the order drawn.
+TEST(XpsGlyphs, ManyRunsReachThePageWholeAndInOrder)
+{
+    GState gs;
+    gs.tm = {1, 0, 0, 1, 72, 700};
+    char font[] = "F027.ttf";
+    std::string want;
+    unsigned long long counted = 0;
+    std::string got = Written([&](XpsPage& p) {
+        for (int i = 1; i <= 6000; i++) {
+            double glyphs[] = {(double)i, 500, 0, 0};
+            p.ShowTextEx(&gs, nullptr, font, 12, glyphs);
+            want += GlyphsElement("1,0,0,-1,72,700", "12", (std::to_string(i) + ",50").c_str(), "");
+        }
+        counted = p.markupBytes;
+    });
+    ASSERT_GT(want.size(), 1000000u);
+    EXPECT_TRUE(got == want) << got.size() << " bytes written of " << want.size();
+    EXPECT_EQ(kHead.size() + want.size(), counted);
 }
 
 TEST(XpsGlyphs, EmptyRunWritesNoGlyphs)

@@ -251,6 +251,51 @@ TEST(XpsPackage, ImagePartsAreStoredAndTheRestDeflated)
     EXPECT_EQ(ReadFile(s.pages + "/IMG_005.png"), Entry(xps, "Resources/IMG_005.png"));
 }
 
+// A font that every page of a long document uses is one part, named by every page's
+// relationships, and the package opens in both readers and passes the checker.
+TEST(XpsPackage, AFontOnEveryPageIsOnePartThatEveryPageNames)
+{
+    Sample s;
+    const int pageCount = 60;
+    const std::string glyphs =
+        "<Glyphs FontUri=\"/Resources/Font_007.ttf\" FontRenderingEmSize=\"48\" OriginX=\"96\" "
+        "OriginY=\"700\" Indices=\"36;37\" UnicodeString=\"AB\" Fill=\"#FF000000\"/>\n";
+    s.resources.count = 0;
+    s.internal.count = 0;
+    s.inlineImages.count = 0;
+    for (int p = 0; p < pageCount; p++) {
+        ASSERT_TRUE(WriteFile(s.pages + "/" + std::to_string(p + 1) + ".fpage",
+                              std::string(kPageHead) + glyphs + "</FixedPage>\n"));
+        // As text showing leaves them: a record per page, the font's first on each.
+        for (int obj : {7, 5})
+            if (obj == 7 || p % 10 == 0) {
+                PairRec r{p, obj};
+                s.resources.Add(&r);
+            }
+    }
+    const std::string xps = s.dir.file("out.xps");
+    ASSERT_EQ(0, s.Write(xps.c_str(), pageCount));
+
+    const std::vector<std::string> names = EntryNames(xps);
+    std::vector<std::string> resources;
+    for (const std::string& n : names)
+        if (n.compare(0, 10, "Resources/") == 0)
+            resources.push_back(n);
+    EXPECT_EQ((std::vector<std::string>{"Resources/Font_007.ttf", "Resources/IMG_005.png"}), resources);
+    EXPECT_EQ(ReadFile(kFont), Entry(xps, "Resources/Font_007.ttf"));
+    for (int p = 0; p < pageCount; p++) {
+        std::string want = kRelsHead + Rel("Font_007.ttf", "Q7");
+        if (p % 10 == 0)
+            want += Rel("IMG_005.png", "Q5");
+        EXPECT_EQ(want + "</Relationships>\n",
+                  Entry(xps, "Documents/1/Pages/_rels/" + std::to_string(p + 1) + ".fpage.rels"))
+            << "page " << p + 1;
+    }
+    std::string report;
+    EXPECT_TRUE(xpstest::ReadersRender(xps, s.dir.path(), pageCount, &report)) << report;
+    EXPECT_TRUE(xpstest::XpsCheckPasses(xps, &report)) << report;
+}
+
 // Writes the sample package in a child whose standard output is a pipe.
 std::string WrittenIntoPipe(Sample& s)
 {
