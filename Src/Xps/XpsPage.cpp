@@ -14,6 +14,17 @@
 
 namespace {
 
+// The markup buffer of the page written last, kept for the next page: a fresh buffer the
+// size of a page costs more in page faults than writing its markup does. One grown by an
+// unusually large page is let go.
+const size_t kMaxSpareMarkup = 4 << 20;
+
+std::string& SpareMarkup()
+{
+    static std::string spare;
+    return spare;
+}
+
 // MoveTo coordinates beyond this end the path data: nothing after them can be on a page.
 const double kFarAway = 99999999999999.0;
 
@@ -272,20 +283,31 @@ void XpsPage::Out(const char* format, ...)
         return;
     va_list ap;
     va_start(ap, format);
-    int n = vfprintf(out, format, ap);
-    if (n < 0)
-        failed = 1;
-    else
-        markupBytes += (unsigned)n;
+    char text[512];
+    int n = vsnprintf(text, sizeof text, format, ap);
     va_end(ap);
+    if (n < 0) {
+        failed = 1;
+        return;
+    }
+    if ((size_t)n < sizeof text) {
+        markup.append(text, (size_t)n);
+    } else {
+        size_t at = markup.size();
+        markup.resize(at + (size_t)n + 1);
+        va_start(ap, format);
+        vsnprintf(&markup[at], (size_t)n + 1, format, ap);
+        va_end(ap);
+        markup.resize(at + (size_t)n);
+    }
+    markupBytes += (unsigned)n;
 }
 
 void XpsPage::Out(const std::string& text)
 {
     if (!out)
         return;
-    if (fwrite(text.data(), 1, text.size(), out) != text.size())
-        failed = 1;
+    markup += text;
     markupBytes += text.size();
 }
 
@@ -310,7 +332,15 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     clips.clear();
     clipFloor = 0;
     markupBytes = 0;
+    markup.clear();
+    if (SpareMarkup().capacity() > markup.capacity())
+        markup.swap(SpareMarkup());
+    headBytes = 0;
     contentDepth = XPS_PAGE_CONTENT_DEPTH;
+    glyphDictionary.clear();
+    glyphKeys.clear();
+    glyphsDefined = 0;
+    keyPrefix = "p" + std::to_string(pageIndex + 1) + "g";
 
     // The page is never written anywhere else: in standard-output mode that would put
     // markup into the package stream.
@@ -329,6 +359,7 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     Out("<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"%s\" "
         "Height=\"%s\" xml:lang=\"en-US\">\n",
         XpsNumber(sideways ? h : w).text, XpsNumber(sideways ? w : h).text);
+    headBytes = markupBytes;
     Out("<Canvas>\n<Canvas.RenderTransform>\n");
     // The box's lower-left corner (ox, oy) is the page's origin, y turns downwards, and the
     // page turns clockwise by quarters: per turn the scale entries of the matrix and the
@@ -371,10 +402,26 @@ int XpsPage::EndPage()
         return -1;
     CloseClips(0);
     Out("</Canvas>\n</FixedPage>\n");
+    if (WritePageFile() != 0)
+        failed = 1;
     if (pdfclose(out) != 0)
         failed = 1;
     out = nullptr;
+    markup.clear();
+    if (markup.capacity() > SpareMarkup().capacity() && markup.capacity() <= kMaxSpareMarkup)
+        markup.swap(SpareMarkup());
     return failed ? -1 : 0;
+}
+
+int XpsPage::WritePageFile()
+{
+    if (headBytes > markup.size())
+        return -1;
+    const std::string resources = PageResources();
+    fwrite(markup.data(), 1, headBytes, out);
+    fwrite(resources.data(), 1, resources.size(), out);
+    fwrite(markup.data() + headBytes, 1, markup.size() - headBytes, out);
+    return ferror(out) ? -1 : 0;
 }
 
 void XpsPage::CloseClips(int keep)

@@ -97,7 +97,29 @@ public:
         log.push_back("Fill " + Mat(gs->ctm) + " " + PathText(gs->path));
         return 0;
     }
+    // With takeGlyphs the glyphs of outline text are taken one by one: logged with their
+    // outlines named a, b, ... in the order they first come, and their pens.
+    bool PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,
+                     int count, bool fill, bool stroke) override
+    {
+        if (!takeGlyphs)
+            return false;
+        pdfmatrix placed;
+        ConcatMatrix(&gs->ctm, const_cast<pdfmatrix*>(&glyphSpace), &placed);
+        std::string line = "Glyphs " + Mat(placed) + (fill ? " fill" : "") + (stroke ? " stroke" : "");
+        for (int i = 0; i < count; i++) {
+            auto known = std::find(outlineIds.begin(), outlineIds.end(), glyphs[i].id);
+            if (known == outlineIds.end())
+                known = outlineIds.insert(outlineIds.end(), glyphs[i].id);
+            line += " " + std::string(1, (char)('a' + (known - outlineIds.begin()))) + "@" +
+                    Num(glyphs[i].pen);
+        }
+        log.push_back(line);
+        return true;
+    }
     std::vector<std::string> outlines;
+    bool takeGlyphs = false;
+    std::vector<unsigned long long> outlineIds;
 };
 
 int Scan(ContentParser& cp, const std::string& content, PdfObj* resources)
@@ -614,6 +636,33 @@ TEST(TextOps, StandardFontsFollowTheirEncoding)
     EXPECT_EQ(outline("HW", "\\223"), outline("HV", "\\252"));  // the left double quote
     EXPECT_EQ(outline("HD", "\\310"), outline("HV", "\\256"));  // the fi ligature
     EXPECT_EQ(outline("HW", "a"), outline("HV", "a"));
+}
+
+// A renderer that takes outline text glyph by glyph gets each glyph's place on the line and
+// one outline for every glyph of a face, in any show; glyphs without contours (spaces) are
+// not handed over. The joined path is then not painted.
+TEST(TextOps, OutlineGlyphsComeOneByOneWithTheirPlace)
+{
+    const struct {
+        const char* what;
+        const char* content;
+        const char* log;
+    } cases[] = {
+        {"repeated glyphs, two shows", "BT /HV 10 Tf 72 700 Td (ABA) Tj (A) Tj ET",
+         "Glyphs [0.01 0 0 0.01 72 700] fill a@0 b@667 a@1334; "
+         "Glyphs [0.01 0 0 0.01 92.01 700] fill a@0"},
+        {"a space and Tc", "BT /HV 10 Tf 1 Tc (A A) Tj ET", "Glyphs [0.01 0 0 0.01 0 0] fill a@0 a@1145"},
+        {"stroked and both", "BT /HV 10 Tf 1 Tr (A) Tj 2 Tr (A) Tj ET",
+         "Glyphs [0.01 0 0 0.01 0 0] stroke a@0; Glyphs [0.01 0 0 0.01 6.67 0] fill stroke a@0"},
+        // A glyph run's stroke comes from the font file's outlines.
+        {"a stroked glyph run", "BT /TT 10 Tf 1 Tr (AA) Tj ET",
+         "Glyphs [0.01 0 0 0.01 0 0] stroke a@0 a@500"},
+    };
+    for (const auto& c : cases) {
+        TextDoc doc;
+        doc.rec.takeGlyphs = true;
+        EXPECT_EQ(c.log, doc.Show({c.content})) << c.what;
+    }
 }
 
 TEST(TextOps, OutlinesLeaveAnUnpaintedPathAlone)
