@@ -31,7 +31,7 @@ const double kMaxFit = 2.0;
 
 // Fits a glyph is kept at; a glyph drawn at more (a stand-in face under many width sets)
 // has the others made for each show.
-const size_t kMaxKeptFits = 16;
+const size_t kMaxKeptFits = 4;
 
 unsigned long long nextShapeId = 0;
 

@@ -213,7 +213,7 @@ public:
         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
         b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources 4 0 R >>");
         b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R /HW 20 0 R "
-                    "/HM 21 0 R /HD 22 0 R /TW 30 0 R /TD 31 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
+                    "/HM 21 0 R /HD 22 0 R /TW 30 0 R /TD 31 0 R /SW 32 0 R /SX 33 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
                     "/Font 10 0 R >> >>");
         // The dictionaries state the widths of the records made for their programs below.
         std::string widths = "250";
@@ -261,6 +261,11 @@ public:
                      "/LastChar 90 /Widths [" + widths + "] "
                      "/Encoding << /BaseEncoding /WinAnsiEncoding /Differences [146 /A] >> "
                      "/FontDescriptor 11 0 R >>");
+        // Two fonts drawn with one stand-in face, each fitting its glyphs to its own widths.
+        b.Object(32, "<< /Type /Font /Subtype /Type1 /BaseFont /NoSuchFont /FirstChar 65 "
+                     "/Widths [600] >>");
+        b.Object(33, "<< /Type /Font /Subtype /Type1 /BaseFont /NoSuchFont /FirstChar 65 "
+                     "/Widths [700] >>");
         pdf = dir.file("doc.pdf");
         xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
@@ -657,6 +662,10 @@ TEST(TextOps, OutlineGlyphsComeOneByOneWithTheirPlace)
         // A glyph run's stroke comes from the font file's outlines.
         {"a stroked glyph run", "BT /TT 10 Tf 1 Tr (AA) Tj ET",
          "Glyphs [0.01 0 0 0.01 0 0] stroke a@0 a@500"},
+        // A stand-in glyph fitted to another width is another outline.
+        {"a stand-in at two widths", "BT /SW 10 Tf (A) Tj /SX 10 Tf (A) Tj /SW 10 Tf (A) Tj ET",
+         "Glyphs [0.01 0 0 0.01 0 0] fill a@0; Glyphs [0.01 0 0 0.01 6 0] fill b@0; "
+         "Glyphs [0.01 0 0 0.01 13 0] fill a@0"},
     };
     for (const auto& c : cases) {
         TextDoc doc;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Interpreter/GState.h"
+#include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
 #include "Resources/ColorSpace.h"
 #include "TestUtil.h"
@@ -253,10 +254,16 @@ TEST(XpsGlyphs, EachOutlineIsDefinedOnceAndNamedByEveryGlyph)
                           4);
     EXPECT_NE(std::string::npos, got.resources.find("x:Key=\"p5g0\"")) << got.resources;
     EXPECT_EQ("", OutlinesWritten([](XpsPage&) {}).resources);
-    // An outline without a figure is no resource, and its glyph no Path.
+    // An outline without a figure is no resource, and its glyph no Path; a full page
+    // defines and draws nothing more.
     PDF_PathGeometry empty;
     const OutlineGlyph blank[] = {{&empty, 3, 0}};
     got = OutlinesWritten([&](XpsPage& p) { EXPECT_TRUE(p.PaintGlyphs(&gs, glyphSpace, blank, 1, true, false)); });
+    EXPECT_EQ("", got.resources + got.body);
+    got = OutlinesWritten([&](XpsPage& p) {
+        p.markupBytes = PAGE_MAX_MARKUP_BYTES;
+        EXPECT_TRUE(p.PaintGlyphs(&gs, glyphSpace, show, 3, true, false));
+    });
     EXPECT_EQ("", got.resources + got.body);
 }
 
