@@ -89,12 +89,16 @@ int XpsPage::GlyphKey(const OutlineGlyph& glyph)
     return key;
 }
 
-std::string XpsPage::PageResources() const
+void XpsPage::WritePageResources()
 {
     if (glyphDictionary.empty())
-        return "";
-    return std::string("<FixedPage.Resources>\n<ResourceDictionary xmlns:x=\"") + kKeyNamespace +
-           "\">\n" + glyphDictionary + "</ResourceDictionary>\n</FixedPage.Resources>\n";
+        return;
+    const std::string open =
+        std::string("<FixedPage.Resources>\n<ResourceDictionary xmlns:x=\"") + kKeyNamespace + "\">\n";
+    const std::string close = "</ResourceDictionary>\n</FixedPage.Resources>\n";
+    fwrite(open.data(), 1, open.size(), out);
+    fwrite(glyphDictionary.data(), 1, glyphDictionary.size(), out);
+    fwrite(close.data(), 1, close.size(), out);
 }
 
 bool XpsPage::PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,

@@ -417,9 +417,8 @@ int XpsPage::WritePageFile()
 {
     if (headBytes > markup.size())
         return -1;
-    const std::string resources = PageResources();
     fwrite(markup.data(), 1, headBytes, out);
-    fwrite(resources.data(), 1, resources.size(), out);
+    WritePageResources();
     fwrite(markup.data() + headBytes, 1, markup.size() - headBytes, out);
     return ferror(out) ? -1 : 0;
 }

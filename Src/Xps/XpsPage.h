@@ -215,8 +215,9 @@ private:
     // The key number of the glyph's outline, defining it where the page has not; -1 when it
     // has no figure.
     int GlyphKey(const OutlineGlyph& glyph);
-    // The FixedPage.Resources element of the page's dictionary; "" without one.
-    std::string PageResources() const;
+    // Writes the FixedPage.Resources element of the page's dictionary into the page file,
+    // where the page has one.
+    void WritePageResources();
 
     // Object numbers of the tiling patterns whose cells are being drawn, outermost first: a
     // cell that paints with one of them again gets no brush, so a pattern that uses itself
