@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <sys/stat.h>
 #include <vector>
 
@@ -58,8 +59,9 @@ FT_Face KeepFace(OpenFace f)
         FT_Done_Face(openFaces.front().face);
         openFaces.erase(openFaces.begin());
     }
-    openFaces.push_back(f);
-    return f.face;
+    FT_Face face = f.face;
+    openFaces.push_back(std::move(f));
+    return face;
 }
 
 OpenFace* OpenFaceOf(FT_Face face)
@@ -92,7 +94,7 @@ void CodesThroughCharmap(FT_Face face, unsigned int glyphs[256])
 
 // FT_Load_Glyph at the pen's origin, kept for the face: FreeType moves an outline by the
 // transform's offset only after hinting it, so one load serves every pen position.
-const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGlyph* scratch)
+KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGlyph* scratch)
 {
     OpenFace* f = OpenFaceOf(face);
     KeptGlyph* g = scratch;
@@ -108,6 +110,9 @@ const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGl
             return &found->second;
         g = &f->outlines[gi];
     }
+    // Nothing of the glyph loaded before may stay with this one.
+    if (g == scratch)
+        *scratch = KeptGlyph();
     FT_Set_Transform(face, nullptr, nullptr);
     g->error = FT_Load_Glyph(face, gi, flags);
     if (g->error == 0 && !face->glyph)

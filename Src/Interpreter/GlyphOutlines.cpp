@@ -161,14 +161,9 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     if (cid && FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
         return;
 
-    // The outlines go into a path of their own, so a path left unpainted before the text is
-    // neither filled with it nor lost.
-    PDF_PathGeometry* kept = gs->path;
-    gs->path = new PDF_PathGeometry;
-
     const bool haveWidths = info && info->widths && info->count > 0;
     KeptGlyph scratch;
-    std::vector<FT_Vector> moved;
+    ShowGlyphs shown;
     auto glyph = [&](unsigned int code, double pen) -> double {
         unsigned int gi = glyphs[code & 0xFF];
         if (kind == KIND_NAMED_CID) {
@@ -185,8 +180,8 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
         }
         // A stand-in face is fitted to the width the PDF gives the glyph, so the line keeps
         // its length whatever the stand-in's own widths.
-        bool loaded = AddGlyphOutline(eng, gi, pen, gs->path, &scratch, &moved,
-                                      builtin.substitute ? width : -1.0);
+        bool loaded =
+            AddGlyphOutline(eng, gi, pen, &shown, &scratch, builtin.substitute ? width : -1.0);
         if (width >= 0)
             return width;
         // A glyph FreeType cannot load keeps whatever width the font states, else none.
@@ -198,9 +193,7 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
     if (face->charmap != codeMap && codeMap)
         FT_Set_Charmap(face, codeMap);
 
-    PaintOutlines(s, true);
-    delete gs->path;
-    gs->path = kept;
+    PaintOutlines(s, shown, true);
     Advance(gs, total * s.size / 1000.0);
 }
 

@@ -155,16 +155,12 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         eng.face = face;
         // 1000 pixels per em: outline coordinates arrive as 26.6 thousandths of the em.
         FT_Set_Char_Size(face, 64000, 64000, 72, 72);
-        PDF_PathGeometry* kept = gs->path;
-        gs->path = new PDF_PathGeometry;
         KeptGlyph scratch;
-        std::vector<FT_Vector> moved;
+        ShowGlyphs shown;
         for (const auto& g : placed)
-            AddGlyphOutline(eng, g.first, g.second, gs->path, &scratch, &moved);
+            AddGlyphOutline(eng, g.first, g.second, &shown, &scratch);
         // The fill, where the mode asks for one, is the glyph run above.
-        PaintOutlines(s, false);
-        delete gs->path;
-        gs->path = kept;
+        PaintOutlines(s, shown, false);
     }
 
     Advance(gs, total * s.size / 1000.0);

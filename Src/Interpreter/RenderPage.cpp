@@ -22,3 +22,7 @@ int RenderPage::OutComment(char*) { return 0; }
 int RenderPage::FillText(GState*) { return 0; }
 RenderPage::~RenderPage() {}
 bool RenderPage::Full() { return false; }
+bool RenderPage::PaintGlyphs(GState*, const pdfmatrix&, const OutlineGlyph*, int, bool, bool)
+{
+    return false;
+}

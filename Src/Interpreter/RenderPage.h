@@ -13,6 +13,15 @@ class PdfName;
 // Named only by StartCanvas, which nothing calls; it has no further contract.
 struct _matrix;
 
+// One glyph of outline text: its outline in glyph space (1000 units to the em) with the
+// glyph's origin at 0,0, and that origin's place along the line, in the same units from the
+// show's origin. Glyphs of equal `id` have equal outlines, whichever show they come in.
+struct OutlineGlyph {
+    PDF_PathGeometry* outline;
+    unsigned long long id;
+    double pen;
+};
+
 class RenderPage {
 public:
     // pageIndex is 0-based; width and height are the MediaBox size in points.
@@ -44,6 +53,13 @@ public:
     virtual ~RenderPage();
     // True when the page has written all the markup it may; the interpreter then stops.
     virtual bool Full();
+    // The glyphs of one show of outline text, filled and/or stroked as gs's rendering mode
+    // asks (`fill`, `stroke`); `glyphSpace` maps glyph space at the show's origin to user
+    // space. False when the renderer leaves the show to the path operations: the outlines,
+    // joined into one path, are then filled through FillText (in glyph space) or painted in
+    // user space through Fill, Stroke and FillStroke. The default leaves every show.
+    virtual bool PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,
+                             int count, bool fill, bool stroke);
 };
 
 #endif

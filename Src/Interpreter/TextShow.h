@@ -11,10 +11,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "Interpreter/ContentParser.h"
 #include "Interpreter/GState.h"
+#include "Interpreter/RenderPage.h"
 #include "Resources/Fonts/FontEng.h"
 #include "Resources/ResData.h"
 
@@ -151,7 +153,17 @@ PdfObj* CachedFont(ContentParser* cp, PdfName* name, bool* owned);
 
 // Faces kept open between shows (FontFaces.cpp).
 
-// A glyph as FT_Load_Glyph left it in the slot.
+// A glyph's outline as a path: glyph space (1000 units to the em) with the glyph's origin at
+// 0,0, stretched across by `fit` (1 for not at all). `id` is this outline's own number: no
+// other outline the process makes gets it.
+struct GlyphShape {
+    double fit = 1.0;
+    unsigned long long id = 0;
+    std::unique_ptr<PDF_PathGeometry> path;
+};
+
+// A glyph as FT_Load_Glyph left it in the slot, and its outline as paths, one for each fit
+// it has been drawn at so far.
 struct KeptGlyph {
     FT_Error error = 0;
     bool isOutline = false;
@@ -159,6 +171,7 @@ struct KeptGlyph {
     std::vector<FT_Vector> points;
     std::vector<char> tags;
     std::vector<short> contours;
+    std::vector<GlyphShape> shapes;
 };
 
 // The face of built-in font data, or of a font file; null when FreeType cannot open it.
@@ -167,8 +180,8 @@ FT_Face FaceOfFile(const char* path);
 // FT_Get_Char_Index of the codes 0 to 255 through the face's selected map.
 void CodesThroughCharmap(FT_Face face, unsigned int glyphs[256]);
 // FT_Load_Glyph at the pen's origin; the glyph is kept for the face, or loaded into `scratch`
-// for a face not kept open.
-const KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGlyph* scratch);
+// (its shapes dropped) for a face not kept open.
+KeptGlyph* LoadGlyph(FT_Face face, unsigned int gi, FT_Int32 flags, KeptGlyph* scratch);
 // FT_Get_Name_Index through the names already looked up in that face.
 unsigned int GlyphNamed(FT_Face face, const char* name);
 
@@ -184,14 +197,20 @@ unsigned int TrueTypeCodeGlyph(FT_Face face, unsigned int code, unsigned int uni
 void WinAnsiCharacters(ContentParser* cp, unsigned short chars[32]);
 
 // Glyph outlines (TextPaint.cpp).
-// Appends glyph gi of eng's face, `pen` thousandths of the em along, to `path` (glyph space,
-// 1000 units per em); false when FreeType cannot load it. eng.advance takes its advance.
+// The glyphs of one show drawn as outlines, in order, and the outlines made for this show
+// alone (those of a glyph no face keeps).
+struct ShowGlyphs {
+    std::vector<OutlineGlyph> glyphs;
+    std::vector<std::unique_ptr<PDF_PathGeometry>> own;
+};
+// Adds glyph gi of eng's face, `pen` thousandths of the em along, to `out` (a glyph without
+// contours adds nothing); false when FreeType cannot load it. eng.advance takes its advance.
 // With `fitWidth` > 0 the outline is stretched or squeezed (within bounds) to that advance.
-bool AddGlyphOutline(FontEng& eng, unsigned int gi, double pen, PDF_PathGeometry* path,
-                     KeptGlyph* scratch, std::vector<FT_Vector>* moved, double fitWidth = -1.0);
-// Paints the glyph-space outlines in the current path as the rendering mode asks; `fill`
-// false leaves the filling to a glyph run drawn already.
-void PaintOutlines(const Show& s, bool fill);
+bool AddGlyphOutline(FontEng& eng, unsigned int gi, double pen, ShowGlyphs* out,
+                     KeptGlyph* scratch, double fitWidth = -1.0);
+// Paints the glyphs as the rendering mode asks; `fill` false leaves the filling to a glyph
+// run drawn already.
+void PaintOutlines(const Show& s, const ShowGlyphs& glyphs, bool fill);
 
 // A font drawn from the built-in data (BuiltinFontChoice.cpp): the data of its standard name,
 // or of the standard font nearest to a font the PDF does not embed (`substitute`: its glyphs

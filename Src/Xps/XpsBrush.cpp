@@ -30,18 +30,17 @@ unsigned ColourByte(double c)
     return (unsigned)(255.0 * Clamp01(c));
 }
 
-std::string SolidBrush(double r, double g, double b)
+std::string RgbColour(double r, double g, double b)
 {
-    char text[64];
-    snprintf(text, sizeof text, "<SolidColorBrush Color=\"#FF%02X%02X%02X\" /> \n", ColourByte(r),
-             ColourByte(g), ColourByte(b));
+    char text[16];
+    snprintf(text, sizeof text, "#FF%02X%02X%02X", ColourByte(r), ColourByte(g), ColourByte(b));
     return text;
 }
 
-// Fill and stroke brushes differ by one blank after the alpha value; readers accept both.
-std::string CmykBrush(const double* cmyk, bool stroke)
+// Fill and stroke colours differ by one blank after the alpha value; readers accept both.
+std::string CmykColour(const double* cmyk, bool stroke)
 {
-    std::string text = "<SolidColorBrush Color=\"ContextColor /Resources/Swop.icc 1.0,";
+    std::string text = "ContextColor /Resources/Swop.icc 1.0,";
     if (stroke)
         text += ' ';
     for (int i = 0; i < 4; i++) {
@@ -49,7 +48,7 @@ std::string CmykBrush(const double* cmyk, bool stroke)
             text += ',';
         text += XpsNumber(Clamp01(cmyk[i])).text;
     }
-    text += " \" /> \n";
+    text += ' ';
     return text;
 }
 
@@ -138,8 +137,9 @@ bool Translucent(double alpha)
     return alpha >= 0 && alpha < 1;
 }
 
-// The brush for one side of the state, or "" when its colour kind has none.
-std::string SideBrush(GState* gs, bool stroke)
+}  // namespace
+
+std::string XpsSolidColour(GState* gs, bool stroke)
 {
     if (!gs)
         return "";
@@ -152,17 +152,26 @@ std::string SideBrush(GState* gs, bool stroke)
     switch (kind) {
     case CS_DEVICEGRAY: {
         double gray = stroke ? gs->strokeGray : gs->fillGray;
-        return SolidBrush(gray, gray, gray);
+        return RgbColour(gray, gray, gray);
     }
     case CS_DEVICERGB: {
         const double* rgb = stroke ? gs->strokeRgb : gs->fillRgb;
-        return SolidBrush(rgb[0], rgb[1], rgb[2]);
+        return RgbColour(rgb[0], rgb[1], rgb[2]);
     }
     case CS_DEVICECMYK:
-        return CmykBrush(stroke ? gs->strokeCmyk : gs->fillCmyk, stroke);
+        return CmykColour(stroke ? gs->strokeCmyk : gs->fillCmyk, stroke);
     default:
         return "";
     }
+}
+
+namespace {
+
+// The brush for one side of the state, or "" when its colour kind has none.
+std::string SideBrush(GState* gs, bool stroke)
+{
+    std::string colour = XpsSolidColour(gs, stroke);
+    return colour.empty() ? "" : "<SolidColorBrush Color=\"" + colour + "\" /> \n";
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
-// Text in page markup: glyph runs of packaged fonts become Glyphs elements, glyph outlines of
-// the other fonts a filled Path.
+// Text in page markup: glyph runs of packaged fonts become Glyphs elements; glyph outlines of
+// the other fonts become PathGeometry resources of the page, each glyph a Path naming its
+// outline (or, where only that draws the show right, one Path of all its outlines).
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "Interpreter/RenderPage.h"
+#include "Pdf/Limits.h"
+#include "Resources/ColorSpace.h"
 #include "Xps/XpsPage.h"
 
 namespace {
@@ -43,7 +50,143 @@ bool ReferenceAllowed(double code)
     return c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
 }
 
+// The scale of a matrix that turns, mirrors and scales alike in every direction; false for
+// any other (one that squeezes or skews, or is singular).
+bool UniformScale(const pdfmatrix& m, double* scale)
+{
+    const double det = std::fabs(m.a * m.d - m.b * m.c);
+    if (!(det > 0) || !std::isfinite(det))
+        return false;
+    const double s = std::sqrt(det);
+    const double play = 1e-9 * s;
+    const bool turns = std::fabs(m.a - m.d) <= play && std::fabs(m.b + m.c) <= play;
+    const bool mirrors = std::fabs(m.a + m.d) <= play && std::fabs(m.b - m.c) <= play;
+    *scale = s;
+    return turns || mirrors;
+}
+
+const char kKeyNamespace[] = "http://schemas.microsoft.com/xps/2005/06/resourcedictionary-key";
+
 }  // namespace
+
+int XpsPage::GlyphKey(const OutlineGlyph& glyph)
+{
+    auto known = glyph.id ? glyphKeys.find(glyph.id) : glyphKeys.end();
+    if (known != glyphKeys.end())
+        return known->second;
+    int key = -1;
+    std::string figures;
+    if (glyph.outline && XpsPathData(glyph.outline, nullptr, &figures)) {
+        key = glyphsDefined++;
+        // Outlines are filled by the non-zero rule, as PDF fills text.
+        std::string entry = "<PathGeometry x:Key=\"" + keyPrefix + std::to_string(key) +
+                            "\" FillRule=\"NonZero\" Figures=\"" + figures + "\"/>\n";
+        glyphDictionary += entry;
+        markupBytes += entry.size();
+    }
+    if (glyph.id)
+        glyphKeys.emplace(glyph.id, key);
+    return key;
+}
+
+void XpsPage::WritePageResources()
+{
+    if (glyphDictionary.empty())
+        return;
+    const std::string open =
+        std::string("<FixedPage.Resources>\n<ResourceDictionary xmlns:x=\"") + kKeyNamespace + "\">\n";
+    const std::string close = "</ResourceDictionary>\n</FixedPage.Resources>\n";
+    fwrite(open.data(), 1, open.size(), out);
+    fwrite(glyphDictionary.data(), 1, glyphDictionary.size(), out);
+    fwrite(close.data(), 1, close.size(), out);
+}
+
+bool XpsPage::PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,
+                          int count, bool fill, bool stroke)
+{
+    if (!gs || !glyphs || count <= 0)
+        return false;
+    if (fill && (gs->fillCS == CS_PATTERN || Translucent(gs->fillAlpha)))
+        return false;
+    // A Path's matrix scales its stroke with it: the glyph-space width that strokes as wide
+    // as the PDF's line exists only where the glyph matrix scales alike in every direction.
+    // A width of 0 (the thinnest line) stays the user-space path's.
+    double scale = 1.0;
+    const double width = std::fabs(gs->lineWidth);
+    if (stroke && (gs->strokeCS == CS_PATTERN || Translucent(gs->strokeAlpha) ||
+                   !XpsFinite(width) || !(width > 0) || !UniformScale(glyphSpace, &scale)))
+        return false;
+    pdfmatrix place;
+    ConcatMatrix(&gs->ctm, const_cast<pdfmatrix*>(&glyphSpace), &place);
+    if (!XpsFinite(place))
+        return false;
+    if (!Writing())
+        return true;
+
+    // Without a colour a side paints nothing, as a Path without its brush.
+    const std::string fillColour = fill ? XpsSolidColour(gs, false) : "";
+    const std::string strokeColour = stroke ? XpsSolidColour(gs, true) : "";
+    if (fillColour.empty() && strokeColour.empty())
+        return true;
+    std::vector<int> keys((size_t)count);
+    int drawn = 0;
+    for (int i = 0; i < count; i++)
+        drawn += (keys[i] = GlyphKey(glyphs[i])) >= 0;
+
+    // Several glyphs share a canvas placing glyph space, and each is moved along the line;
+    // a glyph alone carries the whole matrix (and is left out where that is not finite).
+    const bool canvas = drawn > 1 && contentDepth + 1 <= PAGE_MAX_MARKUP_DEPTH;
+    std::vector<pdfmatrix> alone(canvas ? 0 : (size_t)count);
+    for (size_t i = 0; i < alone.size(); i++) {
+        pdfmatrix along = {1, 0, 0, 1, glyphs[i].pen, 0};
+        ConcatMatrix(&place, &along, &alone[i]);
+        if (!XpsFinite(alone[i]))
+            keys[i] = -1;
+    }
+    // The Path element of glyph i up to its paint, appended to `text`.
+    auto head = [&](int i, std::string* text) {
+        char key[16];
+        *std::to_chars(key, key + sizeof key - 1, keys[i]).ptr = 0;
+        text->append("<Path Data=\"{StaticResource ").append(keyPrefix).append(key).append("}\"");
+        if (!canvas) {
+            text->append(" RenderTransform=\"").append(XpsMatrix(alone[i]).text).append("\"");
+        } else if (glyphs[i].pen != 0) {
+            text->append(" RenderTransform=\"1,0,0,1,")
+                .append(XpsNumber(glyphs[i].pen).text)
+                .append(",0\"");
+        }
+    };
+    if (canvas)
+        Out(std::string("<Canvas RenderTransform=\"") + XpsMatrix(place).text + "\">\n");
+    // Every fill before every stroke, as one path of all the outlines paints them.
+    if (!fillColour.empty()) {
+        const std::string paint = " Fill=\"" + fillColour + "\"/>\n";
+        std::string text;
+        for (int i = 0; i < count; i++) {
+            if (keys[i] >= 0) {
+                head(i, &text);
+                text += paint;
+            }
+        }
+        Out(text);
+    }
+    if (!strokeColour.empty()) {
+        const std::string tail = std::string("StrokeThickness=\"") + XpsNumber(width / scale).text +
+                                 "\" Stroke=\"" + strokeColour + "\"/>\n";
+        for (int i = 0; i < count; i++) {
+            if (keys[i] < 0)
+                continue;
+            std::string text;
+            head(i, &text);
+            Out(text + " \n");
+            StrokeAttributes(gs, true);
+            Out(tail);
+        }
+    }
+    if (canvas)
+        Out("</Canvas>\n");
+    return true;
+}
 
 int XpsPage::ShowTextEx(GState* gs, char* text, char* fontFile, double fontSize, double* glyphs,
                         const unsigned int* glyphIndices)

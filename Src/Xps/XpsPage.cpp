@@ -14,6 +14,17 @@
 
 namespace {
 
+// The markup buffer of the page written last, kept for the next page: a fresh buffer the
+// size of a page costs more in page faults than writing its markup does. One grown by an
+// unusually large page is let go.
+const size_t kMaxSpareMarkup = 4 << 20;
+
+std::string& SpareMarkup()
+{
+    static std::string spare;
+    return spare;
+}
+
 // MoveTo coordinates beyond this end the path data: nothing after them can be on a page.
 const double kFarAway = 99999999999999.0;
 
@@ -161,14 +172,6 @@ XpsPage::XpsPage()
 {
 }
 
-namespace {
-
-// Markup is written into the page file in blocks of at least this many bytes: a page of text
-// is one or two writes, not one for every element.
-const size_t kMarkupBlock = 256 * 1024;
-
-}  // namespace
-
 void XpsPage::Out(const char* format, ...)
 {
     if (!out)
@@ -177,22 +180,26 @@ void XpsPage::Out(const char* format, ...)
         Put(format);
         return;
     }
-    va_list ap, again;
+    va_list ap;
     va_start(ap, format);
-    va_copy(again, ap);
-    char small[512];
-    int n = vsnprintf(small, sizeof small, format, ap);
+    char text[512];
+    int n = vsnprintf(text, sizeof text, format, ap);
+    va_end(ap);
     if (n < 0) {
         failed = 1;
-    } else if ((size_t)n < sizeof small) {
-        Put(small, (size_t)n);
-    } else {
-        std::string big((size_t)n + 1, '\0');
-        vsnprintf(&big[0], big.size(), format, again);
-        Put(big.data(), (size_t)n);
+        return;
     }
-    va_end(again);
-    va_end(ap);
+    if ((size_t)n < sizeof text) {
+        markup.append(text, (size_t)n);
+    } else {
+        size_t at = markup.size();
+        markup.resize(at + (size_t)n + 1);
+        va_start(ap, format);
+        vsnprintf(&markup[at], (size_t)n + 1, format, ap);
+        va_end(ap);
+        markup.resize(at + (size_t)n);
+    }
+    markupBytes += (unsigned)n;
 }
 
 void XpsPage::Out(const std::string& text)
@@ -204,10 +211,8 @@ void XpsPage::Put(const char* text, size_t length)
 {
     if (!out)
         return;
-    pending.append(text, length);
+    markup.append(text, length);
     markupBytes += length;
-    if (pending.size() >= kMarkupBlock)
-        FlushMarkup();
 }
 
 void XpsPage::Put(const char* text)
@@ -219,13 +224,6 @@ void XpsPage::PutNumber(double v)
 {
     char text[XPS_NUMBER_CHARS];
     Put(text, FormatXpsNumber(v, text));
-}
-
-void XpsPage::FlushMarkup()
-{
-    if (out && !pending.empty() && fwrite(pending.data(), 1, pending.size(), out) != pending.size())
-        failed = 1;
-    pending.clear();
 }
 
 bool XpsPage::Full()
@@ -249,7 +247,15 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     clips.clear();
     clipFloor = 0;
     markupBytes = 0;
+    markup.clear();
+    if (SpareMarkup().capacity() > markup.capacity())
+        markup.swap(SpareMarkup());
+    headBytes = 0;
     contentDepth = XPS_PAGE_CONTENT_DEPTH;
+    glyphDictionary.clear();
+    glyphKeys.clear();
+    glyphsDefined = 0;
+    keyPrefix = "p" + std::to_string(pageIndex + 1) + "g";
 
     // The page is never written anywhere else: in standard-output mode that would put
     // markup into the package stream.
@@ -268,6 +274,7 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     Out("<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"%s\" "
         "Height=\"%s\" xml:lang=\"en-US\">\n",
         XpsNumber(sideways ? h : w).text, XpsNumber(sideways ? w : h).text);
+    headBytes = markupBytes;
     Out("<Canvas>\n<Canvas.RenderTransform>\n");
     // The box's lower-left corner (ox, oy) is the page's origin, y turns downwards, and the
     // page turns clockwise by quarters: per turn the scale entries of the matrix and the
@@ -310,11 +317,25 @@ int XpsPage::EndPage()
         return -1;
     CloseClips(0);
     Out("</Canvas>\n</FixedPage>\n");
-    FlushMarkup();
+    if (WritePageFile() != 0)
+        failed = 1;
     if (pdfclose(out) != 0)
         failed = 1;
     out = nullptr;
+    markup.clear();
+    if (markup.capacity() > SpareMarkup().capacity() && markup.capacity() <= kMaxSpareMarkup)
+        markup.swap(SpareMarkup());
     return failed ? -1 : 0;
+}
+
+int XpsPage::WritePageFile()
+{
+    if (headBytes > markup.size())
+        return -1;
+    fwrite(markup.data(), 1, headBytes, out);
+    WritePageResources();
+    fwrite(markup.data() + headBytes, 1, markup.size() - headBytes, out);
+    return ferror(out) ? -1 : 0;
 }
 
 void XpsPage::CloseClips(int keep)

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Interpreter/GState.h"
@@ -43,6 +44,10 @@ bool XpsPathData(PDF_PathGeometry* path, const pdfmatrix* m, std::string* out);
 const char* LineJoin(int join);
 const char* LineCap(int cap);
 
+// The Color value of one side's brush where it is a solid colour (what SetFill and SetStroke
+// write inside a SolidColorBrush); "" for a pattern, or a colour kind that paints nothing.
+std::string XpsSolidColour(GState* gs, bool stroke);
+
 class XpsPage : public RenderPage {
 public:
     XpsPage();
@@ -60,12 +65,13 @@ public:
     char* pageDir;  // the temporary folder (not owned)
     FILE* out;      // the page file, null while no page is open
 
-    // Opens "<pageDir>/<pageIndex + 1>.fpage" and writes the page head. -1 when the file
+    // Creates "<pageDir>/<pageIndex + 1>.fpage" and writes the page head. -1 when the file
     // cannot be created: the page is then not written anywhere and every later call does
-    // nothing until the next StartPage.
+    // nothing until the next StartPage. The markup collects in memory until the page ends.
     int StartPage(int pageIndex, double width, double height) override;
-    // Closes every clip still open, the page canvas and the page, and the file. -1 when the
-    // page could not be created or a write failed (the page file is then not usable).
+    // Closes every clip still open, the page canvas and the page, and writes the page file
+    // (with the page's resources after the FixedPage start tag). -1 when the page could not
+    // be created or a write failed (the page file is then not usable).
     int EndPage() override;
 
     int Stroke(GState* gs) override;
@@ -93,6 +99,13 @@ public:
                    const unsigned int* indices = nullptr) override;
     // Fills the glyph outlines in gs's path, placed by gs's text-matrix field.
     int FillText(GState* gs) override;
+    // Outline text: each outline is written once into the page's resource dictionary, and
+    // each glyph is a Path naming it, placed by its own matrix. Shows that only the joined
+    // path draws exactly as the PDF does are left to it: those painted with a pattern (which
+    // lies in user space) or translucently (the opacity of one path is not that of many),
+    // and strokes through a glyph matrix that does not scale alike in every direction.
+    bool PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,
+                     int count, bool fill, bool stroke) override;
     int ShowText(GState* gs, char* text, char* font, double size) override;
 
     // Writes the path data of `path` into the page (points through `m` unless it is null).
@@ -129,16 +142,14 @@ public:
     int contentDepth;
 
 protected:
-    // The page's markup goes to its file through one buffer, written out in large blocks and
-    // at EndPage; nothing is kept while no page file is open. Out formats as printf does, Put
-    // appends text as it stands, PutNumber a number as XpsNumber writes it.
+    // The page's markup collects in one buffer and goes to its file at EndPage; nothing is
+    // kept while no page file is open. Out formats as printf does, Put appends text as it
+    // stands, PutNumber a number as XpsNumber writes it.
     void Out(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void Out(const std::string& text);
     void Put(const char* text, size_t length);
     void Put(const char* text);
     void PutNumber(double v);
-    // Writes the buffered markup into the page file; a failed write fails the page.
-    void FlushMarkup();
 
 private:
     void StrokeAttributes(GState* gs, bool dashes);
@@ -178,13 +189,34 @@ private:
     // True when a new element may be written (a page is open and not full).
     bool Writing();
 
+    // The page's markup, collected for the page file until the page ends: the page's
+    // resources go in after the FixedPage start tag, its first headBytes bytes.
+    std::string markup;
+    size_t headBytes = 0;
+    // Writes the page file: the start tag, the page's resources, the rest of the markup.
+    int WritePageFile();
+
+    // The page's resource dictionary: the PathGeometry of every glyph outline written on
+    // the page, keyed "p<page>g<n>" by its place n, and the place by the outline's id (-1: an
+    // outline that writes no figure). Keys differ from page to page as well: a reader may
+    // keep a key it has seen for the pages after.
+    std::string glyphDictionary;
+    std::string keyPrefix;
+    std::unordered_map<unsigned long long, int> glyphKeys;
+    int glyphsDefined = 0;
+    // The key number of the glyph's outline, defining it where the page has not; -1 when it
+    // has no figure.
+    int GlyphKey(const OutlineGlyph& glyph);
+    // Writes the FixedPage.Resources element of the page's dictionary into the page file,
+    // where the page has one.
+    void WritePageResources();
+
     // Object numbers of the tiling patterns whose cells are being drawn, outermost first: a
     // cell that paints with one of them again gets no brush, so a pattern that uses itself
     // ends after one cell.
     int tileStack[XPS_MAX_TILE_DEPTH] = {};
     int tileDepth = 0;
     int failed;  // the page could not be created, or a write failed
-    std::string pending;  // markup not yet written into the page file
 };
 
 #endif

@@ -58,6 +58,7 @@ struct Fixture {
     const char* text;     // what the glyph runs must say, or null
     std::string fonts = "<< /F1 5 0 R >>";  // the page's Font resources
     bool strict = false;  // the package must also pass the strict checker, where it is
+    std::string nextPage = "";  // the content of a second page in the same fonts, or none
 };
 
 std::string MakePdf(const Fixture& f, const std::vector<std::pair<int, std::string>>& extra,
@@ -65,11 +66,19 @@ std::string MakePdf(const Fixture& f, const std::vector<std::pair<int, std::stri
 {
     testpdf::PdfBuilder b;
     b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    b.Object(3, std::string("<< /Type /Page /Parent 2 0 R /MediaBox ") + f.mediaBox +
-                    " /Resources << /Font " + f.fonts + " /XObject << /Im1 8 0 R >> >> "
+    const bool two = !f.nextPage.empty();
+    b.Object(2, two ? "<< /Type /Pages /Kids [3 0 R 12 0 R] /Count 2 >>"
+                    : "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    const std::string resources =
+        " /Resources << /Font " + f.fonts + " /XObject << /Im1 8 0 R >> >> ";
+    b.Object(3, std::string("<< /Type /Page /Parent 2 0 R /MediaBox ") + f.mediaBox + resources +
                     "/Contents 4 0 R >>");
     b.Stream(4, "", f.content);
+    if (two) {
+        b.Object(12, std::string("<< /Type /Page /Parent 2 0 R /MediaBox ") + f.mediaBox +
+                         resources + "/Contents 13 0 R >>");
+        b.Stream(13, "", f.nextPage);
+    }
     b.Object(5, f.font);
     for (const auto& o : extra)
         b.Object(o.first, o.second);
@@ -112,20 +121,25 @@ Box InkOf(const testimg::Png& png)
     return b;
 }
 
-Box MutoolInk(const std::string& file, const std::string& png)
+Box MutoolInk(const std::string& file, const std::string& png, int page = 1)
 {
-    if (testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(png) + " " + Quote(file) +
-                             " 1 >/dev/null 2>&1") != 0)
+    if (testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(png) + " " + Quote(file) + " " +
+                             std::to_string(page) + " >/dev/null 2>&1") != 0)
         return Box();
     return InkOf(testimg::ReadPng(png));
 }
 
-Box XpstopngInk(const std::string& xps, const std::string& prefix)
+// The ink of every page (of fewer than ten), drawn in one run as a reader of the whole
+// document draws them.
+std::vector<Box> XpstopngInk(const std::string& xps, const std::string& prefix, int pages)
 {
-    if (testutil::RunCommand("xpstopng -r 72 -f 1 -l 1 " + Quote(xps) + " " + Quote(prefix) +
+    if (testutil::RunCommand("xpstopng -r 72 " + Quote(xps) + " " + Quote(prefix) +
                              " >/dev/null 2>&1") != 0)
-        return Box();
-    return InkOf(testimg::ReadPng(prefix + "-1.png"));
+        return std::vector<Box>(pages);
+    std::vector<Box> ink;
+    for (int p = 1; p <= pages; p++)
+        ink.push_back(InkOf(testimg::ReadPng(prefix + "-" + std::to_string(p) + ".png")));
+    return ink;
 }
 
 // The ink boxes agree within a few pixels, and so does the amount of ink.
@@ -164,10 +178,15 @@ void Convert(const Fixture& f, const std::vector<std::pair<int, std::string>>& e
         << err;
     std::string xps = dir.file("out/t.XPS");
 
-    Box want = MutoolInk(pdf, dir.file("pdf.png"));
-    ASSERT_FALSE(want.Empty()) << "the fixture shows nothing";
-    ExpectSameInk(want, MutoolInk(xps, dir.file("xps.png")), "mutool");
-    ExpectSameInk(want, XpstopngInk(xps, dir.file("g")), "xpstopng");
+    const int pages = f.nextPage.empty() ? 1 : 2;
+    std::vector<Box> byGxps = XpstopngInk(xps, dir.file("g"), pages);
+    for (int p = 1; p <= pages; p++) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        Box want = MutoolInk(pdf, dir.file("pdf.png"), p);
+        ASSERT_FALSE(want.Empty()) << "the fixture shows nothing";
+        ExpectSameInk(want, MutoolInk(xps, dir.file("xps.png"), p), "mutool");
+        ExpectSameInk(want, byGxps[p - 1], "xpstopng");
+    }
 
     const std::string shared = testutil::SharedDir();
     if (f.strict && !shared.empty()) {
@@ -252,7 +271,14 @@ TEST(TextConversion, EachRoadPutsTheTextWhereThePdfDoes)
     Convert({"Type0", "[0 0 320 100]", type0, "BT /F1 30 Tf 10 30 Td <" + hex + "> Tj ET", nullptr},
             {{6, descriptor}, {7, cidFont}}, ttf);
     Convert({"Helvetica under 2 0 0 2 0 0 cm", "[0 0 320 100]", helvetica,
-             "2 0 0 2 0 0 cm BT /F1 14 Tf 6 14 Td (Hello) Tj ( World) Tj ET", nullptr},
+             "2 0 0 2 0 0 cm BT /F1 14 Tf 6 14 Td (Hello) Tj ( World) Tj ET", nullptr, "<< /F1 5 0 R >>",
+             true},
+            {}, "");
+    // Each page names its own glyph outlines: the second page's M and W are not the first
+    // page's full stops to a reader that has drawn the first.
+    Convert({"Helvetica on two pages", "[0 0 320 100]", helvetica,
+             "BT /F1 40 Tf 10 30 Td (. .) Tj ET", nullptr, "<< /F1 5 0 R >>", true,
+             "BT /F1 60 Tf 10 20 Td (MWM) Tj ET"},
             {}, "");
     // Text drawn through a cm that turns the page: up the page, not mirrored.
     Convert({"landscape page, rotating cm", "[0 0 320 200]", trueType,
@@ -360,10 +386,18 @@ TEST(TextConversion, StrokedTextIsStroked)
     ASSERT_TRUE(dv.face) << kDejaVu;
     const char* outlined = "BT /F1 70 Tf 10 20 Td 1 Tr 0.5 w (OoO) Tj ET";
     const char* bold = "BT /F1 40 Tf 10 30 Td 2 Tr 3 w 1 J (Bold) Tj ET";
-    for (const char* content : {outlined, bold}) {
+    // Turned text strokes as wide as upright text; condensed text (which the page writer
+    // strokes in user space) keeps its dashes; the clipping modes stroke, and fill, as the
+    // others do (the clip they add would clip only what follows).
+    const char* turned = "BT /F1 40 Tf 0.866 0.5 -0.5 0.866 40 5 Tm 1 Tr 2 w (Turn) Tj ET";
+    const char* dashed = "BT /F1 60 Tf 10 25 Td 60 Tz 1 Tr 1.5 w [4 2] 0 d (Dash) Tj ET";
+    const char* strokeClip = "BT /F1 40 Tf 10 30 Td 5 Tr 2 w (Clip) Tj ET";
+    const char* paintClip = "BT /F1 40 Tf 10 30 Td 6 Tr 2 w (Clip) Tj ET";
+    for (const char* content : {outlined, bold, turned, dashed, strokeClip, paintClip}) {
         Convert({"embedded TrueType", "[0 0 320 100]", DejaVuTrueType(dv), content, nullptr},
                 {{6, kDejaVuDescriptor}}, testutil::ReadFile(kDejaVu));
-        Convert({"Helvetica", "[0 0 320 100]", kHelvetica, content, nullptr}, {}, "");
+        Convert({"Helvetica", "[0 0 320 100]", kHelvetica, content, nullptr, "<< /F1 5 0 R >>", true},
+                {}, "");
     }
 }
 

@@ -97,7 +97,29 @@ public:
         log.push_back("Fill " + Mat(gs->ctm) + " " + PathText(gs->path));
         return 0;
     }
+    // With takeGlyphs the glyphs of outline text are taken one by one: logged with their
+    // outlines named a, b, ... in the order they first come, and their pens.
+    bool PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,
+                     int count, bool fill, bool stroke) override
+    {
+        if (!takeGlyphs)
+            return false;
+        pdfmatrix placed;
+        ConcatMatrix(&gs->ctm, const_cast<pdfmatrix*>(&glyphSpace), &placed);
+        std::string line = "Glyphs " + Mat(placed) + (fill ? " fill" : "") + (stroke ? " stroke" : "");
+        for (int i = 0; i < count; i++) {
+            auto known = std::find(outlineIds.begin(), outlineIds.end(), glyphs[i].id);
+            if (known == outlineIds.end())
+                known = outlineIds.insert(outlineIds.end(), glyphs[i].id);
+            line += " " + std::string(1, (char)('a' + (known - outlineIds.begin()))) + "@" +
+                    Num(glyphs[i].pen);
+        }
+        log.push_back(line);
+        return true;
+    }
     std::vector<std::string> outlines;
+    bool takeGlyphs = false;
+    std::vector<unsigned long long> outlineIds;
 };
 
 int Scan(ContentParser& cp, const std::string& content, PdfObj* resources)
@@ -191,7 +213,7 @@ public:
         b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
         b.Object(3, "<< /Type /Page /Parent 2 0 R /Resources 4 0 R >>");
         b.Object(4, "<< /Font << /TT 10 0 R /T0 13 0 R /HV 17 0 R /XX 19 0 R /HW 20 0 R "
-                    "/HM 21 0 R /HD 22 0 R /TW 30 0 R /TD 31 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
+                    "/HM 21 0 R /HD 22 0 R /TW 30 0 R /TD 31 0 R /SW 32 0 R /SX 33 0 R /T3 24 0 R /T3bare 27 0 R /T3res 28 0 R /XObject 10 0 R "
                     "/Font 10 0 R >> >>");
         // The dictionaries state the widths of the records made for their programs below.
         std::string widths = "250";
@@ -239,6 +261,11 @@ public:
                      "/LastChar 90 /Widths [" + widths + "] "
                      "/Encoding << /BaseEncoding /WinAnsiEncoding /Differences [146 /A] >> "
                      "/FontDescriptor 11 0 R >>");
+        // Two fonts drawn with one stand-in face, each fitting its glyphs to its own widths.
+        b.Object(32, "<< /Type /Font /Subtype /Type1 /BaseFont /NoSuchFont /FirstChar 65 "
+                     "/Widths [600] >>");
+        b.Object(33, "<< /Type /Font /Subtype /Type1 /BaseFont /NoSuchFont /FirstChar 65 "
+                     "/Widths [700] >>");
         pdf = dir.file("doc.pdf");
         xref = pagetreetest::OpenXref(b, pdf);
         tree = new PdfPageTree(xref);
@@ -614,6 +641,37 @@ TEST(TextOps, StandardFontsFollowTheirEncoding)
     EXPECT_EQ(outline("HW", "\\223"), outline("HV", "\\252"));  // the left double quote
     EXPECT_EQ(outline("HD", "\\310"), outline("HV", "\\256"));  // the fi ligature
     EXPECT_EQ(outline("HW", "a"), outline("HV", "a"));
+}
+
+// A renderer that takes outline text glyph by glyph gets each glyph's place on the line and
+// one outline for every glyph of a face, in any show; glyphs without contours (spaces) are
+// not handed over. The joined path is then not painted.
+TEST(TextOps, OutlineGlyphsComeOneByOneWithTheirPlace)
+{
+    const struct {
+        const char* what;
+        const char* content;
+        const char* log;
+    } cases[] = {
+        {"repeated glyphs, two shows", "BT /HV 10 Tf 72 700 Td (ABA) Tj (A) Tj ET",
+         "Glyphs [0.01 0 0 0.01 72 700] fill a@0 b@667 a@1334; "
+         "Glyphs [0.01 0 0 0.01 92.01 700] fill a@0"},
+        {"a space and Tc", "BT /HV 10 Tf 1 Tc (A A) Tj ET", "Glyphs [0.01 0 0 0.01 0 0] fill a@0 a@1145"},
+        {"stroked and both", "BT /HV 10 Tf 1 Tr (A) Tj 2 Tr (A) Tj ET",
+         "Glyphs [0.01 0 0 0.01 0 0] stroke a@0; Glyphs [0.01 0 0 0.01 6.67 0] fill stroke a@0"},
+        // A glyph run's stroke comes from the font file's outlines.
+        {"a stroked glyph run", "BT /TT 10 Tf 1 Tr (AA) Tj ET",
+         "Glyphs [0.01 0 0 0.01 0 0] stroke a@0 a@500"},
+        // A stand-in glyph fitted to another width is another outline.
+        {"a stand-in at two widths", "BT /SW 10 Tf (A) Tj /SX 10 Tf (A) Tj /SW 10 Tf (A) Tj ET",
+         "Glyphs [0.01 0 0 0.01 0 0] fill a@0; Glyphs [0.01 0 0 0.01 6 0] fill b@0; "
+         "Glyphs [0.01 0 0 0.01 13 0] fill a@0"},
+    };
+    for (const auto& c : cases) {
+        TextDoc doc;
+        doc.rec.takeGlyphs = true;
+        EXPECT_EQ(c.log, doc.Show({c.content})) << c.what;
+    }
 }
 
 TEST(TextOps, OutlinesLeaveAnUnpaintedPathAlone)

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "Interpreter/GState.h"
+#include "Pdf/Limits.h"
+#include "Pdf/PdfObj.h"
+#include "Resources/ColorSpace.h"
 #include "TestUtil.h"
 #include "Xps/XpsPage.h"
 #include "XpsTestUtil.h"
@@ -185,6 +188,188 @@ TEST(XpsGlyphs, UnrotatedPagesKeepTheirMatrix)
             EXPECT_EQ(GlyphsElement(UnrotatedForm(tm, ctm).c_str(), "12", "36,50", ""), got)
                 << XpsMatrix(tm).text << " under " << XpsMatrix(ctm).text;
         }
+    }
+}
+
+// Outline text: two outlines, a triangle and a bar, in glyph space.
+struct Outlines {
+    PDF_PathGeometry triangle, bar;
+    Outlines()
+    {
+        PDF_POINT_REAL t[] = {{0, 0}, {500, 0}, {500, 700}};
+        triangle.Add(PDF_PATH_OP_MOVETO, t, 1);
+        triangle.Add(PDF_PATH_OP_LINETO, t + 1, 1);
+        triangle.Add(PDF_PATH_OP_LINETO, t + 2, 1);
+        PDF_POINT_REAL b[] = {{0, 0}, {100, 0}};
+        bar.Add(PDF_PATH_OP_MOVETO, b, 1);
+        bar.Add(PDF_PATH_OP_LINETO, b + 1, 1);
+    }
+};
+
+const std::string kFixedPageTag =
+    "<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"816\" Height=\"1056\" "
+    "xml:lang=\"en-US\">\n";
+
+// The page's resources as they stand between the FixedPage tag and the page canvas, and the
+// content after the canvas's head; "bad page: " and the page when it is not laid out so.
+struct OutlinePage {
+    std::string resources, body;
+};
+
+template <typename Draw>
+OutlinePage OutlinesWritten(Draw draw, int pageIndex = 0)
+{
+    TempDir dir;
+    std::string folder = dir.path();
+    XpsPage page;
+    page.pageDir = &folder[0];
+    EXPECT_EQ(0, page.StartPage(pageIndex, 612, 792));
+    draw(page);
+    EXPECT_EQ(0, page.EndPage());
+    std::string file = dir.file(std::to_string(pageIndex + 1) + ".fpage");
+    std::string report;
+    EXPECT_TRUE(xpstest::XmlWellFormed(file, &report)) << report;
+    std::string text = ReadFile(file);
+    const std::string canvasHead = kHead.substr(kFixedPageTag.size());
+    size_t canvas = text.find(canvasHead);
+    if (text.compare(0, kFixedPageTag.size(), kFixedPageTag) != 0 || canvas == std::string::npos ||
+        text.size() < canvas + canvasHead.size() + kTail.size())
+        return {"bad page: " + text, ""};
+    return {text.substr(kFixedPageTag.size(), canvas - kFixedPageTag.size()),
+            text.substr(canvas + canvasHead.size(),
+                        text.size() - canvas - canvasHead.size() - kTail.size())};
+}
+
+std::string Dictionary(const std::string& entries)
+{
+    return "<FixedPage.Resources>\n<ResourceDictionary xmlns:x=\""
+           "http://schemas.microsoft.com/xps/2005/06/resourcedictionary-key\">\n" +
+           entries + "</ResourceDictionary>\n</FixedPage.Resources>\n";
+}
+
+const char* kTriangleFigures = "M 0,0 L 500,0 500,700 ";
+
+// Each outline is one PathGeometry of the page's dictionary, written once however often its
+// glyph is drawn; each glyph is a Path naming it. Glyphs of one show share a canvas placing
+// glyph space and are moved along the line; a glyph alone carries the whole matrix.
+TEST(XpsGlyphs, EachOutlineIsDefinedOnceAndNamedByEveryGlyph)
+{
+    Outlines o;
+    GState gs;
+    gs.ctm = {2, 0, 0, 2, 0, 0};
+    const pdfmatrix glyphSpace = {0.006, 0, 0, 0.006, 36, 350};
+    const OutlineGlyph show[] = {{&o.triangle, 7, 0}, {&o.bar, 9, 500}, {&o.triangle, 7, 1000.5}};
+    const OutlineGlyph alone[] = {{&o.triangle, 7, 250}};
+    OutlinePage got = OutlinesWritten([&](XpsPage& p) {
+        EXPECT_TRUE(p.PaintGlyphs(&gs, glyphSpace, show, 3, true, false));
+        EXPECT_TRUE(p.PaintGlyphs(&gs, glyphSpace, alone, 1, true, false));
+    });
+    EXPECT_EQ(Dictionary(std::string("<PathGeometry x:Key=\"p1g0\" FillRule=\"NonZero\" Figures=\"") +
+                         kTriangleFigures + "\"/>\n"
+                         "<PathGeometry x:Key=\"p1g1\" FillRule=\"NonZero\" Figures=\"M 0,0 L 100,0 \"/>\n"),
+              got.resources);
+    EXPECT_EQ("<Canvas RenderTransform=\"0.012,0,0,0.012,72,700\">\n"
+              "<Path Data=\"{StaticResource p1g0}\" Fill=\"#FF000000\"/>\n"
+              "<Path Data=\"{StaticResource p1g1}\" RenderTransform=\"1,0,0,1,500,0\" Fill=\"#FF000000\"/>\n"
+              "<Path Data=\"{StaticResource p1g0}\" RenderTransform=\"1,0,0,1,1000.5,0\" Fill=\"#FF000000\"/>\n"
+              "</Canvas>\n"
+              "<Path Data=\"{StaticResource p1g0}\" RenderTransform=\"0.012,0,0,0.012,75,700\" "
+              "Fill=\"#FF000000\"/>\n",
+              got.body);
+
+    // Keys differ from page to page, and a page without outlines has no dictionary.
+    got = OutlinesWritten([&](XpsPage& p) { p.PaintGlyphs(&gs, glyphSpace, alone, 1, true, false); },
+                          4);
+    EXPECT_NE(std::string::npos, got.resources.find("x:Key=\"p5g0\"")) << got.resources;
+    EXPECT_EQ("", OutlinesWritten([](XpsPage&) {}).resources);
+    // An outline without a figure is no resource, and its glyph no Path; a full page
+    // defines and draws nothing more.
+    PDF_PathGeometry empty;
+    const OutlineGlyph blank[] = {{&empty, 3, 0}};
+    got = OutlinesWritten([&](XpsPage& p) { EXPECT_TRUE(p.PaintGlyphs(&gs, glyphSpace, blank, 1, true, false)); });
+    EXPECT_EQ("", got.resources + got.body);
+    got = OutlinesWritten([&](XpsPage& p) {
+        p.markupBytes = PAGE_MAX_MARKUP_BYTES;
+        EXPECT_TRUE(p.PaintGlyphs(&gs, glyphSpace, show, 3, true, false));
+    });
+    EXPECT_EQ("", got.resources + got.body);
+}
+
+// A Path's matrix scales its stroke: through a glyph matrix that scales alike in every
+// direction the width is divided by that scale, so the line is as wide on the page as the
+// PDF's; the dashes, written relative to the width, stay as they are. Every glyph is filled
+// before any is stroked, as one path of all of them paints.
+TEST(XpsGlyphs, StrokedOutlinesKeepTheLineWidthOfUserSpace)
+{
+    Outlines o;
+    GState gs;
+    gs.lineWidth = 2;
+    gs.lineCap = 1;
+    gs.strokeRgb[0] = 1;
+    gs.strokeCS = CS_DEVICERGB;
+    PdfNumber* three = new PdfNumber();
+    three->value = 3;
+    ASSERT_EQ(0, gs.dash.Append(three));
+    const OutlineGlyph show[] = {{&o.triangle, 7, 0}, {&o.triangle, 7, 600}};
+    const std::string stroke =
+        "StrokeEndLineCap=\"Round\" \nStrokeStartLineCap=\"Round\" \nStrokeLineJoin=\"Miter\" \n"
+        "StrokeDashArray=\"1.5 1.5 \" \nStrokeDashOffset=\"0\" \nStrokeDashCap=\"Round\" \n"
+        "StrokeThickness=\"100\" Stroke=\"#FFFF0000\"/>\n";
+    // Turned a quarter and mirrored: still alike in every direction, at 0.02.
+    OutlinePage got = OutlinesWritten([&](XpsPage& p) {
+        EXPECT_TRUE(p.PaintGlyphs(&gs, {0, 0.02, 0.02, 0, 100, 100}, show, 2, true, true));
+    });
+    EXPECT_EQ("<Canvas RenderTransform=\"0,0.02,0.02,0,100,100\">\n"
+              "<Path Data=\"{StaticResource p1g0}\" Fill=\"#FF000000\"/>\n"
+              "<Path Data=\"{StaticResource p1g0}\" RenderTransform=\"1,0,0,1,600,0\" Fill=\"#FF000000\"/>\n"
+              "<Path Data=\"{StaticResource p1g0}\" \n" + stroke +
+              "<Path Data=\"{StaticResource p1g0}\" RenderTransform=\"1,0,0,1,600,0\" \n" + stroke +
+              "</Canvas>\n",
+              got.body);
+}
+
+// Shows that only the joined path draws as the PDF does are left to it, and nothing is
+// written for them here.
+TEST(XpsGlyphs, ShowsOnlyTheJoinedPathDrawsRightAreLeftToIt)
+{
+    const pdfmatrix uniform = {0.01, 0, 0, 0.01, 0, 0};
+    const pdfmatrix condensed = {0.005, 0, 0, 0.01, 0, 0};
+    const pdfmatrix skewed = {0.01, 0, 0.004, 0.01, 0, 0};
+    const struct {
+        const char* what;
+        pdfmatrix glyphSpace;
+        bool fill, stroke;
+        double fillAlpha, strokeAlpha, lineWidth;
+        int fillCS, strokeCS;
+        bool taken;
+    } cases[] = {
+        {"filled", uniform, true, false, 1, 1, 1, CS_DEVICEGRAY, CS_DEVICEGRAY, true},
+        {"filled, condensed", condensed, true, false, 1, 1, 1, CS_DEVICEGRAY, CS_DEVICEGRAY, true},
+        {"stroked", uniform, false, true, 1, 1, 1, CS_DEVICEGRAY, CS_DEVICEGRAY, true},
+        {"filled with a pattern", uniform, true, false, 1, 1, 1, CS_PATTERN, CS_DEVICEGRAY, false},
+        {"stroked with a pattern", uniform, false, true, 1, 1, 1, CS_DEVICEGRAY, CS_PATTERN, false},
+        {"a pattern not painted", uniform, true, false, 1, 1, 1, CS_DEVICEGRAY, CS_PATTERN, true},
+        {"translucent fill", uniform, true, false, 0.5, 1, 1, CS_DEVICEGRAY, CS_DEVICEGRAY, false},
+        {"transparent fill", uniform, true, false, 0, 1, 1, CS_DEVICEGRAY, CS_DEVICEGRAY, false},
+        {"translucent stroke", uniform, true, true, 1, 0.5, 1, CS_DEVICEGRAY, CS_DEVICEGRAY, false},
+        {"stroked, condensed", condensed, false, true, 1, 1, 1, CS_DEVICEGRAY, CS_DEVICEGRAY, false},
+        {"stroked, skewed", skewed, true, true, 1, 1, 1, CS_DEVICEGRAY, CS_DEVICEGRAY, false},
+        {"the thinnest line", uniform, false, true, 1, 1, 0, CS_DEVICEGRAY, CS_DEVICEGRAY, false},
+    };
+    Outlines o;
+    const OutlineGlyph glyph[] = {{&o.triangle, 7, 0}};
+    for (const auto& c : cases) {
+        GState gs;
+        gs.fillAlpha = c.fillAlpha;
+        gs.strokeAlpha = c.strokeAlpha;
+        gs.lineWidth = c.lineWidth;
+        gs.fillCS = c.fillCS;
+        gs.strokeCS = c.strokeCS;
+        bool taken = false;
+        OutlinePage got = OutlinesWritten(
+            [&](XpsPage& p) { taken = p.PaintGlyphs(&gs, c.glyphSpace, glyph, 1, c.fill, c.stroke); });
+        EXPECT_EQ(c.taken, taken) << c.what;
+        EXPECT_EQ(c.taken, !got.body.empty()) << c.what << ": " << got.body;
     }
 }
 
