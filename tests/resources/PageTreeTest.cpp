@@ -315,6 +315,18 @@ TEST(PageContent, SharedFilteredStreamIsDecodedOnce)
     }
 }
 
+// Asks for the content of object num, which must be refused with nothing remembered for it.
+void ExpectNoContentFile(Doc& d, int num)
+{
+    PdfIndirect ref;
+    ref.refNum = num;
+    FILE* fp = nullptr;
+    int fromPdf = -1;
+    EXPECT_EQ(d.tree->GetPageContent(&ref, &fp, &fromPdf), -1);
+    EXPECT_EQ(fp, nullptr);
+    EXPECT_EQ(d.xref->entries[num].path, nullptr);
+}
+
 // A decoded stream whose file cannot be made is not drawn, is not remembered for the pages
 // that share it, and fails the conversion as a write failure.
 TEST(PageContent, StreamWhoseFileCannotBeMadeIsNotUsed)
@@ -324,13 +336,7 @@ TEST(PageContent, StreamWhoseFileCannotBeMadeIsNotUsed)
     snprintf(d.tree->tmpDir, sizeof d.tree->tmpDir, "%s/", d.dir.path().c_str());
     ASSERT_EQ(testutil::RunCommand("mkdir -p '" + d.dir.file("STRM00012.TMP/in") + "'"), 0);
     ResetWriteFailures();
-    PdfIndirect ref;
-    ref.refNum = 12;
-    FILE* fp = nullptr;
-    int fromPdf = -1;
-    EXPECT_EQ(d.tree->GetPageContent(&ref, &fp, &fromPdf), -1);
-    EXPECT_EQ(fp, nullptr);
-    EXPECT_EQ(d.xref->entries[12].path, nullptr);
+    ExpectNoContentFile(d, 12);
     EXPECT_EQ(WriteFailures(), 1);
     ResetWriteFailures();
 }
@@ -388,13 +394,7 @@ TEST(PageContent, PathThatDoesNotFitFails)
     std::string folder = d.dir.path() + "/";
     folder += std::string(250 - folder.size(), 'x');
     snprintf(d.tree->tmpDir, sizeof d.tree->tmpDir, "%s", folder.c_str());
-    PdfIndirect ref;
-    ref.refNum = 12;
-    FILE* fp = nullptr;
-    int fromPdf = -1;
-    EXPECT_EQ(d.tree->GetPageContent(&ref, &fp, &fromPdf), -1);
-    EXPECT_EQ(fp, nullptr);
-    EXPECT_EQ(d.xref->entries[12].path, nullptr);
+    ExpectNoContentFile(d, 12);
 }
 
 }  // namespace

@@ -135,8 +135,8 @@ TEST(XpsGlyphs, GlyphRunMarkup)
     }
 }
 
-// Markup reaches the page file through a buffer written out in large blocks: a page of far
-// more than one block holds every run, in the order drawn.
+// Markup collects in memory until the page ends: a page of more than a megabyte holds every
+// run, in the order drawn, and counts exactly the bytes it wrote.
 TEST(XpsGlyphs, ManyRunsReachThePageWholeAndInOrder)
 {
     GState gs;
@@ -277,7 +277,8 @@ TEST(XpsGlyphs, EachOutlineIsDefinedOnceAndNamedByEveryGlyph)
               "Fill=\"#FF000000\"/>\n",
               got.body);
 
-    // Keys differ from page to page, and a page without outlines has no dictionary.
+    // Keys differ from page to page, since xpstopng (libgxps) keeps the keys of the pages it
+    // has read in force for the pages after; a page without outlines has no dictionary.
     got = OutlinesWritten([&](XpsPage& p) { p.PaintGlyphs(&gs, glyphSpace, alone, 1, true, false); },
                           4);
     EXPECT_NE(std::string::npos, got.resources.find("x:Key=\"p5g0\"")) << got.resources;
