@@ -132,11 +132,6 @@ std::string GradientBrush(ShadePatternInfo* info, bool pattern)
     }
 }
 
-bool Translucent(double alpha)
-{
-    return alpha >= 0 && alpha < 1;
-}
-
 }  // namespace
 
 std::string XpsSolidColour(GState* gs, bool stroke)

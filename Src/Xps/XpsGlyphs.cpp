@@ -14,11 +14,6 @@
 
 namespace {
 
-bool Translucent(double alpha)
-{
-    return alpha >= 0 && alpha < 1;
-}
-
 // The matrix of a glyph run: Tm x CTM with the y axis turned over, since glyphs are drawn
 // downwards in page markup and upwards in PDF text space. Where the CTM neither rotates nor
 // skews, the terms that vanish are formed as in the product of the CTM with Tm whose c is

@@ -353,13 +353,12 @@ int XpsPage::EvaluatePath(PDF_PathGeometry* path, pdfmatrix* m)
     return 0;
 }
 
-namespace {
-
-// An opacity below 1 is written; 1, and anything that is not a fraction, is left out.
 bool Translucent(double alpha)
 {
     return alpha >= 0 && alpha < 1;
 }
+
+namespace {
 
 double DashValue(PdfObj* item, bool* ok)
 {

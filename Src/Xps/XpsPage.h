@@ -34,6 +34,8 @@ const double XPS_UNITS_PER_POINT = 1.333333333;
 bool XpsFinite(double v);
 // An element whose matrix is not finite places nothing anywhere and is left out.
 bool XpsFinite(const pdfmatrix& m);
+// An opacity below 1 is written; 1, and anything that is not a fraction, is left out.
+bool Translucent(double alpha);
 
 // Appends the abbreviated path data of `path` (each item followed by one blank); the points
 // pass through `m` unless it is null. False when nothing was written (an empty path, or one
