@@ -34,9 +34,8 @@ int pdfreadline(FILE* fp, char* buf, int size);
 // with `readBack`): a symbolic link or a hard link (a regular file with other names) under it
 // is removed and a new file made with O_CREAT | O_EXCL | O_NOFOLLOW, mode 0600; a regular
 // file of its own is truncated; a device or pipe is opened as it is. The descriptor, or -1
-// with errno set. CreateUniqueFile
-// makes a new file under a name of its own choosing: `tmpl` ends in "XXXXXX", which it
-// replaces (mkstemp: O_EXCL, mode 0600).
+// with errno set. CreateUniqueFile makes a new file under a name of its own choosing: `tmpl`
+// ends in "XXXXXX", which it replaces (mkstemp: O_EXCL, mode 0600).
 int CreateNewFile(const char* path, bool readBack = false);
 int CreateUniqueFile(char* tmpl);
 

@@ -1,7 +1,6 @@
 // Text in page markup: glyph runs of packaged fonts become Glyphs elements; glyph outlines of
 // the other fonts become PathGeometry resources of the page, each glyph a Path naming its
 // outline (or, where only that draws the show right, one Path of all its outlines).
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -140,9 +139,11 @@ bool XpsPage::PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const Outline
     }
     // The Path element of glyph i up to its paint, appended to `text`.
     auto head = [&](int i, std::string* text) {
-        char key[16];
-        *std::to_chars(key, key + sizeof key - 1, keys[i]).ptr = 0;
-        text->append("<Path Data=\"{StaticResource ").append(keyPrefix).append(key).append("}\"");
+        char key[XPS_NUMBER_CHARS];
+        text->append("<Path Data=\"{StaticResource ")
+            .append(keyPrefix)
+            .append(key, FormatXpsUnsigned((unsigned)keys[i], key))
+            .append("}\"");
         if (!canvas) {
             text->append(" RenderTransform=\"").append(XpsMatrix(alone[i]).text).append("\"");
         } else if (glyphs[i].pen != 0) {

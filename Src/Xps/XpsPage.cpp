@@ -190,15 +190,16 @@ void XpsPage::Out(const char* format, ...)
         return;
     }
     if ((size_t)n < sizeof text) {
-        markup.append(text, (size_t)n);
-    } else {
-        size_t at = markup.size();
-        markup.resize(at + (size_t)n + 1);
-        va_start(ap, format);
-        vsnprintf(&markup[at], (size_t)n + 1, format, ap);
-        va_end(ap);
-        markup.resize(at + (size_t)n);
+        Put(text, (size_t)n);
+        return;
     }
+    // Longer text is formatted again straight into the markup.
+    size_t at = markup.size();
+    markup.resize(at + (size_t)n + 1);
+    va_start(ap, format);
+    vsnprintf(&markup[at], (size_t)n + 1, format, ap);
+    va_end(ap);
+    markup.resize(at + (size_t)n);
     markupBytes += (unsigned)n;
 }
 

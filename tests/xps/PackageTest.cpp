@@ -1,11 +1,9 @@
 #include "Xps/Package.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -282,9 +280,7 @@ TEST(Package, APackageNotWrittenWholeFails)
     if (pid == 0) {
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 2);
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = {300 * 1024, 300 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
+        testutil::FileSizeLimit limit(300 * 1024);
         Package pkg;
         if (pkg.Create(zip.c_str(), dir.path().c_str()) != 0)
             _exit(2);
