@@ -1,0 +1,16 @@
+#include "RealDocs.h"
+
+namespace testpdf {
+
+std::vector<RealDoc> RealDocs()
+{
+    std::vector<RealDoc> rows;
+    LargeDocuments(&rows);
+    FormsAndGroups(&rows);
+    ImagesAndMasks(&rows);
+    FontCases(&rows);
+    RefusalsAndMessages(&rows);
+    return rows;
+}
+
+}  // namespace testpdf
