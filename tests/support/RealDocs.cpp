@@ -5,6 +5,7 @@ namespace testpdf {
 std::vector<RealDoc> RealDocs()
 {
     std::vector<RealDoc> rows;
+    ObjectTables(&rows);
     LargeDocuments(&rows);
     FormsAndGroups(&rows);
     ImagesAndMasks(&rows);

@@ -27,7 +27,8 @@ struct RealDoc {
 std::vector<RealDoc> RealDocs();
 
 // The sections, each in a file of its own kind.
-void LargeDocuments(std::vector<RealDoc>* rows);    // object tables, pages, packages of size
+void ObjectTables(std::vector<RealDoc>* rows);      // cross-reference data of large documents
+void LargeDocuments(std::vector<RealDoc>* rows);    // large pages, packages of many parts
 void FormsAndGroups(std::vector<RealDoc>* rows);    // form matrices and boxes, groups
 void ImagesAndMasks(std::vector<RealDoc>* rows);    // masks, image colour spaces, JPEG data
 void FontCases(std::vector<RealDoc>* rows);         // font programs and font dictionaries
