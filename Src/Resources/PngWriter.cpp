@@ -258,6 +258,17 @@ int ImageBufToPNGGray(char* path, char* pixels, int width, int height)
     return 0;
 }
 
+int ImageBufToPNGRgba(char* path, char* pixels, int width, int height)
+{
+    if (!DimensionsOk(width, height) || !pixels)
+        return 0;
+    PNG_SurfaceEncoder enc(2);
+    if (enc.StartImage(path, pixels, (unsigned)width, (unsigned)height, 8))
+        enc.WriteScanlines((unsigned)height);
+    enc.EndImage();
+    return 0;
+}
+
 int ImageBufToPNGAlpha(char* path, char* mask, int width, int height)
 {
     if (!DimensionsOk(width, height) || !mask)

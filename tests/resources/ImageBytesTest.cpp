@@ -56,8 +56,9 @@ TEST(ImageBytes, PackedSizes)
         {1, INT_MAX, 1, 8, INT_MAX},
         {2, INT_MAX, 1, 1, INT_MAX},
         {INT_MAX, INT_MAX, 1, 1, -1},
-        {1, 1, INT_MAX, 16, -1},   // no colour space has more than 4 components
-        {1, 1, 5, 8, -1},
+        {1, 1, INT_MAX, 16, -1},   // no colour space has more than 32 components
+        {1, 1, 33, 8, -1},
+        {3, 1, 5, 8, 15},          // DeviceN of five colorants
     };
     for (auto& c : cases)
         EXPECT_EQ(PackedImageBytes(c.w, c.h, c.comps, c.bpc), c.bytes) << c.w << "x" << c.h;

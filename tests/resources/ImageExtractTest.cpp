@@ -134,7 +134,10 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
          "xx"},
         {"depth 3", "/Width 2 /Height 2 /BitsPerComponent 3 /ColorSpace /DeviceGray", "xx"},
         {"no colour space", gray4x2, std::string(8, 'x')},
-        {"CalRGB", gray4x2 + "/ColorSpace [/CalRGB << >>]", std::string(24, 'x')},
+        // Samples in a space that paints nothing draw nothing.
+        {"the colorant None", gray4x2 + "/ColorSpace [/Separation /None /DeviceGray 35 0 R]",
+         std::string(8, 'x')},
+        {"an unknown family", gray4x2 + "/ColorSpace [/Spot << >>]", std::string(8, 'x')},
         // A family name without its parameters has no palette or profile to read.
         {"bare /Indexed", gray4x2 + "/ColorSpace /Indexed", std::string(8, 'x')},
         {"bare /ICCBased", gray4x2 + "/ColorSpace /ICCBased", std::string(24, 'x')},
@@ -163,6 +166,7 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
         b.Object(32, "<< /Predictor 12 /Columns 4 >>");
         b.Object(33, "/Indexed");
         b.Object(34, "/ICCBased");
+        b.Object(35, "<< /FunctionType 2 /Domain [0 1] /N 1 >>");
         ImageDoc d(b);
         EXPECT_EQ(d.Extract(20), -1) << c.what;
         EXPECT_EQ(d.Entry(20)->path, nullptr) << c.what;

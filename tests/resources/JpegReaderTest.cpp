@@ -12,7 +12,8 @@ namespace {
 
 unsigned char* Decode(const std::string& jpeg, const SampleMap map, int* w, int* h)
 {
-    return CmykJpegToRgb((const unsigned char*)jpeg.data(), (int)jpeg.size(), map, w, h);
+    return CmykJpegToRgb((const unsigned char*)jpeg.data(), (int)jpeg.size(), map,
+                         JPEG_TRANSFORM_UNSET, w, h);
 }
 
 }  // namespace
