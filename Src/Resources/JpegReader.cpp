@@ -81,31 +81,42 @@ void ReadHeaders(ReadJob* job, const unsigned char* data, int size, int colorTra
     }
 }
 
-bool Transformed(const jpeg_decompress_struct& cinfo)
-{
-    return cinfo.jpeg_color_space == JCS_YCbCr || cinfo.jpeg_color_space == JCS_YCCK;
-}
+// What one run over JPEG data found: its frame, and the pixels when they were asked for.
+struct JpegResult {
+    unsigned char* pixels = nullptr;
+    int width = 0, height = 0, comps = 0;
+    bool transformed = false;
+};
 
-// One decoding into width × height pixels of `outBytes` each; every row of `comps` samples
-// goes through `convert` (null: copied as it is). Null when the data are not of `comps`
-// components (0: 1, 3 or 4 are taken) or break a limit.
+// Every row of `comps` samples goes through `convert` (null: copied as it is) into pixels of
+// `outBytes` bytes (0: as many as the samples).
+typedef void (*RowConvert)(const unsigned char* row, int width, unsigned char* out, const void* context);
+
+// Reads the headers of JPEG data and, with `decode`, every row into r->pixels, a block of
+// width × height pixels. false, nothing held, when the data do not decode, or, decoding, are
+// not of `wantComps` components (0: 1, 3 or 4 are taken) or break a limit.
 // No object with a destructor may live in this frame: a library error jumps back into it.
-unsigned char* Decode(const unsigned char* data, int size, int colorTransform, int wantComps,
-                      int outBytes, void (*convert)(const unsigned char*, int, unsigned char*, const void*),
-                      const void* context, int* width, int* height, int* comps)
+bool Run(const unsigned char* data, int size, int colorTransform, bool decode, int wantComps,
+         int outBytes, RowConvert convert, const void* context, JpegResult* r)
 {
-    if (!data || size <= 0 || !width || !height)
-        return nullptr;
+    if (!data || size <= 0 || !r)
+        return false;
     ReadJob* job = NewJob();
     if (!job)
-        return nullptr;
+        return false;
     if (setjmp(job->jump)) {
         Release(job);
-        return nullptr;
+        return false;
     }
     ReadHeaders(job, data, size, colorTransform);
     jpeg_decompress_struct* cinfo = &job->cinfo;
     const int n = cinfo->num_components;
+    r->comps = n;
+    r->transformed = cinfo->jpeg_color_space == JCS_YCbCr || cinfo->jpeg_color_space == JCS_YCCK;
+    if (!decode) {
+        Release(job);
+        return true;
+    }
     const uint64_t w = cinfo->image_width, h = cinfo->image_height;
     const uint64_t pixels = w * h;
     if ((n != 1 && n != 3 && n != 4) || (wantComps != 0 && n != wantComps) || pixels == 0 ||
@@ -136,14 +147,12 @@ unsigned char* Decode(const unsigned char* data, int size, int colorTransform, i
     unsigned char* end = job->out + pixels * (size_t)bytes;
     memset(o, n == 4 && !convert ? 0 : 255, (size_t)(end - o));
     jpeg_abort_decompress(cinfo);
-    unsigned char* out = job->out;
+    r->pixels = job->out;
     job->out = nullptr;
-    *width = (int)w;
-    *height = (int)h;
-    if (comps)
-        *comps = n;
+    r->width = (int)w;
+    r->height = (int)h;
     Release(job);
-    return out;
+    return true;
 }
 
 void CmykRowToRgb(const unsigned char* row, int width, unsigned char* out, const void* context)
@@ -177,21 +186,13 @@ void DecodeMap(double const* decode, int count, SampleMap map)
 bool JpegColours(const unsigned char* data, int size, int colorTransform, int* comps,
                  bool* transformed)
 {
-    if (!data || size <= 0)
+    JpegResult r;
+    if (!Run(data, size, colorTransform, false, 0, 0, nullptr, nullptr, &r))
         return false;
-    ReadJob* job = NewJob();
-    if (!job)
-        return false;
-    if (setjmp(job->jump)) {
-        Release(job);
-        return false;
-    }
-    ReadHeaders(job, data, size, colorTransform);
     if (comps)
-        *comps = job->cinfo.num_components;
+        *comps = r.comps;
     if (transformed)
-        *transformed = Transformed(job->cinfo);
-    Release(job);
+        *transformed = r.transformed;
     return true;
 }
 
@@ -206,13 +207,24 @@ bool JpegNeedsDecoding(const unsigned char* data, int size, int colorTransform)
 unsigned char* DecodeJpeg(const unsigned char* data, int size, int colorTransform, int* width,
                           int* height, int* comps)
 {
-    return Decode(data, size, colorTransform, 0, 0, nullptr, nullptr, width, height, comps);
+    JpegResult r;
+    if (!width || !height || !Run(data, size, colorTransform, true, 0, 0, nullptr, nullptr, &r))
+        return nullptr;
+    *width = r.width;
+    *height = r.height;
+    if (comps)
+        *comps = r.comps;
+    return r.pixels;
 }
 
 unsigned char* CmykJpegToRgb(const unsigned char* data, int size, const SampleMap map,
                              int colorTransform, int* width, int* height)
 {
-    if (!map)
+    JpegResult r;
+    if (!map || !width || !height ||
+        !Run(data, size, colorTransform, true, 4, 3, CmykRowToRgb, map, &r))
         return nullptr;
-    return Decode(data, size, colorTransform, 4, 3, CmykRowToRgb, map, width, height, nullptr);
+    *width = r.width;
+    *height = r.height;
+    return r.pixels;
 }

@@ -92,6 +92,21 @@ std::string TwoByTwo(const char* a, const char* b)
            Place(80, 10, 10, std::string(a) + "1") + Place(80, 110, 10, std::string(b) + "1");
 }
 
+// A page of four images of 80 pixels, objects 5 to 8, placed by TwoByTwo: a0, b0, a1, b1,
+// each {dictionary entries, data}. `more` adds objects from 9 on.
+std::string FourImages(const std::string& a, const std::string& b,
+                       const std::vector<std::pair<std::string, std::string>>& images,
+                       std::vector<ExtraObject> more = {})
+{
+    const std::string names[4] = {a + "0", b + "0", a + "1", b + "1"};
+    std::string xobjects;
+    for (int k = 0; k < 4; k++) {
+        xobjects += "/" + names[k] + " " + std::to_string(5 + k) + " 0 R ";
+        more.push_back({5 + k, Image(80, images[k].first), images[k].second, true});
+    }
+    return OnePage("<< /XObject << " + xobjects + ">> >>", TwoByTwo(a.c_str(), b.c_str()), more);
+}
+
 RealDoc Row(const std::string& name, std::function<std::string()> make)
 {
     RealDoc row;
@@ -121,7 +136,7 @@ const char* kLabSpace = "[/Lab << /WhitePoint [0.9642 1 0.8249] /Range [-128 127
 // fills: an indexed image of the same colours in place of each Lab image.
 std::string LabThroughPalettes()
 {
-    std::vector<ExtraObject> images;
+    std::vector<std::pair<std::string, std::string>> images;
     for (int k = 0; k < 2; k++) {
         std::string lab = LabBlocks(k == 0), palette, indexes;
         std::vector<std::string> colours;
@@ -140,13 +155,12 @@ std::string LabThroughPalettes()
             snprintf(buf, sizeof buf, "%02X", ch);
             hex += buf;
         }
-        images.push_back({5 + k, Image(80, "/BitsPerComponent 8 /ColorSpace [/Indexed " +
-                                               std::string(kLabSpace) + " " +
-                                               std::to_string(colours.size() - 1) + " <" + hex + ">]"),
-                          indexes, true});
+        images.push_back({"/BitsPerComponent 8 /ColorSpace [/Indexed " + std::string(kLabSpace) +
+                              " " + std::to_string(colours.size() - 1) + " <" + hex + ">]",
+                          indexes});
     }
-    return OnePage("<< /XObject << /A0 5 0 R /B0 6 0 R /A1 5 0 R /B1 6 0 R >> >>",
-                   TwoByTwo("A", "B"), images);
+    // The bottom row's Decode arrays give the top row's colours.
+    return FourImages("A", "B", {images[0], images[1], images[0], images[1]});
 }
 
 }  // namespace
@@ -195,12 +209,11 @@ void ImagesAndMasks(std::vector<RealDoc>* rows)
                                "[0.9505 1 1.089] /Gamma 1 >>] ";
         const std::string cr = "/BitsPerComponent 8 /ColorSpace [/CalRGB << /WhitePoint "
                                "[0.9505 1 1.089] >>] ";
-        return OnePage("<< /XObject << /G0 5 0 R /R0 6 0 R /G1 7 0 R /R1 8 0 R >> >>",
-                       TwoByTwo("G", "R"),
-                       {{5, Image(80, cg), Faded(80, 1, kWhite, gray), true},
-                        {6, Image(80, cr), Faded(80, 3, kWhite, rgb), true},
-                        {7, Image(80, cg + "/Decode [1 0]"), Faded(80, 1, kZero, gray), true},
-                        {8, Image(80, cr + "/Decode [1 0 0 1 0.5 1]"), Faded(80, 3, one, rgb), true}});
+        return FourImages("G", "R",
+                          {{cg, Faded(80, 1, kWhite, gray)},
+                           {cr, Faded(80, 3, kWhite, rgb)},
+                           {cg + "/Decode [1 0]", Faded(80, 1, kZero, gray)},
+                           {cr + "/Decode [1 0 0 1 0.5 1]", Faded(80, 3, one, rgb)}});
     }));
     // mutool draws Lab images in colours of their own (Lab fills and Lab palettes it draws
     // right): the page is held to the same colours drawn through palettes.
@@ -214,12 +227,11 @@ void ImagesAndMasks(std::vector<RealDoc>* rows)
             c = (char)(255 - (unsigned char)c);
         for (size_t i = 0; i < shifted.size(); i++)
             shifted[i] = (char)(i % 3 == 0 ? 255 - (unsigned char)up[i] : (unsigned char)up[i] - 28);
-        return OnePage("<< /XObject << /A0 5 0 R /B0 6 0 R /A1 7 0 R /B1 8 0 R >> >>",
-                       TwoByTwo("A", "B"),
-                       {{5, Image(80, space), across, true},
-                        {6, Image(80, space), up, true},
-                        {7, Image(80, space + "/Decode [100 0 127 -128 127 -128]"), inverse, true},
-                        {8, Image(80, space + "/Decode [100 0 -100 155 -100 155]"), shifted, true}});
+        return FourImages("A", "B",
+                          {{space, across},
+                           {space, up},
+                           {space + "/Decode [100 0 127 -128 127 -128]", inverse},
+                           {space + "/Decode [100 0 -100 155 -100 155]", shifted}});
     });
     lab.reference = LabThroughPalettes;
     rows->push_back(lab);
@@ -231,13 +243,12 @@ void ImagesAndMasks(std::vector<RealDoc>* rows)
                                    "/C1 [0 0.6 1 0] /N 1 >>] ";
         const std::string blue = "/BitsPerComponent 8 /ColorSpace [/Separation /Blue /DeviceRGB 9 0 R] ";
         const std::string program = "{ dup 0.8 mul 1 exch sub exch 0.5 mul 1 exch sub 1 }";
-        return OnePage("<< /XObject << /O0 5 0 R /B0 6 0 R /O1 7 0 R /B1 8 0 R >> >>",
-                       TwoByTwo("O", "B"),
-                       {{5, Image(80, orange), Faded(80, 1, kZero, tint), true},
-                        {6, Image(80, blue), Faded(80, 1, kZero, tint), true},
-                        {7, Image(80, orange + "/Decode [1 0]"), Faded(80, 1, full, tint), true},
-                        {8, Image(80, blue + "/Decode [0.25 0.75]"), Faded(80, 1, kZero, tint), true},
-                        {9, "/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", program, true}});
+        return FourImages("O", "B",
+                          {{orange, Faded(80, 1, kZero, tint)},
+                           {blue, Faded(80, 1, kZero, tint)},
+                           {orange + "/Decode [1 0]", Faded(80, 1, full, tint)},
+                           {blue + "/Decode [0.25 0.75]", Faded(80, 1, kZero, tint)}},
+                          {{9, "/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", program, true}});
     }));
     rows->push_back(Row("devicen-image", [] {
         // Cyan across, magenta up, and a spot colour the transform mixes from half its yellow.
@@ -246,14 +257,13 @@ void ImagesAndMasks(std::vector<RealDoc>* rows)
         auto spot = [](int c, int x, int y) { return c == 2 ? 20 + (x + y) * 3 / 2 : 0; };
         const std::string space = "/BitsPerComponent 8 /ColorSpace [/DeviceN [/Cyan /Magenta "
                                   "/Spot] /DeviceCMYK 9 0 R] ";
-        return OnePage("<< /XObject << /N0 5 0 R /U0 6 0 R /N1 7 0 R /U1 8 0 R >> >>",
-                       TwoByTwo("N", "U"),
-                       {{5, Image(80, space), Faded(80, 3, kZero, inks), true},
-                        {6, Image(80, space), Faded(80, 3, kZero, spot), true},
-                        {7, Image(80, space + "/Decode [1 0 0 1 0 1]"), Faded(80, 3, cyanFull, inks), true},
-                        {8, Image(80, space + "/Decode [0 1 0 1 0 0.5]"), Faded(80, 3, kZero, spot), true},
-                        {9, "/FunctionType 4 /Domain [0 1 0 1 0 1] /Range [0 1 0 1 0 1 0 1]",
-                         "{ 0.5 mul 0 }", true}});
+        return FourImages("N", "U",
+                          {{space, Faded(80, 3, kZero, inks)},
+                           {space, Faded(80, 3, kZero, spot)},
+                           {space + "/Decode [1 0 0 1 0 1]", Faded(80, 3, cyanFull, inks)},
+                           {space + "/Decode [0 1 0 1 0 0.5]", Faded(80, 3, kZero, spot)}},
+                          {{9, "/FunctionType 4 /Domain [0 1 0 1 0 1] /Range [0 1 0 1 0 1 0 1]",
+                            "{ 0.5 mul 0 }", true}});
     }));
 
     // JPEG data stored as R G B, which the PDF reads without a colour transform: once because
