@@ -235,6 +235,8 @@ void ImagesAndMasks(std::vector<RealDoc>* rows)
     });
     lab.reference = LabThroughPalettes;
     rows->push_back(lab);
+    // mutool draws a tint as the mix of white and the transform's colour at full tint: the
+    // transforms here are of that kind, so that its rendering shows what they mean.
     rows->push_back(Row("separation-images", [] {
         const unsigned char full[1] = {255};
         auto tint = [](int, int x, int y) { return 30 + x * 2 + y; };
