@@ -130,7 +130,7 @@ std::string Hybrid(int objects)
 
 void ObjectTables(std::vector<RealDoc>* rows)
 {
-    // A 459-page manual of 65,652 objects from a commercial distiller, in miniature: its
+    // A 459-page manual of 65,652 objects from a commercial PDF writer, in miniature: its
     // first-page section lists the catalog among the highest numbers, and used to be dropped.
     RealDoc linearized;
     linearized.name = "linearized-65652-objects";
