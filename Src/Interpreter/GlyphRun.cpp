@@ -94,8 +94,8 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
     // program, which numbers its glyphs apart from their CIDs, through its charset.
     auto cidGlyph = [&](unsigned int cid) -> unsigned int {
         unsigned int gi = cid & 0xFFFF;
-        if (info->cidMap)
-            gi = gi < info->cidMap->size() ? (*info->cidMap)[gi] : 0;
+        if (info->cidMap && gi < info->cidMap->size())
+            gi = (*info->cidMap)[gi];
         if (info->cidToGid && !info->cidToGid->empty())
             gi = (*info->cidToGid)[gi & 0xFFFF];
         return inFont(gi);

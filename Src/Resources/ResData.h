@@ -75,7 +75,8 @@ public:
     // Kind 2: the font dictionary's Encoding as SimpleFontEncoding gives it, or null; owned.
     PdfObj* encoding = nullptr;
     // Kind 1 of a CIDFontType2 whose CIDToGIDMap is a stream: the glyph index of each CID as
-    // the stream gives it (a CID past its end has glyph 0), and the stream's object number.
+    // the stream gives it (a CID past its end is its own glyph index, as readers take it), and
+    // the stream's object number.
     // Null and 0 for an Identity map. The font dictionary's own, like its widths.
     std::shared_ptr<const std::vector<uint16_t>> cidMap;
     int32_t cidMapObj = 0;

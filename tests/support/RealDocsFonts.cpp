@@ -112,24 +112,34 @@ void FontCases(std::vector<RealDoc>* rows)
                             "/MissingWidth 540 >>", ""}});
     }));
 
-    // A TrueType CIDFont whose CIDs reach their glyphs through a CIDToGIDMap stream.
+    // TrueType CIDFonts whose CIDs reach their glyphs through a CIDToGIDMap stream: one that
+    // maps every CID shown, and one of a single entry, past which CIDs are glyph indices.
     rows->push_back(Row("cidfonttype2-cidtogidmap-stream", [] {
         const std::string ttf = testfont::BoxTrueType({{50, 450, 700, 500}, {50, 950, 300, 1000}, {50, 250, 500, 300}});
-        // CID 100 is glyph 1, CID 7 glyph 2, CID 300 glyph 3; every other CID glyph 0.
+        // CID 100 is glyph 1, CID 7 glyph 2, CID 300 glyph 3, every other CID to 300 glyph 0.
         std::string map(2 * 301, '\0');
         map[2 * 100 + 1] = 1;
         map[2 * 7 + 1] = 2;
         map[2 * 300 + 1] = 3;
-        return OnePage("<< /Font << /F1 5 0 R >> >>",
-                       "BT /F1 40 Tf 10 120 Td <0064 012C 0007 0064 0007> Tj 0 -60 Td <012C 0064 0007> Tj ET",
+        auto cidFont = [](int map) {
+            return "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /ABCDEF+Boxes /CIDSystemInfo "
+                   "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /W [1 [500 1000 300] "
+                   "7 [1000] 100 [500] 300 [300]] /CIDToGIDMap " + std::to_string(map) +
+                   " 0 R /FontDescriptor 7 0 R >>";
+        };
+        return OnePage("<< /Font << /F1 5 0 R /F2 10 0 R >> >>",
+                       "BT /F1 40 Tf 10 140 Td <0064 012C 0007 0064 0007> Tj 0 -50 Td <012C 0064 0007> Tj "
+                       "/F2 40 Tf 0 -50 Td <0001 0003 0002 0003> Tj ET",
                        {{5, "<< /Type /Font /Subtype /Type0 /BaseFont /ABCDEF+Boxes /Encoding /Identity-H "
                             "/DescendantFonts [6 0 R] >>", ""},
-                        {6, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /ABCDEF+Boxes /CIDSystemInfo "
-                            "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /W [7 [1000] 100 [500] 300 [300]] "
-                            "/CIDToGIDMap 9 0 R /FontDescriptor 7 0 R >>", ""},
+                        {6, cidFont(9), ""},
                         BoxDescriptor(7, "ABCDEF+Boxes", "/FontFile2 8 0 R"),
                         {8, "", ttf, true},
-                        {9, "/Filter /FlateDecode", Deflate(map), true}});
+                        {9, "/Filter /FlateDecode", Deflate(map), true},
+                        {10, "<< /Type /Font /Subtype /Type0 /BaseFont /ABCDEF+Boxes /Encoding /Identity-H "
+                             "/DescendantFonts [11 0 R] >>", ""},
+                        {11, cidFont(12), ""},
+                        {12, "", std::string(2, '\0'), true}});
     }));
 
     // A TrueType program whose head gives units per em that readers refuse: the PDF's own

@@ -250,7 +250,7 @@ static int CidMapObject(PdfPageTree* tree, PdfObj* cidFont)
 
 // The glyph index of each CID from info's CIDToGIDMap stream: two bytes, high byte first, per
 // CID from 0; CIDs are 16-bit, so what lies past 65,536 entries is no CID's. A stream that does
-// not decode leaves CIDs as they are.
+// not decode leaves CIDs as they are, and so does a short one for the CIDs past its end.
 static void ReadCidMap(PdfPageTree* tree, FontInfo* info)
 {
     if (info->cidMapObj <= 0)
