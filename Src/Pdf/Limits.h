@@ -104,9 +104,9 @@ enum {
 
     // -- Images and colour spaces.
 
-    // Pixels a JPEG decoded here (CMYK data) may have for each byte of its data: a header
-    // that declares a huge frame over a few bytes is refused before the pixel block is
-    // allocated. Blank areas of real images stay far below it.
+    // Pixels a JPEG decoded here (CMYK data, soft masks, colours a reader would misread) may
+    // have for each byte of its data: a header that declares a huge frame over a few bytes is
+    // refused before the pixel block is allocated. Blank areas of real images stay far below it.
     JPEG_MAX_PIXELS_PER_BYTE = 1024,
 
     // Memory the JPEG library may take for one decoded image (64 MiB) beyond its output: a
