@@ -152,7 +152,14 @@ public:
     // Services for the renderer and for nested content.
     int ProcessSMask(int objNum);
     int GetSmask(PdfObj* resources);
-    int ProcessPatternStream(int objNum, PdfObj* resources, GState* state);
+    // Runs stream objNum in a nested parser that starts from a copy of `state` (the default
+    // state when null); with `clipBox` (llx lly urx ury in the stream's space) everything
+    // the stream draws is clipped to that box.
+    int ProcessPatternStream(int objNum, PdfObj* resources, GState* state,
+                             const double* clipBox = nullptr);
+    // Whether stream objNum may run nested here now: not already running further out, not
+    // too deep, and within the page's budget.
+    bool NestedRunAllowed(int objNum);
     int GetPatternInfo(PatternInfo** out, GState* gs, int stroke);
     int GetShadingInfo(PdfName* name, PatternInfo** out);
     int GetTilePatternInfo(PdfObj* pattern, TilePatternInfo** info);
@@ -185,6 +192,11 @@ private:
     void ClearOperands();
     int AddPathOp(PdfObj** ops, PDF_PATH_OP op, int points);
     int OpenClip(FillRule rule);
+    // A clip to an upright box of the current user space, ended with the other clips of
+    // the current depth; the current path is left as it was.
+    void ClipToBox(const double box[4]);
+    // Do with a form XObject whose dictionary is `form`.
+    void DrawForm(int objNum, PdfObj* form, PdfObj* formResources);
 };
 
 typedef int (ContentParser::*OpHandler)(PdfObj** ops);

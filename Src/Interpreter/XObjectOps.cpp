@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Interpreter/ContentParser.h"
+#include "Interpreter/Patterns.h"
 #include "Interpreter/ResourceUse.h"
 #include "Pdf/FileAccess.h"
 #include "Pdf/PdfParser.h"
@@ -36,7 +37,47 @@ ImageInfo* ExtractedImage(PdfXref* xref, int objNum, char* fileName)
     return info;
 }
 
+// A form whose Group is a transparency group: what the form paints is composited as one
+// picture before it reaches the page.
+bool TransparencyGroup(PdfXref* xref, PdfObj* form)
+{
+    char buf[XOBJECT_TOKEN_BUF];
+    PdfObj* parsed = nullptr;
+    PdfObj* group = ResolveResource(xref, ResourceValue(form, "Group"), buf, sizeof buf, &parsed);
+    PdfObj* kind = group && group->Type() == PDF_DICT ? ResourceValue(group, "S") : nullptr;
+    bool transparency = IsName(kind) && strcmp(static_cast<PdfName*>(kind)->str, "Transparency") == 0;
+    delete parsed;
+    return transparency;
+}
+
 }  // namespace
+
+// The form's content lies in form space: its Matrix places that space in the user space of
+// the Do, and its BBox, there, clips everything the form draws. A transparency group takes
+// the fill alpha of the Do as one opacity for all it paints, and its content starts opaque;
+// where no canvas can hold that opacity the content keeps the Do's alphas instead.
+void ContentParser::DrawForm(int objNum, PdfObj* form, PdfObj* formResources)
+{
+    if (!current || !NestedRunAllowed(objNum))
+        return;
+    GState state(current);
+    pdfmatrix m;
+    ReadDictMatrix(pages, form, &m);
+    ::ConcatMatrix(&current->ctm, &m, &state.ctm);
+
+    double box[4];
+    const bool clipped = ReadDictBox(pages, form, box);
+    bool canvas = false;
+    if (TransparencyGroup(xref, form)) {
+        const bool opaque = current->fillAlpha == 1.0;
+        canvas = !opaque && renderer && renderer->StartCanvas(nullptr, current->fillAlpha) == 0;
+        if (opaque || canvas)
+            state.fillAlpha = state.strokeAlpha = 1.0;
+    }
+    ProcessPatternStream(objNum, formResources, &state, clipped ? box : nullptr);
+    if (canvas)
+        renderer->EndCanvas();
+}
 
 int ContentParser::ExecuteXObject(PdfObj** ops)
 {
@@ -56,7 +97,7 @@ int ContentParser::ExecuteXObject(PdfObj** ops)
             return 0;
         // A form without resources of its own draws with those of the stream that runs it.
         PdfObj* formResources = ResourceValue(form, "Resources");
-        ProcessPatternStream(objNum, formResources ? formResources : resources, current);
+        DrawForm(objNum, form, formResources ? formResources : resources);
         return 0;
     }
 

@@ -83,6 +83,12 @@ public:
     int Clip(GState* gs, FillRule rule) override;
     // Closes the innermost clip; does nothing when no clip is open.
     int EndClip() override;
+    // A transparency group's canvas: what it holds is laid on the page as one picture at the
+    // opacity `value` (opaque when that is not a fraction below 1). -1, and nothing written,
+    // when the page is full or the canvas would nest too deep for what is drawn inside it.
+    // Clips opened inside end with it.
+    int StartCanvas(_matrix* m, double value) override;
+    void EndCanvas() override;
     int OutComment(char* text) override;
 
     // Images: a Path over the image's unit square, placed by the CTM. ShowImage fills it
@@ -183,8 +189,10 @@ private:
         std::string value;      // the canvas's Clip value, while written
     };
     std::vector<ClipCanvas> clips;
-    // Clips below this index are canvases outside the brush being drawn, in another space.
+    // Clips below this index are canvases outside the brush or group canvas being drawn.
     size_t clipFloor = 0;
+    // The floor of each open group canvas's surroundings, outermost first.
+    std::vector<size_t> groupFloors;
     ClipCanvas* InnermostCanvas();
     void OpenClipCanvas(const std::string& value);
     void PopClip();

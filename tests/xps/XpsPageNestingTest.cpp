@@ -160,6 +160,59 @@ TEST_F(Nesting, ClipsWithinTheLimitNestAsBefore)
     EXPECT_EQ(PAGE_MAX_MARKUP_DEPTH - 2, MaxDepth(xml));
 }
 
+// A transparency group's canvas: one opacity mask over all it holds, the clips opened inside
+// ending with it. Past the limit a clip inside cannot take the place of a canvas outside
+// (that would close the group's canvas instead), and a group that would nest too deep gets
+// no canvas.
+TEST_F(Nesting, GroupCanvasesHoldTheirClips)
+{
+    Clip([](PDF_PathGeometry* p, int) { Rect(p, 0, 0, 500, 500); });
+    ASSERT_EQ(0, page.StartCanvas(nullptr, 0.5));
+    Clip([](PDF_PathGeometry* p, int) { Rect(p, 10, 10, 400, 400); });
+    FillPage();
+    page.EndCanvas();
+    FillPage();
+    std::string body = xpstest::PageBody(Finish());
+    EXPECT_EQ("<Canvas\nClip=\"F1M 0,0 L 500,0 500,500 0,500 z \" >\n<Canvas>\n"
+              "<Canvas.OpacityMask>\n<LinearGradientBrush Opacity=\"0.5\" MappingMode=\"Absolute\" "
+              "StartPoint=\"0,0\" EndPoint=\"1,0\" SpreadMethod=\"Pad\">\n"
+              "<LinearGradientBrush.GradientStops>\n"
+              "<GradientStop Color=\"#FF000000\" Offset=\"0\" />\n"
+              "<GradientStop Color=\"#FF000000\" Offset=\"1\" />\n"
+              "</LinearGradientBrush.GradientStops>\n</LinearGradientBrush>\n"
+              "</Canvas.OpacityMask>\n<Canvas\nClip=\"F1M 10,10 L 400,10 400,400 10,400 z \" >\n",
+              body.substr(0, body.find("<Path ")));
+    size_t first = body.find("<Path "), second = body.find("<Path ", first + 1);
+    ASSERT_NE(std::string::npos, second);
+    EXPECT_EQ("</Path>\n</Canvas>\n</Canvas>\n",
+              body.substr(body.find("</Path>"), second - body.find("</Path>")));
+    EXPECT_EQ(0, page.openClips);
+}
+
+TEST_F(Nesting, GroupCanvasesPastTheLimit)
+{
+    const int room = PAGE_MAX_MARKUP_DEPTH - XPS_PAGE_CONTENT_DEPTH - XPS_DRAWING_DEPTH;
+    for (int i = 0; i < room - 1; i++)
+        Clip([](PDF_PathGeometry* p, int k) { Rect(p, k, k, 600 - k, 700 - k); });
+    // One level is left: a group takes it (an opaque one writes no mask), the next cannot.
+    ASSERT_EQ(0, page.StartCanvas(nullptr, 1));
+    EXPECT_EQ(-1, page.StartCanvas(nullptr, 0.5));
+    for (int i = 0; i < 20; i++)
+        Clip([](PDF_PathGeometry* p, int k) { Rect(p, k, k, 600 - k, 700 - k); });
+    FillPage();
+    page.EndCanvas();
+    FillPage();
+    std::string xml = Finish();
+    EXPECT_LE(MaxDepth(xml), (int)PAGE_MAX_MARKUP_DEPTH);
+    EXPECT_EQ(std::string::npos, xml.find("OpacityMask"));
+    // Inside the group the clips were left out; outside, the innermost rectangle stands.
+    size_t first = xml.find("<Path "), second = xml.find("<Path ", first + 1);
+    ASSERT_NE(std::string::npos, second);
+    const std::string innermost = InnermostClip(xml, second);
+    EXPECT_EQ(innermost, InnermostClip(xml, first));
+    EXPECT_EQ((size_t)room - 1, Occurrences(xml, "<Canvas\nClip="));
+}
+
 // The markup budget: an element begun below it is written whole; at it the page starts no
 // new element, yet clips still pair and the page ends well formed.
 TEST_F(Nesting, AFullPageStartsNoNewElement)
