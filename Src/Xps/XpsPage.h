@@ -183,6 +183,9 @@ private:
     // are rectangles, and otherwise left out (the page then draws a little more).
     struct ClipCanvas {
         bool written = false;   // this clip has a canvas of its own, open now or reopened
+        // 1 + the index of the innermost clip up to this one that has a canvas, 0 for none:
+        // however many clips are left out, the canvas a new one nests in is found at once.
+        size_t innermost = 0;
         bool replaced = false;  // its canvas took the place of the one before, which reopens
         bool rect = false;      // the clip is one upright rectangle: box
         double box[4] = {0, 0, 0, 0};  // left, bottom, right, top

@@ -937,6 +937,29 @@ void Functions(std::vector<HostileDoc>* docs)
     });
 }
 
+// Clips by the hundred thousand, none of them ended before the page is: past the markup's
+// nesting limit each is kept unwritten, and the page still draws what they leave.
+void ClipsWithoutEnd(std::vector<HostileDoc>* docs)
+{
+    auto clips = [](const std::string& shape) {
+        std::string content = Repeat(shape + " W n\n", 100000);
+        content += "0 0 1 rg 20 20 160 160 re f 60 60 80 80 re W n 1 0 0 rg 0 0 200 200 re f";
+        PdfBuilder b;
+        Catalog(b, "3 0 R", 1);
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", Deflate(content));
+        b.ClassicXref();
+        return b.Bytes();
+    };
+    HostileDoc rects{"clips-100000-rectangles-no-q", [=] { return clips("0 0 200 200 re"); }, 0};
+    rects.drawnAsPdf = true;
+    docs->push_back(rects);
+    // Shapes that cannot merge are left out past the limit, so the page draws more than the
+    // PDF there (and mutool takes gigabytes to draw the PDF itself): time and memory only.
+    docs->push_back({"clips-100000-triangles-no-q",
+                     [=] { return clips("-10 -10 m 400 -10 l -10 400 l h"); }, 0});
+}
+
 }  // namespace
 
 std::vector<HostileDoc> HostileDocs()
@@ -948,6 +971,7 @@ std::vector<HostileDoc> HostileDocs()
     FilesAndFolders(&docs);
     Fonts(&docs);
     Functions(&docs);
+    ClipsWithoutEnd(&docs);
     return docs;
 }
 

@@ -160,6 +160,26 @@ TEST_F(Nesting, ClipsWithinTheLimitNestAsBefore)
     EXPECT_EQ(PAGE_MAX_MARKUP_DEPTH - 2, MaxDepth(xml));
 }
 
+// Past the limit, clips left out (no rectangles) do not hide the rectangle canvas further
+// out: a rectangle after a thousand of them still merges into it, and gives it back.
+TEST_F(Nesting, ClipsLeftOutLeaveTheCanvasTheyWouldNestIn)
+{
+    for (int i = 0; i < 300; i++)
+        Clip([](PDF_PathGeometry* p, int k) { Rect(p, k, k, 600 - k, 700 - k); });
+    for (int i = 0; i < 1000; i++)
+        Clip([](PDF_PathGeometry* p, int k) { Triangle(p, k, 600 - k); });
+    Clip([](PDF_PathGeometry* p, int) { Rect(p, 0, 0, 310, 310); });
+    FillPage();
+    page.EndClip();
+    FillPage();
+    std::string xml = Finish();
+    EXPECT_LE(MaxDepth(xml), (int)PAGE_MAX_MARKUP_DEPTH);
+    size_t first = xml.find("<Path "), second = xml.find("<Path ", first + 1);
+    ASSERT_NE(std::string::npos, second);
+    EXPECT_EQ("F1M 299,299 L 301,299 301,310 299,310 z ", InnermostClip(xml, first));
+    EXPECT_EQ("F1M 299,299 L 301,299 301,401 299,401 z ", InnermostClip(xml, second));
+}
+
 // A transparency group's canvas: one opacity mask over all it holds, the clips opened inside
 // ending with it. Past the limit a clip inside cannot take the place of a canvas outside
 // (that would close the group's canvas instead), and a group that would nest too deep gets
