@@ -150,6 +150,8 @@ public:
     int ClipOddEven(PdfObj** ops);
 
     // Services for the renderer and for nested content.
+    // Draws the soft mask objNum for the renderer: an extracted image's (SetSMask), or the
+    // form of the soft mask in the current state, drawn into whatever the renderer has open.
     int ProcessSMask(int objNum);
     int GetSmask(PdfObj* resources);
     // Runs stream objNum in a nested parser that starts from a copy of `state` (the default
@@ -195,8 +197,14 @@ private:
     // A clip to an upright box of the current user space, ended with the other clips of
     // the current depth; the current path is left as it was.
     void ClipToBox(const double box[4]);
-    // Do with a form XObject whose dictionary is `form`.
-    void DrawForm(int objNum, PdfObj* form, PdfObj* formResources);
+    // Draws form XObject objNum (its dictionary `form`, a transparency group when `group`)
+    // from a copy of `base`: for Do the current state, for a soft mask the state it is drawn
+    // from.
+    void DrawForm(int objNum, PdfObj* form, GState* base, bool group);
+    // Around one piece of drawing: the canvas of the soft mask in force (its object number
+    // kept in *mask), when there is one and the renderer opens it; false otherwise.
+    bool OpenMaskedCanvas(int* mask);
+    void CloseMaskedCanvas(bool open, int mask);
 };
 
 typedef int (ContentParser::*OpHandler)(PdfObj** ops);

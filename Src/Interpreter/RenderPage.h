@@ -63,6 +63,10 @@ public:
     // user space through Fill, Stroke and FillStroke. The default leaves every show.
     virtual bool PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,
                              int count, bool fill, bool stroke);
+    // Opens a canvas that shows what is drawn until EndCanvas through gs's soft mask (its
+    // form drawn back through the parser's ProcessSMask). 0 when it is open; otherwise (-1)
+    // the drawing goes on unmasked and no EndCanvas follows.
+    virtual int StartMaskedCanvas(GState* gs);
 };
 
 #endif

@@ -644,41 +644,6 @@ int XpsPage::EndClip()
     return 0;
 }
 
-int XpsPage::StartCanvas(_matrix*, double value)
-{
-    if (!Writing() || contentDepth + 1 + XPS_DRAWING_DEPTH > PAGE_MAX_MARKUP_DEPTH)
-        return -1;
-    // The opacity is an opacity mask of one alpha everywhere, a gradient between two equal
-    // stops: mutool folds a canvas's Opacity, and a solid-colour mask, into every element
-    // inside (overlaps then show darker), while a gradient mask is laid over the canvas's
-    // content as one picture in both readers.
-    Out("<Canvas>\n");
-    if (Translucent(value))
-        Out("<Canvas.OpacityMask>\n<LinearGradientBrush Opacity=\"%s\" MappingMode=\"Absolute\" "
-            "StartPoint=\"0,0\" EndPoint=\"1,0\" SpreadMethod=\"Pad\">\n"
-            "<LinearGradientBrush.GradientStops>\n<GradientStop Color=\"#FF000000\" Offset=\"0\" />\n"
-            "<GradientStop Color=\"#FF000000\" Offset=\"1\" />\n"
-            "</LinearGradientBrush.GradientStops>\n</LinearGradientBrush>\n</Canvas.OpacityMask>\n",
-            XpsNumber(value).text);
-    contentDepth++;
-    // The clip canvases outside stay as they are while the group is open: one of them
-    // cannot give way to a merged clip inside it.
-    groupFloors.push_back(clipFloor);
-    clipFloor = clips.size();
-    return 0;
-}
-
-void XpsPage::EndCanvas()
-{
-    if (groupFloors.empty())
-        return;
-    CloseClips((int)clipFloor);
-    clipFloor = groupFloors.back();
-    groupFloors.pop_back();
-    Out("</Canvas>\n");
-    contentDepth--;
-}
-
 int XpsPage::OutComment(char* text)
 {
     if (text && Writing())

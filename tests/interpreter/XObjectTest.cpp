@@ -31,7 +31,7 @@ testpdf::PdfBuilder Objects()
                 "/Placed 40 0 R /Unboxed 41 0 R /Odd 42 0 R /Group 43 0 R /NoGroup 44 0 R "
                 "/Outer 45 0 R /GroupRef 46 0 R >> "
                 "/ExtGState << /SMask << /G 30 0 R >> /Half << /ca 0.5 /CA 0.25 >> "
-                "/Thin << /CA 0.25 >> >> >>");
+                "/Thin << /CA 0.25 >> /Masked << /SMask << /S /Alpha /G 48 0 R >> >> >> >>");
     b.Stream(15, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
                  "/ColorSpace /DeviceRGB /SMask 16 0 R", "\x01\x02\x03\x04\x05\x06");
     b.Stream(16, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
@@ -61,6 +61,8 @@ testpdf::PdfBuilder Objects()
                         "/Resources << /XObject << /In 40 0 R >> >>", "/In Do");
     b.Stream(46, form + "/BBox [0 0 1 1] /Group 47 0 R", "0 0 m f");
     b.Object(47, "<< /Type /Group /S /Transparency >>");
+    b.Stream(48, form + "/BBox [0 0 4 4] /Matrix [1 0 0 1 1 1] /Group << /S /Transparency >>",
+             "0 0 m f");
     return b;
 }
 
@@ -195,6 +197,15 @@ namespace {
 class PlacingRenderer : public RecordingRenderer {
 public:
     int canvasResult = 0;
+    ContentParser* parser = nullptr;  // draws the soft masks of masked canvases
+    int StartMaskedCanvas(GState* gs) override
+    {
+        log.push_back("StartMaskedCanvas " + std::to_string(gs->softMask) + " {");
+        if (canvasResult == 0 && parser)
+            parser->ProcessSMask(gs->softMask);
+        log.push_back("}");
+        return canvasResult;
+    }
     static std::string Where(GState* gs)
     {
         char text[160];
@@ -231,7 +242,7 @@ public:
 // A form draws in its own space: its Matrix places it in the user space of the Do and its
 // BBox clips it there, at every depth. A transparency group takes the Do's fill alpha as one
 // opacity around its content, which starts opaque; where that canvas cannot be had the
-// content keeps the Do's alphas.
+// content keeps the Do's alphas. A soft mask's form is placed and clipped alike.
 TEST(XObject, FormsArePlacedClippedAndGrouped)
 {
     struct Case {
@@ -268,11 +279,35 @@ TEST(XObject, FormsArePlacedClippedAndGrouped)
         {"a group of another kind is no group", "/Half gs /NoGroup Do",
          "Do; Clip [1 0 0 1 0 0] 0.5/0.25 M 0 0 L 1 0 L 1 1 L 0 1 Z; "
          "Fill [1 0 0 1 0 0] 0.5/0.25; Stroke [1 0 0 1 0 0] 0.5/0.25; EndClip"},
+        // Soft masks: each thing painted lies in a canvas the mask's form covers, the form
+        // placed by its Matrix and the CTM of the gs that set the mask, and clipped by its box.
+        {"a fill under a soft mask", "/Masked gs 2 0 0 2 0 0 cm 0 0 m f",
+         "StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; Fill [2 0 0 2 0 0] 1/1; EndCanvas"},
+        {"a group is masked as one picture", "/Masked gs /Group Do",
+         "Do; StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; "
+         "Clip [1 0 0 1 0 0] 1/1 M 0 0 L 1 0 L 1 1 L 0 1 Z; Fill [1 0 0 1 0 0] 1/1; "
+         "Stroke [1 0 0 1 0 0] 1/1; EndClip; EndCanvas"},
+        {"any other form is masked piece by piece", "/Masked gs 1 0 0 1 5 0 cm /NoGroup Do",
+         "Do; Clip [1 0 0 1 5 0] 1/1 M 0 0 L 1 0 L 1 1 L 0 1 Z; "
+         "StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; Fill [1 0 0 1 5 0] 1/1; EndCanvas; "
+         "StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; Stroke [1 0 0 1 5 0] 1/1; EndCanvas; EndClip"},
+        {"an image", "/Masked gs /Im1 Do",
+         "Do; StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; ShowImage IMG_015.png; EndCanvas"},
+        {"a masked canvas refused: unmasked", "/Masked gs 0 0 m f",
+         "StartMaskedCanvas 48 {; }; Fill [1 0 0 1 0 0] 1/1", -1},
+        {"the mask ends with its q level", "q /Masked gs Q 0 0 m f 0 0 m n",
+         "Fill [1 0 0 1 0 0] 1/1"},
     };
     for (const Case& c : cases) {
         Page p;
         PlacingRenderer placing;
         placing.canvasResult = c.canvasResult;
+        placing.parser = &p.cp;
         p.cp.renderer = &placing;
         FILE* f = testutil::StreamOf(c.content + " endstream");
         char buf[PDF_PARSE_BUF];

@@ -87,6 +87,40 @@ void FormsAndGroups(std::vector<RealDoc>* rows)
                         {6, std::string(kForm) + "/BBox [0 0 110 110]",
                          "0 0 1 rg 10 10 60 60 re f 40 40 60 60 re f", true}});
     }));
+
+    // A fade as layout programs write it: a luminosity soft mask whose form, placed by its own
+    // Matrix and the CTM of the gs that set it, paints white beside a white-to-black shading,
+    // both clipped by the form's box. After /None the page paints unmasked again.
+    rows->push_back(Row("soft-mask-form-with-matrix-and-box", [] {
+        return OnePage(
+            "<< /ExtGState << /Fade << /SMask << /S /Luminosity /G 5 0 R >> >> "
+            "/Plain << /SMask /None >> >> >>",
+            "1 1 0 rg 0 0 200 200 re f q 1 0 0 1 10 10 cm /Fade gs 0 0 1 rg 0 0 180 180 re f "
+            "/Plain gs 1 0 0 rg 150 150 30 30 re f Q",
+            {{5, std::string(kForm) + "/BBox [0 0 100 100] /Matrix [1.5 0 0 1.5 15 15] "
+                                      "/Group << /S /Transparency /CS /DeviceGray >> "
+                                      "/Resources << /Shading << /Sh 6 0 R >> >>",
+              "1 g -50 -50 60 300 re f /Sh sh", true},
+             {6, "<< /ShadingType 2 /ColorSpace /DeviceGray /Coords [20 0 90 0] "
+                 "/Function << /FunctionType 2 /Domain [0 1] /C0 [1] /C1 [0] /N 1 >> "
+                 "/Extend [true true] >>", ""}});
+    }));
+
+    // An alpha soft mask turned a quarter and scaled by its form's Matrix, with opaque and
+    // half-transparent parts, over a form that is no group: each of its shapes shows through
+    // the mask on its own, so where they overlap the lower one shows through the upper.
+    rows->push_back(Row("soft-mask-alpha-over-shapes-of-a-form", [] {
+        return OnePage(
+            "<< /ExtGState << /Mask << /SMask << /S /Alpha /G 5 0 R >> >> >> "
+            "/XObject << /P 6 0 R >> >>",
+            "1 1 0 rg 0 0 200 200 re f /Mask gs /P Do",
+            {{5, std::string(kForm) + "/BBox [0 0 100 100] /Matrix [0 1.8 -1.8 0 190 10] "
+                                      "/Group << /S /Transparency >> "
+                                      "/Resources << /ExtGState << /H << /ca 0.5 >> >> >>",
+              "0 0 0 rg 0 0 60 100 re f /H gs 60 0 40 100 re f 10 10 m 200 10 l 10 200 l f", true},
+             {6, std::string(kForm) + "/BBox [0 0 200 200]",
+              "0 0 1 rg 0 0 200 200 re f 1 0 0 rg 50 50 100 100 re f", true}});
+    }));
 }
 
 }  // namespace testpdf
