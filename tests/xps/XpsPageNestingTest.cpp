@@ -71,6 +71,15 @@ std::string InnermostClip(const std::string& xml, size_t pos)
     return "";
 }
 
+// The innermost clip in force at each Path of the page, in order.
+std::vector<std::string> ClipsOfPaths(const std::string& xml)
+{
+    std::vector<std::string> clips;
+    for (size_t at = xml.find("<Path "); at != std::string::npos; at = xml.find("<Path ", at + 1))
+        clips.push_back(InnermostClip(xml, at));
+    return clips;
+}
+
 size_t Occurrences(const std::string& text, const std::string& what)
 {
     size_t n = 0;
@@ -123,10 +132,9 @@ TEST_F(Nesting, RectanglesPastTheLimitMergeIntoTheInnermostCanvas)
     std::string xml = Finish();
     EXPECT_LE(MaxDepth(xml), (int)PAGE_MAX_MARKUP_DEPTH);
     // The first fill is clipped to the innermost rectangle, the second to the 150th.
-    size_t first = xml.find("<Path "), second = xml.find("<Path ", first + 1);
-    ASSERT_NE(std::string::npos, second);
-    EXPECT_EQ("F1M 299,299 L 301,299 301,401 299,401 z ", InnermostClip(xml, first));
-    EXPECT_EQ("F1M 149,149 L 451,149 451,551 149,551 z ", InnermostClip(xml, second));
+    EXPECT_EQ((std::vector<std::string>{"F1M 299,299 L 301,299 301,401 299,401 z ",
+                                        "F1M 149,149 L 451,149 451,551 149,551 z "}),
+              ClipsOfPaths(xml));
 }
 
 // Clips that cannot be merged: a repeat of the canvas it would nest in adds nothing, and a
@@ -174,10 +182,9 @@ TEST_F(Nesting, ClipsLeftOutLeaveTheCanvasTheyWouldNestIn)
     FillPage();
     std::string xml = Finish();
     EXPECT_LE(MaxDepth(xml), (int)PAGE_MAX_MARKUP_DEPTH);
-    size_t first = xml.find("<Path "), second = xml.find("<Path ", first + 1);
-    ASSERT_NE(std::string::npos, second);
-    EXPECT_EQ("F1M 299,299 L 301,299 301,310 299,310 z ", InnermostClip(xml, first));
-    EXPECT_EQ("F1M 299,299 L 301,299 301,401 299,401 z ", InnermostClip(xml, second));
+    EXPECT_EQ((std::vector<std::string>{"F1M 299,299 L 301,299 301,310 299,310 z ",
+                                        "F1M 299,299 L 301,299 301,401 299,401 z "}),
+              ClipsOfPaths(xml));
 }
 
 // A transparency group's canvas: one opacity mask over all it holds, the clips opened inside
@@ -226,10 +233,9 @@ TEST_F(Nesting, GroupCanvasesPastTheLimit)
     EXPECT_LE(MaxDepth(xml), (int)PAGE_MAX_MARKUP_DEPTH);
     EXPECT_EQ(std::string::npos, xml.find("OpacityMask"));
     // Inside the group the clips were left out; outside, the innermost rectangle stands.
-    size_t first = xml.find("<Path "), second = xml.find("<Path ", first + 1);
-    ASSERT_NE(std::string::npos, second);
-    const std::string innermost = InnermostClip(xml, second);
-    EXPECT_EQ(innermost, InnermostClip(xml, first));
+    const std::vector<std::string> clips = ClipsOfPaths(xml);
+    ASSERT_EQ(2u, clips.size());
+    EXPECT_EQ(clips[1], clips[0]);
     EXPECT_EQ((size_t)room - 1, Occurrences(xml, "<Canvas\nClip="));
 }
 
