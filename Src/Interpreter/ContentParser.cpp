@@ -287,7 +287,14 @@ static bool Paints(const char* op)
 bool ContentParser::OpenMaskedCanvas(int* mask)
 {
     *mask = current ? current->softMask : 0;
-    if (*mask == 0 || !renderer || renderer->StartMaskedCanvas(current) != 0)
+    if (*mask == 0 || !renderer)
+        return false;
+    // Only the canvas being opened has its mask's form drawn: a form named as an image's
+    // soft mask would land inside that image's element.
+    maskOpening = *mask;
+    const bool open = renderer->StartMaskedCanvas(current) == 0;
+    maskOpening = 0;
+    if (!open)
         return false;
     // What is drawn inside is masked once, by the canvas: nothing nested inherits the mask.
     current->softMask = 0;

@@ -188,6 +188,8 @@ public:
     PdfObj* owner;      // the page dictionary, or a reference to the nested stream
     PageWork* work;     // the page's budget: ownWork, or the one of the parser that nests this
     PageWork ownWork;
+    // The soft mask whose canvas this parser is asking the renderer to open, 0 otherwise.
+    int maskOpening = 0;
 
 private:
     void Push(PdfObj* obj);

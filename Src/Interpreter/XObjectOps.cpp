@@ -196,7 +196,8 @@ int ContentParser::ProcessSMask(int objNum)
         // placed by the CTM of the gs that set it.
         PdfObj* form = xref ? xref->Object(objNum) : nullptr;
         PdfObj* kind = form && form->Type() == PDF_DICT ? ResourceValue(form, "Subtype") : nullptr;
-        if (current && IsName(kind) && strcmp(static_cast<PdfName*>(kind)->str, "Form") == 0) {
+        if (current && objNum == maskOpening && IsName(kind) &&
+            strcmp(static_cast<PdfName*>(kind)->str, "Form") == 0) {
             GState base;
             base.ctm = current->softMaskCtm;
             DrawForm(objNum, form, &base, TransparencyGroup(xref, form));

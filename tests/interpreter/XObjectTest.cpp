@@ -147,6 +147,9 @@ TEST(XObject, ImagesDrawnAndRecordedOncePerPage)
     p.rec.log.clear();
     p.cp.ProcessSMask(99);  // never extracted
     p.cp.ProcessSMask(21);  // refused
+    // A form is drawn only for the masked canvas being opened, never inside an image.
+    p.Run("/Masked gs endstream");
+    p.cp.ProcessSMask(48);
     EXPECT_EQ(p.rec.Joined(), "");
 
     EXPECT_EQ(p.cp.GetSmask(&p.res), 30);
@@ -197,12 +200,18 @@ namespace {
 class PlacingRenderer : public RecordingRenderer {
 public:
     int canvasResult = 0;
-    ContentParser* parser = nullptr;  // draws the soft masks of masked canvases
+    // Draws the soft masks of masked canvases, as the page writer does through its back
+    // pointer; without one, this is always the page's parser, told which mask it opens.
+    ContentParser* parser = nullptr;
     int StartMaskedCanvas(GState* gs) override
     {
         log.push_back("StartMaskedCanvas " + std::to_string(gs->softMask) + " {");
-        if (canvasResult == 0 && parser)
+        if (canvasResult == 0 && parser) {
+            const int opening = parser->maskOpening;
+            parser->maskOpening = gs->softMask;
             parser->ProcessSMask(gs->softMask);
+            parser->maskOpening = opening;
+        }
         log.push_back("}");
         return canvasResult;
     }
