@@ -319,7 +319,8 @@ int ContentParser::Execute(char* op, PdfObj** ops)
     if (found != byName.end()) {
         OpHandler handler = found->second;
         int mask = 0;
-        const bool masked = Paints(op) && OpenMaskedCanvas(&mask);
+        // The mask is looked at first: most pages have none, and Paints costs a lookup.
+        const bool masked = current && current->softMask && Paints(op) && OpenMaskedCanvas(&mask);
         (this->*handler)(ops);
         CloseMaskedCanvas(masked, mask);
     }
