@@ -275,6 +275,41 @@ static const std::unordered_map<std::string, OpHandler>& HandlersByName()
     return byName;
 }
 
+// Operators that put something on the page, each shown through the soft mask in force as
+// one piece. Do decides for itself: a form that is no group is masked piece by piece.
+static bool Paints(const char* op)
+{
+    static const std::unordered_set<std::string> kOps = {
+        "f", "F", "f*", "B", "B*", "b", "b*", "S", "s", "sh", "ID", "Tj", "TJ", "'", "\""};
+    return kOps.count(op) != 0;
+}
+
+bool ContentParser::OpenMaskedCanvas(int* mask)
+{
+    *mask = current ? current->softMask : 0;
+    if (*mask == 0 || !renderer)
+        return false;
+    // Only the canvas being opened has its mask's form drawn: a form named as an image's
+    // soft mask would land inside that image's element.
+    maskOpening = *mask;
+    const bool open = renderer->StartMaskedCanvas(current) == 0;
+    maskOpening = 0;
+    if (!open)
+        return false;
+    // What is drawn inside is masked once, by the canvas: nothing nested inherits the mask.
+    current->softMask = 0;
+    return true;
+}
+
+void ContentParser::CloseMaskedCanvas(bool open, int mask)
+{
+    if (!open)
+        return;
+    if (current)
+        current->softMask = mask;
+    renderer->EndCanvas();
+}
+
 int ContentParser::Execute(char* op, PdfObj** ops)
 {
     if (!op)
@@ -283,7 +318,11 @@ int ContentParser::Execute(char* op, PdfObj** ops)
     auto found = byName.find(op);
     if (found != byName.end()) {
         OpHandler handler = found->second;
+        int mask = 0;
+        // The mask is looked at first: most pages have none, and Paints costs a lookup.
+        const bool masked = current && current->softMask && Paints(op) && OpenMaskedCanvas(&mask);
         (this->*handler)(ops);
+        CloseMaskedCanvas(masked, mask);
     }
     return 0;
 }

@@ -150,9 +150,18 @@ public:
     int ClipOddEven(PdfObj** ops);
 
     // Services for the renderer and for nested content.
+    // Draws the soft mask objNum for the renderer: an extracted image's (SetSMask), or the
+    // form of the soft mask in the current state, drawn into whatever the renderer has open.
     int ProcessSMask(int objNum);
     int GetSmask(PdfObj* resources);
-    int ProcessPatternStream(int objNum, PdfObj* resources, GState* state);
+    // Runs stream objNum in a nested parser that starts from a copy of `state` (the default
+    // state when null); with `clipBox` (llx lly urx ury in the stream's space) everything
+    // the stream draws is clipped to that box.
+    int ProcessPatternStream(int objNum, PdfObj* resources, GState* state,
+                             const double* clipBox = nullptr);
+    // Whether stream objNum may run nested here now: not already running further out, not
+    // too deep, and within the page's budget.
+    bool NestedRunAllowed(int objNum);
     int GetPatternInfo(PatternInfo** out, GState* gs, int stroke);
     int GetShadingInfo(PdfName* name, PatternInfo** out);
     int GetTilePatternInfo(PdfObj* pattern, TilePatternInfo** info);
@@ -179,12 +188,25 @@ public:
     PdfObj* owner;      // the page dictionary, or a reference to the nested stream
     PageWork* work;     // the page's budget: ownWork, or the one of the parser that nests this
     PageWork ownWork;
+    // The soft mask whose canvas this parser is asking the renderer to open, 0 otherwise.
+    int maskOpening = 0;
 
 private:
     void Push(PdfObj* obj);
     void ClearOperands();
     int AddPathOp(PdfObj** ops, PDF_PATH_OP op, int points);
     int OpenClip(FillRule rule);
+    // A clip to an upright box of the current user space, ended with the other clips of
+    // the current depth; the current path is left as it was.
+    void ClipToBox(const double box[4]);
+    // Draws form XObject objNum (its dictionary `form`, a transparency group when `group`)
+    // from a copy of `base`: for Do the current state, for a soft mask the state it is drawn
+    // from.
+    void DrawForm(int objNum, PdfObj* form, GState* base, bool group);
+    // Around one piece of drawing: the canvas of the soft mask in force (its object number
+    // kept in *mask), when there is one and the renderer opens it; false otherwise.
+    bool OpenMaskedCanvas(int* mask);
+    void CloseMaskedCanvas(bool open, int mask);
 };
 
 typedef int (ContentParser::*OpHandler)(PdfObj** ops);

@@ -55,10 +55,16 @@ XpsPage* BackPointerHolder(RenderPage* renderer)
 
 }  // namespace
 
-int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
+bool ContentParser::NestedRunAllowed(int objNum)
+{
+    return pages && xref && RunAllowed(OwnerOf(this), objNum, work, renderer);
+}
+
+int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state,
+                                        const double* clipBox)
 {
     NestedOwner* outer = OwnerOf(this);
-    if (!pages || !xref || !RunAllowed(outer, objNum, work, renderer))
+    if (!NestedRunAllowed(objNum))
         return 0;
     work->nestedRuns++;
 
@@ -102,6 +108,8 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
         if (page)
             page->parser = nested;
 
+        if (clipBox)
+            nested->ClipToBox(clipBox);
         nested->Scanner(fp, res, buf, sizeof buf);
         // Canvases the stream opened at any depth close here, so a form or tile never leaves
         // one open around what the caller draws next.

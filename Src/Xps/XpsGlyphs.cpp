@@ -118,8 +118,8 @@ bool XpsPage::PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const Outline
         return true;
 
     // Without a colour a side paints nothing, as a Path without its brush.
-    const std::string fillColour = fill ? XpsSolidColour(gs, false) : "";
-    const std::string strokeColour = stroke ? XpsSolidColour(gs, true) : "";
+    const std::string fillColour = fill ? XpsSolidColour(gs, false, luminosity) : "";
+    const std::string strokeColour = stroke ? XpsSolidColour(gs, true, luminosity) : "";
     if (fillColour.empty() && strokeColour.empty())
         return true;
     std::vector<int> keys((size_t)count);

@@ -247,6 +247,7 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     openClips = 0;
     clips.clear();
     clipFloor = 0;
+    groupFloors.clear();
     markupBytes = 0;
     markup.clear();
     if (SpareMarkup().capacity() > markup.capacity())
@@ -316,6 +317,8 @@ int XpsPage::EndPage()
 {
     if (!out)
         return -1;
+    while (!groupFloors.empty())
+        EndCanvas();
     CloseClips(0);
     Out("</Canvas>\n</FixedPage>\n");
     if (WritePageFile() != 0)
@@ -558,10 +561,8 @@ std::string RectClipValue(const double b[4])
 
 XpsPage::ClipCanvas* XpsPage::InnermostCanvas()
 {
-    for (size_t i = clips.size(); i > clipFloor; i--)
-        if (clips[i - 1].written)
-            return &clips[i - 1];
-    return nullptr;
+    size_t k = clips.empty() ? 0 : clips.back().innermost;
+    return k > clipFloor ? &clips[k - 1] : nullptr;
 }
 
 void XpsPage::OpenClipCanvas(const std::string& value)
@@ -616,6 +617,7 @@ int XpsPage::Clip(GState* gs, FillRule rule)
     }
     if (!c.written)
         c.value.clear();
+    c.innermost = c.written ? clips.size() + 1 : clips.empty() ? 0 : clips.back().innermost;
     clips.push_back(std::move(c));
     openClips = (int)clips.size();
     return 0;

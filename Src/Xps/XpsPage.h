@@ -25,8 +25,11 @@ class TilePatternInfo;
 // the deepest drawing reaches four elements below its own (a Path, its Fill, a gradient
 // brush, its stops, one stop); a tiling brush's content lies five below the painted element
 // (its Fill, VisualBrush, the Visual, the Canvas), and two further (a placing canvas and a
-// clipping one) when the cell is laid into a tile of the pattern's step.
-enum { XPS_PAGE_CONTENT_DEPTH = 3, XPS_DRAWING_DEPTH = 4, XPS_TILE_DEPTH = 5, XPS_TILE_COPY_DEPTH = 2 };
+// clipping one) when the cell is laid into a tile of the pattern's step. A soft mask's form
+// lies five below its masked canvas (the OpacityMask, VisualBrush, the Visual, the Canvas),
+// and one further inside the clip of its box.
+enum { XPS_PAGE_CONTENT_DEPTH = 3, XPS_DRAWING_DEPTH = 4, XPS_TILE_DEPTH = 5, XPS_TILE_COPY_DEPTH = 2,
+       XPS_MASK_DEPTH = 6 };
 
 // PDF points to page units. The decimal, not 4/3: 612 points must come out as 816.
 const double XPS_UNITS_PER_POINT = 1.333333333;
@@ -48,7 +51,9 @@ const char* LineCap(int cap);
 
 // The Color value of one side's brush where it is a solid colour (what SetFill and SetStroke
 // write inside a SolidColorBrush); "" for a pattern, or a colour kind that paints nothing.
-std::string XpsSolidColour(GState* gs, bool stroke);
+// With `luminosity` the colour is black at an alpha of its luminosity, as a luminosity mask
+// reads it.
+std::string XpsSolidColour(GState* gs, bool stroke, bool luminosity = false);
 
 class XpsPage : public RenderPage {
 public:
@@ -83,6 +88,18 @@ public:
     int Clip(GState* gs, FillRule rule) override;
     // Closes the innermost clip; does nothing when no clip is open.
     int EndClip() override;
+    // A transparency group's canvas: what it holds is laid on the page as one picture at the
+    // opacity `value` (opaque when that is not a fraction below 1). -1, and nothing written,
+    // when the page is full or the canvas would nest too deep for what is drawn inside it.
+    // Clips opened inside end with it.
+    int StartCanvas(_matrix* m, double value) override;
+    void EndCanvas() override;
+    // A canvas under an opacity mask that shows gs's soft mask: a visual of the mask's form,
+    // drawn on the page's own space (colours as their luminosity for a luminosity mask). -1,
+    // and nothing written, where the mask cannot be drawn: inside a tiling cell (another
+    // space), too deep, on a full page, or when the form may not run (the page's budget, a
+    // mask inside itself). Ended by EndCanvas.
+    int StartMaskedCanvas(GState* gs) override;
     int OutComment(char* text) override;
 
     // Images: a Path over the image's unit square, placed by the CTM. ShowImage fills it
@@ -142,6 +159,9 @@ public:
     // (below FixedPage and the page Canvas), one more inside each clip canvas, five more
     // inside a tiling brush's canvas.
     int contentDepth;
+    // True while a luminosity mask's form is drawn: every colour is written as the alpha
+    // its luminosity gives.
+    bool luminosity = false;
 
 protected:
     // The page's markup collects in one buffer and goes to its file at EndPage; nothing is
@@ -177,14 +197,21 @@ private:
     // are rectangles, and otherwise left out (the page then draws a little more).
     struct ClipCanvas {
         bool written = false;   // this clip has a canvas of its own, open now or reopened
+        // 1 + the index of the innermost clip up to this one that has a canvas, 0 for none:
+        // however many clips are left out, the canvas a new one nests in is found at once.
+        size_t innermost = 0;
         bool replaced = false;  // its canvas took the place of the one before, which reopens
         bool rect = false;      // the clip is one upright rectangle: box
         double box[4] = {0, 0, 0, 0};  // left, bottom, right, top
         std::string value;      // the canvas's Clip value, while written
     };
     std::vector<ClipCanvas> clips;
-    // Clips below this index are canvases outside the brush being drawn, in another space.
+    // Clips below this index are canvases outside the brush or group canvas being drawn.
     size_t clipFloor = 0;
+    // The floor of each open group or masked canvas's surroundings, outermost first.
+    std::vector<size_t> groupFloors;
+    // Counts a group or masked canvas just opened as one the page's content lies in.
+    void EnterCanvas();
     ClipCanvas* InnermostCanvas();
     void OpenClipCanvas(const std::string& value);
     void PopClip();

@@ -18,6 +18,7 @@
 #include "TestUtil.h"
 #include "Xps/XpsPackage.h"
 #include "Xps/XpsPage.h"
+#include "XpsTestUtil.h"
 
 using testutil::ReadFile;
 using testutil::TempDir;
@@ -68,6 +69,7 @@ public:
         int num;
         std::string content;
         bool flate = false;
+        std::string entries{};  // of the stream's dictionary
     };
 
     // objects: more objects, by number and body.
@@ -81,9 +83,9 @@ public:
             b.Object(o.first, o.second);
         for (const Stream& s : streams) {
             if (s.flate)
-                b.Stream(s.num, "/Filter /FlateDecode", testpdf::Deflate(s.content));
+                b.Stream(s.num, s.entries + " /Filter /FlateDecode", testpdf::Deflate(s.content));
             else
-                b.Stream(s.num, "", s.content);
+                b.Stream(s.num, s.entries, s.content);
         }
         b.ClassicXref();
         std::string path = dir.file("doc.pdf");
@@ -403,6 +405,44 @@ TEST(NestedStream, ClipsOfANestedStreamCloseBeforeItReturns)
             EXPECT_EQ(1, Occurrences(markup.substr(last), "</Canvas>\n") - 1) << c.what;
         }
     }
+}
+
+// Soft masks: what is painted under one lies in a canvas whose opacity mask is a visual of
+// the mask's form over the page. A luminosity mask's colours are written as the alpha their
+// luminosity gives, its backdrop under them, and only while the mask is drawn; an alpha
+// mask's as they are. A mask that masks its own drawing runs once.
+TEST(NestedStream, SoftMasksDrawTheirFormIntoTheMaskedCanvas)
+{
+    const std::string form = "/Type /XObject /Subtype /Form";
+    NestedRun run({{3, "/L gs 1 0 0 rg 0 0 50 50 re f /A gs 0 0 1 rg 0 0 60 60 re f"},
+                   {4, "0.5 g 0 0 10 10 re f /A gs 0 0 20 20 re f", false, form},
+                   {5, "0 1 0 rg 0 0 30 30 re f /Self gs 0 0 40 40 re f", false, form}},
+                  {{9, "<< /ExtGState << /L << /SMask 10 0 R >> /A << /SMask 11 0 R >> "
+                       "/Self << /SMask 11 0 R >> >> >>"},
+                   {10, "<< /S /Luminosity /G 4 0 R /BC [1] >>"},
+                   {11, "<< /S /Alpha /G 5 0 R >>"}});
+    ASSERT_TRUE(run.loaded);
+    PdfIndirect resources;
+    resources.refNum = 9;
+    run.Scan(3, &resources);
+    std::string markup = xpstest::PageBody(run.Finish());
+    const std::string mask = "<Canvas>\n<Canvas.OpacityMask>\n<VisualBrush Viewbox=\"0,0,612,792\" "
+                             "Viewport=\"0,0,612,792\" TileMode=\"None\" ViewboxUnits=\"Absolute\" "
+                             "ViewportUnits=\"Absolute\">\n<VisualBrush.Visual>\n<Canvas>\n";
+    const std::string close = "</Canvas>\n</VisualBrush.Visual>\n</VisualBrush>\n</Canvas.OpacityMask>\n";
+    std::vector<std::string> order = {
+        mask, "<Path Data=\"M 0,0 L 612,0 612,792 0,792 z\" Fill=\"#FF000000\" />", SquareData(10),
+        "#7F000000", mask, SquareData(30), "#FF00FF00", SquareData(40), "#FF00FF00", close,
+        SquareData(20), "#7F000000", "</Canvas>", close, SquareData(50), "#FFFF0000", "</Canvas>",
+        mask, SquareData(30), "#FF00FF00", SquareData(40), "#FF00FF00", close, SquareData(60),
+        "#FF0000FF", "</Canvas>"};
+    size_t at = 0;
+    for (const std::string& part : order) {
+        size_t next = markup.find(part, at);
+        ASSERT_NE(std::string::npos, next) << part << " after " << at << " in\n" << markup;
+        at = next + part.size();
+    }
+    EXPECT_EQ(3, Occurrences(markup, "<VisualBrush "));
 }
 
 // Colours, opacities and a form, interpreted, packed and drawn by both readers: each probe

@@ -1021,6 +1021,59 @@ void Functions(std::vector<HostileDoc>* docs)
     });
 }
 
+// Canvases the content opens in bulk. Clips by the hundred thousand, none of them ended
+// before the page is: past the markup's nesting limit each is kept unwritten, and the page
+// still draws what they leave. Soft masks, whose form is drawn again for every thing painted
+// under them.
+void CanvasesInBulk(std::vector<HostileDoc>* docs)
+{
+    auto clips = [](const std::string& shape) {
+        std::string content = Repeat(shape + " W n\n", 100000);
+        content += "0 0 1 rg 20 20 160 160 re f 60 60 80 80 re W n 1 0 0 rg 0 0 200 200 re f";
+        PdfBuilder b;
+        Catalog(b, "3 0 R", 1);
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", Deflate(content));
+        b.ClassicXref();
+        return b.Bytes();
+    };
+    HostileDoc rects{"clips-100000-rectangles-no-q", [=] { return clips("0 0 200 200 re"); }, 0};
+    rects.drawnAsPdf = true;
+    docs->push_back(rects);
+    // Shapes that cannot merge are left out past the limit, so the page draws more than the
+    // PDF there (and mutool takes gigabytes to draw the PDF itself): time and memory only.
+    docs->push_back({"clips-100000-triangles-no-q",
+                     [=] { return clips("-10 -10 m 400 -10 l -10 400 l h"); }, 0});
+
+    const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 200 200] ";
+    // A mask of 2,000 paths under 200,000 fills.
+    docs->push_back({"soft-mask-of-many-paths-under-many-fills", [=] {
+        PdfBuilder b;
+        Catalog(b, "3 0 R", 1);
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << "
+                    "/ExtGState << /M << /SMask << /S /Luminosity /G 5 0 R >> >> >> >> "
+                    "/Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", Deflate("/M gs " + Repeat("0 0 1 1 re f\n", 200000)));
+        b.Stream(5, form + "/Filter /FlateDecode", Deflate(Repeat("1 g 0 0 9 9 re f\n", 2000)));
+        b.ClassicXref();
+        return b.Bytes();
+    }, 0});
+    // Masks inside masks: the form of mask k paints twice under mask k + 1.
+    docs->push_back({"soft-masks-inside-soft-masks-fan-out", [=] {
+        const int levels = 40;
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < levels; k++) {
+            std::string next = std::to_string(5 + k + 1);
+            more.push_back({5 + k, form + "/Resources << /ExtGState << /M << /SMask << /S "
+                                          "/Alpha /G " + next + " 0 R >> >> >> >>",
+                            "/M gs 0 0 100 100 re f 50 50 100 100 re f", true});
+        }
+        more.push_back({5 + levels, form, "0 0 200 200 re f", true});
+        return OnePage("<< /ExtGState << /M << /SMask << /S /Alpha /G 5 0 R >> >> >> >>",
+                       "/M gs 0 0 1 rg 0 0 200 200 re f", more);
+    }, 0});
+}
+
 }  // namespace
 
 std::vector<HostileDoc> HostileDocs()
@@ -1033,6 +1086,7 @@ std::vector<HostileDoc> HostileDocs()
     Fonts(&docs);
     BrokenTrueTypePrograms(&docs);
     Functions(&docs);
+    CanvasesInBulk(&docs);
     return docs;
 }
 

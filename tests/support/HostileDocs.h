@@ -15,6 +15,10 @@ struct HostileDoc {
     std::function<std::string()> make;  // writes the PDF (some are large: made when run)
     int status;                        // the exit status a sound conversion gives: 0, 1, or -1
                                        // for either
+    // With status 0, every page as both readers draw it is held to the PDF's own rendering,
+    // as the real-document rows are: the row checks what the page drew, not only that it
+    // ended.
+    bool drawnAsPdf = false;
 };
 
 // Every hostile document, section by section.
