@@ -136,6 +136,17 @@ FileSizeLimit::~FileSizeLimit()
     signal(SIGXFSZ, oldHandler_);
 }
 
+std::string PaddedPath(const std::string& base, size_t length)
+{
+    std::string path = base;
+    while (path.size() + 1 < length) {
+        size_t rest = length - path.size();
+        size_t n = rest <= 41 ? rest - 1 : std::min<size_t>(40, rest - 3);
+        path += "/" + std::string(n, 'd');
+    }
+    return path;
+}
+
 std::string DiskFullAfter(long kib)
 {
     // An ignored signal stays ignored across exec; bash counts ulimit -f in KiB.
