@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "InstallStage.h"
-#include "PdfBuilder.h"
+#include "HostileDocs.h"
 #include "Rendering.h"
 #include "TestUtil.h"
 
@@ -21,13 +21,7 @@ const char kBanner[] = "Brindlow Vardex V1.00.\n";
 
 std::string ShapesPdf(const std::string& content = "20 20 60 40 re f\n")
 {
-    testpdf::PdfBuilder b;
-    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>");
-    b.Stream(4, "", content);
-    b.ClassicXref();
-    return b.Bytes();
+    return testpdf::OnePage("<< >>", content);
 }
 
 struct Result {
@@ -110,12 +104,14 @@ TEST(InstalledConverter, HelpVersionAndMistakesOnTheCommandLine)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         Tree t;
-        if (c.options)
+        if (c.options) {
             ASSERT_TRUE(testutil::WriteFile(t.file("options.txt"), c.options));
+        }
         Result r = RunInstalled(stage, t, c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
-        if (c.out)
+        if (c.out) {
             EXPECT_EQ(r.out, std::string(c.out) == "USAGE" ? usage : std::string(c.out));
+        }
         EXPECT_EQ(r.err, c.err);
         std::vector<std::string> expected = {"a.pdf"};
         if (c.status == 0 && c.out && !*c.out)

@@ -1,11 +1,12 @@
 // What an administrator installs: the Debian package that scripts/deb builds, and the manual
 // pages of both programs.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "InstallStage.h"
-#include "PdfBuilder.h"
+#include "HostileDocs.h"
 #include "Rendering.h"
 #include "TestUtil.h"
 
@@ -82,13 +83,7 @@ TEST(DebianPackage, HoldsTheProgramsAndNamesWhatTheyNeed)
         EXPECT_NE(std::find(depends.begin(), depends.end(), name), depends.end()) << name << " in " << list;
 
     ASSERT_EQ(testutil::RunCommand("dpkg-deb -x " + Quote(deb) + " " + Quote(tmp.file("root"))), 0);
-    testpdf::PdfBuilder b;
-    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>");
-    b.Stream(4, "", "20 20 60 40 re f\n");
-    b.ClassicXref();
-    ASSERT_TRUE(testutil::WriteFile(tmp.file("job.pdf"), b.Bytes()));
+    ASSERT_TRUE(testutil::WriteFile(tmp.file("job.pdf"), testpdf::OnePage("<< >>", "20 20 60 40 re f\n")));
     EXPECT_EQ(testutil::RunCommand("cd " + Quote(tmp.path()) + " && TMPDIR=" + Quote(tmp.path()) + " " +
                                    Quote(tmp.file("root/usr/lib/cups/filter/larkspan")) +
                                    " 7 lp job 1 '' job.pdf 2>err >print.xps && unzip -tqq print.xps >/dev/null"),
