@@ -15,12 +15,13 @@ set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "text")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-# The libraries' packages come from dpkg-shlibdeps. The spooler and its PDF filter, which
-# applies copies and page ranges before larkspan, are named here, and so are the packages the
-# built-in font data and the CMYK profile were taken from: the program carries them under
-# their licences, whose terms (and the fonts' own source) those packages hold.
+# The libraries' packages come from dpkg-shlibdeps. The spooler (`cups`: the daemon with its
+# backends and driver lists, and lpadmin and lp) and its PDF filter, which applies copies and
+# page ranges before larkspan, are named here, and so are the packages the built-in font data
+# and the CMYK profile were taken from: the program carries them under their licences, whose
+# terms (and the fonts' own source) those packages hold.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups-daemon, cups-client, cups-filters, fonts-urw-base35, libgs-common")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups, cups-filters, fonts-urw-base35, libgs-common")
 # A Debian package keeps below /usr: /usr/local is the administrator's own.
 set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_BINARY_DIR}/CPackProjectConfig.cmake")
 file(WRITE "${CPACK_PROJECT_CONFIG_FILE}" "

@@ -1,6 +1,7 @@
 // The print filter as an administrator installs it and users print through it: installed with
 // DESTDIR as `cmake --install` lays it out, and printing through a real spooler
 // (tests/filter/cups-roundtrip) with the shipped printer description.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <string>
@@ -36,23 +37,24 @@ std::string BarsPdf(int pages)
     return b.Bytes();
 }
 
-// The pages of a package, each named by the bar it draws (1 for page 1's, ...), 0 for a
-// page without one.
-std::vector<int> PagesByBar(const std::string& xps)
+// The pages of a package as mutool draws them, each named by the bar it shows (1 for page
+// 1's, ...; 0 for a page without ink). The bar's long side tells it, wherever the spooler put
+// the page on the paper and however it turned it.
+std::vector<int> PagesByBar(const std::string& xps, const std::string& work)
 {
     std::vector<int> pages;
-    for (int n = 1;; n++) {
-        std::string markup;
-        if (testutil::RunCommand("unzip -p " + Quote(xps) + " Documents/1/Pages/" + std::to_string(n) +
-                                     ".fpage 2>/dev/null",
-                                 &markup) != 0 ||
-            markup.empty())
-            break;
-        int bar = 0;
-        for (int i = 1; i <= 9 && !bar; i++)
-            if (markup.find("L " + std::to_string(10 + 30 * i) + ",10 ") != std::string::npos)
-                bar = i;
-        pages.push_back(bar);
+    for (const testutil::Raster& r : testutil::RenderPages(xps, 72, work)) {
+        int x0 = r.width, y0 = r.height, x1 = -1, y1 = -1;
+        for (int y = 0; y < r.height; y++)
+            for (int x = 0; x < r.width; x++)
+                if (r.at(x, y)) {
+                    x0 = std::min(x0, x);
+                    x1 = std::max(x1, x);
+                    y0 = std::min(y0, y);
+                    y1 = std::max(y1, y);
+                }
+        int side = x1 < 0 ? 0 : std::max(x1 - x0, y1 - y0) + 1;
+        pages.push_back((side + 15) / 30);
     }
     return pages;
 }
@@ -140,10 +142,10 @@ TEST(InstalledFilter, PrintsThroughASpooler)
         ExpectGoodPackage(work + "/out/" + name, tmp.file("p.png"));
     }
     // The two documents of job 2 are two packages, each of its own document.
-    EXPECT_EQ(PagesByBar(work + "/out/2-0.xps"), std::vector<int>{1});
-    EXPECT_EQ(PagesByBar(work + "/out/2-1.xps"), (std::vector<int>{1, 2}));
+    EXPECT_EQ(PagesByBar(work + "/out/2-0.xps", tmp.path()), std::vector<int>{1});
+    EXPECT_EQ(PagesByBar(work + "/out/2-1.xps", tmp.path()), (std::vector<int>{1, 2}));
     // Two copies of pages 1-2 reach the device as one package of four pages.
-    EXPECT_EQ(PagesByBar(work + "/out/4-0.xps"), (std::vector<int>{1, 1, 2, 2}));
+    EXPECT_EQ(PagesByBar(work + "/out/4-0.xps", tmp.path()), (std::vector<int>{1, 1, 2, 2}));
     // The spooler's PDF filter puts every page on the queue's paper, Letter by default.
     std::string page;
     testutil::RunCommand("unzip -p " + Quote(work + "/out/4-0.xps") + " Documents/1/Pages/1.fpage", &page);
