@@ -264,7 +264,6 @@ void Larkspan::SetStdout(char*)
 {
     stdoutMode = true;
     options->unsetVerbose();
-    SetMessageStream(stderr);
 }
 
 void Larkspan::SetTempFile(char* name)
