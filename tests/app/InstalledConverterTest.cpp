@@ -33,11 +33,10 @@ struct Result {
 // A test folder every user may enter: "w" the working folder holding a.pdf, "tmp" the
 // TMPDIR (anyone may write there).
 struct Tree {
-    testutil::TempDir tmp;
+    testutil::TempDir tmp{true};
     std::string cwd = tmp.file("w");
     Tree()
     {
-        chmod(tmp.path().c_str(), 0755);
         testutil::RunCommand("mkdir -p " + Quote(cwd) + " " + Quote(tmp.file("tmp")) + " && chmod 1777 " +
                              Quote(tmp.file("tmp")));
         testutil::WriteFile(cwd + "/a.pdf", ShapesPdf());

@@ -116,9 +116,8 @@ TEST(InstalledFilter, GoesWhereTheSpoolerLooksAndRunsItsOwnConverter)
 // the job's title.
 TEST(InstalledFilter, PrintsThroughASpooler)
 {
-    testutil::TempDir tmp;
     // The spooler runs the filter as its own user, which must reach the installed programs.
-    ASSERT_EQ(chmod(tmp.path().c_str(), 0755), 0);
+    testutil::TempDir tmp(true);
     ASSERT_TRUE(testutil::WriteFile(tmp.file("a.pdf"), BarsPdf(1)));
     ASSERT_TRUE(testutil::WriteFile(tmp.file("b.pdf"), BarsPdf(2)));
     ASSERT_TRUE(testutil::WriteFile(tmp.file("three.pdf"), BarsPdf(3)));

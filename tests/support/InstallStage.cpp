@@ -1,14 +1,11 @@
 #include "InstallStage.h"
 
-#include <sys/stat.h>
-
 #include "Rendering.h"
 
 namespace testutil {
 
 InstallStage::InstallStage()
 {
-    chmod(dir_.path().c_str(), 0755);
     int status = RunCommand("DESTDIR=" + Quote(dir_.path()) + " " + Quote(VARDEX_CMAKE_COMMAND) +
                                 " --install " + Quote(VARDEX_BINARY_DIR) + " 2>&1",
                             &log_);

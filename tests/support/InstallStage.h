@@ -25,7 +25,7 @@ public:
     std::string manPage(const std::string& name, int section) const;
 
 private:
-    TempDir dir_;
+    TempDir dir_{true};
     bool ok_ = false;
     std::string log_;
 };

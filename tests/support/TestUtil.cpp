@@ -16,18 +16,28 @@
 
 namespace testutil {
 
-TempDir::TempDir()
+namespace {
+const char kEveryUserPrefix[] = "/tmp/vardex-testtmp.";
+}
+
+TempDir::TempDir(bool everyUser)
 {
     std::string base = VARDEX_BINARY_DIR "/testtmp";
-    mkdir(base.c_str(), 0755);
-    std::string tmpl = base + "/t.XXXXXX";
+    std::string tmpl = std::string(kEveryUserPrefix) + "XXXXXX";
+    if (!everyUser) {
+        mkdir(base.c_str(), 0755);
+        tmpl = base + "/t.XXXXXX";
+    }
     char* made = mkdtemp(&tmpl[0]);
     path_ = made ? made : base;
+    if (made && everyUser)
+        chmod(made, 0755);
 }
 
 TempDir::~TempDir()
 {
-    if (path_.find("/testtmp/t.") != std::string::npos && !getenv("VARDEX_KEEP_TEMP"))
+    bool ours = path_.find("/testtmp/t.") != std::string::npos || path_.rfind(kEveryUserPrefix, 0) == 0;
+    if (ours && !getenv("VARDEX_KEEP_TEMP"))
         RunCommand("rm -rf '" + path_ + "'");
 }
 

@@ -9,10 +9,12 @@
 
 namespace testutil {
 
-// A fresh folder under the build tree, removed with its contents when the object dies.
+// A fresh folder under the build tree, removed with its contents when the object dies. With
+// `everyUser`, a folder that every user may enter (the spooler's own user, nobody), made in
+// /tmp: a checkout may lie where other users cannot reach, such as below /root.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(bool everyUser = false);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
