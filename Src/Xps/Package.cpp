@@ -99,7 +99,8 @@ int CopyToStdout(const std::string& path)
 // the close: a package is written in large pieces, each byte where the library put it.
 class ArchiveFile {
 public:
-    explicit ArchiveFile(int fd) : fd_(fd) {}
+    // `error` receives the system's reason for the first write, flush or close that failed.
+    ArchiveFile(int fd, int* error) : fd_(fd), error_(error) {}
     ArchiveFile(const ArchiveFile&) = delete;
     ArchiveFile& operator=(const ArchiveFile&) = delete;
 
@@ -155,9 +156,15 @@ public:
     // A package that is not on the disk whole is no package: flushed through to the disk.
     int Close()
     {
-        bool ok = Flush() && fsync(fd_) == 0;
-        if (close(fd_) != 0)
+        bool ok = Flush();
+        if (ok && fsync(fd_) != 0) {
+            Record(errno);
             ok = false;
+        }
+        if (close(fd_) != 0) {
+            Record(errno);
+            ok = false;
+        }
         fd_ = -1;
         return ok ? 0 : -1;
     }
@@ -173,10 +180,13 @@ private:
                                (off_t)(blockStart_ + (long long)done));
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0)
+            if (n <= 0) {
+                // A write that takes nothing has found the disk full.
+                Record(n < 0 ? errno : ENOSPC);
                 failed_ = true;
-            else
+            } else {
                 done += (size_t)n;
+            }
         }
         if (!failed_)
             end_ = std::max(end_, blockStart_ + (long long)block_.size());
@@ -185,8 +195,15 @@ private:
         return !failed_;
     }
 
+    void Record(int err)
+    {
+        if (error_ && !*error_)
+            *error_ = err ? err : EIO;
+    }
+
     static const size_t kBlock = 1024 * 1024;
     int fd_;
+    int* error_;
     std::vector<unsigned char> block_;
     long long blockStart_ = 0;  // where block_[0] goes in the file
     long long pos_ = 0;         // the library's position
@@ -196,13 +213,20 @@ private:
 
 // Opens the archive on the descriptor that Create made (the opaque pointer): the zip library
 // never opens a name of its own, so it cannot be sent through a planted link.
+// What Create hands the zip library's open callback: the package file, and where the reason
+// of a failed write goes.
+struct ArchiveTarget {
+    int fd;
+    int* error;
+};
+
 voidpf ZCALLBACK fd_open(voidpf opaque, const void*, int mode)
 {
-    int* fd = (int*)opaque;
-    if (!fd || *fd < 0 || !(mode & ZLIB_FILEFUNC_MODE_CREATE))
+    ArchiveTarget* target = (ArchiveTarget*)opaque;
+    if (!target || target->fd < 0 || !(mode & ZLIB_FILEFUNC_MODE_CREATE))
         return nullptr;
-    ArchiveFile* file = new ArchiveFile(*fd);
-    *fd = -1;  // the archive file owns it now
+    ArchiveFile* file = new ArchiveFile(target->fd, target->error);
+    target->fd = -1;  // the archive file owns it now
     return file;
 }
 
@@ -292,17 +316,19 @@ int Package::Create(const char* path, const char* spoolDir)
                 base = base.substr(slash + 1);
             }
             std::string tmpl = dir + "." + base + ".XXXXXX";
-            int fd = CreateUniqueFile(&tmpl[0]);
-            if (fd >= 0) {
-                fchmod(fd, NewFileMode());
+            ArchiveTarget target = {CreateUniqueFile(&tmpl[0]), &error_};
+            if (target.fd < 0)
+                error_ = errno;
+            if (target.fd >= 0) {
+                fchmod(target.fd, NewFileMode());
                 partialPath_ = tmpl;
                 finalPath_ = path;
                 RemoveOnStopFile(partialPath_.c_str());
                 zlib_filefunc64_def table = {fd_open, fd_read, fd_write, fd_tell, fd_seek,
-                                             fd_close, fd_error, &fd};
+                                             fd_close, fd_error, &target};
                 handle = zipOpen2_64(partialPath_.c_str(), APPEND_STATUS_CREATE, nullptr, &table);
-                if (fd >= 0)
-                    close(fd);
+                if (target.fd >= 0)
+                    close(target.fd);
             }
         }
     } else {
@@ -344,10 +370,13 @@ int Package::Close(bool complete)
         spoolPath_.clear();
     }
     if (!partialPath_.empty()) {
-        if (rc == ZIP_OK && complete && rename(partialPath_.c_str(), finalPath_.c_str()) == 0)
+        if (rc == ZIP_OK && complete && rename(partialPath_.c_str(), finalPath_.c_str()) == 0) {
             partialPath_.clear();
-        else if (rc == ZIP_OK)
+        } else if (rc == ZIP_OK) {
+            if (complete && !error_)
+                error_ = errno;
             rc = ZIP_ERRNO;
+        }
         DropPartial();
     }
     return rc;

@@ -43,6 +43,10 @@ public:
     // return 0.
     int Close(bool complete = true);
 
+    // The system's reason (an errno value) for the first failure to create, write, close or
+    // rename the package file; 0 when none was seen.
+    int Error() const { return error_; }
+
     // Replaces the folder put before entry names, appending '/' unless the text is empty or
     // already ends in '/' or '\'. -1 (folder unchanged) when it does not fit.
     int SetFolder(const char* name);
@@ -75,6 +79,7 @@ private:
     std::string spoolPath_;  // non-empty while standard output is being spooled
     std::string partialPath_;  // the package file under its temporary name, while written
     std::string finalPath_;
+    int error_ = 0;
     // The block through which Add copies files.
     enum { kCopyBlock = 64 * 1024 };
     std::vector<unsigned char> block_;

@@ -95,13 +95,13 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
         {"TMPDIR ~/ from HOME", "in/job.pdf", true, false, "~/spool", "home", "", false, 0, ""},
         {"TMPDIR created", "in/job.pdf", true, false, "new/spool", "-", "", false, 0, ""},
         {"converter fails: its reason is the error", "in/job.pdf", true, false, "spool", "-", "fail",
-         false, 1, "ERROR: standin: cannot load "},
+         false, 1, "ERROR: report: standin: cannot load "},
         {"converter crashes", "in/job.pdf", true, false, "spool", "-", "crash", false, 1,
-         "ERROR: the converter failed (signal 11)"},
-        {"no package", "in/job.pdf", true, false, "spool", "-", "nopackage", false, 1, "ERROR: open failed"},
+         "ERROR: report: the converter failed (signal 11)"},
+        {"no package", "in/job.pdf", true, false, "spool", "-", "nopackage", false, 1, "ERROR: report: open failed"},
         {"job file missing", "in/gone.pdf", false, false, "spool", "-", "", false, 1,
-         "ERROR: standin: cannot read "},
-        {"converter missing", "in/job.pdf", true, false, "spool", "-", "", true, 1, "ERROR: Error Execv"},
+         "ERROR: report: standin: cannot read "},
+        {"converter missing", "in/job.pdf", true, false, "spool", "-", "", true, 1, "ERROR: report: Error Execv"},
         {"TMPDIR too long", "in/job.pdf", true, false, longTmp, "-", "", false, 1, "ERROR: "},
         {"job path too long", longJob, true, false, "spool", "-", "", false, 1, "ERROR: "},
     };
@@ -263,9 +263,8 @@ TEST(PrintFilter, ATmpdirWithoutRoomIsRefused)
         SCOPED_TRACE(length);
         testutil::TempDir tmp;
         MakeFile(tmp.file("in/job.pdf"), b.Bytes());
-        std::string spool = tmp.path();
-        while (spool.size() < length)
-            spool += "/" + std::string(std::max<size_t>(1, std::min<size_t>(40, length - spool.size() - 1)), 's');
+        ASSERT_LT(tmp.path().size() + 2, length);
+        std::string spool = testutil::PaddedPath(tmp.path(), length);
         ASSERT_EQ(spool.size(), length);
         testutil::RunCommand("mkdir -p " + Quote(spool));
         Job job;
@@ -354,11 +353,65 @@ TEST(PrintFilter, RealConverterPrintsThePackage)
                                            Quote(tmp.file("print.xps")) + " 1 >/dev/null 2>&1"), 0);
         } else {
             EXPECT_EQ(r.out, "");
-            // The converter's own reason is the job's error.
-            EXPECT_NE(r.err.find("ERROR: " + tmp.file(c.jobFile) + ": no cross-reference data"),
+            // The converter's own reason is the job's error, with the job's title and file.
+            EXPECT_NE(r.err.find("ERROR: report (" + tmp.file(c.jobFile) + "): no cross-reference data"),
                       std::string::npos)
                 << r.err;
         }
+        EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+    }
+}
+
+// The ERROR line of a refused job names what the user printed, the job's title, as one line
+// of the spooler's log whatever the title holds; the job file only when the spooler gave
+// one (a job on standard input is the filter's own copy, which tells the user nothing).
+TEST(PrintFilter, ARefusedJobNamesWhatTheUserPrinted)
+{
+    std::string accents;
+    for (int i = 0; i < 60; i++)
+        accents += "\xc3\xa9";  // 120 bytes of two-byte characters
+    struct Case {
+        const char* what;
+        std::string title;
+        bool onStdin;
+        std::string named;  // what the ERROR line says before ": " and the reason
+    };
+    const Case cases[] = {
+        {"a job file", "Quarterly report", false, "Quarterly report (JOB)"},
+        {"a job on standard input", "Quarterly report", true, "Quarterly report"},
+        {"line breaks in the title", "two\nlines\rATTR: job-state-message=x", true,
+         "two lines ATTR: job-state-message=x"},
+        {"a long title", std::string(300, 'T'), true, std::string(100, 'T')},
+        {"cut between characters", "x" + accents, true, "x" + accents.substr(0, 98)},
+        {"no title", "", true, "untitled"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        MakeFile(tmp.file("in/job.pdf"), "no PDF here\n");
+        Job job;
+        job.filter = kFilterRealConverter;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.args = {"42", "lp", c.title, "1", ""};
+        if (c.onStdin)
+            job.stdinFile = tmp.file("in/job.pdf");
+        else
+            job.args.push_back("in/job.pdf");
+        Result r = RunFilter(job);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        std::string named = c.named;
+        size_t at = named.find("JOB");
+        if (at != std::string::npos)
+            named.replace(at, 3, tmp.file("in/job.pdf"));
+        size_t error = r.err.find("ERROR: ");
+        ASSERT_NE(error, std::string::npos) << r.err;
+        std::string line = r.err.substr(error, r.err.find('\n', error) - error);
+        const std::string expected = "ERROR: " + named + ": no cross-reference data found";
+        EXPECT_EQ(line.substr(0, expected.size()), expected);
+        EXPECT_EQ(r.err.find("\nATTR:"), std::string::npos) << r.err;
         EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
     }
 }

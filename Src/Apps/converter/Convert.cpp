@@ -87,8 +87,9 @@ public:
                    (int)(TMP_MAX_FOLDER - 1 - strlen(VARDEX_RUN_FOLDER)), base);
             return -1;
         }
-        if (keep && !MakeDirectory(base)) {
-            Reason(input, "cannot create the temporary folder %s", base);
+        int why = 0;
+        if (keep && !MakeDirectory(base, &why)) {
+            Reason(input, "cannot create the temporary folder %s: %s", base, strerror(why));
             path[0] = 0;
             return -1;
         }
@@ -348,13 +349,15 @@ int Larkspan::Convert(char* input, char* output)
     }
 
     // The package writer leaves the output path as it was unless the package is complete.
+    int why = 0;
     if (WriteXpsPackage(pageCount, &pages->resources, &pages->iResources, &pages->inlineResources,
-                        output, work.path, doc.xref) != 0) {
-        if (output) {
+                        output, work.path, doc.xref, &why) != 0) {
+        if (output && why)
+            Reason(input, "cannot write the package %s: %s", output, strerror(why));
+        else if (output)
             Reason(input, "cannot write the package %s", output);
-        } else {
+        else
             Reason(input, "cannot write the package to standard output");
-        }
         return -1;
     }
     // A section the reader could not walk whole is said once the document has converted

@@ -143,11 +143,61 @@ void DebugCopy(const char* title, const char* jobFile)
     close(in);
 }
 
+// The job's title fit for one line of the spooler's log: control characters (a line break
+// would start a line of its own, which the spooler reads as a message) become blanks, and it
+// is cut to kMaxTitleName bytes, not inside a UTF-8 character.
+void LogTitle(const char* title, char* out, size_t size)
+{
+    size_t n = 0;
+    for (const char* p = title; *p && n + 1 < size && n < kMaxTitleName; p++) {
+        unsigned char c = (unsigned char)*p;
+        out[n++] = c < 0x20 || c == 0x7f ? ' ' : (char)c;
+    }
+    // Cut inside a character: its first bytes go too.
+    if (((unsigned char)title[n] & 0xc0) == 0x80) {
+        while (n > 0 && ((unsigned char)out[n - 1] & 0xc0) == 0x80)
+            n--;
+        if (n > 0)
+            n--;
+    }
+    out[n] = 0;
+}
+
+// Ends a job the converter did not print, naming what the user printed (the job's title), and
+// the job file too when the spooler gave one: the converter's line begins with the path it
+// was handed ("Vardex: " before it on its own lines), which is the spooler's spool file, or
+// the filter's copy of a job that came on standard input and tells the user nothing.
+[[noreturn]] void FailJob(const char* title, const char* jobFile, bool fromStdin, const char* why)
+{
+    char name[kMaxTitleName + 1];
+    LogTitle(title, name, sizeof name);
+    const char* rest = why;
+    if (strncmp(rest, "Vardex: ", 8) == 0)
+        rest += 8;
+    size_t len = strlen(jobFile);
+    bool aboutJob = strncmp(rest, jobFile, len) == 0 && strncmp(rest + len, ": ", 2) == 0;
+    if (aboutJob)
+        rest += len + 2;
+    else
+        rest = why;
+    const char* named = name[0] ? name : "untitled";
+    char line[kMaxReason + kMaxTitleName + PDF_MAX_PATH + 8];
+    if (aboutJob && !fromStdin)
+        snprintf(line, sizeof line, "%s (%s): %s", named, jobFile, rest);
+    else
+        snprintf(line, sizeof line, "%s: %s", named, rest);
+    Fail("%s", line);
+}
+
 // Makes the job folder: a fresh folder under `tmp`, created first when missing.
 void MakeJobDir(const char* tmp)
 {
-    if (!IsDir(tmp) && !MakeDirectory(tmp))
-        Fail("cannot create the temporary folder %s", tmp);
+    int why = 0;
+    if (!IsDir(tmp) && !MakeDirectory(tmp, &why)) {
+        char detail[PDF_MAX_PATH + 64];
+        snprintf(detail, sizeof detail, "%s: %s", tmp, strerror(why));
+        Fail("cannot create the temporary folder %s", detail);
+    }
     char absolute[PATH_MAX];
     if (!realpath(tmp, absolute))
         Fail("cannot resolve the temporary folder %s", tmp);
@@ -373,14 +423,17 @@ int main(int argc, char** argv)
             snprintf(detail, sizeof detail, "exit status %d", WEXITSTATUS(status));
         else
             snprintf(detail, sizeof detail, "signal %d", WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        char why[kMaxReason + 64];
         if (reason[0])
-            Fail("%s", reason);
-        Fail("the converter failed (%s)", detail);
+            snprintf(why, sizeof why, "%s", reason);
+        else
+            snprintf(why, sizeof why, "the converter failed (%s)", detail);
+        FailJob(argv[3], jobFile, argc == 6, why);
     }
 
     int in = open(package, O_RDONLY);
     if (in < 0)
-        Fail("open failed: %s", package);
+        FailJob(argv[3], jobFile, argc == 6, "open failed: the converter wrote no package");
     int copied = CopyFd(in, STDOUT_FILENO);
     int copyErrno = errno;
     close(in);
