@@ -334,9 +334,12 @@ TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
     // The disk fills at 64 KiB; each document writes one temporary file past that, and the
     // package it would make without that file is small.
     const std::string comments(300000, '%');
-    std::string rects;
+    std::string rects, moreRects;
     for (int i = 0; i < 4000; i++)
         rects += std::to_string(i % 190) + " " + std::to_string(i % 90) + " 5 5 re f\n";
+    // Markup past what a page keeps in memory, which goes on in a file of its own.
+    for (int i = 0; i < 10; i++)
+        moreRects += rects;
     struct Case {
         const char* what;
         std::string pdf;
@@ -347,6 +350,7 @@ TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
         {"font program", MakeFlatePdf(kShapes, "<< /Font << /F1 5 0 R >> >>", std::string(300000, 'z')),
          "temporary file"},
         {"page markup", MakePdf(rects), "page 1"},
+        {"page markup past what memory keeps", MakePdf(moreRects), "page 1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
