@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Interpreter/ContentParser.h"
 #include "Pdf/FileAccess.h"
 #include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
@@ -227,8 +228,10 @@ void XpsPage::PutNumber(double v)
 
 bool XpsPage::Full()
 {
-    return markupBytes >= (unsigned long long)PAGE_MAX_MARKUP_BYTES || markup.Failed() ||
-           glyphDictionary.Failed();
+    const unsigned long long budget = parser && parser->work
+                                          ? parser->work->MarkupBudget()
+                                          : (unsigned long long)PAGE_MAX_MARKUP_BYTES;
+    return markupBytes >= budget || markup.Failed() || glyphDictionary.Failed();
 }
 
 bool XpsPage::Writing()

@@ -137,9 +137,10 @@ public:
     int openClips;
     void CloseClips(int keep);
 
-    // Bytes of markup the page has written so far; past PAGE_MAX_MARKUP_BYTES the page is
-    // full: it starts no new element and only closes what is open. A page whose markup
-    // cannot be kept (its file failed) is full too.
+    // Bytes of markup the page has written so far; past the page's markup budget (that of
+    // the parser's PageWork, PAGE_MAX_MARKUP_BYTES without a parser) the page is full: it
+    // starts no new element and only closes what is open. A page whose markup cannot be
+    // kept (its file failed) is full too.
     unsigned long long markupBytes;
     bool Full() override;
     // Element depth at which the next element of the page is written: 3 on the page canvas

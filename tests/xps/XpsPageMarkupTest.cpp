@@ -1,12 +1,13 @@
-// The page's markup on its way into the page file: pages whose markup (content or
-// resources) is too large to keep in memory go through files of the temporary folder and
-// come out the same.
+// The page's markup on its way into the page file: how much a page may write, which grows
+// with what the page holds, and pages whose markup (content or resources) is too large to
+// keep in memory, which go through files of the temporary folder and come out the same.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "Interpreter/ContentParser.h"
 #include "Interpreter/GState.h"
 #include "Pdf/FileAccess.h"
 #include "Pdf/Limits.h"
@@ -29,6 +30,39 @@ void FillRect(XpsPage& page)
     for (int i = 1; i < 4; i++)
         gs.path->Add(PDF_PATH_OP_LINETO, &p[i], 1);
     page.Fill(&gs, 1);
+}
+
+// The markup budget is PAGE_MAX_MARKUP_BYTES and PAGE_MARKUP_PER_HELD_BYTE bytes for each byte
+// the page holds, read from the page's work through the parser drawing on it: an element
+// begun below it is written whole, and at it the page starts none, and the scan stops.
+TEST(XpsPageMarkup, TheBudgetGrowsWithWhatThePageHolds)
+{
+    for (long long held : {0LL, 1000LL}) {
+        SCOPED_TRACE(held);
+        TempDir dir;
+        std::string folder = dir.path();
+        XpsPage page;
+        ContentParser cp;
+        page.pageDir = &folder[0];
+        page.parser = &cp;
+        cp.renderer = &page;
+        cp.work->Hold(5, held, 1 << 30);
+        const unsigned long long budget =
+            PAGE_MAX_MARKUP_BYTES + (unsigned long long)PAGE_MARKUP_PER_HELD_BYTE * held;
+        ASSERT_EQ(0, page.StartPage(0, 612, 792));
+        page.markupBytes = budget - 1;
+        EXPECT_FALSE(page.Full());
+        EXPECT_FALSE(cp.work->Spent(&page));
+        FillRect(page);
+        EXPECT_TRUE(page.Full());
+        FillRect(page);
+        EXPECT_TRUE(cp.work->Spent(&page));
+        EXPECT_EQ(PAGE_BUDGET_MARKUP, cp.work->stoppedBy);
+        EXPECT_EQ((long long)budget, cp.work->Budget(PAGE_BUDGET_MARKUP));
+        std::string xml = xpstest::EndAndRead(page, dir.file("1.fpage"));
+        EXPECT_EQ(xml.find("<Path "), xml.rfind("<Path ")) << xml;
+        EXPECT_NE(std::string::npos, xml.find("<Path ")) << xml;
+    }
 }
 
 // A glyph alone, named by its key: `n` distinct outlines give `n` dictionary entries and `n`
