@@ -159,14 +159,6 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
     }
 }
 
-size_t Occurrences(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        n++;
-    return n;
-}
-
 // A page the converter drew only in part is a warning in the spooler's log, and the job
 // goes on; the other lines pass as they are, a line longer than any block whole. The reason
 // of a converter that fails is its own line, never a warning around it.
@@ -196,11 +188,8 @@ TEST(PrintFilter, ConverterWarningsReachTheSpoolerAsWarnings)
         } else {
             EXPECT_EQ(1, r.status);
             EXPECT_EQ("", r.out);
-            EXPECT_EQ(2u, Occurrences(r.err, warning)) << r.err;
-            EXPECT_EQ(1u, Occurrences(r.err, "ERROR: ")) << r.err;
-            EXPECT_NE(std::string::npos,
-                      r.err.find("ERROR: standin: cannot load " + tmp.file("in/job.pdf") + "\n"))
-                << r.err;
+            const std::string reason = "standin: cannot load " + tmp.file("in/job.pdf") + "\n";
+            EXPECT_EQ(warning + reason + warning + "ERROR: " + reason, r.err);
         }
         EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
     }
@@ -417,10 +406,12 @@ TEST(PrintFilter, RealConverterPrintsThePackage)
             EXPECT_EQ(std::string::npos, r.err.find("ERROR:")) << r.err;
             const std::string warning = "WARNING: Vardex: " + tmp.file(c.jobFile) +
                                         ": page 1 is drawn in part: it reached its limit of ";
-            EXPECT_EQ(c.inPart ? 1u : 0u, Occurrences(r.err, warning)) << r.err;
+            const size_t at = r.err.find(warning);
+            EXPECT_EQ(c.inPart, at != std::string::npos) << r.err;
             if (c.inPart) {
+                EXPECT_EQ(at, r.err.rfind(warning)) << r.err;
                 EXPECT_NE(std::string::npos,
-                          r.err.find("nested content streams (PAGE_MAX_NESTED_RUNS)\n"))
+                          r.err.find("nested content streams (PAGE_MAX_NESTED_RUNS)\n", at))
                     << r.err;
             }
         } else {
