@@ -20,7 +20,8 @@ enum {
     // Bytes at the end of the file searched for "startxref".
     XREF_TAIL_BYTES = 1024,
 
-    // Cross-reference sections followed through Prev before the walk gives up.
+    // Cross-reference sections followed through Prev before the walk gives up (each with at
+    // most the one stream its XRefStm names).
     XREF_MAX_SECTIONS = 1000,
 
     // Largest width of one field of a cross-reference stream record, in bytes.
@@ -80,8 +81,10 @@ enum {
 
     // Entries of the cross-reference table beyond those the sections' records can account for:
     // the table holds at most XREF_TABLE_SLACK + XREF_ENTRIES_PER_RECORD entries per record
-    // read (and no more than XREF_TABLE_SLACK + one per byte of the file), whatever Size or a
-    // record's number claims. A record numbered past that is dropped.
+    // of the file's sections (all of them, counted before any is stored, each only when its
+    // bytes are there: 20 for a classic record, the sum of the widths of decoded data for a
+    // stream's), and no more than XREF_TABLE_SLACK + one per byte of the file, whatever Size,
+    // a subsection header or a record's number claims. A record numbered past that is dropped.
     XREF_TABLE_SLACK = 65536,
     XREF_ENTRIES_PER_RECORD = 16,
 
@@ -104,9 +107,9 @@ enum {
 
     // -- Images and colour spaces.
 
-    // Pixels a JPEG decoded here (CMYK data) may have for each byte of its data: a header
-    // that declares a huge frame over a few bytes is refused before the pixel block is
-    // allocated. Blank areas of real images stay far below it.
+    // Pixels a JPEG decoded here (CMYK data, soft masks, colours a reader would misread) may
+    // have for each byte of its data: a header that declares a huge frame over a few bytes is
+    // refused before the pixel block is allocated. Blank areas of real images stay far below it.
     JPEG_MAX_PIXELS_PER_BYTE = 1024,
 
     // Memory the JPEG library may take for one decoded image (64 MiB) beyond its output: a

@@ -13,6 +13,7 @@
 #include "PdfBuilder.h"
 #include "Rendering.h"
 #include "TestUtil.h"
+#include "Type1Fonts.h"
 #include "Apps/converter/PathUtils.h"
 #include "Pdf/Limits.h"
 
@@ -320,7 +321,7 @@ std::string MakeFlatePdf(const std::string& content, const std::string& resource
                     " /Contents 4 0 R >>");
     b.Stream(4, "/Filter /FlateDecode", testpdf::Deflate(content));
     if (!more.empty()) {
-        // A Type 1 program is written as it decodes, whatever it holds.
+        // A Type 1 program is written as it decodes.
         b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Big /FontDescriptor 7 0 R >>");
         b.Object(7, "<< /Type /FontDescriptor /FontName /Big /FontFile 8 0 R >>");
         b.Stream(8, "/Filter /FlateDecode", testpdf::Deflate(more));
@@ -334,6 +335,10 @@ TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
     // The disk fills at 64 KiB; each document writes one temporary file past that, and the
     // package it would make without that file is small.
     const std::string comments(300000, '%');
+    // A Type 1 program of 5,000 glyphs, some 150 KiB.
+    std::vector<testfont::Type1Box> glyphs;
+    for (int i = 0; i < 5000; i++)
+        glyphs.push_back({"g" + std::to_string(i), -1, 0, 500, 700, 600});
     std::string rects, moreRects;
     for (int i = 0; i < 4000; i++)
         rects += std::to_string(i % 190) + " " + std::to_string(i % 90) + " 5 5 re f\n";
@@ -347,7 +352,7 @@ TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
     };
     const Case cases[] = {
         {"decoded content stream", MakeFlatePdf(kShapes + comments + "\n"), "temporary file"},
-        {"font program", MakeFlatePdf(kShapes, "<< /Font << /F1 5 0 R >> >>", std::string(300000, 'z')),
+        {"font program", MakeFlatePdf(kShapes, "<< /Font << /F1 5 0 R >> >>", testfont::BoxType1("Big", glyphs)),
          "temporary file"},
         {"page markup", MakePdf(rects), "page 1"},
         {"page markup past what memory keeps", MakePdf(moreRects), "page 1"},

@@ -8,6 +8,7 @@
 #include "Pdf/Limits.h"
 #include "PdfBuilder.h"
 #include "TestImages.h"
+#include "TrueTypeFonts.h"
 
 namespace testpdf {
 
@@ -848,6 +849,89 @@ void Fonts(std::vector<HostileDoc>* docs)
                      0});
 }
 
+// TrueType programs whose header readers refuse, programs without glyphs, CIDToGIDMap streams
+// and font-file entries that lead nowhere: the package names no glyph its fonts lack and
+// holds no font a reader cannot open.
+void BrokenTrueTypePrograms(std::vector<HostileDoc>* docs)
+{
+    const std::string boxes =
+        testfont::BoxTrueType({{50, 450, 700, 500}, {50, 950, 300, 1000}, {50, 250, 500, 300}},
+                              {{65, 1}, {66, 2}, {67, 3}});
+    const std::string descriptor = "<< /Type /FontDescriptor /FontName /ABCDEF+Boxes /Flags 4 "
+                                   "/FontBBox [0 0 1000 1000] /ItalicAngle 0 /Ascent 1000 /Descent 0 "
+                                   "/CapHeight 700 /StemV 80 /FontFile2 7 0 R >>";
+    for (unsigned unitsPerEm : {0u, 1u, 65535u}) {
+        docs->push_back({"truetype-units-per-em-" + std::to_string(unitsPerEm),
+                         [=] {
+                             return OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 30 Tf 10 100 Td (ABCBA) Tj ET",
+                                            {{5, "<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+Boxes "
+                                                 "/FirstChar 65 /LastChar 67 /Widths [500 1000 300] "
+                                                 "/FontDescriptor 6 0 R >>", ""},
+                                             {6, descriptor, ""},
+                                             {7, "", testfont::WithField16(boxes, "head", 18, unitsPerEm), true}});
+                         },
+                         0});
+    }
+    // A CIDFont of a program without glyphs, and CIDFonts whose maps hold an odd byte, name
+    // glyphs past the program's, or are no stream: each of /F1 to /F4 shows CIDs 0 to 3 and
+    // 0xFFFF.
+    docs->push_back({"cidfonttype2-no-glyphs-and-damaged-maps",
+                     [=] {
+                         std::string map;
+                         for (unsigned g : {0u, 0xFFFFu, 3u, 4u, 2u})
+                             map += std::string{(char)(g >> 8), (char)(g & 0xFF)};
+                         std::vector<ExtraObject> objs = {
+                             {6, descriptor, ""},
+                             {7, "", boxes, true},
+                             {8, "<< /Type /FontDescriptor /FontName /ABCDEF+Empty /Flags 4 "
+                                 "/FontBBox [0 0 1000 1000] /ItalicAngle 0 /Ascent 1000 /Descent 0 "
+                                 "/CapHeight 700 /StemV 80 /FontFile2 9 0 R >>", ""},
+                             {9, "", testfont::WithField16(boxes, "maxp", 4, 0), true},
+                             {10, "", map + "\x01", true},
+                             {11, "/Filter /FlateDecode", Deflate(std::string(1 << 20, '\xff')), true},
+                             {12, "<< /Not /AStream >>", ""}};
+                         const char* cidFonts[4][2] = {{"8", "/Identity"}, {"6", "10 0 R"}, {"6", "11 0 R"},
+                                                       {"6", "12 0 R"}};
+                         std::string fonts, content = "BT ";
+                         for (int i = 0; i < 4; i++) {
+                             const int obj = 20 + 2 * i;
+                             fonts += "/F" + std::to_string(i + 1) + " " + std::to_string(obj) + " 0 R ";
+                             objs.push_back({obj, "<< /Type /Font /Subtype /Type0 /BaseFont /X /Encoding /Identity-H "
+                                                  "/DescendantFonts [" + std::to_string(obj + 1) + " 0 R] >>", ""});
+                             objs.push_back({obj + 1, std::string("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /X "
+                                                                  "/CIDToGIDMap ") + cidFonts[i][1] +
+                                                          " /FontDescriptor " + cidFonts[i][0] + " 0 R >>", ""});
+                             content += "/F" + std::to_string(i + 1) + " 20 Tf 10 " + std::to_string(160 - 40 * i) +
+                                        " Td <0000 0001 0002 0003 FFFF> Tj ";
+                         }
+                         return OnePage("<< /Font << " + fonts + ">> >>", content + "ET", objs);
+                     },
+                     0});
+    // Font-file entries that refer to no program: past the table, a negative number, the page,
+    // the font dictionary itself.
+    docs->push_back({"font-files-refer-to-no-program",
+                     [] {
+                         std::string fonts, content = "BT ";
+                         std::vector<ExtraObject> objs;
+                         const char* refs[] = {"/FontFile2 2147483647 0 R", "/FontFile -1 0 R", "/FontFile3 3 0 R",
+                                               "/FontFile2 5 0 R"};
+                         const char* subtypes[] = {"TrueType", "Type1", "MMType1", "TrueType"};
+                         for (int i = 0; i < 4; i++) {
+                             const int obj = 5 + 2 * i;
+                             fonts += "/F" + std::to_string(i + 1) + " " + std::to_string(obj) + " 0 R ";
+                             objs.push_back({obj, std::string("<< /Type /Font /Subtype /") + subtypes[i] +
+                                                      " /BaseFont /Arial /FontDescriptor " + std::to_string(obj + 1) +
+                                                      " 0 R >>", ""});
+                             objs.push_back({obj + 1, std::string("<< /Type /FontDescriptor /FontName /Arial /Flags 32 ") +
+                                                          refs[i] + " >>", ""});
+                             content += "/F" + std::to_string(i + 1) + " 12 Tf 10 " + std::to_string(160 - 30 * i) +
+                                        " Td (Nothing there) Tj ";
+                         }
+                         return OnePage("<< /Font << " + fonts + ">> >>", content + "ET", objs);
+                     },
+                     0});
+}
+
 // Functions, tint transforms and shadings.
 void Functions(std::vector<HostileDoc>* docs)
 {
@@ -947,6 +1031,7 @@ std::vector<HostileDoc> HostileDocs()
     PageWork(&docs);
     FilesAndFolders(&docs);
     Fonts(&docs);
+    BrokenTrueTypePrograms(&docs);
     Functions(&docs);
     return docs;
 }

@@ -309,10 +309,17 @@ int Larkspan::Convert(char* input, char* output)
         return -1;
     }
 
+    // Objects in object streams are not read: a page tree that leads into one would lose
+    // pages without a word.
+    int compressedBefore = doc.xref->compressedAsked;
     doc.pages = new PdfPageTree(doc.xref);
     PdfPageTree* pages = doc.pages;
     ResetFunctionWork();
     pages->Load();
+    if (doc.xref->compressedAsked != compressedBefore) {
+        Reason(input, "the page tree lies in object streams, which are not supported");
+        return -1;
+    }
     snprintf(pages->tmpDir, sizeof pages->tmpDir, "%s", work.path);
     size_t len = strlen(pages->tmpDir);
     if (len == 0 || (pages->tmpDir[len - 1] != '/' && pages->tmpDir[len - 1] != '\\'))
@@ -381,6 +388,10 @@ int Larkspan::Convert(char* input, char* output)
         }
         return -1;
     }
+    // A section the reader could not walk whole is said once the document has converted
+    // without it; a refused document says only why it was refused.
+    if (doc.xref->sectionDamaged)
+        error_str("xref error\n");
     fputs(warnings.c_str(), stderr);
     return 0;
 }

@@ -245,7 +245,6 @@ void Larkspan::SetStdout(char*)
 {
     stdoutMode = true;
     options->unsetVerbose();
-    SetMessageStream(stderr);
 }
 
 void Larkspan::SetTempFile(char* name)
