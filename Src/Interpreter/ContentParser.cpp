@@ -10,6 +10,7 @@
 #include "Pdf/Limits.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "Resources/PdfPageTree.h"
 
 int OperandNumber(PdfObj* obj, double* out)
 {
@@ -47,9 +48,63 @@ ContentParser::ContentParser()
         operands[i] = nullptr;
 }
 
-bool PageWork::Spent(RenderPage* renderer) const
+void PageWork::Hold(int objNum, long long storedBytes, long long fileBytes)
 {
-    return tokens >= PAGE_MAX_CONTENT_TOKENS || (renderer && renderer->Full());
+    if (!heldStreams.insert(objNum).second || storedBytes <= 0)
+        return;
+    long long room = fileBytes - heldBytes;
+    heldBytes += storedBytes < room ? storedBytes : (room > 0 ? room : 0);
+}
+
+void ContentParser::HoldStream(int objNum)
+{
+    if (work && pages && xref && !work->Holds(objNum))
+        work->Hold(objNum, pages->StoredBytes(objNum), xref->fileBytes);
+}
+
+long long PageWork::TokenBudget() const
+{
+    return PAGE_MAX_CONTENT_TOKENS + PAGE_TOKENS_PER_HELD_BYTE * heldBytes;
+}
+
+long long PageWork::NestedRunBudget() const
+{
+    return PAGE_MAX_NESTED_RUNS + PAGE_NESTED_RUNS_PER_HELD_BYTE * heldBytes;
+}
+
+unsigned long long PageWork::MarkupBudget() const
+{
+    return (unsigned long long)PAGE_MAX_MARKUP_BYTES +
+           (unsigned long long)PAGE_MARKUP_PER_HELD_BYTE * (unsigned long long)heldBytes;
+}
+
+long long PageWork::Budget(PageBudget which) const
+{
+    switch (which) {
+    case PAGE_BUDGET_TOKENS: return TokenBudget();
+    case PAGE_BUDGET_NESTED_RUNS: return NestedRunBudget();
+    case PAGE_BUDGET_MARKUP: return (long long)MarkupBudget();
+    default: return 0;
+    }
+}
+
+void PageWork::Stop(PageBudget which)
+{
+    if (stoppedBy == PAGE_BUDGET_NONE)
+        stoppedBy = which;
+}
+
+bool PageWork::Spent(RenderPage* renderer)
+{
+    if (tokens >= TokenBudget()) {
+        Stop(PAGE_BUDGET_TOKENS);
+        return true;
+    }
+    if (renderer && renderer->Full()) {
+        Stop(PAGE_BUDGET_MARKUP);
+        return true;
+    }
+    return false;
 }
 
 ContentParser::~ContentParser()

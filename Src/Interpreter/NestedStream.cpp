@@ -35,12 +35,16 @@ NestedOwner* OwnerOf(ContentParser* cp)
 // A run is refused when its stream is already being run further out (it would draw itself
 // for ever), when it would nest too deep, or when the page has spent its budget: streams
 // that each run the next one twice stay within the depth cap and still run 2^depth times.
-bool RunAllowed(NestedOwner* outer, int objNum, const PageWork* work, RenderPage* renderer)
+bool RunAllowed(NestedOwner* outer, int objNum, PageWork* work, RenderPage* renderer)
 {
     if (outer && outer->level >= NEST_MAX_LEVELS)
         return false;
-    if (!work || work->nestedRuns >= PAGE_MAX_NESTED_RUNS || work->Spent(renderer))
+    if (!work || work->Spent(renderer))
         return false;
+    if (work->nestedRuns >= work->NestedRunBudget()) {
+        work->Stop(PAGE_BUDGET_NESTED_RUNS);
+        return false;
+    }
     for (NestedOwner* o = outer; o; o = o->outer)
         if (o->refNum == objNum)
             return false;
@@ -101,6 +105,8 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state,
     PdfNumber ref;
     ref.value = objNum;
     bool haveStream = pages->GetPageContent(&ref, &fp, &fromPdf) == 0 && fp;
+    if (haveStream)
+        HoldStream(objNum);
 
     if (haveStream && nested->current && nested->savedStates && nested->pendingClips) {
         XpsPage* page = BackPointerHolder(renderer);

@@ -135,19 +135,37 @@ enum {
     // into its tile, clipped to its BBox.
     PAGE_MAX_TILE_COPIES = 64,
 
+    // The three budgets of one page below each grow with the bytes its content holds: the
+    // bytes that the content streams the page runs (its own, its forms, tiling cells and
+    // Type 3 glyphs) take up in the file, each stream counted once however often it runs and
+    // the whole never more than the file's size. A page of any size is drawn whole, while a
+    // few kilobytes that run one another, or a small form drawn a million times, stay within
+    // the fixed allowance. A page that reaches a budget keeps what it drew, and the
+    // conversion says so in one line.
+
     // Tokens the content streams of one page may scan, operands and operators together, the
-    // page's forms, tiling cells and Type 3 glyphs included. Past it the page stops
-    // interpreting and keeps what it drew, so a stream of millions of no-op operators ends.
+    // page's forms, tiling cells and Type 3 glyphs included: PAGE_MAX_CONTENT_TOKENS plus
+    // PAGE_TOKENS_PER_HELD_BYTE for each byte held. Past it the page stops interpreting, so a
+    // stream of millions of no-op operators that inflates from a few kilobytes ends. Content
+    // that Flate packs tightly still gives far fewer than 16 tokens per byte packed.
     PAGE_MAX_CONTENT_TOKENS = 3 * 1000 * 1000,
+    PAGE_TOKENS_PER_HELD_BYTE = 16,
 
     // Nested content streams (forms, tiling cells, Type 3 glyph procedures) run for one
-    // page. Past it the page draws no further nested content: streams that each run the next
-    // one several times would otherwise run 2^depth streams inside the depth cap.
+    // page: PAGE_MAX_NESTED_RUNS plus PAGE_NESTED_RUNS_PER_HELD_BYTE for each byte held. Past
+    // it the page draws no further nested content: streams that each run the next one
+    // several times would otherwise run 2^depth streams inside the depth cap. Each run takes
+    // a Do or a shown character of some stream, a byte or more of the file.
     PAGE_MAX_NESTED_RUNS = 10000,
+    PAGE_NESTED_RUNS_PER_HELD_BYTE = 4,
 
-    // Bytes of markup one page may write. Past it the page starts no new element, only
-    // closes what is open, so a few kilobytes of content cannot write gigabytes.
+    // Bytes of markup one page may write: PAGE_MAX_MARKUP_BYTES plus
+    // PAGE_MARKUP_PER_HELD_BYTE for each byte held. Past it the page starts no new element,
+    // only closes what is open, so a few kilobytes of content cannot write gigabytes. A
+    // painted path is some hundred bytes of markup for the dozen its operators take, and a
+    // shown character drawn as an outline about as much for one byte of text.
     PAGE_MAX_MARKUP_BYTES = 16 * 1024 * 1024,
+    PAGE_MARKUP_PER_HELD_BYTE = 512,
 
     // Deepest element nesting of a page's markup, counting the page's own elements and the
     // deepest brush a drawing can carry: readers stop reading somewhat past 200. A clip or a

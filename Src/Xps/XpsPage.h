@@ -14,6 +14,7 @@
 #include "Interpreter/PathGeometry.h"
 #include "Interpreter/RenderPage.h"
 #include "Pdf/Limits.h"
+#include "Xps/PageMarkup.h"
 #include "Xps/XpsNumber.h"
 
 class ContentParser;
@@ -74,7 +75,9 @@ public:
 
     // Creates "<pageDir>/<pageIndex + 1>.fpage" and writes the page head. -1 when the file
     // cannot be created: the page is then not written anywhere and every later call does
-    // nothing until the next StartPage. The markup collects in memory until the page ends.
+    // nothing until the next StartPage. The rest of the markup collects until the page ends
+    // (in memory, and past XPS_MARKUP_IN_MEMORY bytes in "<n>.fbody" and "<n>.fres" beside
+    // the page file).
     int StartPage(int pageIndex, double width, double height) override;
     // Closes every clip still open, the page canvas and the page, and writes the page file
     // (with the page's resources after the FixedPage start tag). -1 when the page could not
@@ -151,8 +154,10 @@ public:
     int openClips;
     void CloseClips(int keep);
 
-    // Bytes of markup the page has written so far; past PAGE_MAX_MARKUP_BYTES the page is
-    // full: it starts no new element and only closes what is open.
+    // Bytes of markup the page has written so far; past the page's markup budget (that of
+    // the parser's PageWork, PAGE_MAX_MARKUP_BYTES without a parser) the page is full: it
+    // starts no new element and only closes what is open. A page whose markup cannot be
+    // kept (its file failed) is full too.
     unsigned long long markupBytes;
     bool Full() override;
     // Element depth at which the next element of the page is written: 3 on the page canvas
@@ -164,9 +169,9 @@ public:
     bool luminosity = false;
 
 protected:
-    // The page's markup collects in one buffer and goes to its file at EndPage; nothing is
-    // kept while no page file is open. Out formats as printf does, Put appends text as it
-    // stands, PutNumber a number as XpsNumber writes it.
+    // The page's markup after its head collects in `markup` and goes to its file at
+    // EndPage; nothing is kept while no page file is open. Out formats as printf does, Put
+    // appends text as it stands, PutNumber a number as XpsNumber writes it.
     void Out(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void Out(const std::string& text);
     void Put(const char* text, size_t length);
@@ -218,18 +223,17 @@ private:
     // True when a new element may be written (a page is open and not full).
     bool Writing();
 
-    // The page's markup, collected for the page file until the page ends: the page's
-    // resources go in after the FixedPage start tag, its first headBytes bytes.
-    std::string markup;
-    size_t headBytes = 0;
-    // Writes the page file: the start tag, the page's resources, the rest of the markup.
+    // The page's markup after the FixedPage start tag, which is in the page file already:
+    // the page's resources go in before it when the page ends.
+    PageMarkup markup;
+    // Completes the page file: the page's resources, then the rest of the markup.
     int WritePageFile();
 
     // The page's resource dictionary: the PathGeometry of every glyph outline written on
     // the page, keyed "p<page>g<n>" by its place n, and the place by the outline's id (-1: an
     // outline that writes no figure). Keys differ from page to page as well: a reader may
     // keep a key it has seen for the pages after.
-    std::string glyphDictionary;
+    PageMarkup glyphDictionary;
     std::string keyPrefix;
     std::unordered_map<unsigned long long, int> glyphKeys;
     int glyphsDefined = 0;
@@ -237,8 +241,8 @@ private:
     // has no figure.
     int GlyphKey(const OutlineGlyph& glyph);
     // Writes the FixedPage.Resources element of the page's dictionary into the page file,
-    // where the page has one.
-    void WritePageResources();
+    // where the page has one; false when the dictionary could not be kept whole.
+    bool WritePageResources();
 
     // Object numbers of the tiling patterns whose cells are being drawn, outermost first: a
     // cell that paints with one of them again gets no brush, so a pattern that uses itself

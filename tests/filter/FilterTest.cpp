@@ -159,6 +159,42 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
     }
 }
 
+// A page the converter drew only in part is a warning in the spooler's log, and the job
+// goes on; the other lines pass as they are, a line longer than any block whole. The reason
+// of a converter that fails is its own line, never a warning around it.
+TEST(PrintFilter, ConverterWarningsReachTheSpoolerAsWarnings)
+{
+    for (const char* mode : {"warn", "warnfail"}) {
+        SCOPED_TRACE(mode);
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        const std::string content = "%PDF-1.4 warned\n";
+        MakeFile(tmp.file("in/job.pdf"), content);
+        Job job;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.mode = mode;
+        job.args = {"42", "lp", "report", "1", "", tmp.file("in/job.pdf")};
+        Result r = RunFilter(job);
+        const std::string warning = "WARNING: Vardex: " + tmp.file("in/job.pdf") +
+                                    ": page 2 is drawn in part: it reached its limit of 3000016 "
+                                    "content tokens (PAGE_MAX_CONTENT_TOKENS)\n";
+        EXPECT_EQ(std::string::npos, r.err.find("Vardex: warning:")) << r.err;
+        if (std::string(mode) == "warn") {
+            EXPECT_EQ(0, r.status) << r.err;
+            EXPECT_EQ(kMarker + content, r.out);
+            EXPECT_EQ("DEBUG: before the warning\n" + warning + std::string(6000, 'x') + "\n",
+                      r.err);
+        } else {
+            EXPECT_EQ(1, r.status);
+            EXPECT_EQ("", r.out);
+            const std::string reason = "standin: cannot load " + tmp.file("in/job.pdf") + "\n";
+            EXPECT_EQ(warning + reason + warning + "ERROR: report: " + reason, r.err);
+        }
+        EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+    }
+}
+
 TEST(PrintFilter, WrongArgumentCountGivesUsage)
 {
     testutil::TempDir tmp;
@@ -320,18 +356,33 @@ TEST(PrintFilter, RealConverterPrintsThePackage)
     b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>");
     b.Stream(4, "", "20 20 60 40 re f\n");
     b.ClassicXref();
+    // Forms that each draw a square and run the next one twice: far more runs than the page's
+    // budget allows.
+    testpdf::PdfBuilder fans;
+    fans.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    fans.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    fans.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R "
+                   "/Resources << /XObject << /X 5 0 R >> >> >>");
+    fans.Stream(4, "", "/X Do\n");
+    for (int k = 0; k < 16; k++)
+        fans.Stream(5 + k, "/Type /XObject /Subtype /Form /BBox [0 0 200 100] /Resources << "
+                           "/XObject << /X " + std::to_string(6 + k) + " 0 R >> >>",
+                    "20 20 60 40 re f /X Do /X Do\n");
+    fans.ClassicXref();
     const std::string notPdf = "no PDF here\n";
     struct Case {
         const char* what;
         const char* jobFile;
         const std::string* bytes;
         int status;
+        bool inPart = false;  // a page drawn in part, which the spooler is warned of
     };
     const Case cases[] = {
         {"a PDF", "in/job.pdf", &b.Bytes(), 0},
         // Taken as a pattern, the name would also match the neighbour, which is no PDF.
         {"a PDF named like a pattern", "in/a*b.pdf", &b.Bytes(), 0},
         {"not a PDF", "in/job.pdf", &notPdf, 1},
+        {"a page drawn in part", "in/job.pdf", &fans.Bytes(), 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -351,6 +402,17 @@ TEST(PrintFilter, RealConverterPrintsThePackage)
             EXPECT_EQ(testutil::RunCommand("unzip -tqq " + Quote(tmp.file("print.xps")) + " >/dev/null"), 0);
             EXPECT_EQ(testutil::RunCommand("mutool draw -q -o " + Quote(tmp.file("p.png")) + " " +
                                            Quote(tmp.file("print.xps")) + " 1 >/dev/null 2>&1"), 0);
+            EXPECT_EQ(std::string::npos, r.err.find("ERROR:")) << r.err;
+            const std::string warning = "WARNING: Vardex: " + tmp.file(c.jobFile) +
+                                        ": page 1 is drawn in part: it reached its limit of ";
+            const size_t at = r.err.find(warning);
+            EXPECT_EQ(c.inPart, at != std::string::npos) << r.err;
+            if (c.inPart) {
+                EXPECT_EQ(at, r.err.rfind(warning)) << r.err;
+                EXPECT_NE(std::string::npos,
+                          r.err.find("nested content streams (PAGE_MAX_NESTED_RUNS)\n", at))
+                    << r.err;
+            }
         } else {
             EXPECT_EQ(r.out, "");
             // The converter's own reason is the job's error, with the job's title and file.

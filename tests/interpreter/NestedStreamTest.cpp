@@ -64,7 +64,8 @@ std::string Trigger(int x)
 // real reader, with one page interpreted the way the conversion driver does it.
 class NestedRun {
 public:
-    // streams: object number and content; a flate flag stores the stream compressed.
+    // streams: object number and content; a flate flag stores the stream compressed, and
+    // `entries` go into its dictionary (a Length there replaces the true one).
     struct Stream {
         int num;
         std::string content;
@@ -268,6 +269,9 @@ TEST(NestedStream, DeepChainsStopAtTheCap)
 
 // Every run below one page counts into the page's budget, at every level: with one run
 // left, the first stream runs and what it would run, and what the page runs next, do not.
+// The budget is PAGE_MAX_NESTED_RUNS and PAGE_NESTED_RUNS_PER_HELD_BYTE runs for each byte
+// the page holds (here its streams, held before they run, and a large one held besides);
+// the page says which budget stopped it.
 TEST(NestedStream, RunsStopAtThePageBudget)
 {
     NestedRun run({{3, Trigger(1000) + Trigger(1000)}, {10, Square(1) + Trigger(1001)},
@@ -275,12 +279,55 @@ TEST(NestedStream, RunsStopAtThePageBudget)
     ASSERT_TRUE(run.loaded);
     run.page.tiles[1000] = 10;
     run.page.tiles[1001] = 11;
-    run.cp.work->nestedRuns = PAGE_MAX_NESTED_RUNS - 1;
+    for (int num : {3, 10, 11})
+        run.cp.HoldStream(num);
+    run.cp.work->Hold(99, 100000, 1 << 30);
+    const long long budget =
+        PAGE_MAX_NESTED_RUNS + PAGE_NESTED_RUNS_PER_HELD_BYTE * run.cp.work->heldBytes;
+    ASSERT_GT(run.cp.work->heldBytes, 100000);
+    run.cp.work->nestedRuns = budget - 1;
     run.Scan(3);
     std::string markup = run.Finish();
     EXPECT_EQ(1, Occurrences(markup, SquareData(1)));
     EXPECT_EQ(0, Occurrences(markup, SquareData(2)));
-    EXPECT_EQ(PAGE_MAX_NESTED_RUNS, run.cp.work->nestedRuns);
+    EXPECT_EQ(budget, run.cp.work->nestedRuns);
+    EXPECT_EQ(PAGE_BUDGET_NESTED_RUNS, run.cp.work->stoppedBy);
+    EXPECT_EQ(budget, run.cp.work->Budget(PAGE_BUDGET_NESTED_RUNS));
+}
+
+// What a page holds, which its budgets grow with: each stream it runs, counted once however
+// often it runs, by the bytes its data takes in the file (a flate stream's packed bytes; a
+// Length past the file's end counts what the file holds from the data on; no usable Length
+// counts nothing), and never more than the whole file.
+TEST(NestedStream, ThePageHoldsEachStreamOnceWithinTheFile)
+{
+    const std::string flat = Square(1), packed = Square(2), past = Square(3);
+    for (bool greedy : {false, true}) {
+        SCOPED_TRACE(greedy ? "two streams claim the rest of the file" : "sound lengths");
+        std::vector<NestedRun::Stream> streams = {
+            {3, Trigger(1000) + Trigger(1000) + Trigger(1001) + Trigger(1003)},
+            {10, flat},
+            {11, packed, true},
+            {13, Square(4), false, "/Length /None"}};
+        if (greedy) {
+            streams[0].content += Trigger(1002) + Trigger(1004);
+            // Early in the file, so that each claims nearly all of it.
+            streams.insert(streams.begin() + 1, {12, past, false, "/Length 99999999"});
+            streams.insert(streams.begin() + 2, {14, Square(5), true, "/Length 99999999"});
+        }
+        NestedRun run(streams);
+        ASSERT_TRUE(run.loaded);
+        run.page.tiles = {{1000, 10}, {1001, 11}, {1002, 12}, {1003, 13}, {1004, 14}};
+        run.Scan(3);
+        std::string markup = run.Finish();
+        EXPECT_EQ(greedy ? "1 1 2 4 3 5 " : "1 1 2 4 ", Squares(markup));
+        long long want = (long long)flat.size() + (long long)testpdf::Deflate(packed).size();
+        if (greedy)
+            want = run.xref->fileBytes;
+        EXPECT_EQ(want, run.cp.work->heldBytes);
+        EXPECT_EQ(greedy ? 5u : 3u, run.cp.work->heldStreams.size());
+        EXPECT_EQ(PAGE_BUDGET_NONE, run.cp.work->stoppedBy);
+    }
 }
 
 // Nothing is drawn for a stream that is not there, and the caller carries on.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ftw.h>
+#include <string>
 #include <sys/stat.h>
 
 #include "Apps/converter/PathUtils.h"
@@ -122,6 +123,32 @@ bool WriteFailed(const char* input)
     return true;
 }
 
+// The line for a page that ran out of one of its budgets ("" for a page drawn whole): the
+// page keeps what it drew, and the conversion goes on.
+std::string BudgetWarning(const char* input, int page, const PageWork& work)
+{
+    static const struct {
+        PageBudget budget;
+        const char* what;
+        const char* limit;
+    } kBudgets[] = {
+        {PAGE_BUDGET_TOKENS, "content tokens", "PAGE_MAX_CONTENT_TOKENS"},
+        {PAGE_BUDGET_NESTED_RUNS, "nested content streams", "PAGE_MAX_NESTED_RUNS"},
+        {PAGE_BUDGET_MARKUP, "bytes of markup", "PAGE_MAX_MARKUP_BYTES"},
+    };
+    for (const auto& b : kBudgets) {
+        if (b.budget != work.stoppedBy)
+            continue;
+        char line[PDF_MAX_PATH + 160];
+        snprintf(line, sizeof line,
+                 "Vardex: warning: %s: page %d is drawn in part: it reached its limit of %lld "
+                 "%s (%s)\n",
+                 input, page + 1, work.Budget(b.budget), b.what, b.limit);
+        return line;
+    }
+    return "";
+}
+
 // The document's file, tables and objects, released on every way out of the conversion,
 // together with everything the extractors hung on the entries.
 struct Document {
@@ -223,6 +250,7 @@ void ScanStream(ContentParser* parser, PdfPageTree* pages, PdfObj* ref, PdfObj* 
     int fromPdf = 0;
     if (pages->GetPageContent(ref, &stream, &fromPdf) != 0 || !stream)
         return;
+    parser->HoldStream(static_cast<PdfIndirect*>(ref)->refNum);
     parser->Scanner(stream, resources, buf, SCAN_BUF);
     // A stream read in place shares the document's file, which stays open.
     if (!fromPdf)
@@ -311,6 +339,8 @@ int Larkspan::Convert(char* input, char* output)
     }
 
     char scanBuf[SCAN_BUF];
+    // Said once the package is written: a conversion that fails says only why.
+    std::string warnings;
     for (int page = 0; page < pageCount; page++) {
         double x, y, width, height;
         PageSize(pages, page, &x, &y, &width, &height);
@@ -339,6 +369,7 @@ int Larkspan::Convert(char* input, char* output)
         RemoveObj(resources);
         parser->RunAllClips();
         int ended = renderer.EndPage();
+        warnings += BudgetWarning(input, page, parser->ownWork);
         delete parser;
         if (ended != 0) {
             Reason(input, "cannot write page %d", page + 1);
@@ -364,5 +395,6 @@ int Larkspan::Convert(char* input, char* output)
     // without it; a refused document says only why it was refused.
     if (doc.xref->sectionDamaged)
         error_str("xref error\n");
+    fputs(warnings.c_str(), stderr);
     return 0;
 }

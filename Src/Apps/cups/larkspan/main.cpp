@@ -314,13 +314,38 @@ void SetStopSignals(int how)
 }
 
 // Passes the converter's messages on to standard error as they come (the spooler logs them)
-// and keeps its last line that is not a debug line in `reason`: the converter says why it
-// refused a document in one line, which becomes the job's ERROR line.
+// and keeps its last line that is neither a debug line nor a warning in `reason`: the
+// converter says why it refused a document in one line, which becomes the job's ERROR line.
+// A warning of the converter ("Vardex: warning: ...", a page it drew only in part) reaches
+// the spooler as a "WARNING: " line of its own, and the job goes on.
 void ForwardMessages(int in, char* reason, size_t size)
 {
+    static const char kWarning[] = "Vardex: warning: ";
+    static const char kWarningLine[] = "WARNING: Vardex: ";
+    const size_t warningLength = sizeof kWarning - 1;
     char line[kMaxReason + 1];
-    size_t len = 0;
+    size_t len = 0;  // bytes of the line kept in `line`
+    // A line's first bytes wait in `line` until they tell whether it is a warning; the rest
+    // of the line follows as it comes.
+    enum { UNDECIDED, PLAIN, WARNING } kind = UNDECIDED;
     char block[kCopyBlock];
+    char out[kCopyBlock];
+    size_t put = 0;
+    auto emit = [&](const char* bytes, size_t n) {
+        if (put + n > sizeof out) {
+            WriteAll(STDERR_FILENO, out, put);
+            put = 0;
+        }
+        memcpy(out + put, bytes, n);
+        put += n;
+    };
+    auto endLine = [&]() {
+        line[len] = 0;
+        if (kind != WARNING && len > 0 && strncmp(line, "DEBUG:", 6) != 0)
+            snprintf(reason, size, "%s", line);
+        len = 0;
+        kind = UNDECIDED;
+    };
     reason[0] = 0;
     for (;;) {
         ssize_t got = read(in, block, sizeof block);
@@ -328,22 +353,35 @@ void ForwardMessages(int in, char* reason, size_t size)
             continue;
         if (got <= 0)
             break;
-        WriteAll(STDERR_FILENO, block, (size_t)got);
         for (ssize_t i = 0; i < got; i++) {
-            if (block[i] != '\n') {
-                if (len < kMaxReason)
-                    line[len++] = block[i];
+            const char c = block[i];
+            if (c == '\n') {
+                if (kind == UNDECIDED)
+                    emit(line, len);
+                emit(&c, 1);
+                endLine();
                 continue;
             }
-            line[len] = 0;
-            if (len > 0 && strncmp(line, "DEBUG:", 6) != 0)
-                snprintf(reason, size, "%s", line);
-            len = 0;
+            if (len < kMaxReason)
+                line[len++] = c;
+            if (kind != UNDECIDED) {
+                emit(&c, 1);
+            } else if (len == warningLength) {
+                kind = memcmp(line, kWarning, warningLength) == 0 ? WARNING : PLAIN;
+                if (kind == WARNING)
+                    emit(kWarningLine, sizeof kWarningLine - 1);
+                else
+                    emit(line, len);
+            }
         }
+        WriteAll(STDERR_FILENO, out, put);
+        put = 0;
     }
-    line[len] = 0;
-    if (len > 0 && strncmp(line, "DEBUG:", 6) != 0)
-        snprintf(reason, size, "%s", line);
+    // A last line without its line feed.
+    if (kind == UNDECIDED)
+        emit(line, len);
+    WriteAll(STDERR_FILENO, out, put);
+    endLine();
 }
 
 }  // namespace
