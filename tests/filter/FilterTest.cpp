@@ -245,6 +245,27 @@ TEST(PrintFilter, DebugCopyNameStaysInsideTheDebugFolder)
         EXPECT_EQ(testutil::ReadFile(kDebugDir + "/Report.pdf"), "%PDF-1.4 debug\n");
         remove((kDebugDir + "/Report.pdf").c_str());
     }
+
+    // A pipe planted under the copy's name would hold the job until a reader came: it is
+    // left as it is and nothing is copied, and the job prints. The debug folder is the
+    // user's, so the pipe is not taken away.
+    {
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        MakeFile(tmp.file("job.pdf"), "%PDF-1.4 debug\n");
+        ASSERT_EQ(testutil::RunCommand("mkfifo " + Quote(kDebugDir + "/Report.pdf")), 0);
+        Job job;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.args = {"42", "brindlow", "Report", "1", "", "job.pdf"};
+        Result r = RunFilter(job);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, kMarker + "%PDF-1.4 debug\n");
+        struct stat st;
+        ASSERT_EQ(lstat((kDebugDir + "/Report.pdf").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        remove((kDebugDir + "/Report.pdf").c_str());
+    }
     testutil::RunCommand("rm -rf " + Quote(kDebugDir));
 }
 
