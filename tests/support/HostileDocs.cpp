@@ -1030,34 +1030,49 @@ void Functions(std::vector<HostileDoc>* docs)
 // and an image of 8000 x 8000 RGB pixels: a conversion decodes only the bytes a use needs,
 // writes an image a row at a time, and stays under the table's memory bound.
 
-// Flate data of `head` followed by `zeros` zero bytes, made a piece at a time: the test holds
-// neither the whole stream nor its decoded bytes.
+// Flate data made a piece at a time: the test never holds a large stream's decoded bytes.
+class Deflater {
+public:
+    Deflater() { deflateInit(&zs_, 6); }
+    ~Deflater() { deflateEnd(&zs_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    void Feed(const unsigned char* p, size_t n, bool last = false)
+    {
+        zs_.next_in = const_cast<unsigned char*>(p);
+        zs_.avail_in = (uInt)n;
+        do {
+            zs_.next_out = chunk_.data();
+            zs_.avail_out = (uInt)chunk_.size();
+            deflate(&zs_, last ? Z_FINISH : Z_NO_FLUSH);
+            out_.append((const char*)chunk_.data(), chunk_.size() - zs_.avail_out);
+        } while (zs_.avail_out == 0);
+    }
+    std::string Finish()
+    {
+        Feed(nullptr, 0, true);
+        return out_;
+    }
+
+private:
+    z_stream zs_ = {};
+    std::vector<unsigned char> chunk_ = std::vector<unsigned char>(1 << 16);
+    std::string out_;
+};
+
+// Flate data of `head` followed by `zeros` zero bytes.
 std::string DeflatedWithZeros(const std::string& head, size_t zeros)
 {
-    z_stream zs;
-    memset(&zs, 0, sizeof zs);
-    deflateInit(&zs, 6);
-    std::string out;
-    std::vector<unsigned char> chunk(1 << 16), blank(1 << 20, 0);
-    auto feed = [&](const unsigned char* p, size_t n, int flush) {
-        zs.next_in = const_cast<unsigned char*>(p);
-        zs.avail_in = (uInt)n;
-        do {
-            zs.next_out = chunk.data();
-            zs.avail_out = (uInt)chunk.size();
-            deflate(&zs, flush);
-            out.append((const char*)chunk.data(), chunk.size() - zs.avail_out);
-        } while (zs.avail_out == 0);
-    };
-    feed((const unsigned char*)head.data(), head.size(), Z_NO_FLUSH);
+    Deflater d;
+    d.Feed((const unsigned char*)head.data(), head.size());
+    std::vector<unsigned char> blank(1 << 20, 0);
     for (size_t left = zeros; left > 0;) {
         size_t n = std::min(left, blank.size());
-        feed(blank.data(), n, Z_NO_FLUSH);
+        d.Feed(blank.data(), n);
         left -= n;
     }
-    feed(nullptr, 0, Z_FINISH);
-    deflateEnd(&zs);
-    return out;
+    return d.Finish();
 }
 
 void StreamsAtTheDecodedCap(std::vector<HostileDoc>* docs)
@@ -1144,28 +1159,17 @@ void StreamsAtTheDecodedCap(std::vector<HostileDoc>* docs)
     // drawn, a row at a time.
     add("rgb-image-8000-square", [] {
         const int side = 8000;
-        z_stream zs;
-        memset(&zs, 0, sizeof zs);
-        deflateInit(&zs, 6);
-        std::string data;
-        std::vector<unsigned char> row((size_t)side * 3), chunk(1 << 16);
+        Deflater d;
+        std::vector<unsigned char> row((size_t)side * 3);
         for (int y = 0; y < side; y++) {
             for (int x = 0; x < side; x++) {
                 row[3 * (size_t)x] = (unsigned char)(x * 255 / side);
                 row[3 * (size_t)x + 1] = (unsigned char)(y * 255 / side);
                 row[3 * (size_t)x + 2] = (unsigned char)((x / 500 + y / 500) % 2 ? 200 : 40);
             }
-            zs.next_in = row.data();
-            zs.avail_in = (uInt)row.size();
-            const int flush = y + 1 == side ? Z_FINISH : Z_NO_FLUSH;
-            do {
-                zs.next_out = chunk.data();
-                zs.avail_out = (uInt)chunk.size();
-                deflate(&zs, flush);
-                data.append((const char*)chunk.data(), chunk.size() - zs.avail_out);
-            } while (zs.avail_out == 0);
+            d.Feed(row.data(), row.size());
         }
-        deflateEnd(&zs);
+        const std::string data = d.Finish();
         return OnePage("<< /XObject << /Im 5 0 R >> >>", "q 180 0 0 180 10 10 cm /Im Do Q\n",
                        {{5, "/Type /XObject /Subtype /Image /Width 8000 /Height 8000 "
                             "/BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /FlateDecode",
