@@ -4,71 +4,97 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 
 namespace {
 
-// Streams made by pdfcreatfile and not yet closed, with their paths.
-std::unordered_map<FILE*, std::string>& WrittenFiles()
+// Streams made by pdfcreatfile and not yet closed, with the error number of their first write
+// that failed (0 while none did): their close must also tell whether every byte reached the
+// file, and why not.
+std::unordered_map<FILE*, int>& WrittenFiles()
 {
-    static std::unordered_map<FILE*, std::string> files;
+    static std::unordered_map<FILE*, int> files;
     return files;
 }
 
-int g_writeFailures = 0;
-int g_firstFailureErrno = 0;
-std::string g_firstFailurePath;
-
-void RecordWriteFailure(const std::string& path, int err)
+// Clears O_NONBLOCK again once the file is known to be a regular file of its own.
+int Blocking(int fd)
 {
-    if (g_writeFailures++ == 0) {
-        g_firstFailurePath = path;
-        g_firstFailureErrno = err;
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        int err = errno;
+        close(fd);
+        errno = err;
+        return -1;
     }
+    return fd;
+}
+
+int Fresh(const char* path, int flags)
+{
+    int fd = open(path, flags | O_CREAT | O_EXCL, 0600);
+    return fd >= 0 ? Blocking(fd) : -1;
 }
 
 }  // namespace
 
-int CreateNewFile(const char* path, bool readBack)
+int CreateNewFile(const char* path, bool readBack, bool ownFolder)
 {
     if (!path || !*path) {
         errno = EINVAL;
         return -1;
     }
-    const int flags = (readBack ? O_RDWR : O_WRONLY) | O_NOFOLLOW | O_CLOEXEC;
+    // O_NONBLOCK: a pipe swapped in under the name between the look and the open must not
+    // hold the run until a reader comes.
+    const int flags = (readBack ? O_RDWR : O_WRONLY) | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
     // Nearly always nothing is there yet: the name is taken at once. O_EXCL refuses anything
     // that is there, a link included, and that is then looked at.
-    int fd = open(path, flags | O_CREAT | O_EXCL, 0600);
+    int fd = Fresh(path, flags);
     if (fd >= 0 || errno != EEXIST)
         return fd;
     struct stat st;
-    if (lstat(path, &st) == 0) {
-        if (S_ISREG(st.st_mode) && st.st_nlink == 1) {
-            // A file of its own (an earlier run's): rewritten in place, and checked to be
-            // still that one file once open.
-            int fd = open(path, flags | O_TRUNC);
-            struct stat now;
-            if (fd >= 0 && (fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || now.st_nlink != 1)) {
-                close(fd);
-                errno = EEXIST;
-                return -1;
-            }
-            return fd;
-        }
-        if (!S_ISLNK(st.st_mode) && !S_ISREG(st.st_mode)) {
-            // A device or a pipe is written as it is; a folder fails to open.
-            return open(path, flags);
-        }
-        // A symbolic link, or a hard link to a file that has other names: the name is taken
-        // away (never what it points at) and made anew.
-        if (unlink(path) != 0 && errno != ENOENT)
-            return -1;
+    if (lstat(path, &st) != 0)
+        return errno == ENOENT ? Fresh(path, flags) : -1;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return -1;
     }
+    if (S_ISREG(st.st_mode) && st.st_nlink == 1) {
+        // A file of its own (an earlier run's) is rewritten in place. It is opened as it is
+        // and emptied only once the descriptor shows the same file with no other name: a
+        // hard link swapped in meanwhile is never truncated.
+        fd = open(path, flags);
+        if (fd < 0)
+            return errno == ELOOP || errno == ENXIO ? (errno = EEXIST, -1) : -1;
+        struct stat now;
+        if (fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || now.st_nlink != 1 ||
+            now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+            close(fd);
+            errno = EEXIST;
+            return -1;
+        }
+        if (ftruncate(fd, 0) != 0) {
+            int err = errno;
+            close(fd);
+            errno = err;
+            return -1;
+        }
+        return Blocking(fd);
+    }
+    // A device or a pipe is never opened for writing: in a folder of the program's own it is
+    // something planted there and is replaced; elsewhere it is refused.
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) && !ownFolder) {
+        errno = EEXIST;
+        return -1;
+    }
+    // A symbolic link, or a hard link to a file that has other names: the name is taken away
+    // (never what it points at) and made anew.
+    if (unlink(path) != 0 && errno != ENOENT)
+        return -1;
     // O_EXCL refuses anything that appeared under the name in the meantime, a link included.
-    return open(path, flags | O_CREAT | O_EXCL, 0600);
+    return Fresh(path, flags);
 }
 
 int CreateUniqueFile(char* tmpl)
@@ -78,25 +104,6 @@ int CreateUniqueFile(char* tmpl)
         return -1;
     }
     return mkostemp(tmpl, O_CLOEXEC);
-}
-
-int WriteFailures()
-{
-    return g_writeFailures;
-}
-
-const char* FirstWriteFailure(int* err)
-{
-    if (err)
-        *err = g_firstFailureErrno;
-    return g_writeFailures ? g_firstFailurePath.c_str() : "";
-}
-
-void ResetWriteFailures()
-{
-    g_writeFailures = 0;
-    g_firstFailureErrno = 0;
-    g_firstFailurePath.clear();
 }
 
 int pdfopenfile(FILE** out, const char* path)
@@ -120,10 +127,10 @@ int pdfcreatfile(FILE** out, const char* path, bool readBack)
         int err = errno;
         if (fd >= 0)
             close(fd);
-        RecordWriteFailure(path, err);
+        errno = err;
         return -1;
     }
-    WrittenFiles()[fp] = path;
+    WrittenFiles()[fp] = 0;
     *out = fp;
     return 0;
 }
@@ -135,19 +142,19 @@ int pdfclose(FILE* fp)
     auto it = WrittenFiles().find(fp);
     if (it == WrittenFiles().end())
         return fclose(fp) == 0 ? 0 : -1;
-    std::string path = it->second;
+    const int first = it->second;
     WrittenFiles().erase(it);
     errno = 0;
     bool failed = ferror(fp) != 0;
     if (failed)
         fflush(fp);  // for the reason: what is still buffered fails again the same way
-    int err = errno;
+    int err = first ? first : errno;
     if (fclose(fp) != 0 && !failed) {
         failed = true;
         err = errno;
     }
     if (failed) {
-        RecordWriteFailure(path, err ? err : EIO);
+        errno = err ? err : EIO;
         return -1;
     }
     return 0;
@@ -160,7 +167,7 @@ int pdfreadback(FILE* fp)
     auto it = WrittenFiles().find(fp);
     if (it == WrittenFiles().end())
         return -1;
-    std::string path = it->second;
+    const int first = it->second;
     errno = 0;
     // After an earlier failed write the flush fails again the same way, which gives the reason.
     bool failed = ferror(fp) != 0;
@@ -169,10 +176,10 @@ int pdfreadback(FILE* fp)
         WrittenFiles().erase(it);
         return 0;
     }
-    int err = errno;
+    int err = first ? first : errno;
     WrittenFiles().erase(it);
     fclose(fp);
-    RecordWriteFailure(path, err ? err : EIO);
+    errno = err ? err : EIO;
     return -1;
 }
 
@@ -206,6 +213,11 @@ int pdfwrite(FILE* fp, const void* buf, int n)
     if (!fp || !buf || n <= 0)
         return -1;
     size_t put = fwrite(buf, 1, (size_t)n, fp);
+    if (put < (size_t)n) {
+        auto it = WrittenFiles().find(fp);
+        if (it != WrittenFiles().end() && !it->second)
+            it->second = errno ? errno : EIO;
+    }
     return put > 0 ? (int)put : -1;
 }
 

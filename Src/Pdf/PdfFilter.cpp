@@ -3,7 +3,10 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
+#include <memory>
+#include <vector>
 #include <zlib.h>
 
 #include "Pdf/FileAccess.h"
@@ -43,22 +46,21 @@ static void Release(ByteBuffer* b)
     b->size = b->readPos = b->capacity = 0;
 }
 
-// Appends to a buffer of the filter chain. The block at least doubles each time it grows, so
-// a stream that arrives in many small pieces is not copied over and over, and no more than
-// PDF_MAX_STREAM_BYTES are kept: the part that fits is appended and -1 tells the stage to
-// stop.
-static int Put(ByteBuffer* b, const void* bytes, int n)
+// Appends to a buffer that holds at most `cap` bytes. The block at least doubles each time it
+// grows, so a stream that arrives in many small pieces is not copied over and over, and it
+// never grows past `cap`: the part that fits is appended and -1 says the buffer is full.
+int AppendCapped(ByteBuffer* b, const void* bytes, int n, long long cap)
 {
     if (n <= 0)
         return 0;
-    long long room = (long long)PDF_MAX_STREAM_BYTES - b->size;
+    long long room = cap - b->size;
     bool cut = n > room;
     if (cut)
         n = room > 0 ? (int)room : 0;
     if (n > 0) {
         long long step = b->capacity;
-        if ((long long)b->capacity + step > PDF_MAX_STREAM_BYTES)
-            step = (long long)PDF_MAX_STREAM_BYTES - b->capacity;
+        if ((long long)b->capacity + step > cap)
+            step = cap - b->capacity;
         if (step > b->growStep)
             b->growStep = (int)step;
         if (b->Append(bytes, n) != 0)
@@ -67,19 +69,10 @@ static int Put(ByteBuffer* b, const void* bytes, int n)
     return cut ? -1 : 0;
 }
 
-// Hands the chain's result to the caller's buffer: the block itself when that buffer is
-// empty, as every caller passes it, else a copy of the bytes.
-static void Deliver(ByteBuffer* from, ByteBuffer* out)
+// The chain's own buffers hold no more than PDF_MAX_STREAM_BYTES.
+static int Put(ByteBuffer* b, const void* bytes, int n)
 {
-    if (!out->data && out->size == 0) {
-        out->data = from->data;
-        out->size = from->size;
-        out->capacity = from->capacity;
-        from->data = nullptr;
-        from->size = from->readPos = from->capacity = 0;
-        return;
-    }
-    out->Append(from->data ? from->data + from->readPos : nullptr, from->size - from->readPos);
+    return AppendCapped(b, bytes, n, PDF_MAX_STREAM_BYTES);
 }
 
 static bool IsWhite(int c)
@@ -87,106 +80,304 @@ static bool IsWhite(int c)
     return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
 }
 
-// Appends up to `length` bytes from the current position of fp: only what was read.
-static void ReadRaw(FILE* fp, int length, ByteBuffer* out)
+namespace {
+
+enum { CHAIN_PIECE = 32768 };
+
+// The filter chain at work: the raw bytes go through the stages a piece at a time, and what
+// the last stage makes goes to the sink as it comes, so no stage holds a whole stream. Each
+// stage hands on at most PDF_MAX_STREAM_BYTES (the rest is dropped, and the stage stops). A
+// stage that meets bad data stops with what it made; the later ones work on that.
+class Chain {
+public:
+    enum Kind { COPY, ASCII85, LZW, FLATE, NOTHING };
+
+    explicit Chain(const DecodeSink& sink) : sink_(sink) {}
+    ~Chain()
+    {
+        for (Stage& s : stages_)
+            if (s.zlive)
+                inflateEnd(&s.zs);
+    }
+    Chain(const Chain&) = delete;
+    Chain& operator=(const Chain&) = delete;
+
+    void Add(Kind kind)
+    {
+        stages_.emplace_back();
+        stages_.back().kind = kind;
+        if (kind == LZW)
+            stages_.back().lzw.reset(new LZWDecode);
+    }
+
+    // Hands bytes to stage i; the stage past the last is the sink.
+    void Push(size_t i, const unsigned char* p, int n);
+    // The input has ended: each stage makes what it still holds, in order.
+    void Finish()
+    {
+        for (size_t i = 0; i < stages_.size() && !stopped_; i++) {
+            if (stages_[i].kind == LZW && !stages_[i].done)
+                Lzw(i, nullptr, 0, true);
+            stages_[i].done = true;
+        }
+    }
+    bool Stopped() const { return stopped_; }
+    int SinkResult() const { return sinkResult_; }
+
+private:
+    struct Stage {
+        Kind kind = NOTHING;
+        bool done = false;
+        long long produced = 0;
+        // ASCII85: the digits of the group begun, and a '~' waiting for its '>'.
+        unsigned digit[5] = {0, 0, 0, 0, 0};
+        int k = 0;
+        bool tilde = false;
+        // LZW: the dictionary and bit state, and the previous code (-1: none).
+        std::unique_ptr<LZWDecode> lzw;
+        int prev = -1;
+        // Flate.
+        z_stream zs;
+        bool zlive = false;
+        bool zfailed = false;
+    };
+
+    // Stage i makes n bytes: false when it must stop (its cap is reached or the sink has
+    // what it needs).
+    bool Out(size_t i, const unsigned char* p, int n)
+    {
+        Stage& s = stages_[i];
+        long long room = (long long)PDF_MAX_STREAM_BYTES - s.produced;
+        bool cut = n > room;
+        if (cut)
+            n = room > 0 ? (int)room : 0;
+        s.produced += n;
+        if (n > 0)
+            Push(i + 1, p, n);
+        return !cut && !stopped_;
+    }
+
+    void Ascii85(size_t i, const unsigned char* p, int n);
+    void Lzw(size_t i, const unsigned char* p, int n, bool final);
+    void Flate(size_t i, const unsigned char* p, int n);
+
+    const DecodeSink& sink_;
+    std::vector<Stage> stages_;
+    bool stopped_ = false;
+    int sinkResult_ = 0;
+};
+
+void Chain::Push(size_t i, const unsigned char* p, int n)
 {
-    unsigned char chunk[32768];
-    while (length > 0) {
-        int want = length < (int)sizeof chunk ? length : (int)sizeof chunk;
-        int got = pdfread(fp, chunk, want);
-        if (got <= 0 || Put(out, chunk, got) != 0)
-            return;
-        length -= got;
+    if (stopped_ || n <= 0)
+        return;
+    if (i == stages_.size()) {
+        int r = sink_(p, n);
+        if (r != 0) {
+            stopped_ = true;
+            sinkResult_ = r;
+        }
+        return;
+    }
+    Stage& s = stages_[i];
+    if (s.done)
+        return;
+    switch (s.kind) {
+    case COPY:
+        if (!Out(i, p, n))
+            s.done = true;
+        break;
+    case ASCII85: Ascii85(i, p, n); break;
+    case LZW: Lzw(i, p, n, false); break;
+    case FLATE: Flate(i, p, n); break;
+    case NOTHING: break;
     }
 }
 
-static void Ascii85Stage(ByteBuffer* in, ByteBuffer* out)
+static void Group85(const unsigned* digit, unsigned char b[4])
 {
-    const unsigned char* p = in->data ? in->data + in->readPos : nullptr;
-    const unsigned char* end = in->data ? in->data + in->size : nullptr;
-    unsigned int digit[5];
-    int k = 0;
-    while (p < end) {
-        int c = *p++;
+    uint64_t v = 0;
+    for (int j = 0; j < 5; j++)
+        v = v * 85 + digit[j];
+    b[0] = (unsigned char)(v >> 24);
+    b[1] = (unsigned char)(v >> 16);
+    b[2] = (unsigned char)(v >> 8);
+    b[3] = (unsigned char)v;
+}
+
+void Chain::Ascii85(size_t i, const unsigned char* p, int n)
+{
+    Stage& s = stages_[i];
+    for (int at = 0; at < n && !s.done; at++) {
+        int c = p[at];
+        if (s.tilde) {
+            // '~' followed, after optional white space, by '>' ends the data; a final group
+            // of k digits stands for k-1 bytes.
+            if (IsWhite(c))
+                continue;
+            s.done = true;
+            if (c == '>' && s.k >= 2) {
+                for (int j = s.k; j < 5; j++)
+                    s.digit[j] = 84;
+                unsigned char b[4];
+                Group85(s.digit, b);
+                Out(i, b, s.k - 1);
+            }
+            return;
+        }
         if (IsWhite(c))
             continue;
         if (c == 'z') {
-            if (k != 0)
+            if (s.k != 0) {
+                s.done = true;
                 return;
+            }
             static const unsigned char zeros[4] = {0, 0, 0, 0};
-            if (Put(out, zeros, 4) != 0)
-                return;
+            if (!Out(i, zeros, 4))
+                s.done = true;
             continue;
         }
         if (c == '~') {
-            while (p < end && IsWhite(*p))
-                p++;
-            if (p >= end || *p != '>')
-                return;
-            // A final group of k digits stands for k-1 bytes.
-            if (k >= 2) {
-                for (int j = k; j < 5; j++)
-                    digit[j] = 84;
-                uint64_t v = 0;
-                for (int j = 0; j < 5; j++)
-                    v = v * 85 + digit[j];
-                unsigned char b[4] = {(unsigned char)(v >> 24), (unsigned char)(v >> 16), (unsigned char)(v >> 8),
-                                      (unsigned char)v};
-                Put(out, b, k - 1);
-            }
+            s.tilde = true;
+            continue;
+        }
+        if (c < '!' || c > 'u') {
+            s.done = true;
             return;
         }
-        if (c < '!' || c > 'u')
-            return;
-        digit[k++] = (unsigned int)(c - '!');
-        if (k == 5) {
-            uint64_t v = 0;
-            for (int j = 0; j < 5; j++)
-                v = v * 85 + digit[j];
-            unsigned char b[4] = {(unsigned char)(v >> 24), (unsigned char)(v >> 16), (unsigned char)(v >> 8),
-                                  (unsigned char)v};
-            if (Put(out, b, 4) != 0)
-                return;
-            k = 0;
+        s.digit[s.k++] = (unsigned)(c - '!');
+        if (s.k == 5) {
+            unsigned char b[4];
+            Group85(s.digit, b);
+            s.k = 0;
+            if (!Out(i, b, 4))
+                s.done = true;
         }
     }
 }
 
-static void FlateStage(ByteBuffer* in, ByteBuffer* out)
+void Chain::Lzw(size_t i, const unsigned char* p, int n, bool final)
 {
-    z_stream zs;
-    memset(&zs, 0, sizeof zs);
-    if (inflateInit(&zs) != Z_OK)
-        return;
-    unsigned char chunk[32768];
-    int pos = in->readPos;
-    bool done = false;
-    while (!done && pos < in->size) {
-        int piece = in->size - pos < (int)sizeof chunk ? in->size - pos : (int)sizeof chunk;
-        zs.next_in = in->data + pos;
-        zs.avail_in = (uInt)piece;
-        int ret;
-        do {
-            zs.next_out = chunk;
-            zs.avail_out = sizeof chunk;
-            ret = inflate(&zs, Z_NO_FLUSH);
-            if (ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR || ret == Z_STREAM_ERROR) {
-                done = true;
-                break;
+    Stage& s = stages_[i];
+    LZWDecode& z = *s.lzw;
+    int pos = 0;
+    for (;;) {
+        while (z.bitsHeld < 25 && pos < n) {
+            z.acc |= (unsigned int)p[pos++] << (24 - z.bitsHeld);
+            z.bitsHeld += 8;
+        }
+        if (z.bitsHeld < z.width) {
+            if (final)
+                s.done = true;  // the input ran out without an end code
+            return;
+        }
+        int code = (int)(z.acc >> (32 - z.width));
+        z.acc <<= z.width;
+        z.bitsHeld -= z.width;
+
+        if (code == 256) {
+            z.nextCode = 258;
+            z.width = 9;
+            s.prev = -1;
+            continue;
+        }
+        if (code == 257 || (s.prev < 0 && code > 255) || code > z.nextCode ||
+            (s.prev >= 0 && code == z.nextCode && z.nextCode >= LZW_MAX_CODES)) {
+            s.done = true;  // the end, or a code that refers to no entry (yet)
+            return;
+        }
+        if (s.prev < 0) {
+            s.prev = code;
+            if (!Out(i, z.dict[code]->data, z.dict[code]->size)) {
+                s.done = true;
+                return;
             }
-            if (Put(out, chunk, (int)(sizeof chunk - zs.avail_out)) != 0) {
-                done = true;
-                break;
+            continue;
+        }
+        ByteBuffer* grown = new ByteBuffer;
+        ByteBuffer* base = z.dict[s.prev];
+        grown->growStep = base->size + 1 > 1024 ? base->size + 1 : 1024;
+        grown->Append(base->data, base->size);
+        ByteBuffer* written = grown;
+        if (code < z.nextCode) {
+            written = z.dict[code];
+            grown->Append(written->data, 1);
+        } else {
+            grown->Append(base->data, 1);
+        }
+        bool more = Out(i, written->data, written->size);
+        if (more && z.nextCode < LZW_MAX_CODES) {
+            // An entry left from before a clear is replaced.
+            if (z.dict[z.nextCode]) {
+                Release(z.dict[z.nextCode]);
+                delete z.dict[z.nextCode];
             }
-        } while (zs.avail_out == 0 && ret == Z_OK);
-        if (ret == Z_STREAM_END)
-            done = true;
-        pos += piece - (int)zs.avail_in;
-        if (zs.avail_in == (uInt)piece && !done)
-            break;  // no progress: nothing more can be decoded
+            z.dict[z.nextCode++] = grown;
+            if (z.nextCode >= (1 << z.width) - 1 && z.width < 12)
+                z.width++;
+        } else {
+            Release(grown);
+            delete grown;  // a full dictionary takes no more entries
+        }
+        if (!more) {
+            s.done = true;
+            return;
+        }
+        s.prev = code;
     }
-    inflateEnd(&zs);
 }
+
+void Chain::Flate(size_t i, const unsigned char* p, int n)
+{
+    Stage& s = stages_[i];
+    if (!s.zlive) {
+        memset(&s.zs, 0, sizeof s.zs);
+        if (inflateInit(&s.zs) != Z_OK) {
+            s.done = true;
+            return;
+        }
+        s.zlive = true;
+    }
+    unsigned char chunk[CHAIN_PIECE];
+    s.zs.next_in = const_cast<unsigned char*>(p);
+    s.zs.avail_in = (uInt)n;
+    for (;;) {
+        s.zs.next_out = chunk;
+        s.zs.avail_out = sizeof chunk;
+        int ret = inflate(&s.zs, Z_NO_FLUSH);
+        if (ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR || ret == Z_STREAM_ERROR) {
+            s.done = true;
+            break;
+        }
+        if (!Out(i, chunk, (int)(sizeof chunk - s.zs.avail_out)) || ret == Z_STREAM_END) {
+            s.done = true;
+            break;
+        }
+        if (s.zs.avail_out != 0 || ret != Z_OK)
+            break;  // the piece is used up: the next one goes on
+    }
+    // A piece of which nothing could be used: nothing more can be decoded.
+    if (!s.done && n > 0 && s.zs.avail_in == (uInt)n)
+        s.done = true;
+    if (s.done) {
+        inflateEnd(&s.zs);
+        s.zlive = false;
+    }
+}
+
+// The bytes of one buffer through one stage into another: the stages of the routines that
+// decode a whole buffer.
+void RunStage(Chain::Kind kind, ByteBuffer* in, ByteBuffer* out)
+{
+    DecodeSink sink = [out](const unsigned char* p, int n) { return Put(out, p, n) != 0 ? 1 : 0; };
+    Chain chain(sink);
+    chain.Add(kind);
+    if (in->data && in->size > in->readPos)
+        chain.Push(0, in->data + in->readPos, in->size - in->readPos);
+    chain.Finish();
+}
+
+}  // namespace
 
 LZWDecode::LZWDecode() : in(nullptr), out(nullptr), bitsHeld(0), nextCode(258), acc(0), width(9)
 {
@@ -210,83 +401,9 @@ LZWDecode::~LZWDecode()
 
 int LZWDecode::Decode()
 {
-    if (!in || !out)
-        return 0;
-    int pos = in->readPos;
-    int prev = -1;  // no previous code: at the start and after a clear
-    for (;;) {
-        while (bitsHeld < 25 && pos < in->size) {
-            acc |= (unsigned int)in->data[pos++] << (24 - bitsHeld);
-            bitsHeld += 8;
-        }
-        if (bitsHeld < width)
-            break;  // the input ran out without an end code
-        int code = (int)(acc >> (32 - width));
-        acc <<= width;
-        bitsHeld -= width;
-
-        if (code == 256) {
-            nextCode = 258;
-            width = 9;
-            prev = -1;
-            continue;
-        }
-        if (code == 257)
-            break;
-        if (prev < 0) {
-            if (code > 255)
-                break;  // refers to no entry
-            if (Put(out, dict[code]->data, dict[code]->size) != 0)
-                break;
-            prev = code;
-            continue;
-        }
-        if (code > nextCode || (code == nextCode && nextCode >= LZW_MAX_CODES))
-            break;  // refers to no entry yet
-        ByteBuffer* grown = new ByteBuffer;
-        ByteBuffer* base = dict[prev];
-        grown->growStep = base->size + 1 > 1024 ? base->size + 1 : 1024;
-        grown->Append(base->data, base->size);
-        if (code < nextCode) {
-            ByteBuffer* e = dict[code];
-            grown->Append(e->data, 1);
-            if (Put(out, e->data, e->size) != 0) {
-                Release(grown);
-                delete grown;
-                break;
-            }
-        } else {
-            grown->Append(base->data, 1);
-            if (Put(out, grown->data, grown->size) != 0) {
-                Release(grown);
-                delete grown;
-                break;
-            }
-        }
-        if (nextCode < LZW_MAX_CODES) {
-            // An entry left from before a clear is replaced.
-            if (dict[nextCode]) {
-                Release(dict[nextCode]);
-                delete dict[nextCode];
-            }
-            dict[nextCode++] = grown;
-            if (nextCode >= (1 << width) - 1 && width < 12)
-                width++;
-        } else {
-            Release(grown);
-            delete grown;  // a full dictionary takes no more entries
-        }
-        prev = code;
-    }
+    if (in && out)
+        RunStage(Chain::LZW, in, out);
     return 0;
-}
-
-static void LzwStage(ByteBuffer* in, ByteBuffer* out)
-{
-    LZWDecode lzw;
-    lzw.in = in;
-    lzw.out = out;
-    lzw.Decode();
 }
 
 static bool NameIs(PdfObj* obj, const char* text)
@@ -305,107 +422,129 @@ static PdfObj* Resolve(PdfXref* xref, PdfObj* ref, char* buf, int size)
     return obj;
 }
 
-int PdfPageTree::DecodeFilters(FILE* fp, PdfObj* filter, int length, ByteBuffer* out, FilterResult* result)
+int PdfPageTree::DecodeFiltersTo(FILE* fp, PdfObj* filter, int length, const DecodeSink& sink,
+                                 FilterResult* result)
 {
     if (result)
         *result = 1;
-    if (!out)
-        return 0;
     if (length < 0)
         length = 0;
+    Chain chain(sink);
 
-    ByteBuffer a, b;
-    ReadRaw(fp, length, &a);
-
-    // Resolving may move the file: only after the raw bytes are in.
+    // The stages are known before the first raw byte is read: resolving a name moves the
+    // file, which is then put back where the data start.
+    const int start = pdftell(fp);
     PdfObj* resolved = Resolve(xref, filter, parseBuf, sizeof parseBuf);
     if (resolved)
         filter = resolved;
-
-    if (!filter || (filter->Type() == PDF_NAME &&
-                    (!static_cast<PdfName*>(filter)->str || !*static_cast<PdfName*>(filter)->str))) {
-        Deliver(&a, out);
-        Release(&a);
-        delete resolved;
-        return 0;
-    }
-
-    PdfObj** names = nullptr;
-    int count = 0;
-    if (filter->Type() == PDF_ARRAY) {
-        PdfArray* arr = static_cast<PdfArray*>(filter);
-        names = (PdfObj**)calloc(arr->count > 0 ? (size_t)arr->count : 1, sizeof(PdfObj*));
-        if (names)
-            for (int i = 0; i < arr->count; i++)
-                names[count++] = arr->items[i] ? arr->items[i]->Dup() : nullptr;
-    } else {
-        names = (PdfObj**)calloc(1, sizeof(PdfObj*));
-        if (names)
-            names[count++] = filter->Dup();
+    bool raw = !filter || (filter->Type() == PDF_NAME && (!static_cast<PdfName*>(filter)->str ||
+                                                         !*static_cast<PdfName*>(filter)->str));
+    if (!raw) {
+        PdfObj* one[1] = {filter};
+        PdfObj** items = one;
+        int count = 1;
+        if (filter->Type() == PDF_ARRAY) {
+            items = static_cast<PdfArray*>(filter)->items;
+            count = static_cast<PdfArray*>(filter)->count;
+        }
+        // An empty filter array applies no stage, so nothing reaches the sink.
+        if (count <= 0)
+            chain.Add(Chain::NOTHING);
+        for (int i = 0; i < count; i++) {
+            PdfObj* target = Resolve(xref, items[i], parseBuf, sizeof parseBuf);
+            PdfObj* name = target ? target : items[i];
+            if (NameIs(name, "ASCII85Decode"))
+                chain.Add(Chain::ASCII85);
+            else if (NameIs(name, "LZWDecode"))
+                chain.Add(Chain::LZW);
+            else if (NameIs(name, "FlateDecode"))
+                chain.Add(Chain::FLATE);
+            else if (NameIs(name, "DCTDecode")) {
+                chain.Add(Chain::COPY);
+                if (result)
+                    *result = 0;
+            } else {
+                // Any other filter produces nothing, so every later stage has nothing either.
+                chain.Add(Chain::NOTHING);
+            }
+            delete target;
+        }
     }
     delete resolved;
+    if (start < 0 || pdfseek(fp, start, SEEK_SET) != 0)
+        length = 0;
 
-    // Every stage writes into one of the chain's own two buffers; the last one's bytes go to
-    // the caller.
-    ByteBuffer* cur = &a;
-    for (int i = 0; i < count; i++) {
-        ByteBuffer* dst = cur == &a ? &b : &a;
-        PdfObj* item = names[i];
-        PdfObj* target = Resolve(xref, item, parseBuf, sizeof parseBuf);
-        PdfObj* name = target ? target : item;
-        if (NameIs(name, "ASCII85Decode"))
-            Ascii85Stage(cur, dst);
-        else if (NameIs(name, "LZWDecode"))
-            LzwStage(cur, dst);
-        else if (NameIs(name, "FlateDecode"))
-            FlateStage(cur, dst);
-        else if (NameIs(name, "DCTDecode")) {
-            Put(dst, cur->data ? cur->data + cur->readPos : nullptr, cur->size - cur->readPos);
-            if (result)
-                *result = 0;
-        }
-        // Any other filter produces nothing, so every later stage has nothing either.
-        delete target;
-        Release(cur);
-        cur = dst;
+    // At most PDF_MAX_STREAM_BYTES raw bytes are read, a piece at a time.
+    long long left = length < PDF_MAX_STREAM_BYTES ? length : PDF_MAX_STREAM_BYTES;
+    unsigned char piece[CHAIN_PIECE];
+    while (left > 0 && !chain.Stopped()) {
+        int want = left < (long long)sizeof piece ? (int)left : (int)sizeof piece;
+        int got = pdfread(fp, piece, want);
+        if (got <= 0)
+            break;
+        chain.Push(0, piece, got);
+        left -= got;
     }
-    if (count > 0)
-        Deliver(cur, out);
-
-    Release(&a);
-    Release(&b);
-    for (int i = 0; i < count; i++)
-        delete names[i];
-    free(names);
-    return 0;
+    chain.Finish();
+    return chain.SinkResult() < 0 ? -1 : 0;
 }
 
-int PdfPageTree::DecodeFiltersToMem(FILE* fp, PdfObj* filter, int length, ByteBuffer* out, FilterResult* result)
+int PdfPageTree::DecodeFilters(FILE* fp, PdfObj* filter, int length, ByteBuffer* out, FilterResult* result)
 {
-    return DecodeFilters(fp, filter, length, out, result);
+    return DecodeFiltersToMem(fp, filter, length, out, result);
+}
+
+int PdfPageTree::DecodeFiltersToMem(FILE* fp, PdfObj* filter, int length, ByteBuffer* out,
+                                    FilterResult* result, long long maxBytes)
+{
+    if (!out) {
+        if (result)
+            *result = 1;
+        return 0;
+    }
+    if (maxBytes > PDF_MAX_STREAM_BYTES)
+        maxBytes = PDF_MAX_STREAM_BYTES;
+    const long long cap = out->size + (maxBytes > 0 ? maxBytes : 0);
+    DecodeSink sink = [out, cap](const unsigned char* p, int n) {
+        return AppendCapped(out, p, n, cap) != 0 || out->size >= cap ? 1 : 0;
+    };
+    if (cap > out->size)
+        DecodeFiltersTo(fp, filter, length, sink, result);
+    else if (result)
+        *result = 1;
+    return 0;
 }
 
 int PdfPageTree::DecodeFiltersToFile(FILE* fp, PdfObj* filter, int length, char* path, bool appendEndstream,
                                      FILE** reread)
 {
-    ByteBuffer data;
-    data.growStep = 1024;
-    DecodeFilters(fp, filter, length, &data, nullptr);
     if (reread)
         *reread = nullptr;
     FILE* f = nullptr;
-    if (pdfcreatfile(&f, path, reread != nullptr) == 0) {
-        if (data.size > 0)
-            pdfwrite(f, data.data, data.size);
-        if (appendEndstream)
-            pdfwrite(f, "\nendstream", 10);
-        if (!reread)
+    if (pdfcreatfile(&f, path, reread != nullptr) != 0)
+        return -1;
+    // The decoded bytes go to the file as they come; a write that fails ends the decoding.
+    DecodeSink sink = [f](const unsigned char* p, int n) { return pdfwrite(f, p, n) == n ? 0 : -1; };
+    int rc = DecodeFiltersTo(fp, filter, length, sink, nullptr);
+    if (rc == 0 && appendEndstream && pdfwrite(f, "\nendstream", 10) != 10)
+        rc = -1;
+    int err = errno;
+    if (!reread) {
+        if (pdfclose(f) != 0)
+            rc = -1;
+        else
+            errno = err;
+    } else if (rc == 0 && pdfreadback(f) == 0) {
+        *reread = f;
+    } else {
+        if (rc == 0)
+            err = errno;
+        else
             pdfclose(f);
-        else if (pdfreadback(f) == 0)
-            *reread = f;
+        rc = -1;
+        errno = err;
     }
-    Release(&data);
-    return 0;
+    return rc;
 }
 
 bool PdfPageTree::IsDCTFilter(PdfObj* filter)
@@ -583,8 +722,8 @@ int DecodeLZWASCII85(PdfXref* xref, PdfObj* obj, char* path, int length, int app
         if (!IsWhite(c))
             last = c;
     }
-    Ascii85Stage(&text, &decoded);
-    LzwStage(&decoded, &plain);
+    RunStage(Chain::ASCII85, &text, &decoded);
+    RunStage(Chain::LZW, &decoded, &plain);
     Release(&text);
     Release(&decoded);
     FILE* f = nullptr;

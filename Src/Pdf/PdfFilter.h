@@ -3,6 +3,8 @@
 #ifndef VARDEX_PDF_PDFFILTER_H
 #define VARDEX_PDF_PDFFILTER_H
 
+#include <functional>
+
 #include "Pdf/Limits.h"
 
 class PdfObj;
@@ -21,8 +23,16 @@ struct ByteBuffer {
     int Append(const void* bytes, int n);
 };
 
+// Appends to a buffer that is to hold at most `cap` bytes, growing the block at least twofold
+// at a time (never past `cap`): the part that fits is appended, and -1 says the rest did not.
+int AppendCapped(ByteBuffer* b, const void* bytes, int n, long long cap);
+
 // 1 when every stage decoded its data; 0 when a DCTDecode stage passed JPEG data through.
 typedef int FilterResult;
+
+// Where the filter chain hands its decoded bytes, a piece at a time as they are made: 0 to go
+// on, 1 when the use has all it needs (the chain stops decoding there), -1 when it failed.
+typedef std::function<int(const unsigned char* bytes, int n)> DecodeSink;
 
 // One LZW stage from `in` (read from readPos) to `out`.
 class LZWDecode {

@@ -530,21 +530,23 @@ bool ReadCommon(Loader* L, PdfObj* dict, PdfFunction* f)
     return true;
 }
 
-bool ReadSampled(Loader* L, PdfObj* dict, const ByteBuffer& data, PdfFunction* f)
+// The sizes, encoding and decoding of a sampled function; the bytes of samples its table
+// takes, or -1 when the dictionary does not hold up.
+long long SampledLayout(Loader* L, PdfObj* dict, PdfFunction* f)
 {
     if (f->range.empty() || f->inputs > FUNCTION_MAX_SAMPLED_INPUTS)
-        return false;
+        return -1;
     std::vector<double> size;
     if (!Numbers(L->pages, dict, "Size", &size, FUNCTION_MAX_SAMPLED_INPUTS) ||
         (int)size.size() != f->inputs)
-        return false;
+        return -1;
     uint64_t count = (uint64_t)f->outputs;
     for (double s : size) {
         if (s < 1 || s > FUNCTION_MAX_SAMPLES || s != std::floor(s))
-            return false;
+            return -1;
         count *= (uint64_t)s;
         if (count > FUNCTION_MAX_SAMPLES)
-            return false;
+            return -1;
         f->size.push_back((int)s);
     }
     PdfNumber bps;
@@ -552,7 +554,7 @@ bool ReadSampled(Loader* L, PdfObj* dict, const ByteBuffer& data, PdfFunction* f
     L->pages->GetNumber(bps, &bk, dict);
     switch (bps.value) {
     case 1: case 2: case 4: case 8: case 12: case 16: case 24: case 32: break;
-    default: return false;
+    default: return -1;
     }
     f->bitsPerSample = bps.value;
     if (!Numbers(L->pages, dict, "Encode", &f->encode, 2 * FUNCTION_MAX_SAMPLED_INPUTS) ||
@@ -566,11 +568,7 @@ bool ReadSampled(Loader* L, PdfObj* dict, const ByteBuffer& data, PdfFunction* f
     if (!Numbers(L->pages, dict, "Decode", &f->decode, 2 * FUNCTION_MAX_COMPONENTS) ||
         (int)f->decode.size() != 2 * f->outputs)
         f->decode = f->range;
-    // Only what the stream holds is kept; what it lacks reads as 0.
-    uint64_t bytes = (count * (uint64_t)f->bitsPerSample + 7) / 8;
-    size_t have = data.size > 0 ? (size_t)data.size : 0;
-    f->samples.assign(data.data, data.data + std::min<uint64_t>(bytes, have));
-    return true;
+    return (long long)((count * (uint64_t)f->bitsPerSample + 7) / 8);
 }
 
 bool ReadExponential(Loader* L, PdfObj* dict, PdfFunction* f)
@@ -651,10 +649,18 @@ FunctionRef Parse(Loader* L, PdfObj* dict, int objNum, int depth)
         char buf[PDF_PARSE_BUF];
         ByteBuffer data;
         PdfObj* streamDict = nullptr;
-        if (DecodeResourceStream(L->pages, objNum, buf, sizeof buf, &data, &streamDict) == 0) {
-            if (f->type == FN_SAMPLED)
-                ok = ReadSampled(L, dict, data, f.get());
-            else
+        // A table of samples is decoded only as far as its sizes reach.
+        const long long table = f->type == FN_SAMPLED ? SampledLayout(L, dict, f.get()) : 0;
+        StreamNeed need = nullptr;
+        if (f->type == FN_SAMPLED)
+            need = [table](PdfObj*, const unsigned char*, int) { return table; };
+        if (table >= 0 &&
+            DecodeResourceStream(L->pages, objNum, buf, sizeof buf, &data, &streamDict, need) == 0) {
+            // Only what the stream holds is kept; what it lacks reads as 0.
+            if (f->type == FN_SAMPLED) {
+                f->samples.assign(data.data, data.data + std::min<long long>(table, data.size > 0 ? data.size : 0));
+                ok = true;
+            } else
                 ok = !f->range.empty() &&
                      CompileProgram(data.data, data.size > 0 ? (size_t)data.size : 0,
                                     &f->program);

@@ -106,18 +106,11 @@ int KeyAlpha(const unsigned char* src, int64_t srcSize, int width, int height, i
     return 0;
 }
 
-unsigned char* SpaceRowsToPixels(const unsigned char* src, int64_t srcSize, int width,
-                                 int height, int bpc, const PaintSpace& space,
-                                 const double* decode, int* outComps)
+SpaceRows::SpaceRows(const PaintSpace& s, const double* decode) : space(s)
 {
     const int comps = space.comps;
-    int64_t total = PackedImageBytes(width, height, comps, bpc);
-    if (total < 0 || !outComps || (uint64_t)width * (uint64_t)height * 3 > PNG_MAX_BUFFER_BYTES)
-        return nullptr;
-    if (!src || srcSize < 0)
-        srcSize = 0;
     // What each 8-bit sample of each component stands for.
-    std::vector<double> value((size_t)comps * 256);
+    value.resize((size_t)comps * 256);
     for (int c = 0; c < comps; c++) {
         double lo = 0, hi = 1;
         if (decode) {
@@ -130,54 +123,73 @@ unsigned char* SpaceRowsToPixels(const unsigned char* src, int64_t srcSize, int 
         for (int v = 0; v < 256; v++)
             value[(size_t)c * 256 + v] = lo + v * (hi - lo) / 255;
     }
-    auto toBytes = [](const DeviceColour& colour, unsigned char* rgb) {
-        double d[3];
-        DeviceToRgb(colour, d);
-        for (int i = 0; i < 3; i++)
-            rgb[i] = (unsigned char)lround(d[i] * 255);
-    };
-
     // A space of one component takes one conversion per sample value, not per pixel: a tint
     // transform runs 256 times for the whole image.
-    unsigned char table[256][3];
     bool gray = comps == 1;
     if (comps == 1) {
         for (int v = 0; v < 256; v++) {
             DeviceColour colour = ToDevice(space, &value[v]);
             gray = gray && colour.kind == CS_DEVICEGRAY;
-            toBytes(colour, table[v]);
+            Bytes(colour, table[v]);
         }
     }
-    const int n = gray ? 1 : 3;
-    unsigned char* out = (unsigned char*)malloc((size_t)width * (size_t)height * n);
-    unsigned char* row = (unsigned char*)malloc((size_t)width * (size_t)comps);
-    if (!out || !row) {
-        free(out);
-        free(row);
-        return nullptr;
-    }
-    int64_t rowBytes = total / height;
+    outComps = gray ? 1 : 3;
+}
+
+void SpaceRows::Bytes(const DeviceColour& colour, unsigned char* rgb)
+{
+    double d[3];
+    DeviceToRgb(colour, d);
+    for (int i = 0; i < 3; i++)
+        rgb[i] = (unsigned char)lround(d[i] * 255);
+}
+
+int SpaceRows::Row(const unsigned char* src, int64_t have, int width, int bpc, unsigned char* out)
+{
+    const int comps = space.comps;
+    if (PackedImageBytes(width, 1, comps, bpc) < 0 || !out)
+        return -1;
+    row.resize((size_t)width * (size_t)comps);
+    UnpackSamples(have > 0 ? src : nullptr, have, width, 1, comps, bpc, row.data());
     double colour[FUNCTION_MAX_COMPONENTS];
+    const int n = outComps;
+    unsigned char* o = out;
+    for (int x = 0; x < width; x++, o += n) {
+        const unsigned char* s = row.data() + (size_t)x * comps;
+        if (comps == 1) {
+            memcpy(o, table[s[0]], (size_t)n);
+        } else if (x > 0 && memcmp(s, s - comps, (size_t)comps) == 0) {
+            // Runs of one colour, as images have them, convert once.
+            memcpy(o, o - n, (size_t)n);
+        } else {
+            for (int c = 0; c < comps; c++)
+                colour[c] = value[(size_t)c * 256 + s[c]];
+            Bytes(ToDevice(space, colour), o);
+        }
+    }
+    return 0;
+}
+
+unsigned char* SpaceRowsToPixels(const unsigned char* src, int64_t srcSize, int width,
+                                 int height, int bpc, const PaintSpace& space,
+                                 const double* decode, int* outComps)
+{
+    int64_t total = PackedImageBytes(width, height, space.comps, bpc);
+    if (total < 0 || !outComps || (uint64_t)width * (uint64_t)height * 3 > PNG_MAX_BUFFER_BYTES)
+        return nullptr;
+    if (!src || srcSize < 0)
+        srcSize = 0;
+    SpaceRows rows(space, decode);
+    const int n = rows.outComps;
+    unsigned char* out = (unsigned char*)malloc((size_t)width * (size_t)height * n);
+    if (!out)
+        return nullptr;
+    int64_t rowBytes = total / height;
     for (int y = 0; y < height; y++) {
         int64_t at = rowBytes * y;
         int64_t have = srcSize > at ? srcSize - at : 0;
-        UnpackSamples(have > 0 ? src + at : nullptr, have, width, 1, comps, bpc, row);
-        unsigned char* o = out + (size_t)y * (size_t)width * n;
-        for (int x = 0; x < width; x++, o += n) {
-            const unsigned char* s = row + (size_t)x * comps;
-            if (comps == 1) {
-                memcpy(o, table[s[0]], (size_t)n);
-            } else if (x > 0 && memcmp(s, s - comps, (size_t)comps) == 0) {
-                // Runs of one colour, as images have them, convert once.
-                memcpy(o, o - n, (size_t)n);
-            } else {
-                for (int c = 0; c < comps; c++)
-                    colour[c] = value[(size_t)c * 256 + s[c]];
-                toBytes(ToDevice(space, colour), o);
-            }
-        }
+        rows.Row(have > 0 ? src + at : nullptr, have, width, bpc, out + (size_t)y * (size_t)width * n);
     }
-    free(row);
     *outComps = n;
     return out;
 }

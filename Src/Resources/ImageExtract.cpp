@@ -4,6 +4,7 @@
 // is set only after the file is complete, so a reader never finds a path to a missing file.
 #include "Resources/ImageExtract.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -56,20 +57,6 @@ bool ImagePath(char* out, const char* dir, int objNum, const char* ext)
     return n > 0 && n < PDF_MAX_PATH;
 }
 
-// The writers report nothing, so completeness is read off the file: a PNG that ends with
-// its IEND chunk was written through to the end and closed.
-bool PngComplete(const char* path)
-{
-    FILE* f = nullptr;
-    if (pdfopenfile(&f, path) != 0)
-        return false;
-    unsigned char tail[12];
-    bool ok = pdfseek(f, -12, SEEK_END) == 0 && pdfread(f, tail, 12) == 12 &&
-              memcmp(tail + 4, "IEND", 4) == 0;
-    pdfclose(f);
-    return ok;
-}
-
 // A stale file of the same name must not pass for the one about to be written.
 void Clear(const char* path)
 {
@@ -77,11 +64,11 @@ void Clear(const char* path)
 }
 
 // Data a reader cannot decode (no start marker, no frame header) is not written: the image
-// is left out instead of packed broken.
+// is left out instead of packed broken (1). -1 when the file could not be written.
 int WriteJpeg(const char* path, const ByteBuffer& data)
 {
     if (!JpegHasFrame(data.data, data.size))
-        return -1;
+        return 1;
     ByteBuffer fixed;
     int rc = -1;
     if (JpegAt96Dpi(data.data, data.size, &fixed) == 0 && fixed.size > 0)
@@ -279,25 +266,18 @@ int ExtractStencil(PdfPageTree* t, int objNum, XrefEntry* e, PdfObj* obj)
     if (passed != 0 && DataJustifies(have, packed) && PadTo(&data, packed)) {
         StencilBits(data.data, have, packed, StencilInverted(DirectValue(obj, "Decode")));
         Clear(path);
-        Image1BppBufToPNGGray(path, (char*)data.data, width, height);
-        if (PngComplete(path)) {
+        if (Image1BppBufToPNGGray(path, (char*)data.data, width, height) == 0) {
             ImageInfo* info = NewInfo(width, 1, height);
             info->stencil = true;
             Record(e, path, info);
             rc = 0;
+        } else {
+            t->FileNotWritten(path, errno);
         }
     }
     free(data.data);
     return rc;
 }
-
-// What an image's samples are drawn in: a device space the writers take (gray, RGB, or CMYK
-// written as RGB), a palette, or a space converted as its fills are.
-struct ImageSpace {
-    int comps = 0;                      // components of a sample; 0: no rendering here
-    IndexColorSpace* indexed = nullptr;  // the palette of an indexed image (borrowed)
-    PaintSpaceRef paint;                // CalGray, CalRGB, Lab, Separation, DeviceN
-};
 
 // A space the device path does not take is converted the way fills in it are; one that
 // paints nothing (the colorant None) has no rendering.
@@ -375,7 +355,8 @@ int ColorTransformOf(PdfXref* xref, PdfObj* filter, PdfObj* parms)
 }
 
 // JPEG data of four components as an RGB PNG; the record's size is the one of the pixels
-// written (the JPEG's own frame).
+// written (the JPEG's own frame). 1 when the data do not decode, -1 when the file could not
+// be written.
 int WriteCmykJpeg(const char* path, const ByteBuffer& data, int colorTransform, int* width,
                   int* height, PdfObj* decode)
 {
@@ -384,75 +365,40 @@ int WriteCmykJpeg(const char* path, const ByteBuffer& data, int colorTransform, 
     DecodeMap(d, ReadDecode(decode, d, 8), map);
     unsigned char* rgb = CmykJpegToRgb(data.data, data.size, map, colorTransform, width, height);
     if (!rgb)
-        return -1;
+        return 1;
     Clear(path);
-    ImageBufToPNG((char*)path, rgb, *width, *height, 0);
+    int rc = ImageBufToPNG((char*)path, rgb, *width, *height, 0);
+    int err = errno;
     free(rgb);
-    return PngComplete(path) ? 0 : -1;
+    errno = err;
+    return rc;
 }
 
 // Packed samples (PackedImageBytes layout, all of them there) as a PNG of gray or R G B
-// pixels, with the alpha of a colour key when `key` is given.
+// pixels, with the alpha of a colour key when `key` is given, written a row at a time.
+// -1 with *writeFailed set when the file could not be written.
 int WriteSamples(const char* path, const unsigned char* samples, int width, int height, int bpc,
-                 const ImageSpace& space, PdfObj* decodeValue, const long* key)
+                 const ImageSpace& space, PdfObj* decodeValue, const long* key, bool* writeFailed)
 {
-    const int comps = space.comps;
-    int64_t have = PackedImageBytes(width, height, comps, bpc);
-    if (have <= 0 || !WithinPixelCap(width, height))
+    *writeFailed = false;
+    double decode[2 * FUNCTION_MAX_COMPONENTS];
+    const int given = ReadDecode(decodeValue, decode, 2 * space.comps);
+    ImageRowWriter rows(path, width, height, bpc, space, given ? decode : nullptr, given, key);
+    const int64_t rowBytes = rows.RowBytes();
+    if (rowBytes <= 0 || !WithinPixelCap(width, height))
         return -1;
-    unsigned char* pixels = nullptr;
-    bool own = true;
-    int n = comps;
-    if (space.indexed) {
-        pixels = IndexToRgb(space.indexed, samples, width, height, bpc);
-        n = 3;
-    } else if (space.paint) {
-        double decode[2 * FUNCTION_MAX_COMPONENTS];
-        bool given = ReadDecode(decodeValue, decode, 2 * comps) == 2 * comps;
-        pixels = SpaceRowsToPixels(samples, have, width, height, bpc, *space.paint,
-                                   given ? decode : nullptr, &n);
-    } else if (comps == 4) {
-        // Neither package image format carries CMYK: written as RGB.
-        double d[8];
-        SampleMap map;
-        DecodeMap(d, ReadDecode(decodeValue, d, 8), map);
-        pixels = (unsigned char*)malloc((size_t)width * (size_t)height * 3);
-        if (pixels && CmykRowsToRgb(samples, have, width, height, bpc, map, pixels) != 0) {
-            free(pixels);
-            pixels = nullptr;
-        }
-        n = 3;
-    } else if (bpc == 8) {
-        // Already one byte per sample.
-        pixels = (unsigned char*)samples;
-        own = false;
-    } else {
-        pixels = (unsigned char*)malloc((size_t)width * (size_t)height * (size_t)comps);
-        if (pixels && UnpackSamples(samples, have, width, height, comps, bpc, pixels) != 0) {
-            free(pixels);
-            pixels = nullptr;
+    for (int y = 0; y < height; y++) {
+        if (rows.Row(samples + (size_t)rowBytes * (size_t)y, rowBytes) != 0) {
+            *writeFailed = true;
+            rows.Abandon();
+            return -1;
         }
     }
-    if (!pixels)
+    if (rows.End() != 0) {
+        *writeFailed = true;
         return -1;
-    Clear(path);
-    if (key) {
-        unsigned char* alpha = (unsigned char*)malloc((size_t)width * (size_t)height);
-        unsigned char* rgba = nullptr;
-        if (alpha && KeyAlpha(samples, have, width, height, comps, bpc, key, alpha) == 0)
-            rgba = WithAlpha(pixels, n, alpha, width, height);
-        free(alpha);
-        if (rgba)
-            ImageBufToPNGRgba((char*)path, (char*)rgba, width, height);
-        free(rgba);
-    } else if (n == 1) {
-        ImageBufToPNGGray((char*)path, (char*)pixels, width, height);
-    } else {
-        ImageBufToPNG((char*)path, pixels, width, height, 0);
     }
-    if (own)
-        free(pixels);
-    return PngComplete(path) ? 0 : -1;
+    return 0;
 }
 
 }  // namespace
@@ -508,26 +454,45 @@ int PdfPageTree::ExtractSingleImage(int objNum)
     long key[2 * FUNCTION_MAX_COMPONENTS];
     bool keyed = !smask && ReadColourKey(xref, DirectValue(obj, "Mask"), space.comps, key);
 
+    // Decoded samples go to the file a row at a time as the chain makes them; JPEG data,
+    // passed through, are gathered whole.
     ByteBuffer data;
-    FilterResult passed = 1;
     PdfObj* filter = DirectValue(obj, "Filter");
     PdfObj* parms = DirectValue(obj, "DecodeParms");
-    if (!Predicted(xref, parms))
-        passed = ReadImageData(this, streamOffset, filter, length, &data);
+    PdfObj* decodeValue = DirectValue(obj, "Decode");
+    double decode[2 * FUNCTION_MAX_COMPONENTS];
+    const int given = ReadDecode(decodeValue, decode, 2 * space.comps);
+    const int64_t need = PackedImageBytes(width, height, space.comps, bpc);
+    ImageRowWriter rows(path, width, height, bpc, space, given ? decode : nullptr, given,
+                        keyed ? key : nullptr);
+    ImageStream stream(WithinPixelCap(width, height) ? &rows : nullptr, need);
+    stream.jpeg = &data;
+    if (!Predicted(xref, parms) && pdfseek(xref->fp, streamOffset, SEEK_SET) == 0)
+        DecodeFiltersTo(xref->fp, filter, length,
+                        [&stream](const unsigned char* p, int n) { return stream.Take(p, n); },
+                        &stream.passed);
+    const FilterResult passed = stream.passed;
     int colorTransform = passed == 0 ? ColorTransformOf(xref, filter, parms) : JPEG_TRANSFORM_UNSET;
     // Gray, RGB or CMYK samples as they are, which JPEG data may stay.
     bool device = !space.indexed && !space.paint && !keyed;
 
     int rc = -1;
-    if (data.size <= 0) {
+    bool writeFailed = false;
+    if (passed != 0) {
         // A filter this system does not know (CCITTFax, JBIG2, JPX, RunLength) yields nothing:
-        // the page draws nothing for the image rather than a black block.
-    } else if (passed == 0 && device && space.comps == 4) {
-        rc = WriteCmykJpeg(path, data, colorTransform, &width, &height, DirectValue(obj, "Decode"));
-    } else if (passed == 0 && device && !JpegNeedsDecoding(data.data, data.size, colorTransform)) {
-        if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
-            rc = 0;
-    } else if (passed == 0) {
+        // the page draws nothing for the image rather than a black block. A stream cut short
+        // is padded with zeros (index 0, no ink, black).
+        rc = stream.Finish(&writeFailed);
+    } else if (data.size <= 0) {
+    } else if (device && space.comps == 4) {
+        rc = WriteCmykJpeg(path, data, colorTransform, &width, &height, decodeValue);
+        writeFailed = rc < 0;
+    } else if (device && !JpegNeedsDecoding(data.data, data.size, colorTransform)) {
+        if (ImagePath(path, tmpDir, objNum, "jpg")) {
+            rc = WriteJpeg(path, data);
+            writeFailed = rc < 0;
+        }
+    } else {
         // JPEG data that no reader would show as the PDF does: its samples, as the PDF reads
         // them, go the way of decoded data. The record's size is the JPEG's own frame.
         int comps = 0;
@@ -535,19 +500,16 @@ int PdfPageTree::ExtractSingleImage(int objNum)
             DecodeJpeg(data.data, data.size, colorTransform, &width, &height, &comps);
         if (samples && comps == space.comps) {
             bpc = 8;
-            rc = WriteSamples(path, samples, width, height, 8, space, DirectValue(obj, "Decode"),
-                              keyed ? key : nullptr);
+            rc = WriteSamples(path, samples, width, height, 8, space, decodeValue,
+                              keyed ? key : nullptr, &writeFailed);
         }
         free(samples);
-    } else {
-        // A stream cut short is padded with zeros (index 0, no ink, black).
-        int64_t need = PackedImageBytes(width, height, space.comps, bpc);
-        if (need > 0 && WithinPixelCap(width, height) && DataJustifies(data.size, need) &&
-            PadTo(&data, need))
-            rc = WriteSamples(path, data.data, width, height, bpc, space,
-                              DirectValue(obj, "Decode"), keyed ? key : nullptr);
     }
     free(data.data);
+    if (writeFailed)
+        FileNotWritten(path, errno);
+    if (rc != 0)
+        rc = -1;
 
     if (rc == 0) {
         ImageInfo* info = NewInfo(width, bpc, height);
@@ -603,13 +565,29 @@ int PdfPageTree::ExtractSMask(int objNum)
         // declared size is allocated.
         char alpha = (char)UNKNOWN_MASK_ALPHA;
         Clear(path);
-        ImageBufToPNGAlpha(path, &alpha, 1, 1);
-        if (PngComplete(path))
+        if (ImageBufToPNGAlpha(path, &alpha, 1, 1) == 0)
             Record(e, path, NewInfo(1, 8, 1));
+        else
+            FileNotWritten(path, errno);
     } else {
+        // One byte of alpha per pixel, a row at a time; whatever the stream does not give
+        // stays transparent.
         ByteBuffer data;
-        FilterResult passed = ReadImageData(this, streamOffset, filter, length, &data);
-        if (data.size > 0 && passed == 0) {
+        ImageSpace alphaSpace;
+        alphaSpace.comps = 1;
+        alphaSpace.alpha = true;
+        ImageRowWriter rows(path, width, height, bpc, alphaSpace, nullptr, 0, nullptr);
+        ImageStream stream(&rows, packed);
+        stream.jpeg = &data;
+        if (pdfseek(xref->fp, streamOffset, SEEK_SET) == 0)
+            DecodeFiltersTo(xref->fp, filter, length,
+                            [&stream](const unsigned char* p, int n) { return stream.Take(p, n); },
+                            &stream.passed);
+        bool writeFailed = false;
+        if (stream.passed != 0) {
+            if (stream.Finish(&writeFailed) == 0)
+                Record(e, path, NewInfo(width, bpc, height));
+        } else if (data.size > 0) {
             // A JPEG carries no alpha: its gray samples become the mask's, at its own size.
             int jw = 0, jh = 0, comps = 0;
             unsigned char* mask =
@@ -617,23 +595,15 @@ int PdfPageTree::ExtractSMask(int objNum)
                            &jh, &comps);
             if (mask && comps == 1) {
                 Clear(path);
-                ImageBufToPNGAlpha(path, (char*)mask, jw, jh);
-                if (PngComplete(path))
+                if (ImageBufToPNGAlpha(path, (char*)mask, jw, jh) == 0)
                     Record(e, path, NewInfo(jw, 8, jh));
-            }
-            free(mask);
-        } else if (DataJustifies(data.size, packed)) {
-            // One byte of alpha per pixel; whatever the stream does not give stays
-            // transparent.
-            unsigned char* mask = (unsigned char*)malloc((size_t)width * (size_t)height);
-            if (mask && UnpackSamples(data.data, data.size, width, height, 1, bpc, mask) == 0) {
-                Clear(path);
-                ImageBufToPNGAlpha(path, (char*)mask, width, height);
-                if (PngComplete(path))
-                    Record(e, path, NewInfo(width, bpc, height));
+                else
+                    writeFailed = true;
             }
             free(mask);
         }
+        if (writeFailed)
+            FileNotWritten(path, errno);
         free(data.data);
     }
     delete obj;
@@ -838,29 +808,23 @@ int PdfPageTree::ExtractInlineImage(PdfArray* keyValues, FILE* content, ImageInf
     // A stream that ends early leaves the rest of the block zero (a stencil: unpainted).
     int64_t have = data.size;
     if (DataJustifies(data.size, size) && PadTo(&data, size)) {
-        unsigned char* block =
-            stencil ? nullptr
-                    : (unsigned char*)malloc((size_t)width * (size_t)height *
-                                             (size_t)(comps == 4 ? 3 : comps));
-        Clear(pngPath);
         if (stencil) {
+            Clear(pngPath);
             StencilBits(data.data, have, size, StencilInverted(decode));
-            Image1BppBufToPNGGray(pngPath, (char*)data.data, width, height);
-        } else if (block && comps == 4) {
-            double d[8];
-            SampleMap map;
-            DecodeMap(d, ReadDecode(decode, d, 8), map);
-            if (CmykRowsToRgb(data.data, data.size, width, height, bpc, map, block) == 0)
-                ImageBufToPNG(pngPath, block, width, height, 0);
-        } else if (block &&
-                   UnpackSamples(data.data, data.size, width, height, comps, bpc, block) == 0) {
-            if (comps == 1)
-                ImageBufToPNGGray(pngPath, (char*)block, width, height);
-            else
-                ImageBufToPNG(pngPath, block, width, height, 0);
+            rc = Image1BppBufToPNGGray(pngPath, (char*)data.data, width, height);
+            if (rc != 0)
+                FileNotWritten(pngPath, errno);
+        } else {
+            // Gray, RGB and CMYK samples, converted and written a row at a time.
+            ImageSpace device;
+            device.comps = comps;
+            bool writeFailed = false;
+            rc = WriteSamples(pngPath, data.data, width, height, bpc, device, decode, nullptr,
+                              &writeFailed);
+            if (writeFailed)
+                FileNotWritten(pngPath, errno);
         }
-        free(block);
-        rc = PngComplete(pngPath) ? 0 : -1;
+        rc = rc == 0 ? 0 : -1;
     }
     free(data.data);
     return rc;

@@ -3,6 +3,7 @@
 #include "Resources/PdfPageTree.h"
 
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 
 #include "Pdf/PdfObj.h"
@@ -85,8 +86,9 @@ const int kInheritedCount = (int)(sizeof kInherited / sizeof kInherited[0]);
 PdfPageTree::PdfPageTree(PdfXref* x)
     : pageRef(nullptr), pageDict(nullptr), pageExtra(nullptr), inhResources(nullptr),
       inhMediaBox(nullptr), inhCropBox(nullptr), inhRotate(nullptr), pagesRoot(nullptr), xref(x),
-      pageCount(0), maxPages(0), walkDepth(0), walkBudget(0), copyBudget(0)
+      pageCount(0), maxPages(0), walkDepth(0), walkBudget(0), copyBudget(0), unwrittenErrno(0)
 {
+    unwrittenPath[0] = 0;
     resources.elemSize = 8;
     iResources.elemSize = 8;
     inlineResources.elemSize = 4 + PDF_MAX_PATH;
@@ -391,10 +393,27 @@ int PdfPageTree::GetPageContent(PdfObj* ref, FILE** out, int* fromPdf)
             *fromPdf = 0;
             result = 0;
         } else {
+            FileNotWritten(path, errno);
             remove(path);
         }
     }
     return result;
+}
+
+int PdfPageTree::FileNotWritten(const char* path, int err)
+{
+    if (!unwrittenPath[0]) {
+        snprintf(unwrittenPath, sizeof unwrittenPath, "%s", path && *path ? path : "?");
+        unwrittenErrno = err ? err : EIO;
+    }
+    return -1;
+}
+
+const char* PdfPageTree::UnwrittenFile(int* err) const
+{
+    if (err)
+        *err = unwrittenErrno;
+    return unwrittenPath[0] ? unwrittenPath : nullptr;
 }
 
 void ReleasePageTree(PdfPageTree* tree)

@@ -94,8 +94,10 @@ PaintSpaceRef LoadIndexed(PdfPageTree* pages, PdfObj* arr, int depth)
     } else if (table && table->Type() == PDF_DICT && lookup->Type() == PDF_INDIRECT) {
         ByteBuffer data;
         PdfObj* dict = nullptr;
+        // Only the entries up to hival are decoded.
+        StreamNeed bound = [need](PdfObj*, const unsigned char*, int) { return (long long)need; };
         if (DecodeResourceStream(pages, static_cast<PdfIndirect*>(lookup)->refNum, buf,
-                                 sizeof buf, &data, &dict) == 0 && data.size > 0)
+                                 sizeof buf, &data, &dict, bound) == 0 && data.size > 0)
             s->palette.assign(data.data, data.data + std::min(need, (size_t)data.size));
         delete dict;
         free(data.data);

@@ -55,21 +55,28 @@ public:
     int GetName(PdfName& out, PdfName* key, PdfObj* dict);
     int GetName(PdfName& out, int index, PdfArray* arr);
 
-    // Stream filter chain. Reads `length` raw bytes from the current position of fp and
-    // appends the decoded bytes to `out`; `filter` is a stream's Filter value (null, a
-    // name, or an array of names or references to names). Always 0.
+    // Stream filter chain. Reads `length` raw bytes from the current position of fp through
+    // `filter` (a stream's Filter value: null, a name, or an array of names or references to
+    // names) and hands the decoded bytes to `sink` as they are made, never holding a whole
+    // stream; *result is set before the first byte reaches the sink. 0, or -1 when the sink
+    // failed.
+    int DecodeFiltersTo(FILE* fp, PdfObj* filter, int length, const DecodeSink& sink,
+                        FilterResult* result);
+    // Appends the decoded bytes to `out`, at most `maxBytes` of them (never more than
+    // PDF_MAX_STREAM_BYTES): the chain stops decoding once a use has the bytes it needs.
+    // Always 0.
     int DecodeFilters(FILE* fp, PdfObj* filter, int length, ByteBuffer* out, FilterResult* result);
-    int DecodeFiltersToMem(FILE* fp, PdfObj* filter, int length, ByteBuffer* out, FilterResult* result);
-    // Decodes into a new file `path`, optionally followed by "\nendstream". Always 0. With
-    // `reread`, a file written whole is handed back there, open for reading at its start
-    // (pdfreadback); *reread stays null when it was not written whole.
+    int DecodeFiltersToMem(FILE* fp, PdfObj* filter, int length, ByteBuffer* out,
+                           FilterResult* result, long long maxBytes = PDF_MAX_STREAM_BYTES);
     int DecodeFiltersToFile(FILE* fp, PdfObj* filter, int length, char* path, bool appendEndstream,
                             FILE** reread = nullptr);
     bool IsDCTFilter(PdfObj* filter);
 
     // Resource pass, run for every page before any is interpreted: the page's fonts and ICC
     // profiles become files in tmpDir, each recorded (path and ResData) in the XrefEntry of
-    // the object it came from, and only once that file is complete.
+    // the object it came from, and only once that file is complete. 0; -1 when a file of the
+    // conversion could not be written whole (UnwrittenFile says which), which no conversion
+    // may go on without, or for a page index out of range.
     int ExtractResources(int page);
     int ExtractColorSpace(PdfObj* colorSpaces);
     // Font extraction; the font lookup calls the last three for fonts the pass did not reach.
@@ -127,6 +134,14 @@ public:
     // Extracts every image of an XObject dictionary (unused by the conversion).
     int ExtractXObjectResource(PdfObj* xobjects);
 
+    // A temporary file that could not be written whole: the extractor that wrote it records
+    // the first such file of the conversion here and gives -1. The resource pass and the
+    // page's content streams fail on it; an image or font written while a page is drawn is
+    // drawn as missing, and the conversion driver fails the page on the record.
+    int FileNotWritten(const char* path, int err);
+    // The path of that file (and its error number), or null while every file was written.
+    const char* UnwrittenFile(int* err) const;
+
     PdfObj** pageRef;     // per page: the Kids item that reached it (borrowed)
     PdfObj** pageDict;    // per page: its dictionary, owned
     PdfDict** pageExtra;  // per page: an empty dictionary, owned
@@ -153,6 +168,9 @@ public:
     int walkDepth;
     long walkBudget;
     long copyBudget;  // objects the walk may still copy into pages (PAGE_TREE_MAX_COPIED)
+
+    char unwrittenPath[PDF_MAX_PATH];
+    int unwrittenErrno;
 };
 
 // Releases the tree with the pages, the page-tree root and the record lists its loading made

@@ -1,5 +1,6 @@
 #include "Resources/PngWriter.h"
 
+#include <cerrno>
 #include <climits>
 #include <csetjmp>
 #include <cstdlib>
@@ -16,7 +17,7 @@ PNG_SurfaceEncoder::PNG_SurfaceEncoder() : PNG_SurfaceEncoder(1) {}
 PNG_SurfaceEncoder::PNG_SurfaceEncoder(int fmt)
     : expandBuffer(nullptr), interlace(false), png(nullptr), info(nullptr), file(nullptr),
       width(0), height(0), bitDepth(0), format(fmt), pixels(nullptr), error(false),
-      spare(false), rowCount(0), passes(1)
+      spare(false), writeErrno(0), rowCount(0), passes(1)
 {
 }
 
@@ -69,6 +70,7 @@ int PNG_SurfaceEncoder::StartImage(char* path, char* pix, unsigned int w, unsign
     if (png)
         return 0;
     error = false;
+    writeErrno = 0;
     png = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, ErrorHandler, nullptr);
     if (!png)
         return 0;
@@ -85,6 +87,7 @@ int PNG_SurfaceEncoder::StartImage(char* path, char* pix, unsigned int w, unsign
         return 0;
     }
     if (pdfcreatfile(&file, path) != 0) {
+        writeErrno = errno;
         file = nullptr;
         png_destroy_write_struct(&png, nullptr);
         png = nullptr;
@@ -159,9 +162,43 @@ int PNG_SurfaceEncoder::WriteScanlines(unsigned int rows)
     return error ? 0 : 1;
 }
 
-int PNG_SurfaceEncoder::Write1BppScanlines(unsigned int rows)
+int PNG_SurfaceEncoder::WriteRow(const unsigned char* row)
+{
+    if (!png || error || !row || passes != 1 || rowCount >= height)
+        return 0;
+    if (setjmp(png_jmpbuf(png))) {
+        Abandon();
+        return 0;
+    }
+    if (format == 5 || format == 6) {
+        if (!expandBuffer)
+            return 0;
+        ExpandRow(row);
+        png_write_row(png, expandBuffer);
+    } else {
+        png_write_row(png, const_cast<unsigned char*>(row));
+    }
+    rowCount++;
+    return error ? 0 : 1;
+}
+
+void PNG_SurfaceEncoder::ExpandRow(const unsigned char* src)
 {
     static const unsigned char bta[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
+    for (unsigned int x = 0; x < width; x++) {
+        unsigned char* px = expandBuffer + (size_t)x * 4;
+        if (format == 6) {
+            px[0] = px[1] = px[2] = 0;
+            px[3] = src[x];
+        } else {
+            px[0] = px[1] = px[2] = 255;
+            px[3] = (src[x / 8] & bta[x % 8]) ? 0 : 255;
+        }
+    }
+}
+
+int PNG_SurfaceEncoder::Write1BppScanlines(unsigned int rows)
+{
     if (!png || error || !expandBuffer)
         return 0;
     if (setjmp(png_jmpbuf(png))) {
@@ -169,17 +206,7 @@ int PNG_SurfaceEncoder::Write1BppScanlines(unsigned int rows)
         return 0;
     }
     for (unsigned int i = 0; i < rows && !error && rowCount < height * passes; i++) {
-        const unsigned char* src = SourceRow();
-        for (unsigned int x = 0; x < width; x++) {
-            unsigned char* px = expandBuffer + (size_t)x * 4;
-            if (format == 6) {
-                px[0] = px[1] = px[2] = 0;
-                px[3] = src[x];
-            } else {
-                px[0] = px[1] = px[2] = 255;
-                px[3] = (src[x / 8] & bta[x % 8]) ? 0 : 255;
-            }
-        }
+        ExpandRow(SourceRow());
         png_write_row(png, expandBuffer);
         rowCount++;
     }
@@ -201,6 +228,8 @@ int PNG_SurfaceEncoder::EndImage()
     png = nullptr;
     info = nullptr;
     int closed = pdfclose(file);
+    if (closed != 0)
+        writeErrno = errno;
     file = nullptr;
     // A file that lost its tail on close, or an image missing rows, is not a written image.
     return (!error && closed == 0 && rowCount == height * passes) ? 1 : 0;
@@ -219,8 +248,11 @@ void PNG_SurfaceEncoder::WriteData(png_structp p, png_bytep data, size_t length)
     PNG_SurfaceEncoder* enc = (PNG_SurfaceEncoder*)png_get_io_ptr(p);
     while (length > 0) {
         int chunk = length > (size_t)INT_MAX ? INT_MAX : (int)length;
-        if (!enc || pdfwrite(enc->file, data, chunk) != chunk)
+        if (!enc || pdfwrite(enc->file, data, chunk) != chunk) {
+            if (enc)
+                enc->writeErrno = errno;
             png_error(p, "Write Error");
+        }
         data += chunk;
         length -= (size_t)chunk;
     }
@@ -238,7 +270,7 @@ bool DimensionsOk(int width, int height)
 int WholeImage(int format, char* path, char* pixels, int width, int height, unsigned depth)
 {
     if (!DimensionsOk(width, height) || !pixels)
-        return 0;
+        return -1;
     PNG_SurfaceEncoder enc(format);
     if (enc.StartImage(path, pixels, (unsigned)width, (unsigned)height, depth)) {
         if (format == 5)
@@ -246,8 +278,10 @@ int WholeImage(int format, char* path, char* pixels, int width, int height, unsi
         else
             enc.WriteScanlines((unsigned)height);
     }
-    enc.EndImage();
-    return 0;
+    if (enc.EndImage() == 1)
+        return 0;
+    errno = enc.writeErrno ? enc.writeErrno : EIO;
+    return -1;
 }
 
 }  // namespace

@@ -34,6 +34,10 @@ public:
     // already abandoned (structures destroyed, file closed) and further calls do nothing.
     int WriteScanlines(unsigned int rows);
     int Write1BppScanlines(unsigned int rows);
+    // Writes the next row from `row` (the format's row size) rather than from the pixels given
+    // to StartImage, so that an image is made a row at a time and never held whole; images
+    // that are not interlaced only. 1 while no error occurred.
+    int WriteRow(const unsigned char* row);
     // Finishes the file and destroys the libpng structures; 1 when no error occurred.
     int EndImage();
 
@@ -54,9 +58,11 @@ public:
     char* pixels;
     bool error;
     bool spare;
+    int writeErrno;  // why the file could not be created or written, once it could not
 
 private:
     size_t RowBytes() const;
+    void ExpandRow(const unsigned char* src);
     unsigned char* SourceRow();
     void Abandon();
 
@@ -64,9 +70,9 @@ private:
     unsigned int passes;    // 7 for an interlaced image, else 1
 };
 
-// Each writes a whole image and closes the file; the result is always 0 (a file that could not
-// be written is simply missing or incomplete). Sizes of 0 or below, or beyond libpng's limits,
-// write nothing.
+// Each writes a whole image and closes the file: 0 once every byte of it is in the file; -1,
+// with errno set, when it could not be written whole. Sizes of 0 or below, or beyond libpng's
+// limits, write nothing and give -1.
 int ImageBufToPNG(char* path, void* pixels, int width, int height, int unused);
 int ImageBufToPNGGray(char* path, char* pixels, int width, int height);
 // R G B A pixels, 4 bytes each (images under a colour-key mask).

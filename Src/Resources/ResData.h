@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -132,15 +133,20 @@ PdfObj* ResourceValue(PdfObj* dict, const char* key);
 // keeps it: read it, never change it). *parsed is always null: nothing is left to delete.
 PdfObj* ResolveResource(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** parsed);
 
+// How many decoded bytes of a stream a use needs, where its format bounds them: asked with the
+// stream's dictionary before decoding (data null, size 0) and again as the bytes come; the
+// total, or -1 while nothing bounds it yet. Never more than PDF_MAX_STREAM_BYTES are kept.
+typedef std::function<long long(PdfObj* dict, const unsigned char* data, int size)> StreamNeed;
+
 // Parses stream object objNum (token buffer buf of size bytes) and decodes its data through
-// its Filter into `out` (which the caller passes empty and frees). 0 with the stream's
-// dictionary in *dict (owned by the caller) when the object is a stream; -1, nothing held,
-// otherwise.
+// its Filter into `out` (which the caller passes empty and frees), only as far as `need`
+// says. 0 with the stream's dictionary in *dict (owned by the caller) when the object is a
+// stream; -1, nothing held, otherwise.
 int DecodeResourceStream(PdfPageTree* tree, int objNum, char* buf, int size, ByteBuffer* out,
-                         PdfObj** dict);
+                         PdfObj** dict, const StreamNeed& need = nullptr);
 
 // Creates `path` and writes the bytes; 0 only when everything was written and the file
-// closed. On failure no file is left behind.
+// closed. On failure no file is left behind, and -1 comes with errno set.
 int WriteResourceFile(const char* path, const void* data, size_t size);
 
 #endif

@@ -1,5 +1,6 @@
 #include "Resources/ResData.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,16 @@ ResData::~ResData() {}
 namespace {
 
 enum { PASS_PARSE_BUF = 2048 };
+
+// An ICC profile is the size its header declares (its first four bytes, high byte first); no
+// profile is shorter than its 128-byte header.
+long long ProfileNeed(PdfObj*, const unsigned char* data, int size)
+{
+    if (!data || size < 4)
+        return -1;
+    const long long declared = (long long)data[0] << 24 | data[1] << 16 | data[2] << 8 | data[3];
+    return declared > 128 ? declared : 128;
+}
 
 }  // namespace
 
@@ -34,7 +45,7 @@ PdfObj* ResolveResource(PdfXref* xref, PdfObj* value, char* buf, int size, PdfOb
 }
 
 int DecodeResourceStream(PdfPageTree* tree, int objNum, char* buf, int size, ByteBuffer* out,
-                         PdfObj** dict)
+                         PdfObj** dict, const StreamNeed& need)
 {
     if (dict)
         *dict = nullptr;
@@ -67,7 +78,25 @@ int DecodeResourceStream(PdfPageTree* tree, int objNum, char* buf, int size, Byt
         n = (int)(end - e->streamOffset);
 
     FilterResult result = 1;
-    tree->DecodeFiltersToMem(fp, ResourceValue(obj, "Filter"), n, out, &result);
+    long long cap = PDF_MAX_STREAM_BYTES;
+    long long first = need ? need(obj, nullptr, 0) : -1;
+    if (first >= 0 && first < cap)
+        cap = first;
+    // The bytes the use needs, as the first ones tell: the chain stops there.
+    DecodeSink sink = [&](const unsigned char* p, int len) {
+        if (AppendCapped(out, p, len, cap) != 0)
+            return 1;
+        long long now = need ? need(obj, out->data, out->size) : -1;
+        if (now >= 0 && now < cap)
+            cap = now;
+        if (out->size >= cap) {
+            out->size = (int)cap;
+            return 1;
+        }
+        return 0;
+    };
+    if (cap > 0)
+        tree->DecodeFiltersTo(fp, ResourceValue(obj, "Filter"), n, sink, &result);
     if (dict)
         *dict = obj;
     else
@@ -80,11 +109,20 @@ int WriteResourceFile(const char* path, const void* data, size_t size)
     FILE* fp = nullptr;
     if (pdfcreatfile(&fp, path) != 0)
         return -1;
-    bool ok = size == 0 || fwrite(data, 1, size, fp) == size;
-    if (pdfclose(fp) != 0)
+    bool ok = true;
+    for (size_t at = 0; at < size && ok;) {
+        const int piece = size - at > (1u << 30) ? 1 << 30 : (int)(size - at);
+        ok = pdfwrite(fp, (const unsigned char*)data + at, piece) == piece;
+        at += (size_t)piece;
+    }
+    int err = errno;
+    if (pdfclose(fp) != 0) {
         ok = false;
+        err = errno;
+    }
     if (!ok) {
         remove(path);
+        errno = err;
         return -1;
     }
     return 0;
@@ -106,7 +144,7 @@ int PdfPageTree::ExtractResources(int page)
             ExtractColorSpace(spaces);
     }
     delete parsed;
-    return 0;
+    return UnwrittenFile(nullptr) ? -1 : 0;
 }
 
 int PdfPageTree::ExtractColorSpace(PdfObj* colorSpaces)
@@ -150,16 +188,17 @@ int PdfPageTree::ExtractColorSpace(PdfObj* colorSpaces)
                 ByteBuffer data;
                 data.growStep = 1024;
                 PdfObj* dict = nullptr;
-                if (DecodeResourceStream(this, n, entryBuf, sizeof entryBuf, &data, &dict) == 0) {
+                if (DecodeResourceStream(this, n, entryBuf, sizeof entryBuf, &data, &dict,
+                                         ProfileNeed) == 0) {
                     PdfKey nKey("N");
                     PdfNumber comps;
                     GetNumber(comps, &nKey, dict);
                     IccInfo* info = new IccInfo;
                     info->N = comps.value;
-                    // A file that could not be written leaves the record without a path: the
-                    // profile is not decoded again for nothing.
                     if (WriteResourceFile(path, data.data, (size_t)data.size) == 0)
                         e->path = strdup(path);
+                    else
+                        result = FileNotWritten(path, errno);
                     e->resData = info;
                     delete dict;
                 }

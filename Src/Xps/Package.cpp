@@ -53,7 +53,9 @@ bool StdoutTakesSeeks()
     return lseek(fd, 0, SEEK_CUR) == 0;
 }
 
-bool MakeSpoolFile(const char* dir, std::string* path)
+// A new file of its own for the spooled package; its descriptor goes to *fd, from which the
+// zip library's open callback takes it, so the name is never opened again for writing.
+bool MakeSpoolFile(const char* dir, std::string* path, int* fd)
 {
     std::string base = dir && *dir ? dir : "";
     if (base.empty()) {
@@ -63,10 +65,9 @@ bool MakeSpoolFile(const char* dir, std::string* path)
     while (base.size() > 1 && (base.back() == '/' || base.back() == '\\'))
         base.pop_back();
     std::string tmpl = base + "/stdout-package.XXXXXX";
-    int fd = CreateUniqueFile(&tmpl[0]);
-    if (fd < 0)
+    *fd = CreateUniqueFile(&tmpl[0]);
+    if (*fd < 0)
         return false;
-    close(fd);
     *path = tmpl;
     return true;
 }
@@ -368,9 +369,11 @@ int ZCALLBACK fd_error(voidpf, voidpf stream)
     return static_cast<ArchiveFile*>(stream)->Failed() ? 1 : 0;
 }
 
-// An existing name that is a device or a pipe is written in place; anything else (nothing, a
-// regular file, a link) is replaced by a whole package or left as it is.
-bool WriteInPlace(const char* path)
+// An existing name that is a device or a pipe: nothing but a regular file is ever opened for
+// writing, and the output folder is the user's, so such a name is left as it is and the package
+// refused. Anything else (nothing, a regular file, a link) is replaced by a whole package or
+// left as it is.
+bool SpecialFile(const char* path)
 {
     struct stat st;
     return lstat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) &&
@@ -402,9 +405,7 @@ int Package::Create(const char* path, const char* spoolDir)
         return 1;
     if (path) {
         fputs("DEBUG: pszPackageNam NOT null\n", stderr);
-        if (WriteInPlace(path)) {
-            handle = zipOpen2_64(path, APPEND_STATUS_CREATE, nullptr, nullptr);
-        } else {
+        if (!SpecialFile(path)) {
             // Written under a name of its own beside the final one, which it replaces only when
             // complete: a run that stops or fails midway leaves no broken package, and never
             // writes through a link planted under the final name.
@@ -439,11 +440,15 @@ int Package::Create(const char* path, const char* spoolDir)
         brl_fill_fopen_filefunc(&table);
         bool direct = StdoutTakesSeeks();
         const char* name = nullptr;  // the callbacks' name for standard output
-        if (!direct && MakeSpoolFile(spoolDir, &spoolPath_))
+        int spoolFd = -1;
+        if (!direct && MakeSpoolFile(spoolDir, &spoolPath_, &spoolFd))
             name = spoolPath_.c_str();
+        table.opaque = &spoolFd;
         if (direct || name)
             handle = zipOpen2_64(name, APPEND_STATUS_CREATE, nullptr, &table);
         inPlaceStdout_ = direct && handle;
+        if (spoolFd >= 0)
+            close(spoolFd);
     }
     if (!handle) {
         fputs("DEBUG: Failed to create in zipOpen2\n", stderr);
@@ -682,11 +687,19 @@ void brl_fill_fopen_filefunc(zlib_filefunc64_def* def)
     def->opaque = nullptr;
 }
 
-voidpf ZCALLBACK brl_fopen_file_func(voidpf, const void* filename, int mode)
+voidpf ZCALLBACK brl_fopen_file_func(voidpf opaque, const void* filename, int mode)
 {
     fputs("fopen_file_func\n", stderr);
     if (!filename)
         return stdout;
+    // The spool file comes as the descriptor it was made with, never reopened by its name.
+    int* fd = (int*)opaque;
+    if (fd && *fd >= 0 && (mode & ZLIB_FILEFUNC_MODE_CREATE)) {
+        FILE* fp = fdopen(*fd, "w+b");
+        if (fp)
+            *fd = -1;
+        return fp;
+    }
     const char* how = nullptr;
     if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ)
         how = "rb";

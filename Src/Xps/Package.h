@@ -26,8 +26,8 @@ public:
 
     // Opens the archive on `path`, or on standard output when `path` is null. A file is
     // written under a temporary name beside `path` (".NAME.XXXXXX", removed if the process is
-    // stopped by a signal) and takes the name `path` only when Close completes it; an
-    // existing device or pipe at `path` is written in place. Standard output
+    // stopped by a signal) and takes the name `path` only when Close completes it; a device
+    // or a pipe at `path` is never opened, and the archive is refused. Standard output
     // that cannot seek back (a pipe, a terminal, a file opened for appending) cannot take the
     // zip library's header fix-ups, nor one that cannot be read the completion of the
     // archive's end records, so the archive is then written to a temporary file in
@@ -98,7 +98,8 @@ int zipLocateFile(zipFile file, const char* name, int caseSensitivity);
 int str_upr(char* s);
 
 // File-access table for writing the archive to standard output: a null name opens the
-// process's standard output. Every call traces its own name on standard error.
+// process's standard output, and the spool file is taken from the descriptor that `opaque`
+// points to, when it holds one. Every call traces its own name on standard error.
 void brl_fill_fopen_filefunc(zlib_filefunc64_def* def);
 voidpf ZCALLBACK brl_fopen_file_func(voidpf opaque, const void* filename, int mode);
 uLong ZCALLBACK brl_fread_file_func(voidpf opaque, voidpf stream, void* buf, uLong size);

@@ -10,9 +10,12 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "CffFonts.h"
+#include "HostileDocs.h"
 #include "PdfBuilder.h"
 #include "Rendering.h"
 #include "TestUtil.h"
+#include "TrueTypeFonts.h"
 #include "Type1Fonts.h"
 #include "Apps/converter/PathUtils.h"
 #include "Pdf/Limits.h"
@@ -330,15 +333,65 @@ std::string MakeFlatePdf(const std::string& content, const std::string& resource
     return b.Bytes();
 }
 
+// A document drawing `text` with font 5 of `font` (its dictionary), descriptor 6 and program
+// 7 (`program` of the stream's `entries`), and `more` objects from number 8 on.
+std::string FontPdf(const std::string& font, const std::string& descriptorKey, const std::string& entries,
+                    const std::string& program, const std::string& text,
+                    const std::vector<testpdf::ExtraObject>& more = {})
+{
+    std::vector<testpdf::ExtraObject> objects = {
+        {5, font, "", false},
+        {6, "<< /Type /FontDescriptor /FontName /Big /Flags 4 /" + descriptorKey + " 7 0 R >>", "", false},
+        {7, entries, program, true}};
+    objects.insert(objects.end(), more.begin(), more.end());
+    return testpdf::OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 10 10 Td " + text + " Tj ET\n" + kShapes,
+                            objects);
+}
+
 TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
 {
     // The disk fills at 64 KiB; each document writes one temporary file past that, and the
     // package it would make without that file is small.
     const std::string comments(300000, '%');
-    // A Type 1 program of 5,000 glyphs, some 150 KiB.
+    // Programs of 5,000 glyphs, each some 100 KiB or more: Type 1, compact (name-keyed and
+    // CID-keyed) and TrueType.
     std::vector<testfont::Type1Box> glyphs;
-    for (int i = 0; i < 5000; i++)
+    std::vector<testcff::NamedBox> named;
+    std::vector<testcff::BoxGlyph> cids;
+    std::vector<testfont::Box> boxes;
+    for (int i = 0; i < 5000; i++) {
         glyphs.push_back({"g" + std::to_string(i), -1, 0, 500, 700, 600});
+        named.push_back({"g" + std::to_string(i), 0, 500 + i % 400, 700, 600});
+        cids.push_back({(unsigned)(i + 1), 0, 500 + i % 400, 700});
+        boxes.push_back({0, 500 + i % 400, 700, 600});
+    }
+    const std::string simple = "<< /Type /Font /Subtype /SUB /BaseFont /Big /FirstChar 65 /LastChar 65 "
+                               "/Widths [600] /FontDescriptor 6 0 R >>";
+    auto simpleFont = [&](const char* subtype) {
+        std::string f = simple;
+        f.replace(f.find("SUB"), 3, subtype);
+        return f;
+    };
+    const std::string type0 = "<< /Type /Font /Subtype /Type0 /BaseFont /Big /Encoding /Identity-H "
+                              "/DescendantFonts [8 0 R] >>";
+    auto cidFont = [](const char* subtype) {
+        return testpdf::ExtraObject{8, std::string("<< /Type /Font /Subtype /") + subtype +
+                                           " /BaseFont /Big /CIDSystemInfo << /Registry (Adobe) "
+                                           "/Ordering (Identity) /Supplement 0 >> /FontDescriptor 6 0 R >>",
+                                    "", false};
+    };
+    const std::string openType = testutil::ReadFile(testcff::kNimbusSansOtf);
+    // A profile that declares its own size, and an image of noise, which does not compress.
+    std::string profile(100000, '\0');
+    profile[1] = (char)(100000 >> 16);
+    profile[2] = (char)(100000 >> 8 & 255);
+    profile[3] = (char)(100000 & 255);
+    std::string noise(200 * 200 * 3, '\0');
+    unsigned seed = 7;
+    for (char& c : noise) {
+        seed = seed * 1103515245u + 12345u;
+        c = (char)(seed >> 16);
+    }
     std::string rects, moreRects;
     for (int i = 0; i < 4000; i++)
         rects += std::to_string(i % 190) + " " + std::to_string(i % 90) + " 5 5 re f\n";
@@ -350,13 +403,37 @@ TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
         std::string pdf;
         const char* reason;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"decoded content stream", MakeFlatePdf(kShapes + comments + "\n"), "temporary file"},
-        {"font program", MakeFlatePdf(kShapes, "<< /Font << /F1 5 0 R >> >>", testfont::BoxType1("Big", glyphs)),
+        {"Type 1 program", MakeFlatePdf(kShapes, "<< /Font << /F1 5 0 R >> >>", testfont::BoxType1("Big", glyphs)),
+         "temporary file"},
+        {"Type 1C program", FontPdf(simpleFont("Type1"), "FontFile3", "/Subtype /Type1C", testcff::NameKeyedCff(named), "(A)"),
+         "temporary file"},
+        {"CID-keyed CFF program",
+         FontPdf(type0, "FontFile3", "/Subtype /CIDFontType0C", testcff::CidKeyedCff(cids), "<0001>",
+                 {cidFont("CIDFontType0")}),
+         "temporary file"},
+        {"TrueType program", FontPdf(simpleFont("TrueType"), "FontFile2", "", testfont::BoxTrueType(boxes), "(A)"),
+         "temporary file"},
+        {"CID-keyed TrueType program",
+         FontPdf(type0, "FontFile2", "", testfont::BoxTrueType(boxes), "<0001>", {cidFont("CIDFontType2")}),
+         "temporary file"},
+        {"ICC profile",
+         testpdf::OnePage("<< /ColorSpace << /CS0 [/ICCBased 5 0 R] >> >>", "/CS0 cs 0 0 1 sc 10 10 50 50 re f\n",
+                          {{5, "/N 3", profile, true}}),
+         "temporary file"},
+        {"image",
+         testpdf::OnePage("<< /XObject << /Im 5 0 R >> >>", "q 100 0 0 100 10 10 cm /Im Do Q\n",
+                          {{5, "/Type /XObject /Subtype /Image /Width 200 /Height 200 /BitsPerComponent 8 "
+                               "/ColorSpace /DeviceRGB", noise, true}}),
          "temporary file"},
         {"page markup", MakePdf(rects), "page 1"},
         {"page markup past what memory keeps", MakePdf(moreRects), "page 1"},
     };
+    if (!openType.empty())
+        cases.push_back({"OpenType program",
+                         FontPdf(simpleFont("TrueType"), "FontFile3", "/Subtype /OpenType", openType, "(A)"),
+                         "temporary file"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Tree t;

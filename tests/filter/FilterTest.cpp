@@ -261,15 +261,17 @@ TEST(PrintFilter, DebugCopyNameStaysInsideTheDebugFolder)
     }
 
     // A link planted under the copy's name, hard or symbolic, is replaced, never written
-    // through.
-    for (const char* link : {"ln", "ln -s"}) {
-        SCOPED_TRACE(link);
+    // through. A pipe would hold the job until a reader came: the debug folder is the user's,
+    // so it is left as it is, nothing is copied, and the job prints.
+    for (const char* plant : {"ln", "ln -s", "mkfifo"}) {
+        SCOPED_TRACE(plant);
+        const bool pipe = strcmp(plant, "mkfifo") == 0;
         testutil::TempDir tmp;
         testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
         MakeFile(tmp.file("job.pdf"), "%PDF-1.4 debug\n");
         MakeFile(tmp.file("victim"), "precious\n");
-        ASSERT_EQ(testutil::RunCommand(std::string(link) + " " + Quote(tmp.file("victim")) + " " +
-                                       Quote(kDebugDir + "/Report.pdf")),
+        ASSERT_EQ(testutil::RunCommand(std::string(plant) + " " + (pipe ? "" : Quote(tmp.file("victim"))) +
+                                       " " + Quote(kDebugDir + "/Report.pdf")),
                   0);
         Job job;
         job.cwd = tmp.path();
@@ -277,8 +279,14 @@ TEST(PrintFilter, DebugCopyNameStaysInsideTheDebugFolder)
         job.args = {"42", "brindlow", "Report", "1", "", "job.pdf"};
         Result r = RunFilter(job);
         EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, kMarker + "%PDF-1.4 debug\n");
         EXPECT_EQ(testutil::ReadFile(tmp.file("victim")), "precious\n");
-        EXPECT_EQ(testutil::ReadFile(kDebugDir + "/Report.pdf"), "%PDF-1.4 debug\n");
+        struct stat st;
+        ASSERT_EQ(lstat((kDebugDir + "/Report.pdf").c_str(), &st), 0);
+        EXPECT_EQ(S_ISFIFO(st.st_mode), pipe);
+        if (!pipe) {
+            EXPECT_EQ(testutil::ReadFile(kDebugDir + "/Report.pdf"), "%PDF-1.4 debug\n");
+        }
         remove((kDebugDir + "/Report.pdf").c_str());
     }
     testutil::RunCommand("rm -rf " + Quote(kDebugDir));

@@ -2,13 +2,17 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <vector>
+#include <zlib.h>
 
 #include "CffFonts.h"
 #include "Pdf/Limits.h"
 #include "PdfBuilder.h"
 #include "TestImages.h"
 #include "TrueTypeFonts.h"
+#include "Type1Fonts.h"
 
 namespace testpdf {
 
@@ -1074,6 +1078,157 @@ void CanvasesInBulk(std::vector<HostileDoc>* docs)
     }, 0});
 }
 
+// Streams that inflate to the decoded-size cap, one of each kind whose use the format bounds,
+// and an image of 8000 x 8000 RGB pixels: a conversion decodes only the bytes a use needs,
+// writes an image a row at a time, and stays under the table's memory bound.
+
+// Flate data made a piece at a time: the test never holds a large stream's decoded bytes.
+class Deflater {
+public:
+    Deflater() { deflateInit(&zs_, 6); }
+    ~Deflater() { deflateEnd(&zs_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    void Feed(const unsigned char* p, size_t n, bool last = false)
+    {
+        zs_.next_in = const_cast<unsigned char*>(p);
+        zs_.avail_in = (uInt)n;
+        do {
+            zs_.next_out = chunk_.data();
+            zs_.avail_out = (uInt)chunk_.size();
+            deflate(&zs_, last ? Z_FINISH : Z_NO_FLUSH);
+            out_.append((const char*)chunk_.data(), chunk_.size() - zs_.avail_out);
+        } while (zs_.avail_out == 0);
+    }
+    std::string Finish()
+    {
+        Feed(nullptr, 0, true);
+        return out_;
+    }
+
+private:
+    z_stream zs_ = {};
+    std::vector<unsigned char> chunk_ = std::vector<unsigned char>(1 << 16);
+    std::string out_;
+};
+
+// Flate data of `head` followed by `zeros` zero bytes.
+std::string DeflatedWithZeros(const std::string& head, size_t zeros)
+{
+    Deflater d;
+    d.Feed((const unsigned char*)head.data(), head.size());
+    std::vector<unsigned char> blank(1 << 20, 0);
+    for (size_t left = zeros; left > 0;) {
+        size_t n = std::min(left, blank.size());
+        d.Feed(blank.data(), n);
+        left -= n;
+    }
+    return d.Finish();
+}
+
+void StreamsAtTheDecodedCap(std::vector<HostileDoc>* docs)
+{
+    auto add = [docs](const std::string& name, std::function<std::string()> make) {
+        docs->push_back({name, std::move(make), 0});
+    };
+    const size_t cap = PDF_MAX_STREAM_BYTES;
+    const std::string text = "BT /F1 24 Tf 20 100 Td (AB) Tj ET\n";
+
+    // A Type 1 program whose three portions (Length1 to Length3) are followed by zeros.
+    add("type1-program-inflating-to-the-cap", [=] {
+        std::string program = testfont::BoxType1("Boxes", {{"A", 65, 50, 450, 700, 500},
+                                                           {"B", 66, 50, 950, 300, 1000}});
+        size_t clear = program.find("eexec");
+        clear = clear == std::string::npos ? 0 : clear + 6;
+        // The entries name Length1 to Length3, so Length is given here too.
+        const std::string data = DeflatedWithZeros(program, cap);
+        return OnePage("<< /Font << /F1 5 0 R >> >>", text,
+                       {{5, "<< /Type /Font /Subtype /Type1 /BaseFont /Boxes /FirstChar 65 "
+                            "/LastChar 66 /Widths [500 1000] /FontDescriptor 6 0 R >>", "", false},
+                        {6, "<< /Type /FontDescriptor /FontName /Boxes /Flags 4 /FontFile 7 0 R >>",
+                         "", false},
+                        {7, "/Filter /FlateDecode /Length " + std::to_string(data.size()) +
+                                " /Length1 " + std::to_string(clear) + " /Length2 " +
+                                std::to_string(program.size() - clear) + " /Length3 0",
+                         data, true}});
+    });
+    // TrueType programs, simple and CID-keyed, whose last table is followed by zeros.
+    const std::string trueType =
+        testfont::BoxTrueType({{50, 450, 700, 500}, {50, 950, 300, 1000}}, {{65, 1}, {66, 2}});
+    add("truetype-program-inflating-to-the-cap", [=] {
+        return OnePage("<< /Font << /F1 5 0 R >> >>", text,
+                       {{5, "<< /Type /Font /Subtype /TrueType /BaseFont /Boxes /FirstChar 65 "
+                            "/LastChar 66 /Widths [500 1000] /FontDescriptor 6 0 R >>", "", false},
+                        {6, "<< /Type /FontDescriptor /FontName /Boxes /Flags 4 /FontFile2 7 0 R >>",
+                         "", false},
+                        {7, "/Filter /FlateDecode", DeflatedWithZeros(trueType, cap), true}});
+    });
+    add("cid-truetype-program-inflating-to-the-cap", [=] {
+        return OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 24 Tf 20 100 Td <00010002> Tj ET\n",
+                       {{5, "<< /Type /Font /Subtype /Type0 /BaseFont /Boxes /Encoding /Identity-H "
+                            "/DescendantFonts [8 0 R] >>", "", false},
+                        {6, "<< /Type /FontDescriptor /FontName /Boxes /Flags 4 /FontFile2 7 0 R >>",
+                         "", false},
+                        {7, "/Filter /FlateDecode", DeflatedWithZeros(trueType, cap), true},
+                        {8, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Boxes /CIDSystemInfo "
+                            "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+                            "/FontDescriptor 6 0 R /CIDToGIDMap 9 0 R >>", "", false},
+                        {9, "/Filter /FlateDecode", DeflatedWithZeros(std::string("\0\0\0\1\0\2", 6), cap),
+                         true}});
+    });
+    // An ICC profile that declares nothing of its size.
+    add("icc-profile-inflating-to-the-cap", [=] {
+        return OnePage("<< /ColorSpace << /CS0 [/ICCBased 5 0 R] >> >>", "/CS0 cs 0 0 1 sc 10 10 80 80 re f\n",
+                       {{5, "/N 3 /Filter /FlateDecode", DeflatedWithZeros("", cap), true}});
+    });
+    // A tint transform of two samples, a shading function of two, and a palette of two entries,
+    // each followed by zeros; the palette serves a fill and an image.
+    const std::string sampled = "/FunctionType 0 /Domain [0 1] /Range [0 1 0 1 0 1] /Size [2] "
+                                "/BitsPerSample 8 /Filter /FlateDecode";
+    const std::string samples("\xFF\x00\x00\x00\x00\xFF", 6);
+    add("sampled-function-inflating-to-the-cap", [=] {
+        return OnePage("<< /ColorSpace << /S [/Separation /Spot /DeviceRGB 5 0 R] >> >>",
+                       "/S cs 0.5 sc 10 10 80 80 re f\n",
+                       {{5, sampled, DeflatedWithZeros(samples, cap), true}});
+    });
+    add("shading-function-inflating-to-the-cap", [=] {
+        return OnePage("<< /Shading << /Sh 6 0 R >> >>", "q 0 0 200 200 re W n /Sh sh Q\n",
+                       {{5, sampled, DeflatedWithZeros(samples, cap), true},
+                        {6, "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 200 0] "
+                            "/Function 5 0 R >>", "", false}});
+    });
+    add("indexed-lookup-inflating-to-the-cap", [=] {
+        return OnePage("<< /ColorSpace << /I 5 0 R >> /XObject << /Im 7 0 R >> >>",
+                       "/I cs 1 sc 10 10 80 80 re f q 80 0 0 80 100 100 cm /Im Do Q\n",
+                       {{5, "[/Indexed /DeviceRGB 1 6 0 R]", "", false},
+                        {6, "/Filter /FlateDecode", DeflatedWithZeros(samples, cap), true},
+                        {7, "/Type /XObject /Subtype /Image /Width 2 /Height 2 /BitsPerComponent 8 "
+                            "/ColorSpace 5 0 R", std::string("\0\1\1\0", 4), true}});
+    });
+
+    // An RGB image of 8000 x 8000 pixels (192,000,000 bytes of samples, inside the pixel cap):
+    // drawn, a row at a time.
+    add("rgb-image-8000-square", [] {
+        const int side = 8000;
+        Deflater d;
+        std::vector<unsigned char> row((size_t)side * 3);
+        for (int y = 0; y < side; y++) {
+            for (int x = 0; x < side; x++) {
+                row[3 * (size_t)x] = (unsigned char)(x * 255 / side);
+                row[3 * (size_t)x + 1] = (unsigned char)(y * 255 / side);
+                row[3 * (size_t)x + 2] = (unsigned char)((x / 500 + y / 500) % 2 ? 200 : 40);
+            }
+            d.Feed(row.data(), row.size());
+        }
+        const std::string data = d.Finish();
+        return OnePage("<< /XObject << /Im 5 0 R >> >>", "q 180 0 0 180 10 10 cm /Im Do Q\n",
+                       {{5, "/Type /XObject /Subtype /Image /Width 8000 /Height 8000 "
+                            "/BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /FlateDecode",
+                         data, true}});
+    });
+}
+
 }  // namespace
 
 std::vector<HostileDoc> HostileDocs()
@@ -1087,6 +1242,7 @@ std::vector<HostileDoc> HostileDocs()
     BrokenTrueTypePrograms(&docs);
     Functions(&docs);
     CanvasesInBulk(&docs);
+    StreamsAtTheDecodedCap(&docs);
     return docs;
 }
 

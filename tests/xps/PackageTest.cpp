@@ -258,13 +258,22 @@ TEST(Package, FailuresAreReported)
     });
     EXPECT_EQ("DEBUG: pszPackageNam NOT null\nDEBUG: Failed to create in zipOpen2\n", err);
 
-    if (testutil::FileExists("/dev/full")) {
-        Package pkg;
-        ASSERT_EQ(0, pkg.Create("/dev/full", nullptr));
-        pkg.OpenForWrite("a.xml", false);
-        pkg.Write("%s", std::string(200000, 'a').c_str());
-        pkg.CloseWrite();
-        EXPECT_NE(0, pkg.Close());
+    // A device or a pipe under the package's name is neither opened nor replaced.
+    ASSERT_EQ(0, RunCommand("mkfifo '" + dir.file("pipe.zip") + "'"));
+    for (const std::string& special : {std::string("/dev/full"), dir.file("pipe.zip")}) {
+        SCOPED_TRACE(special);
+        if (!testutil::FileExists(special))
+            continue;
+        struct stat before;
+        ASSERT_EQ(0, lstat(special.c_str(), &before));
+        testutil::Captured(stderr, dir.file("err"), [&] {
+            Package pkg;
+            EXPECT_EQ(1, pkg.Create(special.c_str(), nullptr));
+        });
+        struct stat after;
+        ASSERT_EQ(0, lstat(special.c_str(), &after));
+        EXPECT_EQ(before.st_ino, after.st_ino);
+        EXPECT_EQ(before.st_mode, after.st_mode);
     }
 }
 

@@ -112,13 +112,13 @@ private:
     bool keep = false;
 };
 
-// The one line for a temporary file that could not be written whole.
-bool WriteFailed(const char* input)
+// The one line for a temporary file that could not be written whole, when there is one.
+bool WriteFailed(const char* input, PdfPageTree* pages)
 {
-    if (WriteFailures() == 0)
-        return false;
     int err = 0;
-    const char* path = FirstWriteFailure(&err);
+    const char* path = pages->UnwrittenFile(&err);
+    if (!path)
+        return false;
     Reason(input, "cannot write the temporary file %s: %s", path, strerror(err ? err : EIO));
     return true;
 }
@@ -290,7 +290,6 @@ int Larkspan::Convert(char* input, char* output)
     WorkFolder work;
     if (work.Make(input, tempDir) != 0)
         return -1;
-    ResetWriteFailures();
 
     Document doc;
     doc.xref = new PdfXref();
@@ -326,11 +325,11 @@ int Larkspan::Convert(char* input, char* output)
     if (len == 0 || (pages->tmpDir[len - 1] != '/' && pages->tmpDir[len - 1] != '\\'))
         strcat(pages->tmpDir, "/");  // Make left room for it
 
-    for (int page = 0; page < pages->pageCount; page++)
-        pages->ExtractResources(page);
     // A font or profile that did not reach the disk whole would silently be missing.
-    if (WriteFailed(input))
-        return -1;
+    for (int page = 0; page < pages->pageCount; page++) {
+        if (pages->ExtractResources(page) != 0 && WriteFailed(input, pages))
+            return -1;
+    }
 
     int pageCount = pages->pageCount;
     if (pageCount <= 0) {
@@ -375,7 +374,8 @@ int Larkspan::Convert(char* input, char* output)
             Reason(input, "cannot write page %d", page + 1);
             return -1;
         }
-        if (WriteFailed(input))
+        // An image, a font or a content stream the page needed and could not write.
+        if (WriteFailed(input, pages))
             return -1;
     }
 

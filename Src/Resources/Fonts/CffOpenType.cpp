@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Resources/Fonts/FontEng.h"
+#include "Resources/ResData.h"
 #include "Resources/Fonts/SfntTables.h"
 
 namespace {
@@ -494,14 +495,5 @@ int WriteCffAsOpenType(const char* path, const unsigned char* cff, size_t length
     if (FontProgramGlyphs(font.b.data(), font.b.size()) != (long)glyphs)
         return refuse();
 
-    FILE* fp = fopen(path, "wb");
-    if (!fp)
-        return -1;
-    bool ok = fwrite(font.b.data(), 1, font.b.size(), fp) == font.b.size();
-    ok = (fclose(fp) == 0) && ok;
-    if (!ok) {
-        remove(path);
-        return -1;
-    }
-    return 0;
+    return WriteResourceFile(path, font.b.data(), font.b.size());
 }

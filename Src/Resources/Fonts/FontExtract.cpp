@@ -2,6 +2,7 @@
 // a FontInfo in that object's entry. The entry's path is the mark that the object is done,
 // and the package packs what it names, so both are set only once the file is complete.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -258,7 +259,9 @@ static void ReadCidMap(PdfPageTree* tree, FontInfo* info)
     char buf[FONT_PARSE_BUF];
     ByteBuffer data;
     data.growStep = 4096;
-    if (DecodeResourceStream(tree, info->cidMapObj, buf, sizeof buf, &data, nullptr) == 0) {
+    // Two bytes for each of the 65,536 CIDs at most.
+    StreamNeed need = [](PdfObj*, const unsigned char*, int) -> long long { return 2 * 65536; };
+    if (DecodeResourceStream(tree, info->cidMapObj, buf, sizeof buf, &data, nullptr, need) == 0) {
         const size_t cids = std::min<size_t>(data.size > 0 ? (size_t)data.size / 2 : 0, 65536);
         auto map = std::make_shared<std::vector<uint16_t>>(cids);
         for (size_t c = 0; c < cids; c++)
@@ -360,13 +363,55 @@ int FontWidthSet(PdfPageTree* tree, PdfObj* font, FontInfo* record)
     return (int)record->variants.size();
 }
 
+// The bytes of a font program that its format accounts for, so that only those are decoded:
+// a Type 1 program is its three portions (Length1 to Length3 of its stream), an sfnt ends
+// with the last table its directory lists; any other program is the whole stream.
+static long long Type1Need(PdfObj* dict, const unsigned char* data, int)
+{
+    if (data || !dict)
+        return -1;
+    long long total = 0;
+    for (const char* key : {"Length1", "Length2", "Length3"}) {
+        PdfObj* v = ResourceValue(dict, key);
+        if (!v)
+            continue;
+        if (v->Type() != PDF_NUMBER || static_cast<PdfNumber*>(v)->value < 0)
+            return -1;
+        total += static_cast<PdfNumber*>(v)->value;
+    }
+    return total > 0 ? total : -1;
+}
+
+static uint32_t Be32At(const unsigned char* p)
+{
+    return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
+}
+
+static bool IsSfnt(const unsigned char* p, size_t n);
+
+static long long SfntNeed(PdfObj*, const unsigned char* data, int size)
+{
+    if (!data || size < 12 || !IsSfnt(data, (size_t)size))
+        return size >= 4 && data && !IsSfnt(data, (size_t)size) ? PDF_MAX_STREAM_BYTES : -1;
+    const long long tables = data[4] << 8 | data[5];
+    const long long directory = 12 + 16 * tables;
+    if (size < directory)
+        return -1;
+    long long end = directory;
+    for (long long t = 0; t < tables; t++) {
+        const unsigned char* rec = data + 12 + 16 * t;
+        end = std::max(end, (long long)Be32At(rec + 8) + (long long)Be32At(rec + 12));
+    }
+    return end;
+}
+
 // Decodes font-file object f and writes it to `path` as `how` says. Only a complete file
 // gives the entry its path and `info`. A program that does not decode, or that is no font
 // readers can use, leaves a RefusedFontProgram in the entry: its fonts are drawn as fonts
-// without a program. When only the writing failed, `info` is deleted and the entry stays
-// empty, so a later font dictionary may try again.
-static void WriteFontFile(PdfPageTree* tree, int f, const char* path, const char* fontName, FontInfo* info,
-                          FontWrite how, char* buf, int size)
+// without a program. When only the writing failed, `info` is deleted, the entry stays empty
+// and the failure is the conversion's (-1).
+static int WriteFontFile(PdfPageTree* tree, int f, const char* path, const char* fontName, FontInfo* info,
+                         FontWrite how, char* buf, int size)
 {
     XrefEntry* e = tree->xref->Entry(f);
     ByteBuffer data;
@@ -375,9 +420,10 @@ static void WriteFontFile(PdfPageTree* tree, int f, const char* path, const char
     bool refused = false;
     if (!e) {
         delete info;
-        return;
+        return 0;
     }
-    if (DecodeResourceStream(tree, f, buf, size, &data, nullptr) != 0) {
+    StreamNeed need = how == WRITE_AS_DECODED ? StreamNeed(Type1Need) : StreamNeed(SfntNeed);
+    if (DecodeResourceStream(tree, f, buf, size, &data, nullptr, need) != 0) {
         refused = true;
     } else {
         const unsigned char* p = data.data;
@@ -394,16 +440,18 @@ static void WriteFontFile(PdfPageTree* tree, int f, const char* path, const char
             rc = WriteCff(p, n, path, fontName, info, &refused);
         }
     }
+    int err = errno;
     free(data.data);
     if (rc == 0)
         e->path = strdup(path);
     if (rc == 0 && e->path) {
         e->resData = info;
-        return;
+        return 0;
     }
     delete info;
     if (refused && !e->resData)
         e->resData = new RefusedFontProgram;
+    return rc != 0 && !refused ? tree->FileNotWritten(path, err) : 0;
 }
 
 // An entry that already has a path or a record is done (or belongs to another extractor).
@@ -431,15 +479,17 @@ static int ExtractSimpleFont(PdfPageTree* tree, PdfObj* font, int kind, char* bu
     PdfKey nameKey("FontName");
     PdfName fontName;
     char path[PDF_MAX_PATH];
+    int rc = 0;
     if (descriptor && FreshEntry(tree->xref, f) && tree->GetName(fontName, &nameKey, descriptor) == 0) {
         const char* name = fontName.str ? fontName.str : "";
         if (FontFilePath(path, tree->tmpDir, name, f, trueType ? ".ttf" : compact ? ".cff" : ".pfa") == 0) {
             FontInfo* info = SimpleFontInfo(tree, font, kind);
-            WriteFontFile(tree, f, path, name, info, trueType ? WRITE_SFNT : WRITE_AS_DECODED, buf, size);
+            rc = WriteFontFile(tree, f, path, name, info, trueType ? WRITE_SFNT : WRITE_AS_DECODED,
+                               buf, size);
         }
     }
     delete parsed;
-    return 0;
+    return rc;
 }
 
 int PdfPageTree::ExtractTrueType(PdfObj* font)
@@ -475,6 +525,7 @@ int PdfPageTree::ExtractType0(PdfObj* font)
     if (f < 0)
         f = FontProgramObject(xref, descriptor, "FontFile3");
     char path[PDF_MAX_PATH];
+    int rc = 0;
     if (descriptor && GetName(fontName, &nameKey, descriptor) == 0 && FreshEntry(xref, f) &&
         FontFilePath(path, tmpDir, fontName.str ? fontName.str : "", f, ".ttf") == 0) {
         FontInfo* info = CidFontInfo(this, cidFont);
@@ -483,12 +534,12 @@ int PdfPageTree::ExtractType0(PdfObj* font)
         // for CID fonts often lack the cmap and OS/2 tables that a font part must have. A
         // FontFile3 holds an OpenType font, which goes the same way, or a bare CFF program,
         // which is wrapped into one.
-        WriteFontFile(this, f, path, fontName.str ? fontName.str : "", info,
-                      trueType ? WRITE_SFNT : WRITE_FOR_PACKAGE, buf, sizeof buf);
+        rc = WriteFontFile(this, f, path, fontName.str ? fontName.str : "", info,
+                           trueType ? WRITE_SFNT : WRITE_FOR_PACKAGE, buf, sizeof buf);
     }
     delete descParsed;
     delete cidParsed;
-    return 0;
+    return rc;
 }
 
 int PdfPageTree::ExtractFontResource(PdfObj* fonts)

@@ -1,5 +1,6 @@
 #include "Resources/Fonts/TrueTypeWriter.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -603,10 +604,12 @@ int TrueTypeWriter::WriteNewFont(const char* path, const char* name)
         Put(fp, adj, 4);
     }
 
-    if (pdfclose(fp) != 0)
-        failed = true;
-    if (failed) {
+    // A stream that saw a write fail fails its close again, the same way: that gives the reason.
+    const int closed = pdfclose(fp);
+    const int err = closed != 0 ? errno : EIO;
+    if (closed != 0 || failed) {
         remove(path);
+        errno = err;
         return -1;
     }
     return 0;

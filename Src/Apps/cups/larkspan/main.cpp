@@ -129,11 +129,18 @@ void DebugCopy(const char* title, const char* jobFile)
     int len = snprintf(path, sizeof path, "%s/%s.pdf", LARKSPAN_DEBUG_DIR, name);
     if (len < 0 || (size_t)len >= sizeof path)
         return;
-    int in = open(jobFile, O_RDONLY);
+    // Only a regular job file is copied: a pipe would hold the job.
+    int in = open(jobFile, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
     if (in < 0)
         return;
-    // A new file in place of whatever has the name: a link planted there, hard or
-    // symbolic, is replaced, never written through.
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(in);
+        return;
+    }
+    // A new file in place of whatever has the name: a link planted there, hard or symbolic,
+    // is replaced, never written through. The folder is the debug user's: a device or a pipe
+    // there is left alone and nothing is copied.
     int out = CreateNewFile(path);
     if (out >= 0) {
         if (CopyFd(in, out) == 0)
@@ -231,7 +238,9 @@ void JobFileFromStdin(char* out, size_t size)
     out[0] = 0;
     if (!MakeFullPath(strcpy(out, g_jobDir), kStdinJobName, size))
         Fail("job file path too long in %s", g_jobDir);
-    int fd = CreateNewFile(out);
+    // The job folder was made just now for this job alone: whatever lies under the name was
+    // planted and is replaced.
+    int fd = CreateNewFile(out, false, true);
     if (fd < 0)
         Fail("cannot create %s", out);
     int copied = CopyFd(STDIN_FILENO, fd);
