@@ -55,20 +55,6 @@ const struct {
     {"if", PS_IF},       {"ifelse", PS_IFELSE},
 };
 
-// Steps left in this conversion's evaluation budget (the program is single-threaded).
-uint64_t g_workLeft = FUNCTION_MAX_WORK;
-
-// Takes `steps` from the budget; false when they are not there.
-bool Spend(uint64_t steps)
-{
-    if (steps > g_workLeft) {
-        g_workLeft = 0;
-        return false;
-    }
-    g_workLeft -= steps;
-    return true;
-}
-
 double Finite(double v)
 {
     return std::isfinite(v) ? v : 0.0;
@@ -631,6 +617,24 @@ bool ReadStitching(Loader* L, PdfObj* dict, PdfFunction* f, int depth)
     return f->outputs == f->parts[0]->outputs;
 }
 
+// Whether f is linear between its breaks, from what its parts were found to be: parts are
+// parsed before the function that holds them, so each object is looked at once, however
+// often the tree names it.
+bool Linear(const PdfFunction& f)
+{
+    if (f.type == FN_EXPONENTIAL)
+        return f.exponent == 1;
+    if (f.type == FN_STITCHING) {
+        for (const FunctionRef& p : f.parts)
+            if (!p->linear)
+                return false;
+        return true;
+    }
+    // One input over two samples is a straight line.
+    return f.type == FN_SAMPLED && f.inputs == 1 && f.size[0] == 2 && f.encode[0] == 0 &&
+           f.encode[1] == 1;
+}
+
 FunctionRef Parse(Loader* L, PdfObj* dict, int objNum, int depth)
 {
     auto f = std::make_shared<PdfFunction>();
@@ -664,6 +668,7 @@ FunctionRef Parse(Loader* L, PdfObj* dict, int objNum, int depth)
     }
     if (!ok || f->outputs < 1 || f->outputs > FUNCTION_MAX_COMPONENTS)
         return nullptr;
+    f->linear = Linear(*f);
     return f;
 }
 
@@ -707,12 +712,16 @@ FunctionRef Load(Loader* L, PdfObj* value, int depth)
     return f;
 }
 
-void BreaksIn(const PdfFunction& f, double lo, double hi, std::vector<double>* out,
-              size_t room, double x0, double x1, double u0, double u1)
+// False once the budget is spent: the walk then stops where it is.
+bool BreaksIn(const PdfFunction& f, double lo, double hi, std::vector<double>* out,
+              size_t room, double x0, double x1, double u0, double u1, FunctionWork* work)
 {
-    // f's input u relates to the caller's input x by the linear map (x0,x1) -> (u0,u1).
+    // f's input u relates to the caller's input x by the linear map (x0,x1) -> (u0,u1); the
+    // caller's inputs that reach f lie inside (lo, hi).
     if (f.type != FN_STITCHING || out->size() >= room)
-        return;
+        return true;
+    if (!work->Spend(f.parts.size()))
+        return false;
     const size_t k = f.parts.size();
     for (size_t i = 0; i < k && out->size() < room; i++) {
         double a = i == 0 ? f.domain[0] : f.bounds[i - 1];
@@ -720,9 +729,14 @@ void BreaksIn(const PdfFunction& f, double lo, double hi, std::vector<double>* o
         double xa = Interpolate(a, u0, u1, x0, x1), xb = Interpolate(b, u0, u1, x0, x1);
         if (i > 0 && xa > lo && xa < hi)
             out->push_back(xa);
-        // The piece sees [a, b] as its Encode interval.
-        BreaksIn(*f.parts[i], lo, hi, out, room, xa, xb, f.encode[2 * i], f.encode[2 * i + 1]);
+        // The piece sees [a, b] as its Encode interval, and only inputs inside [xa, xb]: one
+        // encoded to a point, or lying outside (lo, hi), has no break that an input reaches.
+        double plo = std::fmax(lo, std::fmin(xa, xb)), phi = std::fmin(hi, std::fmax(xa, xb));
+        if (plo < phi && !BreaksIn(*f.parts[i], plo, phi, out, room, xa, xb, f.encode[2 * i],
+                                   f.encode[2 * i + 1], work))
+            return false;
     }
+    return true;
 }
 
 }  // namespace
@@ -735,7 +749,7 @@ FunctionRef LoadFunction(PdfPageTree* pages, PdfObj* value)
     return Load(&L, value, 0);
 }
 
-int EvalFunction(const PdfFunction& f, const double* in, double* out)
+int EvalFunction(const PdfFunction& f, const double* in, double* out, FunctionWork* work)
 {
     double x[FUNCTION_MAX_COMPONENTS];
     for (int i = 0; i < f.inputs; i++)
@@ -747,7 +761,7 @@ int EvalFunction(const PdfFunction& f, const double* in, double* out)
         steps += f.program.size();
     else if (f.type == FN_SAMPLED)
         steps += ((uint64_t)1 << f.inputs) * (uint64_t)f.outputs;
-    if (!Spend(steps)) {
+    if (!work || !work->Spend(steps)) {
         for (int j = 0; j < f.outputs; j++)
             out[j] = f.range.empty() ? 0 : Clip(0, f.range[2 * j], f.range[2 * j + 1]);
         return -1;
@@ -764,13 +778,13 @@ int EvalFunction(const PdfFunction& f, const double* in, double* out)
     }
     case FN_STITCHING: {
         const size_t k = f.parts.size();
-        size_t i = 0;
-        while (i < k - 1 && x[0] >= f.bounds[i])
-            i++;
+        // The piece after every bound at or below the input.
+        size_t i = (size_t)(std::upper_bound(f.bounds.begin(), f.bounds.end(), x[0]) -
+                            f.bounds.begin());
         double a = i == 0 ? f.domain[0] : f.bounds[i - 1];
         double b = i + 1 == k ? f.domain[1] : f.bounds[i];
         double u = Interpolate(x[0], a, b, f.encode[2 * i], f.encode[2 * i + 1]);
-        if (EvalFunction(*f.parts[i], &u, out) < 0)
+        if (EvalFunction(*f.parts[i], &u, out, work) < 0)
             result = -1;
         break;
     }
@@ -798,36 +812,26 @@ int EvalFunction(const PdfFunction& f, const double* in, double* out)
     return result;
 }
 
-void ResetFunctionWork(uint64_t steps)
+bool FunctionWork::Spend(uint64_t steps)
 {
-    g_workLeft = steps;
-}
-
-void ResetFunctionWork()
-{
-    g_workLeft = FUNCTION_MAX_WORK;
+    if (steps > left) {
+        left = 0;
+        return false;
+    }
+    left -= steps;
+    return true;
 }
 
 bool FunctionIsLinear(const PdfFunction& f)
 {
-    if (f.type == FN_EXPONENTIAL)
-        return f.exponent == 1;
-    if (f.type == FN_STITCHING) {
-        for (const FunctionRef& p : f.parts)
-            if (!FunctionIsLinear(*p))
-                return false;
-        return true;
-    }
-    // One input over two samples is a straight line.
-    return f.type == FN_SAMPLED && f.inputs == 1 && f.size[0] == 2 && f.encode[0] == 0 &&
-           f.encode[1] == 1;
+    return f.linear;
 }
 
 void FunctionBreaks(const PdfFunction& f, double lo, double hi, std::vector<double>* out,
-                    size_t room)
+                    size_t room, FunctionWork* work)
 {
-    if (f.inputs != 1)
+    if (f.inputs != 1 || !work)
         return;
     size_t limit = out->size() + room;
-    BreaksIn(f, lo, hi, out, limit, 0, 1, 0, 1);
+    BreaksIn(f, lo, hi, out, limit, 0, 1, 0, 1, work);
 }

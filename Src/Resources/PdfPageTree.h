@@ -10,6 +10,7 @@
 #include "Pdf/PdfFilter.h"
 #include "Pdf/XGE_List.h"
 #include "Resources/ColorSpace.h"
+#include "Resources/Functions.h"
 
 class GState;
 class PdfObj;
@@ -150,6 +151,9 @@ public:
     int walkDepth;
     long walkBudget;
     long copyBudget;  // objects the walk may still copy into pages (PAGE_TREE_MAX_COPIED)
+
+    // What evaluating and walking the document's functions may still spend.
+    FunctionWork functionWork;
 };
 
 // Releases the tree with the pages, the page-tree root and the record lists its loading made

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testpdf {
@@ -15,6 +16,9 @@ struct HostileDoc {
     std::function<std::string()> make;  // writes the PDF (some are large: made when run)
     int status;                        // the exit status a sound conversion gives: 0, 1, or -1
                                        // for either
+    // Pixels (x, y from the top left of page 1 drawn at 72 dpi) that the page inks before
+    // anything hostile runs: a conversion that stops at a budget keeps them.
+    std::vector<std::pair<int, int>> drawnBefore = {};
 };
 
 // Every hostile document, section by section.

@@ -283,7 +283,6 @@ int Larkspan::Convert(char* input, char* output)
 
     doc.pages = new PdfPageTree(doc.xref);
     PdfPageTree* pages = doc.pages;
-    ResetFunctionWork();
     pages->Load();
     snprintf(pages->tmpDir, sizeof pages->tmpDir, "%s", work.path);
     size_t len = strlen(pages->tmpDir);
