@@ -141,6 +141,13 @@ bool NextToken(PsScanner* s, std::string* tok)
     return true;
 }
 
+// The calculator's integers are those of 32 bits, as in PostScript: an integer token or
+// result beyond them is a real, and an operator that needs an integer takes nothing else.
+bool FitsInt(double v)
+{
+    return v >= -2147483648.0 && v <= 2147483647.0;  // false for NaN
+}
+
 bool ParseNumberToken(const std::string& tok, PsInstr* in)
 {
     char* endp = nullptr;
@@ -149,7 +156,7 @@ bool ParseNumberToken(const std::string& tok, PsInstr* in)
         return false;
     in->op = PS_NUMBER;
     in->value = v;
-    in->isInt = tok.find_first_of(".eE") == std::string::npos;
+    in->isInt = tok.find_first_of(".eE") == std::string::npos && FitsInt(v) && v == std::trunc(v);
     return true;
 }
 
@@ -222,6 +229,16 @@ struct PsValue {
     char kind;  // 'i' integer, 'r' real, 'b' boolean
 };
 
+// The integer an operator takes: false for a real, a boolean or a number beyond the
+// calculator's integers, which the operator refuses as PostScript's rangecheck would.
+bool IntOperand(const PsValue& v, int32_t* out)
+{
+    if (v.kind != 'i' || !FitsInt(v.v) || v.v != std::trunc(v.v))
+        return false;
+    *out = (int32_t)v.v;
+    return true;
+}
+
 bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
 {
     int& n = *depth;
@@ -271,9 +288,9 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
             break;
         case PS_COPY:
         case PS_INDEX: {
-            if (!need(1) || top->kind != 'i')
+            int32_t k;
+            if (!need(1) || !IntOperand(*top, &k))
                 return false;
-            int k = (int)top->v;
             n--;
             if (in.op == PS_COPY) {
                 if (k < 0 || k > n || n + k > FUNCTION_MAX_STACK)
@@ -290,10 +307,9 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
             break;
         }
         case PS_ROLL: {
-            if (!need(2) || stack[n - 1].kind != 'i' || stack[n - 2].kind != 'i')
+            int32_t j, k;
+            if (!need(2) || !IntOperand(stack[n - 1], &j) || !IntOperand(stack[n - 2], &k))
                 return false;
-            long j = (long)stack[n - 1].v;
-            int k = (int)stack[n - 2].v;
             n -= 2;
             if (k < 0 || k > n)
                 return false;
@@ -313,10 +329,11 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
             double v = top->v;
             char k = top->kind;
             if (in.op == PS_NOT) {
+                int32_t x;
                 if (k == 'b')
                     v = v == 0;
-                else if (k == 'i')
-                    v = (double)~(int64_t)v;
+                else if (IntOperand(*top, &x))
+                    v = (double)~x;
                 else
                     return false;
             } else if (k == 'b') {
@@ -339,7 +356,13 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
                 default: break;
                 }
             }
-            *top = {Finite(v), k};
+            v = Finite(v);
+            if (k == 'i' && !FitsInt(v)) {
+                if (in.op == PS_CVI)
+                    return false;
+                k = 'r';
+            }
+            *top = {v, k};
             break;
         }
         default: {
@@ -358,9 +381,6 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
                 if (!nums)
                     return false;
                 r = in.op == PS_ADD ? a.v + b.v : in.op == PS_SUB ? a.v - b.v : a.v * b.v;
-                // An integer result out of the integer range becomes real, as in PostScript.
-                if (ints && std::fabs(r) > 2147483647.0)
-                    k = 'r';
                 break;
             case PS_DIV:
                 if (!nums || b.v == 0)
@@ -406,26 +426,30 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
                     bool x = a.v != 0, y = b.v != 0;
                     r = in.op == PS_AND ? (x && y) : in.op == PS_OR ? (x || y) : (x != y);
                     k = 'b';
-                } else if (ints) {
-                    int64_t x = (int64_t)a.v, y = (int64_t)b.v;
-                    r = (double)(in.op == PS_AND ? (x & y) : in.op == PS_OR ? (x | y) : (x ^ y));
                 } else {
-                    return false;
+                    int32_t x, y;
+                    if (!IntOperand(a, &x) || !IntOperand(b, &y))
+                        return false;
+                    r = (double)(in.op == PS_AND ? (x & y) : in.op == PS_OR ? (x | y) : (x ^ y));
                 }
                 break;
             case PS_BITSHIFT: {
-                if (!ints)
+                int32_t x, s;
+                if (!IntOperand(a, &x) || !IntOperand(b, &s))
                     return false;
-                uint32_t x = (uint32_t)(int32_t)a.v;
-                int s = (int)b.v;
-                x = s >= 32 || s <= -32 ? 0 : s >= 0 ? x << s : x >> -s;
-                r = (int32_t)x;
+                uint32_t u = (uint32_t)x;
+                u = s >= 32 || s <= -32 ? 0 : s >= 0 ? u << s : u >> -s;
+                r = (int32_t)u;
                 break;
             }
             default:
                 return false;
             }
-            stack[n++] = {Finite(r), k};
+            r = Finite(r);
+            // An integer result beyond the integers becomes real, as in PostScript.
+            if (k == 'i' && !FitsInt(r))
+                k = 'r';
+            stack[n++] = {r, k};
             break;
         }
         }

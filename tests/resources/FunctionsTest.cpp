@@ -301,6 +301,70 @@ TEST(Functions, BreaksAreThoseAnInputReaches)
     EXPECT_EQ(out, 0);
 }
 
+TEST(Functions, CalculatorOperandsBeyondTheIntegers)
+{
+    // Integers are those of 32 bits: a token or result beyond them is a real, which an
+    // operator that needs an integer refuses, failing the program (zeros, clipped to Range).
+    // NaN and infinite results are taken as 0 where they arise.
+    const struct {
+        const char* program;
+        int result;  // 1, or -1 for a failed program
+        double out;
+    } cases[] = {
+        {"{ pop 1e300 cvi }", -1, 0},
+        {"{ pop -1e300 cvi }", -1, 0},
+        {"{ pop 2147483647.9 cvi 2147483647 sub }", 1, 0},
+        {"{ pop -2147483648.9 cvi -2147483648 sub }", 1, 0},
+        {"{ pop 2147483648.0 cvi }", -1, 0},
+        {"{ pop -1 sqrt cvi 1 add }", 1, 1},
+        {"{ pop 1e308 dup mul cvi 1 add }", 1, 1},
+        {"{ pop 0 ln cvi 1 add }", 1, 1},
+        {"{ pop 99999999999999999999 index }", -1, 0},
+        {"{ 2147483647 index }", -1, 0},
+        {"{ 1e300 cvi index }", -1, 0},
+        {"{ 4294967296 copy }", -1, 0},
+        {"{ -2147483648 copy }", -1, 0},
+        {"{ 1e300 cvi copy }", -1, 0},
+        {"{ pop 1 2 2 99999999999 roll sub }", -1, 0},
+        {"{ pop 1 2 99999999999 1 roll sub }", -1, 0},
+        {"{ pop 1 2 2 -2147483648 roll sub }", 1, -1},
+        {"{ pop 1 2 2 2147483647 roll sub }", 1, 1},
+        {"{ pop 1e300 cvi not }", -1, 0},
+        {"{ pop 2147483647 1 add not }", -1, 0},
+        {"{ pop -2147483648 neg not }", -1, 0},
+        {"{ pop -2147483648 not }", 1, 2147483647},
+        {"{ pop 1e300 cvi 1 and }", -1, 0},
+        {"{ pop 1 1e300 cvi or }", -1, 0},
+        {"{ pop 4294967297 1 xor }", -1, 0},
+        {"{ pop 2147483647 2147483647 add 1 and }", -1, 0},
+        {"{ pop -2147483648 -1 idiv 1 and }", -1, 0},
+        {"{ pop -1 2147483647 and }", 1, 2147483647},
+        {"{ pop 1e300 cvi 1 bitshift }", -1, 0},
+        {"{ pop 1 1e300 cvi bitshift }", -1, 0},
+        {"{ pop 1 2147483647 bitshift }", 1, 0},
+        {"{ pop 1 -2147483648 bitshift }", 1, 0},
+        {"{ pop 1 30 bitshift }", 1, 1073741824},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program);
+        FunctionDoc d({Stream(10, "/FunctionType 4 /Domain [0 1] /Range [-10000000000 10000000000]", c.program)});
+        FunctionRef f = d.Load(10);
+        ASSERT_NE(f, nullptr);
+        double in = 0.5, out = -99;
+        EXPECT_EQ(EvalFunction(*f, &in, &out, d.work()), c.result);
+        EXPECT_EQ(out, c.out);
+    }
+    // An input of no value is taken as 0.
+    FunctionDoc d({Stream(10, "/FunctionType 4 /Domain [-10000000000 10000000000] /Range [-10000000000 10000000000]", "{ cvi 1 add }")});
+    FunctionRef f = d.Load(10);
+    ASSERT_NE(f, nullptr);
+    for (double in : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        double out = -99;
+        EXPECT_EQ(EvalFunction(*f, &in, &out, d.work()), 1);
+        EXPECT_EQ(out, 1);
+    }
+}
+
 TEST(Functions, LimitsAndMalformedFunctions)
 {
     const std::string calc = "/FunctionType 4 /Domain [0 1] /Range [0 1]";

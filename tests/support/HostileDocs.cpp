@@ -1017,6 +1017,40 @@ void FunctionWalks(std::vector<HostileDoc>* docs)
     });
 }
 
+// Calculator programs whose integer operators get operands far beyond the integers: huge
+// numbers, and the infinite and undefined results of real arithmetic. Each is the tint
+// transform of a spot colour of its own, and one is also a shading's gradient.
+void CalculatorOperands(std::vector<HostileDoc>* docs)
+{
+    docs->push_back({"function-calculator-operands-beyond-integers", [] {
+        const char* programs[] = {
+            "{ 1e300 mul cvi dup dup }",
+            "{ pop 99999999999999999999 index dup dup }",
+            "{ 1e300 mul cvi copy dup dup }",
+            "{ 1 2 3 1e300 cvi 1 roll dup }",
+            "{ 1 2 2 1e300 cvi roll dup }",
+            "{ 1e300 mul cvi not dup dup }",
+            "{ 1e300 mul cvi 1 and 1 1e300 cvi or 4294967297 1 xor }",
+            "{ 1e300 mul cvi 1 bitshift 1 1e300 cvi bitshift dup }",
+            "{ 1e308 mul 1e308 mul cvi 1 and -1 sqrt cvi 1 or 0 ln cvi 1 xor }",
+            "{ -2147483648 neg 1 and dup dup }",
+        };
+        std::string spaces, paint;
+        std::vector<ExtraObject> objs = {
+            {5, "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 200 0] /Function 10 0 R >>", ""}};
+        int i = 0;
+        for (const char* prog : programs) {
+            const int num = 10 + i;
+            spaces += "/S" + std::to_string(i) + " [/Separation /Spot /DeviceRGB " + std::to_string(num) + " 0 R] ";
+            objs.push_back({num, "/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", prog, true});
+            paint += "/S" + std::to_string(i) + " cs 0.5 sc " + std::to_string(10 + 18 * i) + " 100 16 16 re f\n";
+            i++;
+        }
+        return OnePage("<< /ColorSpace << " + spaces + ">> /Shading << /Sh 5 0 R >> >>",
+                       kBlueSquare + paint + "q 0 140 200 60 re W n /Sh sh Q\n", objs);
+    }, 0, kBlueSquareInk});
+}
+
 }  // namespace
 
 std::vector<HostileDoc> HostileDocs()
@@ -1029,6 +1063,7 @@ std::vector<HostileDoc> HostileDocs()
     Fonts(&docs);
     Functions(&docs);
     FunctionWalks(&docs);
+    CalculatorOperands(&docs);
     return docs;
 }
 
