@@ -76,6 +76,15 @@ bool ChooseBuiltin(ContentParser* cp, PdfObj* font, BuiltinChoice* out)
     PdfNumber first;
     pages->GetNumber(first, &firstKey, font);
     out->info.firstChar = first.value;
+    // A code that Widths leaves out takes the descriptor's MissingWidth (none: 0), not the
+    // built-in face's own width.
+    out->info.defaultWidth = 0.0;
+    PdfKey descriptorKey("FontDescriptor"), missingKey("MissingWidth");
+    PdfDict descriptor;
+    PdfReal missing;
+    if (pages->GetDict(descriptor, &descriptorKey, font) == 0 &&
+        pages->GetReal(missing, &missingKey, &descriptor) == 0 && std::isfinite(missing.value))
+        out->info.defaultWidth = missing.value;
     out->info.encoding = SimpleFontEncoding(pages->xref, font);
     return true;
 }

@@ -10,6 +10,7 @@
 #include "Pdf/Limits.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
+#include "Resources/PdfPageTree.h"
 
 int OperandNumber(PdfObj* obj, double* out)
 {
@@ -47,9 +48,63 @@ ContentParser::ContentParser()
         operands[i] = nullptr;
 }
 
-bool PageWork::Spent(RenderPage* renderer) const
+void PageWork::Hold(int objNum, long long storedBytes, long long fileBytes)
 {
-    return tokens >= PAGE_MAX_CONTENT_TOKENS || (renderer && renderer->Full());
+    if (!heldStreams.insert(objNum).second || storedBytes <= 0)
+        return;
+    long long room = fileBytes - heldBytes;
+    heldBytes += storedBytes < room ? storedBytes : (room > 0 ? room : 0);
+}
+
+void ContentParser::HoldStream(int objNum)
+{
+    if (work && pages && xref && !work->Holds(objNum))
+        work->Hold(objNum, pages->StoredBytes(objNum), xref->fileBytes);
+}
+
+long long PageWork::TokenBudget() const
+{
+    return PAGE_MAX_CONTENT_TOKENS + PAGE_TOKENS_PER_HELD_BYTE * heldBytes;
+}
+
+long long PageWork::NestedRunBudget() const
+{
+    return PAGE_MAX_NESTED_RUNS + PAGE_NESTED_RUNS_PER_HELD_BYTE * heldBytes;
+}
+
+unsigned long long PageWork::MarkupBudget() const
+{
+    return (unsigned long long)PAGE_MAX_MARKUP_BYTES +
+           (unsigned long long)PAGE_MARKUP_PER_HELD_BYTE * (unsigned long long)heldBytes;
+}
+
+long long PageWork::Budget(PageBudget which) const
+{
+    switch (which) {
+    case PAGE_BUDGET_TOKENS: return TokenBudget();
+    case PAGE_BUDGET_NESTED_RUNS: return NestedRunBudget();
+    case PAGE_BUDGET_MARKUP: return (long long)MarkupBudget();
+    default: return 0;
+    }
+}
+
+void PageWork::Stop(PageBudget which)
+{
+    if (stoppedBy == PAGE_BUDGET_NONE)
+        stoppedBy = which;
+}
+
+bool PageWork::Spent(RenderPage* renderer)
+{
+    if (tokens >= TokenBudget()) {
+        Stop(PAGE_BUDGET_TOKENS);
+        return true;
+    }
+    if (renderer && renderer->Full()) {
+        Stop(PAGE_BUDGET_MARKUP);
+        return true;
+    }
+    return false;
 }
 
 ContentParser::~ContentParser()
@@ -275,6 +330,41 @@ static const std::unordered_map<std::string, OpHandler>& HandlersByName()
     return byName;
 }
 
+// Operators that put something on the page, each shown through the soft mask in force as
+// one piece. Do decides for itself: a form that is no group is masked piece by piece.
+static bool Paints(const char* op)
+{
+    static const std::unordered_set<std::string> kOps = {
+        "f", "F", "f*", "B", "B*", "b", "b*", "S", "s", "sh", "ID", "Tj", "TJ", "'", "\""};
+    return kOps.count(op) != 0;
+}
+
+bool ContentParser::OpenMaskedCanvas(int* mask)
+{
+    *mask = current ? current->softMask : 0;
+    if (*mask == 0 || !renderer)
+        return false;
+    // Only the canvas being opened has its mask's form drawn: a form named as an image's
+    // soft mask would land inside that image's element.
+    maskOpening = *mask;
+    const bool open = renderer->StartMaskedCanvas(current) == 0;
+    maskOpening = 0;
+    if (!open)
+        return false;
+    // What is drawn inside is masked once, by the canvas: nothing nested inherits the mask.
+    current->softMask = 0;
+    return true;
+}
+
+void ContentParser::CloseMaskedCanvas(bool open, int mask)
+{
+    if (!open)
+        return;
+    if (current)
+        current->softMask = mask;
+    renderer->EndCanvas();
+}
+
 int ContentParser::Execute(char* op, PdfObj** ops)
 {
     if (!op)
@@ -283,7 +373,11 @@ int ContentParser::Execute(char* op, PdfObj** ops)
     auto found = byName.find(op);
     if (found != byName.end()) {
         OpHandler handler = found->second;
+        int mask = 0;
+        // The mask is looked at first: most pages have none, and Paints costs a lookup.
+        const bool masked = current && current->softMask && Paints(op) && OpenMaskedCanvas(&mask);
         (this->*handler)(ops);
+        CloseMaskedCanvas(masked, mask);
     }
     return 0;
 }

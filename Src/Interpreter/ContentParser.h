@@ -4,6 +4,7 @@
 #define VARDEX_INTERPRETER_CONTENTPARSER_H
 
 #include <cstdio>
+#include <unordered_set>
 
 #include "Interpreter/GState.h"
 #include "Interpreter/PathGeometry.h"
@@ -32,14 +33,35 @@ struct PendingClip {
     PendingClip* next;
 };
 
-// What one page has spent so far, against the budgets of Pdf/Limits.h. The page's parser
-// owns it; every nested parser under that page counts into the same one.
+// The budgets of Pdf/Limits.h a page can run out of.
+enum PageBudget { PAGE_BUDGET_NONE, PAGE_BUDGET_TOKENS, PAGE_BUDGET_NESTED_RUNS, PAGE_BUDGET_MARKUP };
+
+// What one page has spent so far, against the budgets of Pdf/Limits.h, and what it holds,
+// which the budgets grow with. The page's parser owns it; every nested parser under that page
+// counts into the same one, and the driver reads it when the page ends.
 struct PageWork {
-    long long tokens = 0;  // tokens scanned, nested streams included
-    int nestedRuns = 0;    // nested content streams run
+    long long tokens = 0;      // tokens scanned, nested streams included
+    long long nestedRuns = 0;  // nested content streams run
+    // Bytes in the file of the content streams the page has run, each counted once.
+    long long heldBytes = 0;
+    std::unordered_set<int> heldStreams;  // their object numbers
+    // The first budget the page ran out of; PAGE_BUDGET_NONE while it has all it drew.
+    PageBudget stoppedBy = PAGE_BUDGET_NONE;
+
+    bool Holds(int objNum) const { return heldStreams.count(objNum) != 0; }
+    // Counts the stored bytes of stream objNum into what the page holds, unless it holds
+    // them already; the page never holds more than the file's `fileBytes`.
+    void Hold(int objNum, long long storedBytes, long long fileBytes);
+    long long TokenBudget() const;
+    long long NestedRunBudget() const;
+    unsigned long long MarkupBudget() const;
+    // The budget's value as it stands now.
+    long long Budget(PageBudget which) const;
     // True once the page may scan no more: its tokens are spent, or its renderer has
-    // written all the markup a page may.
-    bool Spent(RenderPage* renderer) const;
+    // written all the markup a page may. The first budget found spent is remembered.
+    bool Spent(RenderPage* renderer);
+    // Records that the page ran out of `which`, unless it ran out of another before.
+    void Stop(PageBudget which);
 };
 
 // Ends one clip on the renderer it is given.
@@ -150,9 +172,21 @@ public:
     int ClipOddEven(PdfObj** ops);
 
     // Services for the renderer and for nested content.
+    // Draws the soft mask objNum for the renderer: an extracted image's (SetSMask), or the
+    // form of the soft mask in the current state, drawn into whatever the renderer has open.
     int ProcessSMask(int objNum);
     int GetSmask(PdfObj* resources);
-    int ProcessPatternStream(int objNum, PdfObj* resources, GState* state);
+    // Runs stream objNum in a nested parser that starts from a copy of `state` (the default
+    // state when null); with `clipBox` (llx lly urx ury in the stream's space) everything
+    // the stream draws is clipped to that box.
+    int ProcessPatternStream(int objNum, PdfObj* resources, GState* state,
+                             const double* clipBox = nullptr);
+    // Whether stream objNum may run nested here now: not already running further out, not
+    // too deep, and within the page's budget.
+    bool NestedRunAllowed(int objNum);
+    // Counts stream objNum, which this parser's page is about to run, into what the page
+    // holds (once per page).
+    void HoldStream(int objNum);
     int GetPatternInfo(PatternInfo** out, GState* gs, int stroke);
     int GetShadingInfo(PdfName* name, PatternInfo** out);
     int GetTilePatternInfo(PdfObj* pattern, TilePatternInfo** info);
@@ -179,12 +213,25 @@ public:
     PdfObj* owner;      // the page dictionary, or a reference to the nested stream
     PageWork* work;     // the page's budget: ownWork, or the one of the parser that nests this
     PageWork ownWork;
+    // The soft mask whose canvas this parser is asking the renderer to open, 0 otherwise.
+    int maskOpening = 0;
 
 private:
     void Push(PdfObj* obj);
     void ClearOperands();
     int AddPathOp(PdfObj** ops, PDF_PATH_OP op, int points);
     int OpenClip(FillRule rule);
+    // A clip to an upright box of the current user space, ended with the other clips of
+    // the current depth; the current path is left as it was.
+    void ClipToBox(const double box[4]);
+    // Draws form XObject objNum (its dictionary `form`, a transparency group when `group`)
+    // from a copy of `base`: for Do the current state, for a soft mask the state it is drawn
+    // from.
+    void DrawForm(int objNum, PdfObj* form, GState* base, bool group);
+    // Around one piece of drawing: the canvas of the soft mask in force (its object number
+    // kept in *mask), when there is one and the renderer opens it; false otherwise.
+    bool OpenMaskedCanvas(int* mask);
+    void CloseMaskedCanvas(bool open, int mask);
 };
 
 typedef int (ContentParser::*OpHandler)(PdfObj** ops);

@@ -88,6 +88,10 @@ GState::GState(GState* src) : GState()
     fillPaint = src->fillPaint;
     strokePaint = src->strokePaint;
     dashPhase = src->dashPhase;
+    softMask = src->softMask;
+    softMaskLuminosity = src->softMaskLuminosity;
+    softMaskCtm = src->softMaskCtm;
+    softMaskBackdrop = src->softMaskBackdrop;
     strokePattern = src->strokePattern;
     fillPattern = src->fillPattern;
     CopyItems(&dash, &src->dash);

@@ -67,6 +67,14 @@ public:
     PdfName fillPattern;
     PdfArray dash;       // owns its items
     double dashPhase;
+    // The soft mask in force, set by gs: the object number of its form (0 for none), whether
+    // the mask is what the form shows as luminosity (else its alpha), the CTM of the gs that
+    // set it (which places the form), and the luminosity of its backdrop, which the mask
+    // has wherever the form paints nothing.
+    int softMask = 0;
+    bool softMaskLuminosity = false;
+    pdfmatrix softMaskCtm = {1, 0, 0, 1, 0, 0};
+    double softMaskBackdrop = 0;
 };
 
 #endif

@@ -177,6 +177,8 @@ void ShowOutlines(const Show& s, int kind, XrefEntry* entry, FontInfo* info)
             long idx = (long)code - (long)info->firstChar;
             if (idx >= 0 && idx < info->count)
                 width = info->widths[idx];
+            else if (kind == KIND_STANDARD)
+                width = info->defaultWidth;
         }
         // A stand-in face is fitted to the width the PDF gives the glyph, so the line keeps
         // its length whatever the stand-in's own widths.

@@ -86,6 +86,21 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         return info->widths[idx];
     };
 
+    // A glyph index of the packaged font, or 0 for one past its glyphs: no run names a glyph
+    // the font does not have.
+    const unsigned int glyphCount = info->numGlyphs > 0 ? (unsigned)info->numGlyphs : 0;
+    auto inFont = [glyphCount](unsigned int gi) { return gi < glyphCount ? gi : 0u; };
+    // The glyph of a CID: through the CIDFont's CIDToGIDMap, then, for a CID-keyed compact
+    // program, which numbers its glyphs apart from their CIDs, through its charset.
+    auto cidGlyph = [&](unsigned int cid) -> unsigned int {
+        unsigned int gi = cid & 0xFFFF;
+        if (info->cidMap && gi < info->cidMap->size())
+            gi = (*info->cidMap)[gi];
+        if (info->cidToGid && !info->cidToGid->empty())
+            gi = (*info->cidToGid)[gi & 0xFFFF];
+        return inFont(gi);
+    };
+
     // {code, advance} pairs; a glyph that cannot be written (code 0) gives its advance to the
     // glyph before it, or to the offset of the run's start when it is the first. `indices`
     // holds the glyph of each pair of characters, 0 where the font's map picks it.
@@ -96,18 +111,14 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
         if (isGlyph) {
             unsigned int out = code;
             unsigned int index = 0;
-            if (kind == KIND_TRUETYPE && !asText) {
-                out = TrueTypeCodeGlyph(face, code);
-            } else if (asText && code >= 128 && code < 160 && winAnsi[code - 128]) {
+            if (kind == KIND_TYPE0) {
+                out = cidGlyph(code);
+            } else if (!asText) {
+                out = inFont(TrueTypeCodeGlyph(face, code));
+            } else if (code >= 128 && code < 160 && winAnsi[code - 128]) {
                 out = winAnsi[code - 128];
-                index = TrueTypeCodeGlyph(face, code, out);
+                index = inFont(TrueTypeCodeGlyph(face, code, out));
             }
-            // A CID-keyed compact program numbers its glyphs apart from their CIDs.
-            if (kind == KIND_TYPE0 && info->cidToGid && !info->cidToGid->empty())
-                out = (*info->cidToGid)[code & 0xFFFF];
-            // The packaged font has no glyph of that index.
-            if (kind == KIND_TYPE0 && info->numGlyphs > 0 && out >= (unsigned)info->numGlyphs)
-                out = 0;
             if (out != 0) {
                 run.push_back((double)out);
                 run.push_back(advance);
@@ -124,10 +135,12 @@ void ShowGlyphRun(const Show& s, int kind, int fontObj, XrefEntry* entry, FontIn
     std::vector<std::pair<unsigned int, double>> placed;
     auto glyph = [&](unsigned int code, double pen) {
         if (stroke && face) {
-            unsigned int gi = code;
-            if (kind == KIND_TRUETYPE)
-                gi = TrueTypeCodeGlyph(face, code,
-                                       asText && code >= 128 && code < 160 ? winAnsi[code - 128] : 0);
+            unsigned int gi = 0;
+            if (kind == KIND_TYPE0)
+                gi = cidGlyph(code);
+            else
+                gi = inFont(TrueTypeCodeGlyph(
+                    face, code, asText && code >= 128 && code < 160 ? winAnsi[code - 128] : 0));
             if (gi != 0)
                 placed.push_back({gi, pen});
         }

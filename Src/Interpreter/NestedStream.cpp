@@ -35,12 +35,16 @@ NestedOwner* OwnerOf(ContentParser* cp)
 // A run is refused when its stream is already being run further out (it would draw itself
 // for ever), when it would nest too deep, or when the page has spent its budget: streams
 // that each run the next one twice stay within the depth cap and still run 2^depth times.
-bool RunAllowed(NestedOwner* outer, int objNum, const PageWork* work, RenderPage* renderer)
+bool RunAllowed(NestedOwner* outer, int objNum, PageWork* work, RenderPage* renderer)
 {
     if (outer && outer->level >= NEST_MAX_LEVELS)
         return false;
-    if (!work || work->nestedRuns >= PAGE_MAX_NESTED_RUNS || work->Spent(renderer))
+    if (!work || work->Spent(renderer))
         return false;
+    if (work->nestedRuns >= work->NestedRunBudget()) {
+        work->Stop(PAGE_BUDGET_NESTED_RUNS);
+        return false;
+    }
     for (NestedOwner* o = outer; o; o = o->outer)
         if (o->refNum == objNum)
             return false;
@@ -55,10 +59,16 @@ XpsPage* BackPointerHolder(RenderPage* renderer)
 
 }  // namespace
 
-int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
+bool ContentParser::NestedRunAllowed(int objNum)
+{
+    return pages && xref && RunAllowed(OwnerOf(this), objNum, work, renderer);
+}
+
+int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state,
+                                        const double* clipBox)
 {
     NestedOwner* outer = OwnerOf(this);
-    if (!pages || !xref || !RunAllowed(outer, objNum, work, renderer))
+    if (!NestedRunAllowed(objNum))
         return 0;
     work->nestedRuns++;
 
@@ -95,6 +105,8 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
     PdfNumber ref;
     ref.value = objNum;
     bool haveStream = pages->GetPageContent(&ref, &fp, &fromPdf) == 0 && fp;
+    if (haveStream)
+        HoldStream(objNum);
 
     if (haveStream && nested->current && nested->savedStates && nested->pendingClips) {
         XpsPage* page = BackPointerHolder(renderer);
@@ -102,6 +114,8 @@ int ContentParser::ProcessPatternStream(int objNum, PdfObj* res, GState* state)
         if (page)
             page->parser = nested;
 
+        if (clipBox)
+            nested->ClipToBox(clipBox);
         nested->Scanner(fp, res, buf, sizeof buf);
         // Canvases the stream opened at any depth close here, so a form or tile never leaves
         // one open around what the caller draws next.

@@ -155,6 +155,22 @@ int ContentParser::OpenClip(FillRule rule)
     return 0;
 }
 
+void ContentParser::ClipToBox(const double box[4])
+{
+    if (!current)
+        return;
+    PDF_PathGeometry* kept = current->path;
+    current->path = new PDF_PathGeometry;
+    PDF_POINT_REAL p[4] = {{box[0], box[1]}, {box[2], box[1]}, {box[2], box[3]}, {box[0], box[3]}};
+    current->path->Add(PDF_PATH_OP_MOVETO, &p[0], 1);
+    for (int i = 1; i < 4; i++)
+        current->path->Add(PDF_PATH_OP_LINETO, &p[i], 1);
+    current->path->Add(PDF_PATH_OP_CLOSEPATH, nullptr, 0);
+    OpenClip(1);
+    delete current->path;
+    current->path = kept;
+}
+
 int ContentParser::ClipNonZero(PdfObj**)
 {
     return OpenClip(1);

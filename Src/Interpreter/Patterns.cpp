@@ -49,12 +49,12 @@ void PatternToUser(pdfmatrix* m, pdfmatrix* ctm)
     ConcatMatrix(&inv, m, m);
 }
 
-void ReadPatternMatrix(PdfPageTree* pages, PdfObj* pattern, pdfmatrix* out)
+void ReadDictMatrix(PdfPageTree* pages, PdfObj* dict, pdfmatrix* out)
 {
     double v[6] = {1, 0, 0, 1, 0, 0};
     PdfArray arr;
     PdfKey key("Matrix");
-    if (pages && pages->GetArray(arr, &key, pattern) == 0) {
+    if (pages && pages->GetArray(arr, &key, dict) == 0) {
         for (int i = 0; i < 6 && i < arr.count; i++) {
             double x;
             if (OperandNumber(arr.items[i], &x) == 0)
@@ -62,6 +62,20 @@ void ReadPatternMatrix(PdfPageTree* pages, PdfObj* pattern, pdfmatrix* out)
         }
     }
     *out = {v[0], v[1], v[2], v[3], v[4], v[5]};
+}
+
+bool ReadDictBox(PdfPageTree* pages, PdfObj* dict, double box[4])
+{
+    PdfArray arr;
+    PdfKey key("BBox");
+    if (!pages || pages->GetArray(arr, &key, dict) != 0 || arr.count < 4)
+        return false;
+    double v[4];
+    for (int n = 0; n < 4; n++)
+        if (OperandNumber(arr.items[n], &v[n]) != 0)
+            return false;
+    memcpy(box, v, sizeof v);
+    return true;
 }
 
 int ReadTypeNumber(PdfPageTree* pages, PdfObj* dict, const char* key)
@@ -147,20 +161,10 @@ int ContentParser::GetTilePatternInfo(PdfObj* pattern, TilePatternInfo** info)
         tile->yStep = step.value;
 
     // Without four numbers there is no cell: the record says so instead of inventing one.
-    PdfArray box;
-    PdfKey boxKey("BBox");
-    if (pages->GetArray(box, &boxKey, pattern) == 0 && box.count >= 4) {
-        double v[4];
-        int n = 0;
-        while (n < 4 && OperandNumber(box.items[n], &v[n]) == 0)
-            n++;
-        if (n == 4) {
-            memcpy(tile->bbox, v, sizeof v);
-            tile->hasBBox = 1;
-        }
-    }
+    if (ReadDictBox(pages, pattern, tile->bbox))
+        tile->hasBBox = 1;
 
-    ReadPatternMatrix(pages, pattern, &tile->matrix);
+    ReadDictMatrix(pages, pattern, &tile->matrix);
     PatternToUser(&tile->matrix, &current->ctm);
 
     PdfObj* res = ResourceValue(pattern, "Resources");

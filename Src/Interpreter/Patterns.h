@@ -73,9 +73,13 @@ public:
 // space the painted path is drawn in. A singular ctm is "inverted" to itself.
 void PatternToUser(pdfmatrix* m, pdfmatrix* ctm);
 
-// The "Matrix" of a pattern dictionary; identity when absent, and an item that is missing or
-// not a number takes its identity value.
-void ReadPatternMatrix(PdfPageTree* pages, PdfObj* pattern, pdfmatrix* out);
+// The "Matrix" of a pattern or form dictionary; identity when absent, and an item that is
+// missing or not a number takes its identity value.
+void ReadDictMatrix(PdfPageTree* pages, PdfObj* dict, pdfmatrix* out);
+
+// The "BBox" of a pattern or form dictionary as stored (llx lly urx ury): false, and `box`
+// untouched, unless the entry begins with four numbers.
+bool ReadDictBox(PdfPageTree* pages, PdfObj* dict, double box[4]);
 
 // The kind a pattern, shading or function dictionary gives under `key` ("PatternType",
 // "ShadingType", "FunctionType"); 0 when absent.

@@ -26,3 +26,4 @@ bool RenderPage::PaintGlyphs(GState*, const pdfmatrix&, const OutlineGlyph*, int
 {
     return false;
 }
+int RenderPage::StartMaskedCanvas(GState*) { return 0; }

@@ -10,7 +10,7 @@
 class GState;
 class ImageInfo;
 class PdfName;
-// Named only by StartCanvas, which nothing calls; it has no further contract.
+// Named only by StartCanvas, whose callers pass null.
 struct _matrix;
 
 // One glyph of outline text: its outline in glyph space (1000 units to the em) with the
@@ -27,6 +27,9 @@ public:
     // pageIndex is 0-based; width and height are the MediaBox size in points.
     virtual int StartPage(int pageIndex, double width, double height);
     virtual int EndPage();
+    // Opens a canvas that holds what is drawn until EndCanvas, composited as one picture with
+    // the opacity `value` (a transparency group); `m` is unused and null. 0 when it is open;
+    // otherwise (-1) the drawing goes on outside any such canvas and no EndCanvas follows.
     virtual int StartCanvas(_matrix* m, double value);
     virtual void EndCanvas();
     virtual int ShowText(GState* gs, char* text, char* font, double size);
@@ -60,6 +63,10 @@ public:
     // user space through Fill, Stroke and FillStroke. The default leaves every show.
     virtual bool PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,
                              int count, bool fill, bool stroke);
+    // Opens a canvas that shows what is drawn until EndCanvas through gs's soft mask (its
+    // form drawn back through the parser's ProcessSMask). 0 when it is open; otherwise (-1)
+    // the drawing goes on unmasked and no EndCanvas follows.
+    virtual int StartMaskedCanvas(GState* gs);
 };
 
 #endif

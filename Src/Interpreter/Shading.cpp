@@ -237,7 +237,7 @@ int ContentParser::GetShadingPatternInfo(PdfObj* pattern, ShadePatternInfo** inf
     if (!info || !*info || !pages || !xref || !current)
         return 0;
     ShadePatternInfo* shade = *info;
-    ReadPatternMatrix(pages, pattern, &shade->matrix);
+    ReadDictMatrix(pages, pattern, &shade->matrix);
     PatternToUser(&shade->matrix, &current->ctm);
 
     char buf[PATTERN_PARSE_BUF];

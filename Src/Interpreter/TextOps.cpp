@@ -30,8 +30,9 @@ static int ShowWith(ContentParser* cp, PdfObj** items, int count, PdfObj* font, 
     Show s = {cp, items, count, font, size};
     if (font->Type() == PDF_DICT) {
         PdfDictEntry* sub = PdfDictFindEntry(font, "Subtype");
-        // Type 1 under a standard name, and simple fonts without a program.
-        if (sub && (NameIs(sub->value, "Type1") || NameIs(sub->value, "TrueType")))
+        // Simple fonts without a program (or with one that cannot be used).
+        if (sub && sub->value && sub->value->Type() == PDF_NAME &&
+            (IsType1Subtype(static_cast<PdfName*>(sub->value)->str) || NameIs(sub->value, "TrueType")))
             ShowOutlines(s, KIND_STANDARD, nullptr, nullptr);
         // A Type0 font without a program.
         else if (sub && NameIs(sub->value, "Type0"))

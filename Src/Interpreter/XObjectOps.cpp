@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Interpreter/ContentParser.h"
+#include "Interpreter/Patterns.h"
 #include "Interpreter/ResourceUse.h"
 #include "Pdf/FileAccess.h"
 #include "Pdf/PdfParser.h"
@@ -36,7 +37,51 @@ ImageInfo* ExtractedImage(PdfXref* xref, int objNum, char* fileName)
     return info;
 }
 
+// A form whose Group is a transparency group: what the form paints is composited as one
+// picture before it reaches the page.
+bool TransparencyGroup(PdfXref* xref, PdfObj* form)
+{
+    char buf[XOBJECT_TOKEN_BUF];
+    PdfObj* parsed = nullptr;
+    PdfObj* group = ResolveResource(xref, ResourceValue(form, "Group"), buf, sizeof buf, &parsed);
+    PdfObj* kind = group && group->Type() == PDF_DICT ? ResourceValue(group, "S") : nullptr;
+    bool transparency = IsName(kind) && strcmp(static_cast<PdfName*>(kind)->str, "Transparency") == 0;
+    delete parsed;
+    return transparency;
+}
+
 }  // namespace
+
+// The form's content lies in form space: its Matrix places that space in the user space of
+// the Do, and its BBox, there, clips everything the form draws. A transparency group takes
+// the fill alpha of the Do as one opacity for all it paints, and its content starts opaque;
+// where no canvas can hold that opacity the content keeps the Do's alphas instead.
+void ContentParser::DrawForm(int objNum, PdfObj* form, GState* base, bool group)
+{
+    if (!base || !NestedRunAllowed(objNum))
+        return;
+    // A form without resources of its own draws with those of the stream that runs it.
+    PdfObj* formResources = ResourceValue(form, "Resources");
+    if (!formResources)
+        formResources = resources;
+    GState state(base);
+    pdfmatrix m;
+    ReadDictMatrix(pages, form, &m);
+    ::ConcatMatrix(&base->ctm, &m, &state.ctm);
+
+    double box[4];
+    const bool clipped = ReadDictBox(pages, form, box);
+    bool canvas = false;
+    if (group) {
+        const bool opaque = base->fillAlpha == 1.0;
+        canvas = !opaque && renderer && renderer->StartCanvas(nullptr, base->fillAlpha) == 0;
+        if (opaque || canvas)
+            state.fillAlpha = state.strokeAlpha = 1.0;
+    }
+    ProcessPatternStream(objNum, formResources, &state, clipped ? box : nullptr);
+    if (canvas)
+        renderer->EndCanvas();
+}
 
 int ContentParser::ExecuteXObject(PdfObj** ops)
 {
@@ -54,9 +99,13 @@ int ContentParser::ExecuteXObject(PdfObj** ops)
         PdfObj* form = xref ? xref->Object(objNum) : nullptr;
         if (!form || form->Type() != PDF_DICT)
             return 0;
-        // A form without resources of its own draws with those of the stream that runs it.
-        PdfObj* formResources = ResourceValue(form, "Resources");
-        ProcessPatternStream(objNum, formResources ? formResources : resources, current);
+        // A group is masked as one picture; any other form shows each thing it paints
+        // through the mask on its own.
+        const bool group = TransparencyGroup(xref, form);
+        int mask = 0;
+        const bool masked = group && OpenMaskedCanvas(&mask);
+        DrawForm(objNum, form, current, group);
+        CloseMaskedCanvas(masked, mask);
         return 0;
     }
 
@@ -66,11 +115,14 @@ int ContentParser::ExecuteXObject(PdfObj** ops)
     if (!info)
         return 0;
     if (renderer) {
+        int mask = 0;
+        const bool masked = OpenMaskedCanvas(&mask);
         // An image mask paints the fill colour through its file; any other image is a picture.
         if (info->stencil)
             renderer->ShowImageMask(current, info, fileName);
         else
             renderer->ShowImage(current, info, fileName);
+        CloseMaskedCanvas(masked, mask);
     }
     AddResource(&pages->resources, pageIndex, objNum);
     return 0;
@@ -139,8 +191,19 @@ int ContentParser::ProcessSMask(int objNum)
 {
     char fileName[PDF_MAX_PATH];
     ImageInfo* mask = ExtractedImage(xref, objNum, fileName);
-    if (!mask)
+    if (!mask) {
+        // The soft mask of the graphics state: its form, from the state a page starts with,
+        // placed by the CTM of the gs that set it.
+        PdfObj* form = xref ? xref->Object(objNum) : nullptr;
+        PdfObj* kind = form && form->Type() == PDF_DICT ? ResourceValue(form, "Subtype") : nullptr;
+        if (current && objNum == maskOpening && IsName(kind) &&
+            strcmp(static_cast<PdfName*>(kind)->str, "Form") == 0) {
+            GState base;
+            base.ctm = current->softMaskCtm;
+            DrawForm(objNum, form, &base, TransparencyGroup(xref, form));
+        }
         return 0;
+    }
     if (renderer)
         renderer->SetSMask(current, mask, fileName);
     if (pages)

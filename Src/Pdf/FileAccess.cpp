@@ -253,17 +253,12 @@ int pdfreadline(FILE* fp, char* buf, int size)
     return n;
 }
 
-static FILE* g_messageStream = nullptr;  // null: standard output
-
-void SetMessageStream(FILE* fp)
-{
-    g_messageStream = fp;
-}
-
 int error_str(const char* message)
 {
+    // Standard output carries the package in standard-output mode and the print data in the
+    // filter: a message there would land inside them.
     if (message)
-        fputs(message, g_messageStream ? g_messageStream : stdout);
+        fputs(message, stderr);
     return -1;
 }
 

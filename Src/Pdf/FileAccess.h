@@ -46,12 +46,8 @@ int WriteFailures();
 const char* FirstWriteFailure(int* err);
 void ResetWriteFailures();
 
-// Prints the message unchanged on the message stream (standard output unless changed) and
-// yields -1.
+// Prints the message unchanged on standard error and yields -1.
 int error_str(const char* message);
-// Where error_str prints. The converter points it at standard error while standard output
-// carries a package, so a message never lands inside the package's bytes.
-void SetMessageStream(FILE* fp);
 
 // Copies the last component of `path` ('\' or '/' separated; a doubled slash never splits)
 // into `dst`, which holds PDF_MAX_PATH bytes: at most 259 bytes and the terminator.

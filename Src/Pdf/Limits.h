@@ -20,7 +20,8 @@ enum {
     // Bytes at the end of the file searched for "startxref".
     XREF_TAIL_BYTES = 1024,
 
-    // Cross-reference sections followed through Prev before the walk gives up.
+    // Cross-reference sections followed through Prev before the walk gives up (each with at
+    // most the one stream its XRefStm names).
     XREF_MAX_SECTIONS = 1000,
 
     // Largest width of one field of a cross-reference stream record, in bytes.
@@ -80,8 +81,10 @@ enum {
 
     // Entries of the cross-reference table beyond those the sections' records can account for:
     // the table holds at most XREF_TABLE_SLACK + XREF_ENTRIES_PER_RECORD entries per record
-    // read (and no more than XREF_TABLE_SLACK + one per byte of the file), whatever Size or a
-    // record's number claims. A record numbered past that is dropped.
+    // of the file's sections (all of them, counted before any is stored, each only when its
+    // bytes are there: 20 for a classic record, the sum of the widths of decoded data for a
+    // stream's), and no more than XREF_TABLE_SLACK + one per byte of the file, whatever Size,
+    // a subsection header or a record's number claims. A record numbered past that is dropped.
     XREF_TABLE_SLACK = 65536,
     XREF_ENTRIES_PER_RECORD = 16,
 
@@ -104,9 +107,9 @@ enum {
 
     // -- Images and colour spaces.
 
-    // Pixels a JPEG decoded here (CMYK data) may have for each byte of its data: a header
-    // that declares a huge frame over a few bytes is refused before the pixel block is
-    // allocated. Blank areas of real images stay far below it.
+    // Pixels a JPEG decoded here (CMYK data, soft masks, colours a reader would misread) may
+    // have for each byte of its data: a header that declares a huge frame over a few bytes is
+    // refused before the pixel block is allocated. Blank areas of real images stay far below it.
     JPEG_MAX_PIXELS_PER_BYTE = 1024,
 
     // Memory the JPEG library may take for one decoded image (64 MiB) beyond its output: a
@@ -132,19 +135,37 @@ enum {
     // into its tile, clipped to its BBox.
     PAGE_MAX_TILE_COPIES = 64,
 
+    // The three budgets of one page below each grow with the bytes its content holds: the
+    // bytes that the content streams the page runs (its own, its forms, tiling cells and
+    // Type 3 glyphs) take up in the file, each stream counted once however often it runs and
+    // the whole never more than the file's size. A page of any size is drawn whole, while a
+    // few kilobytes that run one another, or a small form drawn a million times, stay within
+    // the fixed allowance. A page that reaches a budget keeps what it drew, and the
+    // conversion says so in one line.
+
     // Tokens the content streams of one page may scan, operands and operators together, the
-    // page's forms, tiling cells and Type 3 glyphs included. Past it the page stops
-    // interpreting and keeps what it drew, so a stream of millions of no-op operators ends.
+    // page's forms, tiling cells and Type 3 glyphs included: PAGE_MAX_CONTENT_TOKENS plus
+    // PAGE_TOKENS_PER_HELD_BYTE for each byte held. Past it the page stops interpreting, so a
+    // stream of millions of no-op operators that inflates from a few kilobytes ends. Content
+    // that Flate packs tightly still gives far fewer than 16 tokens per byte packed.
     PAGE_MAX_CONTENT_TOKENS = 3 * 1000 * 1000,
+    PAGE_TOKENS_PER_HELD_BYTE = 16,
 
     // Nested content streams (forms, tiling cells, Type 3 glyph procedures) run for one
-    // page. Past it the page draws no further nested content: streams that each run the next
-    // one several times would otherwise run 2^depth streams inside the depth cap.
+    // page: PAGE_MAX_NESTED_RUNS plus PAGE_NESTED_RUNS_PER_HELD_BYTE for each byte held. Past
+    // it the page draws no further nested content: streams that each run the next one
+    // several times would otherwise run 2^depth streams inside the depth cap. Each run takes
+    // a Do or a shown character of some stream, a byte or more of the file.
     PAGE_MAX_NESTED_RUNS = 10000,
+    PAGE_NESTED_RUNS_PER_HELD_BYTE = 4,
 
-    // Bytes of markup one page may write. Past it the page starts no new element, only
-    // closes what is open, so a few kilobytes of content cannot write gigabytes.
+    // Bytes of markup one page may write: PAGE_MAX_MARKUP_BYTES plus
+    // PAGE_MARKUP_PER_HELD_BYTE for each byte held. Past it the page starts no new element,
+    // only closes what is open, so a few kilobytes of content cannot write gigabytes. A
+    // painted path is some hundred bytes of markup for the dozen its operators take, and a
+    // shown character drawn as an outline about as much for one byte of text.
     PAGE_MAX_MARKUP_BYTES = 16 * 1024 * 1024,
+    PAGE_MARKUP_PER_HELD_BYTE = 512,
 
     // Deepest element nesting of a page's markup, counting the page's own elements and the
     // deepest brush a drawing can carry: readers stop reading somewhat past 200. A clip or a

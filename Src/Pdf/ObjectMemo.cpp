@@ -32,6 +32,8 @@ PdfObj* PdfXref::Object(int objNum)
     auto found = memo->items.find(objNum);
     if (found == memo->items.end()) {
         PdfObjMemo::Item item = {nullptr, 0};
+        if (e->type == 'o')
+            compressedAsked++;
         long long budget = PDF_OBJ_READ_SLACK + PDF_OBJ_READ_PER_FILE_BYTE * (fileBytes > 0 ? fileBytes : 0);
         if (e->type == 'n' && readBytes < budget) {
             item.obj = ReadIndirectObject(this, objNum, &item.dataOffset);

@@ -600,3 +600,38 @@ int DecodeLZWASCII85(PdfXref* xref, PdfObj* obj, char* path, int length, int app
     Release(&plain);
     return rc;
 }
+
+bool Predicted(PdfXref* xref, PdfObj* parms)
+{
+    PdfObj* parsed = nullptr;
+    if (parms && parms->Type() == PDF_INDIRECT) {
+        char buf[256];
+        ParseIndirectObject(&parsed, xref, static_cast<PdfIndirect*>(parms)->refNum, 0, buf,
+                            sizeof buf);
+        parms = parsed;
+    }
+    bool predicted = false;
+    PdfObj* one[1] = {parms};
+    PdfObj** list = one;
+    int count = parms ? 1 : 0;
+    if (parms && parms->Type() == PDF_ARRAY) {
+        list = static_cast<PdfArray*>(parms)->items;
+        count = static_cast<PdfArray*>(parms)->count;
+    }
+    for (int i = 0; i < count && !predicted; i++) {
+        PdfObj* item = list[i];
+        PdfObj* itemParsed = nullptr;
+        if (item && item->Type() == PDF_INDIRECT) {
+            char buf[256];
+            ParseIndirectObject(&itemParsed, xref, static_cast<PdfIndirect*>(item)->refNum, 0,
+                                buf, sizeof buf);
+            item = itemParsed;
+        }
+        PdfObj* p = PdfDictLookup(item, "Predictor");
+        predicted = (p && p->Type() == PDF_NUMBER && static_cast<PdfNumber*>(p)->value > 1) ||
+                    (p && p->Type() == PDF_REAL && static_cast<PdfReal*>(p)->value >= 2);
+        delete itemParsed;
+    }
+    delete parsed;
+    return predicted;
+}

@@ -52,4 +52,9 @@ int DecodeFlateToMem(PdfXref* xref, PdfObj* obj, char* out, int length, int outS
 int ExtractStream(PdfXref* xref, PdfObj* obj, char* path, int length);
 int DecodeLZWASCII85(PdfXref* xref, PdfObj* obj, char* path, int length, int appendEndstream);
 
+// True when the decode parameters (a dictionary, an array of them, or a reference to either,
+// followed through `xref` when it is given) ask for a predictor. No filter here undoes one:
+// such data would come out as shifted bytes, so what holds it is left out or refused.
+bool Predicted(PdfXref* xref, PdfObj* parms);
+
 #endif

@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include "Pdf/FileAccess.h"
+#include "Pdf/PdfFilter.h"
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 
@@ -69,13 +70,21 @@ static int ReadSubsection(FILE* fp, long long* start, long long* count)
     return 0;
 }
 
+// A classic section that cannot be walked whole: the converter says so ("xref error") once the
+// document has converted all the same, so that a refused document says only why.
+static int Damaged(PdfXref* x)
+{
+    x->sectionDamaged = true;
+    return -1;
+}
+
 int PdfXref::ReadTrailer()
 {
     char line[20];
     pdfreadline(fp, line, sizeof line);
     StripLine(line);
     if (strcmp(line, "xref") != 0)
-        return error_str("xref error\n");
+        return Damaged(this);
     for (;;) {
         if (!IsDigit(pdfpeekbyte(fp))) {
             int len;
@@ -85,26 +94,30 @@ int PdfXref::ReadTrailer()
         }
         long long start, count;
         if (ReadSubsection(fp, &start, &count) != 0)
-            return error_str("xref error\n");
+            return Damaged(this);
         if (count < 0)
             count = 0;
         if (count > INT_MAX)
-            return error_str("xref error\n");
+            return Damaged(this);
         long long target = (long long)pdftell(fp) + count * XREF_RECORD_BYTES;
-        if (target > INT_MAX || pdfseek(fp, (int)target, SEEK_SET) != 0)
-            return error_str("xref error\n");
+        if (target > INT_MAX || (fileBytes > 0 && target > fileBytes) ||
+            pdfseek(fp, (int)target, SEEK_SET) != 0)
+            return Damaged(this);
     }
 }
 
 // Writers that miscount give a trailer Size below the objects their sections list; the table
 // grows to hold every object in use that a section lists, up to XREF_MAX_SIZE entries and no
-// further than the records read so far and the file's size account for, so neither a lone
-// record with a huge number nor millions of compressed records can make it big.
+// further than the records of the file's sections and the file's size account for, so
+// neither a lone record with a huge number nor millions of compressed records can make it
+// big. The records are those of every section, counted before any is stored: a section read
+// early (the first-page section of a linearized file) may list the highest numbers.
 static int GrowTable(PdfXref* x, long long want)
 {
     // Records of a compressed stream cost next to nothing, but no object takes less than a
     // byte of the file.
-    long long byRecords = x->recordsRead * XREF_ENTRIES_PER_RECORD;
+    long long records = x->recordsInFile < (long long)XREF_MAX_SIZE ? x->recordsInFile : (long long)XREF_MAX_SIZE;
+    long long byRecords = records * XREF_ENTRIES_PER_RECORD;
     long long bound = XREF_TABLE_SLACK + (x->fileBytes > 0 && x->fileBytes < byRecords ? x->fileBytes : byRecords);
     if (bound > XREF_MAX_SIZE)
         bound = XREF_MAX_SIZE;
@@ -124,16 +137,18 @@ static int GrowTable(PdfXref* x, long long want)
     return 0;
 }
 
-int PdfXref::ReadOldXref()
+// The records of one classic table at the current position, each counted once its 20 bytes
+// are read, and stored only with `store`. 0 at the table's end, -1 when it is malformed.
+static int ReadClassic(PdfXref* x, bool store, long long* records)
 {
     char line[20];
-    pdfreadline(fp, line, sizeof line);
+    pdfreadline(x->fp, line, sizeof line);
     StripLine(line);
     if (strcmp(line, "xref") != 0)
         return -1;
-    while (IsDigit(pdfpeekbyte(fp))) {
+    while (IsDigit(pdfpeekbyte(x->fp))) {
         long long start, count;
-        if (ReadSubsection(fp, &start, &count) != 0)
+        if (ReadSubsection(x->fp, &start, &count) != 0)
             return -1;
         // Outside the int range every record misses the table; clamping keeps start + i exact
         // for every record the file can hold.
@@ -143,16 +158,18 @@ int PdfXref::ReadOldXref()
             start = INT_MIN;
         for (long long i = 0; i < count; i++) {
             char rec[XREF_RECORD_BYTES + 1];
-            if (pdfread(fp, rec, XREF_RECORD_BYTES) != XREF_RECORD_BYTES)
+            if (pdfread(x->fp, rec, XREF_RECORD_BYTES) != XREF_RECORD_BYTES)
                 return -1;
             rec[XREF_RECORD_BYTES] = 0;
-            recordsRead++;
+            (*records)++;
+            if (!store)
+                continue;
             long long n = start + i;
-            if (n >= size && rec[17] == 'n' && GrowTable(this, n + 1) != 0)
+            if (n >= x->size && rec[17] == 'n' && GrowTable(x, n + 1) != 0)
                 continue;
-            if (n < 0 || n >= size)
+            if (n < 0 || n >= x->size)
                 continue;
-            XrefEntry* e = Entry((int)n);
+            XrefEntry* e = x->Entry((int)n);
             // The newest section is read first and wins.
             if (e && e->type == 0) {
                 e->offset = lexint(rec);
@@ -164,11 +181,19 @@ int PdfXref::ReadOldXref()
     return 0;
 }
 
+int PdfXref::ReadOldXref()
+{
+    long long records = 0;
+    return ReadClassic(this, true, &records);
+}
+
 namespace {
 
 // Rows of a cross-reference stream, in the order its Index pairs list them.
 struct XrefRows {
     PdfXref* xref;
+    bool store;          // rows go into the table; else they are only counted
+    long long* records;  // rows met that an Index pair places
     int w[3];
     int rowBytes;
     long long (*pairs)[2];
@@ -208,7 +233,9 @@ struct XrefRows {
         if (pair >= npairs)
             return;
         long long n = pairs[pair][0] + i++;
-        xref->recordsRead++;
+        (*records)++;
+        if (!store)
+            return;
         uint64_t f[3];
         const unsigned char* q = row;
         for (int k = 0; k < 3; k++) {
@@ -303,41 +330,43 @@ static bool HasFilter(PdfObj* dict)
     return true;
 }
 
-// One cross-reference stream section at the current position. Replaces the trailer with
-// its dictionary and gives its Prev. 0 when the walk may go on.
-static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
-{
-    *hasPrev = false;
-    int len;
-    int n = -1;
-    if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_INTEGER)
-        return -1;
-    n = lexint(x->buf);
-    if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_INTEGER ||
-        PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_OBJ ||
-        PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_DICT_OPEN)
-        return -1;
-    PdfObj* dict = nullptr;
-    PdfParseDict(&dict, x->fp, x->buf, sizeof x->buf);
-    delete x->trailer;
-    x->trailer = static_cast<PdfDict*>(dict);
-    *hasPrev = IntValue(PdfDictLookup(dict, "Prev"), prev);
+namespace {
 
+// What one walk over the sections does with their records, and what it met.
+struct SectionWalk {
+    bool store;              // records go into the table; else they are only counted
+    long long records = 0;   // records met whose bytes are there
+    bool encrypted = false;  // a trailer names an Encrypt dictionary
+    bool predictor = false;  // a cross-reference stream of the chain uses a predictor
+};
+
+}  // namespace
+
+// Records past which more records no longer raise the table's bound (GrowTable): a count
+// stops inflating there.
+static long long RecordsThatCount(const PdfXref* x)
+{
+    long long room = XREF_MAX_SIZE - XREF_TABLE_SLACK;
+    if (x->fileBytes > 0 && x->fileBytes < room)
+        room = x->fileBytes;
+    return room / XREF_ENTRIES_PER_RECORD + 1;
+}
+
+// The rows of the cross-reference stream whose dictionary is `dict`, its data at the current
+// position.
+static void StreamRows(PdfXref* x, PdfObj* dict, SectionWalk* walk)
+{
     long long length = -1;
     if (!IntValue(PdfDictLookup(dict, "Length"), &length) || length < 0)
         length = -1;
-    if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_STREAM)
-        return 0;
-    if (pdfreadbyte(x->fp) == '\r' && pdfpeekbyte(x->fp) == '\n')
-        pdfreadbyte(x->fp);
-    if (XrefEntry* e = x->Entry(n))
-        e->streamOffset = pdftell(x->fp);
 
     XrefRows rows;
     rows.xref = x;
+    rows.store = walk->store;
+    rows.records = &walk->records;
     PdfObj* w = PdfDictLookup(dict, "W");
     if (!w || w->Type() != PDF_ARRAY)
-        return 0;
+        return;
     PdfArray* wa = static_cast<PdfArray*>(w);
     rows.rowBytes = 0;
     for (int k = 0; k < 3; k++) {
@@ -347,13 +376,13 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
         else if (k > 0)
             rows.w[k] = rows.w[k - 1];  // a missing width repeats the one before it
         else
-            return 0;
+            return;
         if (rows.w[k] < 0)
-            return 0;
+            return;
         rows.rowBytes += rows.w[k];
     }
     if (rows.rowBytes == 0)
-        return 0;
+        return;
 
     long long (*pairs)[2] = nullptr;
     int npairs = 0;
@@ -362,7 +391,7 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
         PdfArray* ia = static_cast<PdfArray*>(index);
         pairs = (long long(*)[2])malloc(sizeof(long long[2]) * (size_t)(ia->count / 2 + 1));
         if (!pairs)
-            return 0;
+            return;
         for (int k = 0; k + 1 < ia->count; k += 2) {
             long long s, c;
             if (!IntValue(ia->items[k], &s) || !IntValue(ia->items[k + 1], &c))
@@ -374,7 +403,7 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
     } else {
         pairs = (long long(*)[2])malloc(sizeof(long long[2]));
         if (!pairs)
-            return 0;
+            return;
         long long s;
         pairs[0][0] = 0;
         pairs[0][1] = IntValue(PdfDictLookup(dict, "Size"), &s) && s > 0 ? s : x->size;
@@ -393,6 +422,8 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
     rows.pairs = pairs;
     rows.npairs = npairs;
     rows.rowsLeft = lastUseful;
+    if (!walk->store && rows.rowsLeft > RecordsThatCount(x) - walk->records)
+        rows.rowsLeft = RecordsThatCount(x) - walk->records;
     if (rows.rowsLeft > 0) {
         if (HasFilter(dict))
             InflateRows(x->fp, length, &rows);
@@ -400,42 +431,126 @@ static int ReadXrefStream(PdfXref* x, long long* prev, bool* hasPrev)
             CopyRows(x->fp, length, &rows);
     }
     free(pairs);
+}
+
+// One cross-reference stream section at the current position. A section of the chain
+// (`chained`) gives its Prev, and when storing its dictionary replaces the trailer; the
+// stream a classic section's XRefStm names only adds its records, and when it uses a
+// predictor it is passed by: the classic table beside it stands for readers without it.
+// 0 when the walk may go on.
+static int ReadXrefStream(PdfXref* x, SectionWalk* walk, bool chained, long long* prev, bool* hasPrev)
+{
+    *hasPrev = false;
+    int len;
+    int n = -1;
+    if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_INTEGER)
+        return -1;
+    n = lexint(x->buf);
+    if (PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_INTEGER ||
+        PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_OBJ ||
+        PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) != TOK_DICT_OPEN)
+        return -1;
+    PdfObj* dict = nullptr;
+    PdfParseDict(&dict, x->fp, x->buf, sizeof x->buf);
+    PdfObj* own = dict;  // what this call destroys: all but a new trailer
+    if (chained) {
+        *hasPrev = IntValue(PdfDictLookup(dict, "Prev"), prev);
+        if (PdfDictLookup(dict, "Encrypt"))
+            walk->encrypted = true;
+        if (walk->store) {
+            delete x->trailer;
+            x->trailer = static_cast<PdfDict*>(dict);
+            own = nullptr;
+        }
+    }
+    // The table is not read yet: a reference among the parameters is not followed.
+    bool predicted = Predicted(nullptr, PdfDictLookup(dict, "DecodeParms"));
+    if (predicted && chained)
+        walk->predictor = true;
+    if (!predicted && PdfLexicon(x->fp, x->buf, sizeof x->buf, &len) == TOK_STREAM) {
+        if (pdfreadbyte(x->fp) == '\r' && pdfpeekbyte(x->fp) == '\n')
+            pdfreadbyte(x->fp);
+        if (XrefEntry* e = walk->store ? x->Entry(n) : nullptr)
+            e->streamOffset = pdftell(x->fp);
+        StreamRows(x, dict, walk);
+    }
+    delete own;
     return 0;
 }
 
-int PdfXref::ReadXref()
+static bool SeenBefore(const int* seen, int nseen, long long offset)
 {
-    int seen[XREF_MAX_SECTIONS];
-    int nseen = 0;
-    for (;;) {
-        // A Prev chain that comes back to a section already read would never end.
-        for (int k = 0; k < nseen; k++)
-            if (seen[k] == sectionOffset)
-                return -1;
-        if (nseen == XREF_MAX_SECTIONS)
-            return -1;
-        seen[nseen++] = sectionOffset;
+    for (int k = 0; k < nseen; k++)
+        if (seen[k] == offset)
+            return true;
+    return false;
+}
 
-        if (pdfseek(fp, sectionOffset, SEEK_SET) != 0)
+// The walk of ReadXref and CountRecords. Each offset is read once: a Prev chain that comes
+// back to a section already read would never end.
+static int WalkSections(PdfXref* x, SectionWalk* walk)
+{
+    int seen[2 * XREF_MAX_SECTIONS];  // the sections of the chain and their XRefStm streams
+    int nseen = 0;
+    int sections = 0;
+    for (;;) {
+        if (SeenBefore(seen, nseen, x->sectionOffset) || sections == XREF_MAX_SECTIONS)
+            return -1;
+        sections++;
+        seen[nseen++] = x->sectionOffset;
+
+        if (pdfseek(x->fp, x->sectionOffset, SEEK_SET) != 0)
             return -1;
         long long prev = 0;
         bool hasPrev = false;
-        if (IsDigit(pdfpeekbyte(fp))) {
-            if (ReadXrefStream(this, &prev, &hasPrev) != 0)
+        if (IsDigit(pdfpeekbyte(x->fp))) {
+            if (ReadXrefStream(x, walk, true, &prev, &hasPrev) != 0)
                 return -1;
         } else {
-            ReadOldXref();  // a malformed table keeps what it read; its trailer still counts
-            if (pdfseek(fp, sectionOffset, SEEK_SET) != 0 || ReadTrailer() != 0)
+            // A malformed table keeps what it read; its trailer still counts.
+            ReadClassic(x, walk->store, &walk->records);
+            if (pdfseek(x->fp, x->sectionOffset, SEEK_SET) != 0 || x->ReadTrailer() != 0)
                 return -1;
             PdfObj* t = nullptr;
-            PdfParseDict(&t, fp, buf, sizeof buf);
+            PdfParseDict(&t, x->fp, x->buf, sizeof x->buf);
             hasPrev = IntValue(PdfDictLookup(t, "Prev"), &prev);
+            if (PdfDictLookup(t, "Encrypt"))
+                walk->encrypted = true;
+            // A hybrid file's stream: its records come after the table's and before Prev's.
+            long long stm;
+            if (IntValue(PdfDictLookup(t, "XRefStm"), &stm) && stm >= 0 && stm <= INT_MAX &&
+                !SeenBefore(seen, nseen, stm)) {
+                seen[nseen++] = (int)stm;
+                long long unusedPrev;
+                bool unusedHasPrev;
+                if (pdfseek(x->fp, (int)stm, SEEK_SET) == 0 && IsDigit(pdfpeekbyte(x->fp)))
+                    ReadXrefStream(x, walk, false, &unusedPrev, &unusedHasPrev);
+            }
             delete t;
         }
         if (!hasPrev || prev < 0 || prev > INT_MAX)
             return -1;
-        sectionOffset = (int)prev;
+        x->sectionOffset = (int)prev;
     }
+}
+
+int PdfXref::ReadXref()
+{
+    SectionWalk walk;
+    walk.store = true;
+    return WalkSections(this, &walk);
+}
+
+long long PdfXref::CountRecords(bool* encrypted, bool* predictor)
+{
+    int start = sectionOffset;
+    SectionWalk walk;
+    walk.store = false;
+    WalkSections(this, &walk);
+    sectionOffset = start;
+    *encrypted = walk.encrypted;
+    *predictor = walk.predictor;
+    return walk.records;
 }
 
 // Releases what Load made and says why in one line on standard error; the file stays open
@@ -454,12 +569,15 @@ static int LoadFailed(PdfXref* x, const char* path, const char* why)
     return -1;
 }
 
+static const char kEncrypted[] = "the document is encrypted, which is not supported";
+
 int PdfXref::Load(FILE** fpOut, char* path)
 {
     if (pdfopenfile(&fp, path) != 0)
         return -1;
     if (fpOut)
         *fpOut = fp;
+    sectionDamaged = false;
 
     if (pdfseek(fp, 0, SEEK_END) != 0)
         return LoadFailed(this, path, "cannot read the file");
@@ -500,24 +618,32 @@ int PdfXref::Load(FILE** fpOut, char* path)
             PdfLexicon(fp, buf, sizeof buf, &len);
         PdfParseDict(&dict, fp, buf, sizeof buf);
     } else {
-        error_str("xref error\n");
         return LoadFailed(this, path, "startxref does not point at cross-reference data");
     }
     delete trailer;
     trailer = static_cast<PdfDict*>(dict);
 
-    if (PdfDictLookup(trailer, "Encrypt")) {
-        return LoadFailed(this, path, "the document is encrypted, which is not supported");
-    }
+    if (PdfDictLookup(trailer, "Encrypt"))
+        return LoadFailed(this, path, kEncrypted);
     long long n = 0;
     if (!IntValue(PdfDictLookup(trailer, "Size"), &n) || n < 1 || n > XREF_MAX_SIZE) {
         return LoadFailed(this, path, "the trailer has no usable Size");
     }
     PdfObj* rootRef = PdfDictLookup(trailer, "Root");
     int rootNum = rootRef && rootRef->Type() == PDF_INDIRECT ? static_cast<PdfIndirect*>(rootRef)->refNum : -1;
+
     // The table starts at Size, within what any file may have; the records grow it further.
     size = n > XREF_TABLE_SLACK ? XREF_TABLE_SLACK : (int)n;
-    recordsRead = 0;
+
+    // Every trailer of the chain is looked at: an update that does not repeat Encrypt still
+    // leaves the objects encrypted.
+    bool encrypted = false, predictor = false;
+    recordsInFile = CountRecords(&encrypted, &predictor);
+    if (encrypted)
+        return LoadFailed(this, path, kEncrypted);
+    if (predictor)
+        return LoadFailed(this, path, "the cross-reference stream uses a predictor, which is not supported");
+
     free(entries);
     entries = (XrefEntry*)calloc((size_t)size, sizeof(XrefEntry));
     if (!entries)
@@ -527,6 +653,9 @@ int PdfXref::Load(FILE** fpOut, char* path)
 
     if (rootNum < 0)
         return LoadFailed(this, path, "the trailer names no catalog (Root)");
+    XrefEntry* rootEntry = Entry(rootNum);
+    if (rootEntry && rootEntry->type == 'o')
+        return LoadFailed(this, path, "the document catalog lies in an object stream, which is not supported");
     ParseIndirectObject(&root, this, rootNum, 0, buf, sizeof buf);
     if (!root || root->Type() != PDF_DICT) {
         return LoadFailed(this, path, "the document catalog cannot be read");

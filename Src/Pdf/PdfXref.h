@@ -32,10 +32,14 @@ struct PdfXref {
     PdfObj* root;
     int reserved;
     XrefEntry* entries;
-    long long recordsRead;  // records of all sections read so far: what the table may grow to
-    PdfObjMemo* memo;       // what reading each object found, or that it found nothing
-    long long readBytes;    // bytes that reading objects has taken from the file so far
-    long long fileBytes;    // size of the file, set by Load
+    long long recordsInFile;  // records the sections hold, counted by Load before any is
+                              // stored: what the table may grow to
+    PdfObjMemo* memo;         // what reading each object found, or that it found nothing
+    long long readBytes;      // bytes that reading objects has taken from the file so far
+    long long fileBytes;      // size of the file, set by Load
+    int compressedAsked;      // objects asked for that lie in object streams, which are not read
+    bool sectionDamaged;      // a classic section could not be walked whole: the converter
+                              // says "xref error" when the document converts all the same
 
     // Object objNum, read from the file the first time it is asked for and remembered (as is
     // its absence) until ReleaseXref: null when the entry is not in use, does not lead to
@@ -49,7 +53,12 @@ struct PdfXref {
     int Load(FILE** fpOut, char* path);
     int ReadTrailer();
     int ReadOldXref();
+    // Walks the sections from sectionOffset, newest first: each classic section, then the
+    // cross-reference stream its XRefStm names, then its Prev. ReadXref stores the records;
+    // CountRecords only counts those whose bytes are there, and says whether a trailer names
+    // an Encrypt dictionary or a cross-reference stream of the chain uses a predictor.
     int ReadXref();
+    long long CountRecords(bool* encrypted, bool* predictor);
 };
 
 // Releases the table with its trailer, catalog and remembered objects, and the extracted-file

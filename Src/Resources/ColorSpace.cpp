@@ -332,19 +332,18 @@ ColorSpaceRecord* PdfPageTree::GetColorSpace(PdfObj* cs)
     }
 }
 
-int PdfPageTree::IndexToPng(IndexColorSpace* ics, int, void* data, int width, int height,
-                            int bitsPerComponent, char* path)
+unsigned char* IndexToRgb(const IndexColorSpace* ics, const void* data, int width, int height,
+                          int bpc)
 {
-    const int bpc = bitsPerComponent;
-    if (!ics || !ics->lookup || !data || !path || width <= 0 || height <= 0 ||
+    if (!ics || !ics->lookup || !data || width <= 0 || height <= 0 ||
         (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8))
-        return -1;
+        return nullptr;
     const uint64_t outBytes = (uint64_t)width * (uint64_t)height * 3;
     if (outBytes > PNG_MAX_BUFFER_BYTES)
-        return -1;
+        return nullptr;
     unsigned char* out = (unsigned char*)malloc((size_t)outBytes);
     if (!out)
-        return -1;
+        return nullptr;
 
     // Every row starts on a byte boundary, whatever its last byte leaves unused.
     const size_t rowIn = ((size_t)width * (size_t)bpc + 7) / 8;
@@ -361,6 +360,17 @@ int PdfPageTree::IndexToPng(IndexColorSpace* ics, int, void* data, int width, in
             o += 3;
         }
     }
+    return out;
+}
+
+int PdfPageTree::IndexToPng(IndexColorSpace* ics, int, void* data, int width, int height,
+                            int bitsPerComponent, char* path)
+{
+    if (!path)
+        return -1;
+    unsigned char* out = IndexToRgb(ics, data, width, height, bitsPerComponent);
+    if (!out)
+        return -1;
     ImageBufToPNG(path, out, width, height, 0);
     free(out);
     return 0;

@@ -86,4 +86,11 @@ struct IccColorSpace : ColorSpaceRecord {
 IndexColorSpace* AsIndexed(ColorSpaceRecord* record);
 IccColorSpace* AsIcc(ColorSpaceRecord* record);
 
+// Packed indexes of `bpc` bits (1, 2, 4 or 8; rows padded to a whole byte, height rows of
+// width) as a malloc block of width × height R G B pixels through the palette; null for other
+// depths, sizes of 0 or below, or a block beyond PNG_MAX_BUFFER_BYTES. The data must hold all
+// the rows.
+unsigned char* IndexToRgb(const IndexColorSpace* ics, const void* data, int width, int height,
+                          int bpc);
+
 #endif

@@ -1,12 +1,15 @@
 #include "Resources/ImageExtract.h"
 
 #include <climits>
+#include <cmath>
+#include <vector>
 #include <cstdlib>
 #include <cstring>
 
 #include "Pdf/Limits.h"
 #include "Pdf/PdfFilter.h"
 #include "Resources/ColorSpace.h"
+#include "Resources/PaintColour.h"
 
 int64_t PackedImageBytes(int width, int height, int comps, int bpc)
 {
@@ -15,8 +18,8 @@ int64_t PackedImageBytes(int width, int height, int comps, int bpc)
     if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
         return -1;
     // Each factor is checked before the next product: width, comps and bpc are below 2^31,
-    // 2^31 and 2^5, and a row is at most INT_MAX before it is multiplied by the height.
-    if (comps > 4)
+    // 2^6 and 2^5, and a row is at most INT_MAX before it is multiplied by the height.
+    if (comps > FUNCTION_MAX_COMPONENTS)
         return -1;
     int64_t row = ((int64_t)width * comps * bpc + 7) / 8;
     if (row > INT_MAX)
@@ -26,6 +29,25 @@ int64_t PackedImageBytes(int width, int height, int comps, int bpc)
         return -1;
     return total;
 }
+
+namespace {
+
+// Sample `index` of a packed row (`have` bytes of it there) as stored, at `bpc` bits; -1 when
+// the row lacks it.
+long RawSample(const unsigned char* row, int64_t have, int64_t index, int bpc)
+{
+    int64_t bit = index * bpc;
+    int64_t at = bit / 8;
+    if (bpc == 16)
+        return at + 1 < have ? ((long)row[at] << 8) | row[at + 1] : at < have ? (long)row[at] << 8 : -1;
+    if (at >= have)
+        return -1;
+    if (bpc == 8)
+        return row[at];
+    return (row[at] >> (8 - bpc - bit % 8)) & ((1 << bpc) - 1);
+}
+
+}  // namespace
 
 int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int height, int comps,
                   int bpc, unsigned char* dst)
@@ -37,29 +59,148 @@ int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int heig
         srcSize = 0;
     int64_t rowBytes = total / height;
     int64_t perRow = (int64_t)width * comps;
-    unsigned maxValue = bpc >= 8 ? 255 : (1u << bpc) - 1;
+    long maxValue = bpc >= 8 ? 255 : (1L << bpc) - 1;
     for (int y = 0; y < height; y++) {
         int64_t rowStart = rowBytes * y;
+        int64_t have = srcSize > rowStart ? srcSize - rowStart : 0;
         unsigned char* out = dst + perRow * y;
         for (int64_t i = 0; i < perRow; i++) {
-            int64_t bit = i * bpc;
-            int64_t at = rowStart + bit / 8;
-            if (at >= srcSize) {
+            long v = RawSample(src + rowStart, have, i, bpc);
+            if (v < 0) {
                 // What a truncated stream leaves out is black (zero), never unread memory.
                 memset(out + i, 0, (size_t)(perRow - i));
                 break;
             }
-            unsigned v;
-            if (bpc == 16)
-                v = src[at];  // the high byte comes first
-            else if (bpc == 8)
-                v = src[at];
-            else
-                v = ((src[at] >> (8 - bpc - bit % 8)) & maxValue) * 255 / maxValue;
-            out[i] = (unsigned char)v;
+            // 16-bit samples keep their high byte; fewer bits are scaled up.
+            out[i] = (unsigned char)(bpc == 16 ? v >> 8 : v * 255 / maxValue);
         }
     }
     return 0;
+}
+
+int KeyAlpha(const unsigned char* src, int64_t srcSize, int width, int height, int comps, int bpc,
+             const long* ranges, unsigned char* alpha)
+{
+    int64_t total = PackedImageBytes(width, height, comps, bpc);
+    if (total < 0 || !alpha || !ranges)
+        return -1;
+    if (!src || srcSize < 0)
+        srcSize = 0;
+    int64_t rowBytes = total / height;
+    for (int y = 0; y < height; y++) {
+        int64_t rowStart = rowBytes * y;
+        int64_t have = srcSize > rowStart ? srcSize - rowStart : 0;
+        const unsigned char* row = src + (have > 0 ? rowStart : 0);
+        unsigned char* out = alpha + (size_t)width * (size_t)y;
+        for (int x = 0; x < width; x++) {
+            bool keyed = true;
+            for (int c = 0; c < comps && keyed; c++) {
+                long v = RawSample(row, have, (int64_t)x * comps + c, bpc);
+                if (v < 0)
+                    v = 0;
+                keyed = v >= ranges[2 * c] && v <= ranges[2 * c + 1];
+            }
+            out[x] = keyed ? 0 : 255;
+        }
+    }
+    return 0;
+}
+
+unsigned char* SpaceRowsToPixels(const unsigned char* src, int64_t srcSize, int width,
+                                 int height, int bpc, const PaintSpace& space,
+                                 const double* decode, FunctionWork* work, int* outComps)
+{
+    const int comps = space.comps;
+    int64_t total = PackedImageBytes(width, height, comps, bpc);
+    if (total < 0 || !outComps || (uint64_t)width * (uint64_t)height * 3 > PNG_MAX_BUFFER_BYTES)
+        return nullptr;
+    if (!src || srcSize < 0)
+        srcSize = 0;
+    // What each 8-bit sample of each component stands for.
+    std::vector<double> value((size_t)comps * 256);
+    for (int c = 0; c < comps; c++) {
+        double lo = 0, hi = 1;
+        if (decode) {
+            lo = decode[2 * c];
+            hi = decode[2 * c + 1];
+        } else if (space.family == PaintSpace::LAB) {
+            lo = c == 0 ? 0 : space.labRange[2 * c - 2];
+            hi = c == 0 ? 100 : space.labRange[2 * c - 1];
+        }
+        for (int v = 0; v < 256; v++)
+            value[(size_t)c * 256 + v] = lo + v * (hi - lo) / 255;
+    }
+    auto toBytes = [](const DeviceColour& colour, unsigned char* rgb) {
+        double d[3];
+        DeviceToRgb(colour, d);
+        for (int i = 0; i < 3; i++)
+            rgb[i] = (unsigned char)lround(d[i] * 255);
+    };
+
+    // A space of one component takes one conversion per sample value, not per pixel: a tint
+    // transform runs 256 times for the whole image.
+    unsigned char table[256][3];
+    bool gray = comps == 1;
+    if (comps == 1) {
+        for (int v = 0; v < 256; v++) {
+            DeviceColour colour = ToDevice(space, &value[v], work);
+            gray = gray && colour.kind == CS_DEVICEGRAY;
+            toBytes(colour, table[v]);
+        }
+    }
+    const int n = gray ? 1 : 3;
+    unsigned char* out = (unsigned char*)malloc((size_t)width * (size_t)height * n);
+    unsigned char* row = (unsigned char*)malloc((size_t)width * (size_t)comps);
+    if (!out || !row) {
+        free(out);
+        free(row);
+        return nullptr;
+    }
+    int64_t rowBytes = total / height;
+    double colour[FUNCTION_MAX_COMPONENTS];
+    for (int y = 0; y < height; y++) {
+        int64_t at = rowBytes * y;
+        int64_t have = srcSize > at ? srcSize - at : 0;
+        UnpackSamples(have > 0 ? src + at : nullptr, have, width, 1, comps, bpc, row);
+        unsigned char* o = out + (size_t)y * (size_t)width * n;
+        for (int x = 0; x < width; x++, o += n) {
+            const unsigned char* s = row + (size_t)x * comps;
+            if (comps == 1) {
+                memcpy(o, table[s[0]], (size_t)n);
+            } else if (x > 0 && memcmp(s, s - comps, (size_t)comps) == 0) {
+                // Runs of one colour, as images have them, convert once.
+                memcpy(o, o - n, (size_t)n);
+            } else {
+                for (int c = 0; c < comps; c++)
+                    colour[c] = value[(size_t)c * 256 + s[c]];
+                toBytes(ToDevice(space, colour, work), o);
+            }
+        }
+    }
+    free(row);
+    *outComps = n;
+    return out;
+}
+
+unsigned char* WithAlpha(const unsigned char* pixels, int comps, const unsigned char* alpha,
+                         int width, int height)
+{
+    if (!pixels || !alpha || (comps != 1 && comps != 3) || width <= 0 || height <= 0 ||
+        (uint64_t)width * (uint64_t)height * 4 > PNG_MAX_BUFFER_BYTES)
+        return nullptr;
+    const size_t count = (size_t)width * (size_t)height;
+    unsigned char* out = (unsigned char*)malloc(count * 4);
+    if (!out)
+        return nullptr;
+    for (size_t i = 0; i < count; i++) {
+        const unsigned char* p = pixels + i * comps;
+        unsigned char* o = out + i * 4;
+        o[0] = p[0];
+        o[1] = p[comps == 3 ? 1 : 0];
+        o[2] = p[comps == 3 ? 2 : 0];
+        o[3] = alpha[i];
+    }
+    return out;
 }
 
 int CmykRowsToRgb(const unsigned char* src, int64_t srcSize, int width, int height, int bpc,

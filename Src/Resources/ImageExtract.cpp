@@ -4,6 +4,7 @@
 // is set only after the file is complete, so a reader never finds a path to a missing file.
 #include "Resources/ImageExtract.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "Pdf/PdfXref.h"
 #include "Resources/ColorSpace.h"
 #include "Resources/JpegReader.h"
+#include "Resources/PaintColour.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/PngWriter.h"
 #include "Resources/ResData.h"
@@ -200,44 +202,6 @@ PdfObj* DirectValue(PdfObj* dict, const char* key)
     return ResourceValue(dict, key);
 }
 
-// True when the decode parameters (a dictionary, an array of them, or a reference to either)
-// ask for a predictor. Predictors are not undone here, so such data would come out as
-// skewed, striped pixels: the image is left out instead.
-bool Predicted(PdfXref* xref, PdfObj* parms)
-{
-    PdfObj* parsed = nullptr;
-    if (parms && parms->Type() == PDF_INDIRECT) {
-        char buf[256];
-        ParseIndirectObject(&parsed, xref, static_cast<PdfIndirect*>(parms)->refNum, 0, buf,
-                            sizeof buf);
-        parms = parsed;
-    }
-    bool predicted = false;
-    PdfObj* one[1] = {parms};
-    PdfObj** list = one;
-    int count = parms ? 1 : 0;
-    if (parms && parms->Type() == PDF_ARRAY) {
-        list = static_cast<PdfArray*>(parms)->items;
-        count = static_cast<PdfArray*>(parms)->count;
-    }
-    for (int i = 0; i < count && !predicted; i++) {
-        PdfObj* item = list[i];
-        PdfObj* itemParsed = nullptr;
-        if (item && item->Type() == PDF_INDIRECT) {
-            char buf[256];
-            ParseIndirectObject(&itemParsed, xref, static_cast<PdfIndirect*>(item)->refNum, 0,
-                                buf, sizeof buf);
-            item = itemParsed;
-        }
-        PdfObj* p = DirectValue(item, "Predictor");
-        predicted = (p && p->Type() == PDF_NUMBER && static_cast<PdfNumber*>(p)->value > 1) ||
-                    (p && p->Type() == PDF_REAL && static_cast<PdfReal*>(p)->value >= 2);
-        delete itemParsed;
-    }
-    delete parsed;
-    return predicted;
-}
-
 // Zeros appended up to `size` bytes: what a truncated stream lacks.
 bool PadTo(ByteBuffer* b, int64_t size)
 {
@@ -327,32 +291,169 @@ int ExtractStencil(PdfPageTree* t, int objNum, XrefEntry* e, PdfObj* obj)
     return rc;
 }
 
-// CMYK samples, packed or as JPEG data, as an RGB PNG. The record's size is the one of the
-// pixels written (a JPEG's own frame).
-int WriteCmykImage(const char* path, ByteBuffer& data, bool jpeg, int* width, int* height,
-                   int bpc, PdfObj* decode)
+// What an image's samples are drawn in: a device space the writers take (gray, RGB, or CMYK
+// written as RGB), a palette, or a space converted as its fills are.
+struct ImageSpace {
+    int comps = 0;                      // components of a sample; 0: no rendering here
+    IndexColorSpace* indexed = nullptr;  // the palette of an indexed image (borrowed)
+    PaintSpaceRef paint;                // CalGray, CalRGB, Lab, Separation, DeviceN
+    FunctionWork* work = nullptr;        // the conversion's budget for its tint transforms
+};
+
+// A space the device path does not take is converted the way fills in it are; one that
+// paints nothing (the colorant None) has no rendering.
+ImageSpace SpaceOf(PdfPageTree* t, PdfObj* csValue, ColorSpaceRecord* cs)
+{
+    ImageSpace s;
+    s.work = &t->functionWork;
+    s.comps = cs ? ImageComponents(cs) : 0;
+    s.indexed = AsIndexed(cs);
+    if (s.comps != 0 || !csValue || (cs && cs->cs != CS_CALGRAY && cs->cs != CS_CALRGB &&
+                                     cs->cs != CS_OTHER))
+        return s;
+    PaintSpaceRef paint = LoadPaintSpace(t, csValue);
+    if (paint && paint->comps >= 1 && paint->comps <= FUNCTION_MAX_COMPONENTS &&
+        (paint->family == PaintSpace::GRAY || paint->family == PaintSpace::RGB ||
+         paint->family == PaintSpace::LAB || paint->family == PaintSpace::TINT)) {
+        s.paint = paint;
+        s.comps = paint->comps;
+    }
+    return s;
+}
+
+// A colour-key /Mask: an array (or a reference to one) of a minimum and a maximum for each
+// of `comps` components, integers as the samples are stored. false when the value is none.
+bool ReadColourKey(PdfXref* xref, PdfObj* mask, int comps, long* ranges)
+{
+    char buf[64];
+    PdfObj* parsed = nullptr;
+    PdfObj* a = ResolveResource(xref, mask, buf, sizeof buf, &parsed);
+    bool ok = a && a->Type() == PDF_ARRAY && comps >= 1 &&
+              static_cast<PdfArray*>(a)->count >= 2 * comps;
+    for (int i = 0; ok && i < 2 * comps; i++) {
+        double v;
+        ok = NumberOf(static_cast<PdfArray*>(a)->items[i], &v) && v > -1e9 && v < 1e9;
+        if (ok)
+            ranges[i] = lround(v);
+    }
+    delete parsed;
+    return ok;
+}
+
+// The /ColorTransform that the decode parameters give the DCTDecode stage: a dictionary for a
+// single filter, the matching item of an array for a filter array, references followed.
+int ColorTransformOf(PdfXref* xref, PdfObj* filter, PdfObj* parms)
+{
+    char buf[256];
+    PdfObj* parsed = nullptr;
+    PdfObj* f = ResolveResource(xref, filter, buf, sizeof buf, &parsed);
+    int stage = 0;
+    if (f && f->Type() == PDF_ARRAY) {
+        PdfArray* a = static_cast<PdfArray*>(f);
+        stage = -1;
+        for (int i = 0; i < a->count && stage < 0; i++) {
+            PdfObj* itemParsed = nullptr;
+            if (NameIs(ResolveResource(xref, a->items[i], buf, sizeof buf, &itemParsed), "DCTDecode"))
+                stage = i;
+            delete itemParsed;
+        }
+    }
+    delete parsed;
+    parsed = nullptr;
+    PdfObj* p = ResolveResource(xref, parms, buf, sizeof buf, &parsed);
+    PdfObj* dict = p;
+    if (p && p->Type() == PDF_ARRAY)
+        dict = stage >= 0 && stage < static_cast<PdfArray*>(p)->count
+                   ? static_cast<PdfArray*>(p)->items[stage] : nullptr;
+    PdfObj* dictParsed = nullptr;
+    dict = dict != p ? ResolveResource(xref, dict, buf, sizeof buf, &dictParsed) : dict;
+    double v;
+    int transform = JPEG_TRANSFORM_UNSET;
+    if (dict && dict->Type() == PDF_DICT && NumberOf(ResourceValue(dict, "ColorTransform"), &v))
+        transform = v != 0;
+    delete dictParsed;
+    delete parsed;
+    return transform;
+}
+
+// JPEG data of four components as an RGB PNG; the record's size is the one of the pixels
+// written (the JPEG's own frame).
+int WriteCmykJpeg(const char* path, const ByteBuffer& data, int colorTransform, int* width,
+                  int* height, PdfObj* decode)
 {
     double d[8];
     SampleMap map;
     DecodeMap(d, ReadDecode(decode, d, 8), map);
-    unsigned char* rgb = nullptr;
-    if (jpeg) {
-        rgb = CmykJpegToRgb(data.data, data.size, map, width, height);
-    } else {
-        int64_t packed = PackedImageBytes(*width, *height, 4, bpc);
-        if (packed > 0 && DataJustifies(data.size, packed)) {
-            rgb = (unsigned char*)malloc((size_t)*width * (size_t)*height * 3);
-            if (rgb && CmykRowsToRgb(data.data, data.size, *width, *height, bpc, map, rgb) != 0) {
-                free(rgb);
-                rgb = nullptr;
-            }
-        }
-    }
+    unsigned char* rgb = CmykJpegToRgb(data.data, data.size, map, colorTransform, width, height);
     if (!rgb)
         return -1;
     Clear(path);
     ImageBufToPNG((char*)path, rgb, *width, *height, 0);
     free(rgb);
+    return PngComplete(path) ? 0 : -1;
+}
+
+// Packed samples (PackedImageBytes layout, all of them there) as a PNG of gray or R G B
+// pixels, with the alpha of a colour key when `key` is given.
+int WriteSamples(const char* path, const unsigned char* samples, int width, int height, int bpc,
+                 const ImageSpace& space, PdfObj* decodeValue, const long* key)
+{
+    const int comps = space.comps;
+    int64_t have = PackedImageBytes(width, height, comps, bpc);
+    if (have <= 0 || !WithinPixelCap(width, height))
+        return -1;
+    unsigned char* pixels = nullptr;
+    bool own = true;
+    int n = comps;
+    if (space.indexed) {
+        pixels = IndexToRgb(space.indexed, samples, width, height, bpc);
+        n = 3;
+    } else if (space.paint) {
+        double decode[2 * FUNCTION_MAX_COMPONENTS];
+        bool given = ReadDecode(decodeValue, decode, 2 * comps) == 2 * comps;
+        pixels = SpaceRowsToPixels(samples, have, width, height, bpc, *space.paint,
+                                   given ? decode : nullptr, space.work, &n);
+    } else if (comps == 4) {
+        // Neither package image format carries CMYK: written as RGB.
+        double d[8];
+        SampleMap map;
+        DecodeMap(d, ReadDecode(decodeValue, d, 8), map);
+        pixels = (unsigned char*)malloc((size_t)width * (size_t)height * 3);
+        if (pixels && CmykRowsToRgb(samples, have, width, height, bpc, map, pixels) != 0) {
+            free(pixels);
+            pixels = nullptr;
+        }
+        n = 3;
+    } else if (bpc == 8) {
+        // Already one byte per sample.
+        pixels = (unsigned char*)samples;
+        own = false;
+    } else {
+        pixels = (unsigned char*)malloc((size_t)width * (size_t)height * (size_t)comps);
+        if (pixels && UnpackSamples(samples, have, width, height, comps, bpc, pixels) != 0) {
+            free(pixels);
+            pixels = nullptr;
+        }
+    }
+    if (!pixels)
+        return -1;
+    Clear(path);
+    if (key) {
+        unsigned char* alpha = (unsigned char*)malloc((size_t)width * (size_t)height);
+        unsigned char* rgba = nullptr;
+        if (alpha && KeyAlpha(samples, have, width, height, comps, bpc, key, alpha) == 0)
+            rgba = WithAlpha(pixels, n, alpha, width, height);
+        free(alpha);
+        if (rgba)
+            ImageBufToPNGRgba((char*)path, (char*)rgba, width, height);
+        free(rgba);
+    } else if (n == 1) {
+        ImageBufToPNGGray((char*)path, (char*)pixels, width, height);
+    } else {
+        ImageBufToPNG((char*)path, pixels, width, height, 0);
+    }
+    if (own)
+        free(pixels);
     return PngComplete(path) ? 0 : -1;
 }
 
@@ -393,80 +494,67 @@ int PdfPageTree::ExtractSingleImage(int objNum)
 
     PdfObj* csValue = DirectValue(obj, "ColorSpace");
     ColorSpaceRecord* cs = csValue ? GetColorSpace(csValue) : nullptr;
-    int comps = cs ? ImageComponents(cs) : 0;
+    ImageSpace space = SpaceOf(this, csValue, cs);
     int length = Number(this, obj, "Length");
     int width = Number(this, obj, "Width");
     int height = Number(this, obj, "Height");
     int bpc = Number(this, obj, "BitsPerComponent");
     char path[PDF_MAX_PATH];
-    if (comps == 0 || width <= 0 || height <= 0 || !ImagePath(path, tmpDir, objNum, "png")) {
+    if (space.comps == 0 || width <= 0 || height <= 0 || !ImagePath(path, tmpDir, objNum, "png")) {
         delete cs;
         delete obj;
         return -1;
     }
+    // A soft mask takes the place of any /Mask.
+    PdfObj* smask = DirectValue(obj, "SMask");
+    long key[2 * FUNCTION_MAX_COMPONENTS];
+    bool keyed = !smask && ReadColourKey(xref, DirectValue(obj, "Mask"), space.comps, key);
 
     ByteBuffer data;
     FilterResult passed = 1;
-    if (!Predicted(xref, DirectValue(obj, "DecodeParms")))
-        passed = ReadImageData(this, streamOffset, DirectValue(obj, "Filter"), length, &data);
+    PdfObj* filter = DirectValue(obj, "Filter");
+    PdfObj* parms = DirectValue(obj, "DecodeParms");
+    if (!Predicted(xref, parms))
+        passed = ReadImageData(this, streamOffset, filter, length, &data);
+    int colorTransform = passed == 0 ? ColorTransformOf(xref, filter, parms) : JPEG_TRANSFORM_UNSET;
+    // Gray, RGB or CMYK samples as they are, which JPEG data may stay.
+    bool device = !space.indexed && !space.paint && !keyed;
 
     int rc = -1;
     if (data.size <= 0) {
         // A filter this system does not know (CCITTFax, JBIG2, JPX, RunLength) yields nothing:
         // the page draws nothing for the image rather than a black block.
-    } else if (comps == 4) {
-        // Neither package image format carries CMYK: decoded and written as RGB.
-        if (passed == 0 || WithinPixelCap(width, height))
-            rc = WriteCmykImage(path, data, passed == 0, &width, &height, bpc,
-                                DirectValue(obj, "Decode"));
-    } else if (passed == 0) {
+    } else if (passed == 0 && device && space.comps == 4) {
+        rc = WriteCmykJpeg(path, data, colorTransform, &width, &height, DirectValue(obj, "Decode"));
+    } else if (passed == 0 && device && !JpegNeedsDecoding(data.data, data.size, colorTransform)) {
         if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
             rc = 0;
-    } else if (!WithinPixelCap(width, height)) {
-        // Too large to decode here: left out whole.
-    } else if (IndexColorSpace* ics = AsIndexed(cs)) {
-        // Packed indexes, padded with index 0 where the stream is short; the palette does
-        // the rest.
-        int64_t need = PackedImageBytes(width, height, 1, bpc);
-        if (need > 0 && bpc <= 8 && DataJustifies(data.size, need) && PadTo(&data, need)) {
-            Clear(path);
-            if (IndexToPng(ics, 1, data.data, width, height, bpc, path) == 0 && PngComplete(path))
-                rc = 0;
+    } else if (passed == 0) {
+        // JPEG data that no reader would show as the PDF does: its samples, as the PDF reads
+        // them, go the way of decoded data. The record's size is the JPEG's own frame.
+        int comps = 0;
+        unsigned char* samples =
+            DecodeJpeg(data.data, data.size, colorTransform, &width, &height, &comps);
+        if (samples && comps == space.comps) {
+            bpc = 8;
+            rc = WriteSamples(path, samples, width, height, 8, space, DirectValue(obj, "Decode"),
+                              keyed ? key : nullptr);
         }
+        free(samples);
     } else {
-        int64_t packed = PackedImageBytes(width, height, comps, bpc);
-        unsigned char* pixels = nullptr;  // one byte per sample, width x height x comps
-        unsigned char* block = nullptr;
-        if (packed > 0 && DataJustifies(data.size, packed)) {
-            if (bpc == 8) {
-                // Already one byte per sample: the padded data is the pixel block.
-                if (PadTo(&data, packed))
-                    pixels = data.data;
-            } else {
-                block = (unsigned char*)malloc((size_t)width * (size_t)height * (size_t)comps);
-                if (block &&
-                    UnpackSamples(data.data, data.size, width, height, comps, bpc, block) == 0)
-                    pixels = block;
-            }
-        }
-        if (pixels) {
-            Clear(path);
-            if (comps == 1)
-                ImageBufToPNGGray(path, (char*)pixels, width, height);
-            else
-                ImageBufToPNG(path, pixels, width, height, 0);
-            if (PngComplete(path))
-                rc = 0;
-        }
-        free(block);
+        // A stream cut short is padded with zeros (index 0, no ink, black).
+        int64_t need = PackedImageBytes(width, height, space.comps, bpc);
+        if (need > 0 && WithinPixelCap(width, height) && DataJustifies(data.size, need) &&
+            PadTo(&data, need))
+            rc = WriteSamples(path, data.data, width, height, bpc, space,
+                              DirectValue(obj, "Decode"), keyed ? key : nullptr);
     }
     free(data.data);
 
     if (rc == 0) {
         ImageInfo* info = NewInfo(width, bpc, height);
         Record(e, path, info);
-        PdfObj* smask = DirectValue(obj, "SMask");
-        PdfObj* stencil = DirectValue(obj, "Mask");
+        PdfObj* stencil = keyed ? nullptr : DirectValue(obj, "Mask");
         if (smask && smask->Type() == PDF_INDIRECT &&
             static_cast<PdfIndirect*>(smask)->refNum != objNum) {
             info->smaskObj = static_cast<PdfIndirect*>(smask)->refNum;
@@ -511,7 +599,8 @@ int PdfPageTree::ExtractSMask(int objNum)
         return -1;
     }
 
-    if (!FiltersKnown(xref, filter) || Predicted(xref, DirectValue(obj, "DecodeParms"))) {
+    PdfObj* parms = DirectValue(obj, "DecodeParms");
+    if (!FiltersKnown(xref, filter) || Predicted(xref, parms)) {
         // The same alpha everywhere: one pixel says it at any size, so nothing of the
         // declared size is allocated.
         char alpha = (char)UNKNOWN_MASK_ALPHA;
@@ -523,8 +612,18 @@ int PdfPageTree::ExtractSMask(int objNum)
         ByteBuffer data;
         FilterResult passed = ReadImageData(this, streamOffset, filter, length, &data);
         if (data.size > 0 && passed == 0) {
-            if (ImagePath(path, tmpDir, objNum, "jpg") && WriteJpeg(path, data) == 0)
-                Record(e, path, NewInfo(width, bpc, height));
+            // A JPEG carries no alpha: its gray samples become the mask's, at its own size.
+            int jw = 0, jh = 0, comps = 0;
+            unsigned char* mask =
+                DecodeJpeg(data.data, data.size, ColorTransformOf(xref, filter, parms), &jw,
+                           &jh, &comps);
+            if (mask && comps == 1) {
+                Clear(path);
+                ImageBufToPNGAlpha(path, (char*)mask, jw, jh);
+                if (PngComplete(path))
+                    Record(e, path, NewInfo(jw, 8, jh));
+            }
+            free(mask);
         } else if (DataJustifies(data.size, packed)) {
             // One byte of alpha per pixel; whatever the stream does not give stays
             // transparent.

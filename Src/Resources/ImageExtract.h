@@ -6,11 +6,13 @@
 #include <cstdint>
 
 struct ByteBuffer;
+struct FunctionWork;
+struct PaintSpace;
 
 // Bytes of `height` rows of `width` pixels of `comps` components at `bpc` bits, each row
 // padded to a whole byte; -1 when a value is out of range (a size of 0 or below, components
-// other than 1 to 4, a depth other than 1, 2, 4, 8 or 16) or the product does not fit in
-// 32 bits.
+// other than 1 to FUNCTION_MAX_COMPONENTS, a depth other than 1, 2, 4, 8 or 16) or the
+// product does not fit in 32 bits.
 int64_t PackedImageBytes(int width, int height, int comps, int bpc);
 
 // Unpacks packed rows (PackedImageBytes layout, srcSize bytes of them) into one byte per
@@ -26,6 +28,32 @@ int UnpackSamples(const unsigned char* src, int64_t srcSize, int width, int heig
 // 0, or -1 for sizes PackedImageBytes refuses.
 int CmykRowsToRgb(const unsigned char* src, int64_t srcSize, int width, int height, int bpc,
                   const unsigned char map[4][256], unsigned char* rgb);
+
+// The alpha of a colour-key mask into `alpha` (width × height bytes): 0 for a pixel each of
+// whose samples, as stored at `bpc` bits, lies within its pair of `ranges` (a minimum and a
+// maximum for every component), 255 for every other. Packed rows as PackedImageBytes lays
+// them out, srcSize bytes of them; samples the source lacks read as 0. 0, or -1 for sizes
+// PackedImageBytes refuses.
+int KeyAlpha(const unsigned char* src, int64_t srcSize, int width, int height, int comps, int bpc,
+             const long* ranges, unsigned char* alpha);
+
+// Packed rows of samples in `space` (PackedImageBytes layout with space.comps components,
+// srcSize bytes of them) as a malloc block of width × height pixels of *outComps bytes: gray
+// (1) when the space paints every colour as gray, else R G B (3). Each sample, brought to 8
+// bits, stands for a value of its Decode range (`decode`: a pair for every component, or null
+// for the space's own: 0 to 1, and for Lab L 0 to 100 and its a and b ranges), and becomes the
+// colour a fill in the space shows, its tint transform spending from `work`. Samples the
+// source lacks read as 0. Null for sizes PackedImageBytes refuses, a block beyond
+// PNG_MAX_BUFFER_BYTES, or no memory.
+unsigned char* SpaceRowsToPixels(const unsigned char* src, int64_t srcSize, int width,
+                                 int height, int bpc, const PaintSpace& space,
+                                 const double* decode, FunctionWork* work, int* outComps);
+
+// width × height pixels of `comps` bytes (1 gray, 3 R G B) with their alpha, as a malloc block
+// of R G B A pixels; null for other counts, sizes of 0 or below, a block beyond
+// PNG_MAX_BUFFER_BYTES, or no memory.
+unsigned char* WithAlpha(const unsigned char* pixels, int comps, const unsigned char* alpha,
+                         int width, int height);
 
 // Whether data handed over as JPEG can be decoded by a reader at all: it starts with the
 // start-of-image marker, and walking the marker segments from there (at most

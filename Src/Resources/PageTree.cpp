@@ -316,6 +316,21 @@ int PdfPageTree::GetContent(PdfObj** out, int* dataOffset, PdfObj* ref)
     return 0;
 }
 
+long long PdfPageTree::StoredBytes(int objNum)
+{
+    XrefEntry* e = xref ? xref->Entry(objNum) : nullptr;
+    PdfObj* dict = e ? xref->Object(objNum) : nullptr;
+    if (!dict || dict->Type() != PDF_DICT || e->streamOffset <= 0)
+        return 0;
+    PdfKey lengthKey("Length");
+    PdfNumber length;
+    GetNumber(length, &lengthKey, dict);
+    long long room = xref->fileBytes - e->streamOffset;
+    if (length.value <= 0 || room <= 0)
+        return 0;
+    return length.value < room ? length.value : room;
+}
+
 int PdfPageTree::GetPageContent(PdfObj* ref, FILE** out, int* fromPdf)
 {
     int num = 0;

@@ -323,6 +323,12 @@ void DeviceToRgb(const DeviceColour& colour, double* rgb)
     }
 }
 
+double PaintLuminosity(const double* rgb)
+{
+    // In hundredths, so that white comes out as exactly 1.
+    return Clip01((30 * rgb[0] + 59 * rgb[1] + 11 * rgb[2]) / 100);
+}
+
 int ProfileComponents(PdfPageTree* pages, PdfObj* ref)
 {
     if (!pages || !ref || ref->Type() != PDF_INDIRECT)

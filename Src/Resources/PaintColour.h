@@ -55,6 +55,10 @@ void InitialColour(const PaintSpace& space, double* comps);
 // the complement of each channel plus black.
 void DeviceToRgb(const DeviceColour& colour, double* rgb);
 
+// The luminosity of an RGB colour (each 0 to 1), as a soft mask reads it from what its form
+// paints: 0.30 R + 0.59 G + 0.11 B.
+double PaintLuminosity(const double* rgb);
+
 // Components of an ICC profile stream given by reference: those the resource pass recorded,
 // else the stream's own N; 0 when neither can be read.
 int ProfileComponents(PdfPageTree* pages, PdfObj* ref);

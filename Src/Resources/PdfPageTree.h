@@ -41,6 +41,9 @@ public:
     int GetContent(PdfObj** out, int* dataOffset, PdfObj* ref);
     // ref: a PdfIndirect to the stream or a PdfNumber holding its object number.
     int GetPageContent(PdfObj* ref, FILE** out, int* fromPdf);
+    // The bytes the data of stream objNum takes up in the file: its Length, within what the
+    // file holds from the data on; 0 for an object that is no stream or has no usable Length.
+    long long StoredBytes(int objNum);
 
     // Typed getters: one value of a direct dictionary (or an array item), following one
     // reference. The value is copied into `out`, which holds the caller's default; 0, or -1

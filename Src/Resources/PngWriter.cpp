@@ -234,60 +234,51 @@ bool DimensionsOk(int width, int height)
     return width > 0 && height > 0 && width <= PNG_USER_WIDTH_MAX && height <= PNG_USER_HEIGHT_MAX;
 }
 
+// One whole image from memory in one of the encoder's formats.
+int WholeImage(int format, char* path, char* pixels, int width, int height, unsigned depth)
+{
+    if (!DimensionsOk(width, height) || !pixels)
+        return 0;
+    PNG_SurfaceEncoder enc(format);
+    if (enc.StartImage(path, pixels, (unsigned)width, (unsigned)height, depth)) {
+        if (format == 5)
+            enc.Write1BppScanlines((unsigned)height);
+        else
+            enc.WriteScanlines((unsigned)height);
+    }
+    enc.EndImage();
+    return 0;
+}
+
 }  // namespace
 
 int ImageBufToPNG(char* path, void* pixels, int width, int height, int)
 {
-    if (!DimensionsOk(width, height) || !pixels)
-        return 0;
-    PNG_SurfaceEncoder enc(1);
-    if (enc.StartImage(path, (char*)pixels, (unsigned)width, (unsigned)height, 8))
-        enc.WriteScanlines((unsigned)height);
-    enc.EndImage();
-    return 0;
+    return WholeImage(1, path, (char*)pixels, width, height, 8);
 }
 
 int ImageBufToPNGGray(char* path, char* pixels, int width, int height)
 {
-    if (!DimensionsOk(width, height) || !pixels)
-        return 0;
-    PNG_SurfaceEncoder enc(0);
-    if (enc.StartImage(path, pixels, (unsigned)width, (unsigned)height, 8))
-        enc.WriteScanlines((unsigned)height);
-    enc.EndImage();
-    return 0;
+    return WholeImage(0, path, pixels, width, height, 8);
 }
 
+int ImageBufToPNGRgba(char* path, char* pixels, int width, int height)
+{
+    return WholeImage(2, path, pixels, width, height, 8);
+}
+
+// Each row is expanded to RGBA only as it is written.
 int ImageBufToPNGAlpha(char* path, char* mask, int width, int height)
 {
-    if (!DimensionsOk(width, height) || !mask)
-        return 0;
-    // Each row is expanded to RGBA only as it is written.
-    PNG_SurfaceEncoder enc(6);
-    if (enc.StartImage(path, mask, (unsigned)width, (unsigned)height, 8))
-        enc.WriteScanlines((unsigned)height);
-    enc.EndImage();
-    return 0;
+    return WholeImage(6, path, mask, width, height, 8);
 }
 
 int Image1BppBufToPNGGray(char* path, char* bits, int width, int height)
 {
-    if (!DimensionsOk(width, height) || !bits)
-        return 0;
-    PNG_SurfaceEncoder enc(5);
-    if (enc.StartImage(path, bits, (unsigned)width, (unsigned)height, 8))
-        enc.Write1BppScanlines((unsigned)height);
-    enc.EndImage();
-    return 0;
+    return WholeImage(5, path, bits, width, height, 8);
 }
 
 int ImageBufToPNGBilevel(char* path, char* bits, int width, int height)
 {
-    if (!DimensionsOk(width, height) || !bits)
-        return 0;
-    PNG_SurfaceEncoder enc(4);
-    if (enc.StartImage(path, bits, (unsigned)width, (unsigned)height, 1))
-        enc.WriteScanlines((unsigned)height);
-    enc.EndImage();
-    return 0;
+    return WholeImage(4, path, bits, width, height, 1);
 }

@@ -69,6 +69,8 @@ private:
 // write nothing.
 int ImageBufToPNG(char* path, void* pixels, int width, int height, int unused);
 int ImageBufToPNGGray(char* path, char* pixels, int width, int height);
+// R G B A pixels, 4 bytes each (images under a colour-key mask).
+int ImageBufToPNGRgba(char* path, char* pixels, int width, int height);
 // Black pixels whose alpha is the mask byte (soft masks).
 int ImageBufToPNGAlpha(char* path, char* mask, int width, int height);
 // Packed 1-bit rows of (width + 7) / 8 bytes: a set bit becomes transparent white, a clear bit

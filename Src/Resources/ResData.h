@@ -67,14 +67,22 @@ public:
     double* widths = nullptr;   // malloc block, owned
     uint16_t* cids = nullptr;   // malloc block, owned; kind 1 only
     int32_t firstChar = 0;      // kinds 0 and 2
-    double defaultWidth = 1000; // kind 1: the CIDFont's DW, the width of a CID without a pair
+    // Kind 1: the CIDFont's DW, the width of a CID without a pair. Kind 3 (a font drawn from
+    // the built-in data): the descriptor's MissingWidth, the width of a code Widths leaves out.
+    double defaultWidth = 1000;
     // Kind 1: the width of every 16-bit CID, made by text showing when it first needs one.
     std::vector<double> cidWidths;
     // Kind 2: the font dictionary's Encoding as SimpleFontEncoding gives it, or null; owned.
     PdfObj* encoding = nullptr;
+    // Kind 1 of a CIDFontType2 whose CIDToGIDMap is a stream: the glyph index of each CID as
+    // the stream gives it (a CID past its end is its own glyph index, as readers take it), and
+    // the stream's object number.
+    // Null and 0 for an Identity map. The font dictionary's own, like its widths.
+    std::shared_ptr<const std::vector<uint16_t>> cidMap;
+    int32_t cidMapObj = 0;
 
-    // What the program itself tells, shared by every width set of it. Glyphs of the packaged
-    // font (0 when not known): glyph indices from it are in range. Kind 1 with a CID-keyed
+    // What the program itself tells, shared by every width set of it. Kinds 0 and 1: glyphs
+    // of the packaged font; a glyph run writes no index at or past it. Kind 1 with a CID-keyed
     // compact program: the glyph index of every CID (empty: the CID is the glyph index).
     int32_t numGlyphs = 0;
     std::shared_ptr<const std::vector<uint16_t>> cidToGid;
@@ -85,6 +93,11 @@ public:
     // Set k of this record, or the record itself for 0 and for a k it does not have.
     FontInfo* WidthSet(int k);
 };
+
+// A font program that cannot become a font part (its tables or its header do not hold up, or
+// it has no glyphs), kept in the entry of its stream in place of a FontInfo so that it is not
+// read again. The fonts that use it are drawn as fonts that embed no program.
+class RefusedFontProgram : public ResData {};
 
 struct ByteBuffer;
 struct PdfXref;
@@ -97,6 +110,15 @@ class PdfPageTree;
 int FontWidthSet(PdfPageTree* tree, PdfObj* font, FontInfo* record);
 
 // Helpers the extractors share.
+
+// Type1 and MMType1: an instance of a multiple-master font is a Type 1 font like any other.
+bool IsType1Subtype(const char* subtype);
+
+// The object number of the stream that font-file entry `key` of a font descriptor refers to,
+// or -1 when the entry is no reference or refers to no stream: a free or missing object, as a
+// producer that did not embed the font writes it (/FontFile2 0 0 R). Such a font embeds
+// nothing.
+int FontProgramObject(PdfXref* xref, PdfObj* descriptor, const char* key);
 
 class PdfArray;
 // Walks a CIDFont's W array into info's cids and widths (info->count entries at most); with

@@ -9,6 +9,7 @@
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
 #include "Resources/ColorSpace.h"
+#include "Resources/PaintColour.h"
 #include "Resources/PdfPageTree.h"
 
 namespace {
@@ -187,6 +188,56 @@ int PdfPageTree::FindCS(PdfObj* cs, PdfObj** param, ColorSpace* out, PdfObj* res
     return 0;
 }
 
+namespace {
+
+// The luminosity of a colour given as 1, 3 or 4 components (gray, RGB, CMYK), as a mask
+// takes it from its group; 0 for anything else.
+double Luminosity(PdfObj* colour)
+{
+    if (!colour || colour->Type() != PDF_ARRAY)
+        return 0;
+    PdfArray* a = static_cast<PdfArray*>(colour);
+    static const int kKinds[5] = {0, CS_DEVICEGRAY, 0, CS_DEVICERGB, CS_DEVICECMYK};
+    if (a->count < 1 || a->count > 4 || !kKinds[a->count])
+        return 0;
+    DeviceColour c;
+    c.kind = kKinds[a->count];
+    for (int i = 0; i < a->count; i++)
+        if (!NumberValue(a->items[i], &c.c[i]))
+            return 0;
+    double rgb[3];
+    DeviceToRgb(c, rgb);
+    return PaintLuminosity(rgb);
+}
+
+// An SMask entry: /None, or a mask dictionary naming its form in G (by reference) and its
+// kind in S (Alpha or Luminosity). Anything else takes the mask away, so that the page shows
+// the more.
+void SetSoftMask(PdfXref* xref, PdfObj* value, GState* gs)
+{
+    char buf[LOOKUP_BUF];
+    Resolved mask, group;
+    gs->softMask = 0;
+    if (!mask.SetDict(xref, value, buf))
+        return;
+    PdfObj* form = PdfDictLookup(mask.obj, "G");
+    const char* kind = NameText(PdfDictLookup(mask.obj, "S"));
+    if (!form || form->Type() != PDF_INDIRECT || !kind || !group.SetDict(xref, form, buf))
+        return;
+    const char* subtype = NameText(PdfDictLookup(group.obj, "Subtype"));
+    if (!subtype || strcmp(subtype, "Form") != 0)
+        return;
+    const bool luminosity = strcmp(kind, "Luminosity") == 0;
+    if (!luminosity && strcmp(kind, "Alpha") != 0)
+        return;
+    gs->softMask = static_cast<PdfIndirect*>(form)->refNum;
+    gs->softMaskLuminosity = luminosity;
+    gs->softMaskCtm = gs->ctm;
+    gs->softMaskBackdrop = luminosity ? Luminosity(PdfDictLookup(mask.obj, "BC")) : 0;
+}
+
+}  // namespace
+
 int PdfPageTree::SetExtGState(PdfObj* name, GState* gs, PdfObj* resources)
 {
     const char* text = NameText(name);
@@ -227,6 +278,8 @@ int PdfPageTree::SetExtGState(PdfObj* name, GState* gs, PdfObj* resources)
         } else if (strcmp(k->str, "LC") == 0) {
             if (IntegerValue(v, &whole))
                 gs->lineCap = whole;
+        } else if (strcmp(k->str, "SMask") == 0) {
+            SetSoftMask(xref, v, gs);
         }
     }
     return 0;

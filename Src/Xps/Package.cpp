@@ -40,13 +40,15 @@ std::string FoldAscii(const char* s)
 // pipe or terminal cannot seek, and a file opened for appending puts every write at its end.
 // The offsets it records count from the start of the file, so the package must also begin
 // there: a second package into the same file is made aside and copied after the first.
+// The package's end records are completed by reading back what the library wrote
+// (CompleteZip64End), so standard output is written in place only when it can also be read.
 bool StdoutTakesSeeks()
 {
     int fd = fileno(stdout);
     if (fd < 0 || fflush(stdout) != 0)
         return false;
     int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || (flags & O_APPEND))
+    if (flags < 0 || (flags & O_APPEND) || (flags & O_ACCMODE) != O_RDWR)
         return false;
     return lseek(fd, 0, SEEK_CUR) == 0;
 }
@@ -91,6 +93,103 @@ int CopyToStdout(const std::string& path)
     return rc;
 }
 
+unsigned Le16(const unsigned char* p)
+{
+    return p[0] | (unsigned)p[1] << 8;
+}
+
+unsigned long Le32(const unsigned char* p)
+{
+    return Le16(p) | (unsigned long)Le16(p + 2) << 16;
+}
+
+void PutLe(unsigned char* p, unsigned long long v, int bytes)
+{
+    for (int i = 0; i < bytes; i++, v >>= 8)
+        p[i] = (unsigned char)(v & 0xFF);
+}
+
+enum {
+    ZIP_END_BYTES = 22,         // end of central directory record, without a comment
+    ZIP64_END_BYTES = 56,       // zip64 end of central directory record
+    ZIP64_LOCATOR_BYTES = 20,   // its locator
+    ZIP_CENTRAL_HEADER_BYTES = 46,
+    ZIP_MANY_ENTRIES = 0xFFFF   // what an end record's 16-bit counts read from here on
+};
+
+// Central file headers in the directory of `size` bytes at `offset`: -1 unless the directory
+// is a whole number of headers.
+long long CountCentralHeaders(int fd, unsigned long offset, unsigned long size)
+{
+    std::vector<unsigned char> dir(size);
+    if (size > 0 && pread(fd, dir.data(), size, (off_t)offset) != (ssize_t)size)
+        return -1;
+    long long count = 0;
+    size_t at = 0;
+    while (at < dir.size()) {
+        if (dir.size() - at < ZIP_CENTRAL_HEADER_BYTES || Le32(&dir[at]) != 0x02014b50)
+            return -1;
+        at += ZIP_CENTRAL_HEADER_BYTES + Le16(&dir[at + 28]) + Le16(&dir[at + 30]) +
+              Le16(&dir[at + 32]);
+        count++;
+    }
+    return at == dir.size() ? count : -1;
+}
+
+// The zip library of Debian 12 writes 0xFFFF into the end record's entry counts from 65,535
+// entries on, and the zip64 end record that then holds the real counts only when the central
+// directory starts 4 GiB or more into the archive: readers refuse a smaller archive of that
+// many entries. Here the zip64 end record and its locator go in where the end record was, and
+// the end record follows them, as the library writes all three for a large archive. 0 when
+// the archive needs nothing or was completed; -1 when its end cannot be read or written.
+// `end` is where the archive ends in the file, -1 for the end of the file; *newEnd is where
+// it ends now.
+int CompleteZip64End(int fd, off_t end, off_t* newEnd)
+{
+    if (end < 0)
+        end = lseek(fd, 0, SEEK_END);
+    *newEnd = end;
+    unsigned char record[ZIP_END_BYTES];
+    if (end < ZIP_END_BYTES ||
+        pread(fd, record, sizeof record, end - ZIP_END_BYTES) != (ssize_t)sizeof record ||
+        Le32(record) != 0x06054b50)
+        return -1;
+    const unsigned long size = Le32(record + 12), offset = Le32(record + 16);
+    // Fewer entries, or an archive large enough for the library to have written them.
+    if (Le16(record + 10) != ZIP_MANY_ENTRIES || offset == 0xFFFFFFFFul)
+        return 0;
+    const off_t at = end - ZIP_END_BYTES;
+    long long entries = CountCentralHeaders(fd, offset, size);
+    if (entries < 0 || (off_t)offset + (off_t)size != at)
+        return -1;
+
+    unsigned char tail[ZIP64_END_BYTES + ZIP64_LOCATOR_BYTES + ZIP_END_BYTES] = {};
+    unsigned char* z = tail;
+    PutLe(z, 0x06064b50, 4);
+    PutLe(z + 4, ZIP64_END_BYTES - 12, 8);  // the record's size after this field
+    PutLe(z + 12, 45, 2);                   // made by, and needed: zip64 (4.5)
+    PutLe(z + 14, 45, 2);
+    PutLe(z + 24, (unsigned long long)entries, 8);  // on this disk (disk numbers are 0)
+    PutLe(z + 32, (unsigned long long)entries, 8);  // in all
+    PutLe(z + 40, size, 8);
+    PutLe(z + 48, offset, 8);
+    unsigned char* locator = z + ZIP64_END_BYTES;
+    PutLe(locator, 0x07064b50, 4);
+    PutLe(locator + 8, (unsigned long long)at, 8);
+    PutLe(locator + 16, 1, 4);  // disks
+    memcpy(locator + ZIP64_LOCATOR_BYTES, record, sizeof record);
+    if (pwrite(fd, tail, sizeof tail, at) != (ssize_t)sizeof tail)
+        return -1;
+    *newEnd = at + (off_t)sizeof tail;
+    return 0;
+}
+
+int CompleteZip64End(int fd)
+{
+    off_t end;
+    return CompleteZip64End(fd, -1, &end);
+}
+
 // The package file as the zip library writes it. The library completes every part by seeking
 // back to the part's local header, writing its sizes there and seeking to the end again; on a
 // stdio stream each of those seeks writes out what is buffered, so every part cost several
@@ -99,7 +198,8 @@ int CopyToStdout(const std::string& path)
 // the close: a package is written in large pieces, each byte where the library put it.
 class ArchiveFile {
 public:
-    explicit ArchiveFile(int fd) : fd_(fd) {}
+    // `error` receives the system's reason for the first write, flush or close that failed.
+    ArchiveFile(int fd, int* error) : fd_(fd), error_(error) {}
     ArchiveFile(const ArchiveFile&) = delete;
     ArchiveFile& operator=(const ArchiveFile&) = delete;
 
@@ -155,9 +255,15 @@ public:
     // A package that is not on the disk whole is no package: flushed through to the disk.
     int Close()
     {
-        bool ok = Flush() && fsync(fd_) == 0;
-        if (close(fd_) != 0)
+        bool ok = Flush();
+        if (ok && fsync(fd_) != 0) {
+            Record(errno);
             ok = false;
+        }
+        if (close(fd_) != 0) {
+            Record(errno);
+            ok = false;
+        }
         fd_ = -1;
         return ok ? 0 : -1;
     }
@@ -173,10 +279,13 @@ private:
                                (off_t)(blockStart_ + (long long)done));
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0)
+            if (n <= 0) {
+                // A write that takes nothing has found the disk full.
+                Record(n < 0 ? errno : ENOSPC);
                 failed_ = true;
-            else
+            } else {
                 done += (size_t)n;
+            }
         }
         if (!failed_)
             end_ = std::max(end_, blockStart_ + (long long)block_.size());
@@ -185,8 +294,15 @@ private:
         return !failed_;
     }
 
+    void Record(int err)
+    {
+        if (error_ && !*error_)
+            *error_ = err ? err : EIO;
+    }
+
     static const size_t kBlock = 1024 * 1024;
     int fd_;
+    int* error_;
     std::vector<unsigned char> block_;
     long long blockStart_ = 0;  // where block_[0] goes in the file
     long long pos_ = 0;         // the library's position
@@ -196,13 +312,20 @@ private:
 
 // Opens the archive on the descriptor that Create made (the opaque pointer): the zip library
 // never opens a name of its own, so it cannot be sent through a planted link.
+// What Create hands the zip library's open callback: the package file, and where the reason
+// of a failed write goes.
+struct ArchiveTarget {
+    int fd;
+    int* error;
+};
+
 voidpf ZCALLBACK fd_open(voidpf opaque, const void*, int mode)
 {
-    int* fd = (int*)opaque;
-    if (!fd || *fd < 0 || !(mode & ZLIB_FILEFUNC_MODE_CREATE))
+    ArchiveTarget* target = (ArchiveTarget*)opaque;
+    if (!target || target->fd < 0 || !(mode & ZLIB_FILEFUNC_MODE_CREATE))
         return nullptr;
-    ArchiveFile* file = new ArchiveFile(*fd);
-    *fd = -1;  // the archive file owns it now
+    ArchiveFile* file = new ArchiveFile(target->fd, target->error);
+    target->fd = -1;  // the archive file owns it now
     return file;
 }
 
@@ -292,17 +415,22 @@ int Package::Create(const char* path, const char* spoolDir)
                 base = base.substr(slash + 1);
             }
             std::string tmpl = dir + "." + base + ".XXXXXX";
-            int fd = CreateUniqueFile(&tmpl[0]);
-            if (fd >= 0) {
-                fchmod(fd, NewFileMode());
+            ArchiveTarget target = {CreateUniqueFile(&tmpl[0]), &error_};
+            if (target.fd < 0)
+                error_ = errno;
+            if (target.fd >= 0) {
+                fchmod(target.fd, NewFileMode());
                 partialPath_ = tmpl;
                 finalPath_ = path;
                 RemoveOnStopFile(partialPath_.c_str());
+                // The library closes the descriptor it is given; this one reads and completes
+                // the archive's end after that, by the file and not its name.
+                partialFd_ = fcntl(target.fd, F_DUPFD_CLOEXEC, 0);
                 zlib_filefunc64_def table = {fd_open, fd_read, fd_write, fd_tell, fd_seek,
-                                             fd_close, fd_error, &fd};
+                                             fd_close, fd_error, &target};
                 handle = zipOpen2_64(partialPath_.c_str(), APPEND_STATUS_CREATE, nullptr, &table);
-                if (fd >= 0)
-                    close(fd);
+                if (target.fd >= 0)
+                    close(target.fd);
             }
         }
     } else {
@@ -315,6 +443,7 @@ int Package::Create(const char* path, const char* spoolDir)
             name = spoolPath_.c_str();
         if (direct || name)
             handle = zipOpen2_64(name, APPEND_STATUS_CREATE, nullptr, &table);
+        inPlaceStdout_ = direct && handle;
     }
     if (!handle) {
         fputs("DEBUG: Failed to create in zipOpen2\n", stderr);
@@ -337,17 +466,43 @@ int Package::Close(bool complete)
     handle = nullptr;
     names_.clear();
     folded_.clear();
+    if (rc == ZIP_OK && complete && inPlaceStdout_) {
+        // Opened for reading too (StdoutTakesSeeks); whatever comes next on standard output
+        // goes after the completed end.
+        off_t end = ftello(stdout);
+        if (end < 0 || CompleteZip64End(fileno(stdout), end, &end) != 0 ||
+            fseeko(stdout, end, SEEK_SET) != 0)
+            rc = ZIP_ERRNO;
+    }
+    inPlaceStdout_ = false;
     if (!spoolPath_.empty()) {
+        if (rc == ZIP_OK && complete) {
+            int fd = open(spoolPath_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0 || CompleteZip64End(fd) != 0)
+                rc = ZIP_ERRNO;
+            if (fd >= 0)
+                close(fd);
+        }
         if (rc == ZIP_OK && complete)
             rc = CopyToStdout(spoolPath_);
         remove(spoolPath_.c_str());
         spoolPath_.clear();
     }
     if (!partialPath_.empty()) {
-        if (rc == ZIP_OK && complete && rename(partialPath_.c_str(), finalPath_.c_str()) == 0)
-            partialPath_.clear();
-        else if (rc == ZIP_OK)
+        // Completed and on the disk whole before it takes its name.
+        if (rc == ZIP_OK && complete &&
+            (partialFd_ < 0 || CompleteZip64End(partialFd_) != 0 || fsync(partialFd_) != 0)) {
+            if (!error_)
+                error_ = errno ? errno : EIO;
             rc = ZIP_ERRNO;
+        }
+        if (rc == ZIP_OK && complete && rename(partialPath_.c_str(), finalPath_.c_str()) == 0) {
+            partialPath_.clear();
+        } else if (rc == ZIP_OK) {
+            if (complete && !error_)
+                error_ = errno;
+            rc = ZIP_ERRNO;
+        }
         DropPartial();
     }
     return rc;
@@ -355,6 +510,9 @@ int Package::Close(bool complete)
 
 void Package::DropPartial()
 {
+    if (partialFd_ >= 0)
+        close(partialFd_);
+    partialFd_ = -1;
     RemoveOnStopFile(nullptr);
     if (!partialPath_.empty())
         remove(partialPath_.c_str());

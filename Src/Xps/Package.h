@@ -29,19 +29,25 @@ public:
     // stopped by a signal) and takes the name `path` only when Close completes it; an
     // existing device or pipe at `path` is written in place. Standard output
     // that cannot seek back (a pipe, a terminal, a file opened for appending) cannot take the
-    // zip library's header fix-ups, so the archive is then written to a temporary file in
+    // zip library's header fix-ups, nor one that cannot be read the completion of the
+    // archive's end records, so the archive is then written to a temporary file in
     // `spoolDir` (the conversion's temporary folder; TMPDIR or /tmp when null or empty) and
     // copied to standard output by Close: the bytes are the same either way.
     // 0 on success; 1 when the archive cannot be created.
     int Create(const char* path, const char* spoolDir = nullptr);
 
-    // Writes the central directory, closes the archive and, for a spooled standard output,
+    // Writes the central directory, closes the archive (with zip64 end records where its
+    // entries are too many for the end record's counts) and, for a spooled standard output,
     // copies it out and removes the temporary file; a file package is renamed to its path.
     // With `complete` false the archive is given up instead: nothing reaches standard output
     // or the path. 0 when everything was written; non-zero when a write, the close, the copy
     // or the rename failed (the path then keeps what it had). Later calls do nothing and
     // return 0.
     int Close(bool complete = true);
+
+    // The system's reason (an errno value) for the first failure to create, write, close or
+    // rename the package file; 0 when none was seen.
+    int Error() const { return error_; }
 
     // Replaces the folder put before entry names, appending '/' unless the text is empty or
     // already ends in '/' or '\'. -1 (folder unchanged) when it does not fit.
@@ -75,6 +81,9 @@ private:
     std::string spoolPath_;  // non-empty while standard output is being spooled
     std::string partialPath_;  // the package file under its temporary name, while written
     std::string finalPath_;
+    int error_ = 0;
+    int partialFd_ = -1;         // the package file, read and completed after the library
+    bool inPlaceStdout_ = false;  // the archive goes straight to standard output
     // The block through which Add copies files.
     enum { kCopyBlock = 64 * 1024 };
     std::vector<unsigned char> block_;

@@ -11,6 +11,7 @@
 #include "Interpreter/Patterns.h"
 #include "Pdf/Limits.h"
 #include "Resources/ColorSpace.h"
+#include "Resources/PaintColour.h"
 #include "Xps/XpsPage.h"
 
 namespace {
@@ -54,8 +55,17 @@ std::string CmykColour(const double* cmyk, bool stroke)
 
 const char* const kNoPatternBrush = "<SolidColorBrush Color=\"#000000\" /> \n";
 
+// Black at the alpha of a colour's luminosity (times its own alpha, 0 to 255): the colour as
+// a luminosity mask takes it.
+std::string LuminosityColour(const double* rgb, unsigned alpha)
+{
+    char text[16];
+    snprintf(text, sizeof text, "#%02X000000", ColourByte(PaintLuminosity(rgb)) * alpha / 255);
+    return text;
+}
+
 // A gradient needs two stops: a single one is written twice. No stops, no gradient.
-std::string GradientStops(ShadePatternInfo* info)
+std::string GradientStops(ShadePatternInfo* info, bool luminosity)
 {
     std::string text;
     uint32_t n = info->stops.count;
@@ -64,7 +74,12 @@ std::string GradientStops(ShadePatternInfo* info)
         if (!stop)
             break;
         char line[96];
-        if (stop->alpha == 255)
+        if (luminosity) {
+            const double rgb[3] = {stop->colour[0] / 255.0, stop->colour[1] / 255.0,
+                                   stop->colour[2] / 255.0};
+            snprintf(line, sizeof line, "<GradientStop Color=\"%s\" Offset=\"%s\" /> \n",
+                     LuminosityColour(rgb, stop->alpha).c_str(), XpsNumber(stop->offset).text);
+        } else if (stop->alpha == 255)
             snprintf(line, sizeof line, "<GradientStop Color=\"#%02X%02X%02X\" Offset=\"%s\" /> \n",
                      stop->colour[0], stop->colour[1], stop->colour[2],
                      XpsNumber(stop->offset).text);
@@ -85,9 +100,9 @@ std::string Point(double x, double y)
     return std::string(XpsNumber(x).text) + "," + XpsNumber(y).text;
 }
 
-std::string LinearBrush(ShadePatternInfo* info)
+std::string LinearBrush(ShadePatternInfo* info, bool luminosity)
 {
-    std::string stops = GradientStops(info);
+    std::string stops = GradientStops(info, luminosity);
     if (stops.empty() || !XpsFinite(info->matrix))
         return "";
     const double* c = info->coords;
@@ -101,9 +116,9 @@ std::string LinearBrush(ShadePatternInfo* info)
 // The end circle is the gradient's ellipse and the start centre its origin, for sh and for
 // shading patterns alike; a pattern adds its Transform. A gradient brush has no negative
 // radius.
-std::string RadialBrush(ShadePatternInfo* info, bool transform)
+std::string RadialBrush(ShadePatternInfo* info, bool transform, bool luminosity)
 {
-    std::string stops = GradientStops(info);
+    std::string stops = GradientStops(info, luminosity);
     if (stops.empty() || (transform && !XpsFinite(info->matrix)))
         return "";
     const double* c = info->coords;
@@ -120,13 +135,13 @@ std::string RadialBrush(ShadePatternInfo* info, bool transform)
 
 // The gradient of a shading record, or "" when it has none. Axial patterns paint strokes as
 // they paint fills.
-std::string GradientBrush(ShadePatternInfo* info, bool pattern)
+std::string GradientBrush(ShadePatternInfo* info, bool pattern, bool luminosity)
 {
     switch (info->shadingType) {
     case SHADING_AXIAL:
-        return LinearBrush(info);
+        return LinearBrush(info, luminosity);
     case SHADING_RADIAL:
-        return RadialBrush(info, pattern);
+        return RadialBrush(info, pattern, luminosity);
     default:
         return "";
     }
@@ -134,7 +149,7 @@ std::string GradientBrush(ShadePatternInfo* info, bool pattern)
 
 }  // namespace
 
-std::string XpsSolidColour(GState* gs, bool stroke)
+std::string XpsSolidColour(GState* gs, bool stroke, bool luminosity)
 {
     if (!gs)
         return "";
@@ -144,28 +159,41 @@ std::string XpsSolidColour(GState* gs, bool stroke)
         kind = (stroke ? gs->strokeSpace : gs->fillSpace) ? (stroke ? gs->strokePaint
                                                                     : gs->fillPaint)
                                                           : 0;
+    DeviceColour colour;
+    colour.kind = kind;
+    const double* comps = nullptr;
+    int n = 0;
     switch (kind) {
-    case CS_DEVICEGRAY: {
-        double gray = stroke ? gs->strokeGray : gs->fillGray;
-        return RgbColour(gray, gray, gray);
-    }
-    case CS_DEVICERGB: {
-        const double* rgb = stroke ? gs->strokeRgb : gs->fillRgb;
-        return RgbColour(rgb[0], rgb[1], rgb[2]);
-    }
+    case CS_DEVICEGRAY:
+        comps = stroke ? &gs->strokeGray : &gs->fillGray;
+        n = 1;
+        break;
+    case CS_DEVICERGB:
+        comps = stroke ? gs->strokeRgb : gs->fillRgb;
+        n = 3;
+        break;
     case CS_DEVICECMYK:
-        return CmykColour(stroke ? gs->strokeCmyk : gs->fillCmyk, stroke);
+        comps = stroke ? gs->strokeCmyk : gs->fillCmyk;
+        n = 4;
+        break;
     default:
         return "";
     }
+    for (int i = 0; i < n; i++)
+        colour.c[i] = comps[i];
+    if (kind == CS_DEVICECMYK && !luminosity)
+        return CmykColour(colour.c, stroke);
+    double rgb[3];
+    DeviceToRgb(colour, rgb);
+    return luminosity ? LuminosityColour(rgb, 255) : RgbColour(rgb[0], rgb[1], rgb[2]);
 }
 
 namespace {
 
 // The brush for one side of the state, or "" when its colour kind has none.
-std::string SideBrush(GState* gs, bool stroke)
+std::string SideBrush(GState* gs, bool stroke, bool luminosity)
 {
-    std::string colour = XpsSolidColour(gs, stroke);
+    std::string colour = XpsSolidColour(gs, stroke, luminosity);
     return colour.empty() ? "" : "<SolidColorBrush Color=\"" + colour + "\" /> \n";
 }
 
@@ -178,7 +206,7 @@ int XpsPage::SetFill(GState* gs, bool glyphs)
     const char* element = glyphs ? "Glyphs.Fill" : "Path.Fill";
     if (gs && gs->fillCS == CS_PATTERN)
         return PatternBrush(gs, false, element);
-    std::string brush = SideBrush(gs, false);
+    std::string brush = SideBrush(gs, false, luminosity);
     if (brush.empty())
         return 0;
     Out("<%s>\n", element);
@@ -191,7 +219,7 @@ int XpsPage::SetStroke(GState* gs)
 {
     if (gs && gs->strokeCS == CS_PATTERN)
         return PatternBrush(gs, true, "Path.Stroke");
-    std::string brush = SideBrush(gs, true);
+    std::string brush = SideBrush(gs, true, luminosity);
     if (brush.empty())
         return 0;
     Out("<Path.Stroke>\n");
@@ -210,7 +238,7 @@ int XpsPage::PatternBrush(GState* gs, bool stroke, const char* element)
     if (info->patternType == PATTERN_TILING) {
         TileBrush(static_cast<TilePatternInfo*>(info), element);
     } else if (info->patternType == PATTERN_SHADING) {
-        std::string brush = GradientBrush(static_cast<ShadePatternInfo*>(info), true);
+        std::string brush = GradientBrush(static_cast<ShadePatternInfo*>(info), true, luminosity);
         if (!brush.empty()) {
             Out("<%s>\n", element);
             Out(brush);
@@ -303,21 +331,21 @@ void XpsPage::TileCell(TilePatternInfo* tile)
 int XpsPage::OutLinearGadient(ShadePatternInfo* info)
 {
     if (info)
-        Out(LinearBrush(info));
+        Out(LinearBrush(info, luminosity));
     return 0;
 }
 
 int XpsPage::OutRadialGadient(ShadePatternInfo* info)
 {
     if (info)
-        Out(RadialBrush(info, true));
+        Out(RadialBrush(info, true, luminosity));
     return 0;
 }
 
 int XpsPage::OutRadialGadientShade(ShadePatternInfo* info)
 {
     if (info)
-        Out(RadialBrush(info, false));
+        Out(RadialBrush(info, false, luminosity));
     return 0;
 }
 
@@ -330,7 +358,7 @@ int XpsPage::FillShade(GState* gs, PdfName* shadingName)
         return 0;
     std::string brush;
     if (info->patternType == PATTERN_SHADING)
-        brush = GradientBrush(static_cast<ShadePatternInfo*>(info), false);
+        brush = GradientBrush(static_cast<ShadePatternInfo*>(info), false, luminosity);
     delete info;
     if (brush.empty())
         return 0;

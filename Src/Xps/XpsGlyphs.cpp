@@ -75,7 +75,7 @@ int XpsPage::GlyphKey(const OutlineGlyph& glyph)
         // Outlines are filled by the non-zero rule, as PDF fills text.
         std::string entry = "<PathGeometry x:Key=\"" + keyPrefix + std::to_string(key) +
                             "\" FillRule=\"NonZero\" Figures=\"" + figures + "\"/>\n";
-        glyphDictionary += entry;
+        glyphDictionary.Append(entry);
         markupBytes += entry.size();
     }
     if (glyph.id)
@@ -83,16 +83,17 @@ int XpsPage::GlyphKey(const OutlineGlyph& glyph)
     return key;
 }
 
-void XpsPage::WritePageResources()
+bool XpsPage::WritePageResources()
 {
-    if (glyphDictionary.empty())
-        return;
+    if (glyphDictionary.Empty())
+        return !glyphDictionary.Failed();
     const std::string open =
         std::string("<FixedPage.Resources>\n<ResourceDictionary xmlns:x=\"") + kKeyNamespace + "\">\n";
     const std::string close = "</ResourceDictionary>\n</FixedPage.Resources>\n";
     fwrite(open.data(), 1, open.size(), out);
-    fwrite(glyphDictionary.data(), 1, glyphDictionary.size(), out);
+    bool ok = glyphDictionary.CopyTo(out);
     fwrite(close.data(), 1, close.size(), out);
+    return ok;
 }
 
 bool XpsPage::PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const OutlineGlyph* glyphs,
@@ -118,8 +119,8 @@ bool XpsPage::PaintGlyphs(GState* gs, const pdfmatrix& glyphSpace, const Outline
         return true;
 
     // Without a colour a side paints nothing, as a Path without its brush.
-    const std::string fillColour = fill ? XpsSolidColour(gs, false) : "";
-    const std::string strokeColour = stroke ? XpsSolidColour(gs, true) : "";
+    const std::string fillColour = fill ? XpsSolidColour(gs, false, luminosity) : "";
+    const std::string strokeColour = stroke ? XpsSolidColour(gs, true, luminosity) : "";
     if (fillColour.empty() && strokeColour.empty())
         return true;
     std::vector<int> keys((size_t)count);

@@ -369,15 +369,22 @@ int WriteParts(Package* pkg, int pageCount, XGE_List* resources, XGE_List* inter
 
 int WriteXpsPackage(int pageCount, XGE_List* resources, XGE_List* internal,
                     XGE_List* inlineImages, const char* packagePath, const char* pageDir,
-                    PdfXref* xref)
+                    PdfXref* xref, int* error)
 {
+    if (error)
+        *error = 0;
     if (pageCount < 0)
         pageCount = 0;
     Package pkg;
-    if (pkg.Create(packagePath, pageDir) != 0)
+    if (pkg.Create(packagePath, pageDir) != 0) {
+        if (error)
+            *error = pkg.Error();
         return -1;
+    }
     int rc = WriteParts(&pkg, pageCount, resources, internal, inlineImages, pageDir, xref);
     if (pkg.Close(rc == 0) != 0)
         rc = -1;
+    if (rc != 0 && error)
+        *error = pkg.Error();
     return rc;
 }

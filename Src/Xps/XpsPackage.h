@@ -18,9 +18,11 @@ extern const char* const ContentType;
 // numbers are looked up in `xref` for the extracted file. A resource whose file cannot be
 // read gets neither a part nor a relationship.
 // 0 when the whole package was written; -1 when the archive cannot be created, a page file
-// cannot be read, or any write fails (what was written is then not a valid package).
+// cannot be read, or any write fails (what was written is then not a valid package). With
+// `error` given, a package file that could not be created or written leaves the system's
+// reason there (an errno value; 0 for any other failure).
 int WriteXpsPackage(int pageCount, XGE_List* resources, XGE_List* internal,
                     XGE_List* inlineImages, const char* packagePath, const char* pageDir,
-                    PdfXref* xref);
+                    PdfXref* xref, int* error = nullptr);
 
 #endif

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Interpreter/ContentParser.h"
 #include "Pdf/FileAccess.h"
 #include "Pdf/Limits.h"
 #include "Pdf/PdfObj.h"
@@ -15,9 +16,9 @@
 namespace {
 
 // The markup buffer of the page written last, kept for the next page: a fresh buffer the
-// size of a page costs more in page faults than writing its markup does. One grown by an
-// unusually large page is let go.
-const size_t kMaxSpareMarkup = 4 << 20;
+// size of a page costs more in page faults than writing its markup does. A page's buffer
+// grows to what memory keeps of its markup and a little past; one larger still is let go.
+const size_t kMaxSpareMarkup = 2 * (size_t)XPS_MARKUP_IN_MEMORY;
 
 std::string& SpareMarkup()
 {
@@ -193,14 +194,12 @@ void XpsPage::Out(const char* format, ...)
         Put(text, (size_t)n);
         return;
     }
-    // Longer text is formatted again straight into the markup.
-    size_t at = markup.size();
-    markup.resize(at + (size_t)n + 1);
+    // Longer text is formatted again, into a block of its size.
+    std::string longer((size_t)n + 1, '\0');
     va_start(ap, format);
-    vsnprintf(&markup[at], (size_t)n + 1, format, ap);
+    vsnprintf(&longer[0], longer.size(), format, ap);
     va_end(ap);
-    markup.resize(at + (size_t)n);
-    markupBytes += (unsigned)n;
+    Put(longer.data(), (size_t)n);
 }
 
 void XpsPage::Out(const std::string& text)
@@ -212,7 +211,7 @@ void XpsPage::Put(const char* text, size_t length)
 {
     if (!out)
         return;
-    markup.append(text, length);
+    markup.Append(text, length);
     markupBytes += length;
 }
 
@@ -229,7 +228,10 @@ void XpsPage::PutNumber(double v)
 
 bool XpsPage::Full()
 {
-    return markupBytes >= (unsigned long long)PAGE_MAX_MARKUP_BYTES;
+    const unsigned long long budget = parser && parser->work
+                                          ? parser->work->MarkupBudget()
+                                          : (unsigned long long)PAGE_MAX_MARKUP_BYTES;
+    return markupBytes >= budget || markup.Failed() || glyphDictionary.Failed();
 }
 
 bool XpsPage::Writing()
@@ -247,13 +249,13 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     openClips = 0;
     clips.clear();
     clipFloor = 0;
+    groupFloors.clear();
     markupBytes = 0;
-    markup.clear();
-    if (SpareMarkup().capacity() > markup.capacity())
-        markup.swap(SpareMarkup());
-    headBytes = 0;
+    markup.Reset("");
+    if (SpareMarkup().capacity() > markup.Block().capacity())
+        markup.Block().swap(SpareMarkup());
     contentDepth = XPS_PAGE_CONTENT_DEPTH;
-    glyphDictionary.clear();
+    glyphDictionary.Reset("");
     glyphKeys.clear();
     glyphsDefined = 0;
     keyPrefix = "p" + std::to_string(pageIndex + 1) + "g";
@@ -267,6 +269,11 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
         return -1;
     }
     pagesStarted++;
+    // Beside the page file, the files its markup goes on in when it grows large: ".fbody"
+    // for the content, ".fres" for the resources (the names are shorter than the page's).
+    name[n - (int)strlen("fpage")] = 0;
+    markup.Reset(std::string(name) + "fbody");
+    glyphDictionary.Reset(std::string(name) + "fres");
 
     const double s = XPS_UNITS_PER_POINT;
     const double w = width * s, h = height * s;
@@ -275,7 +282,9 @@ int XpsPage::StartPage(int pageIndex, double width, double height)
     Out("<FixedPage xmlns=\"http://schemas.microsoft.com/xps/2005/06\" Width=\"%s\" "
         "Height=\"%s\" xml:lang=\"en-US\">\n",
         XpsNumber(sideways ? h : w).text, XpsNumber(sideways ? w : h).text);
-    headBytes = markupBytes;
+    // The start tag is all that comes before the page's resources.
+    if (!markup.CopyTo(out))
+        failed = 1;
     Out("<Canvas>\n<Canvas.RenderTransform>\n");
     // The box's lower-left corner (ox, oy) is the page's origin, y turns downwards, and the
     // page turns clockwise by quarters: per turn the scale entries of the matrix and the
@@ -316,6 +325,8 @@ int XpsPage::EndPage()
 {
     if (!out)
         return -1;
+    while (!groupFloors.empty())
+        EndCanvas();
     CloseClips(0);
     Out("</Canvas>\n</FixedPage>\n");
     if (WritePageFile() != 0)
@@ -323,20 +334,19 @@ int XpsPage::EndPage()
     if (pdfclose(out) != 0)
         failed = 1;
     out = nullptr;
-    markup.clear();
-    if (markup.capacity() > SpareMarkup().capacity() && markup.capacity() <= kMaxSpareMarkup)
-        markup.swap(SpareMarkup());
+    markup.Reset("");
+    glyphDictionary.Reset("");
+    std::string& block = markup.Block();
+    if (block.capacity() > SpareMarkup().capacity() && block.capacity() <= kMaxSpareMarkup)
+        block.swap(SpareMarkup());
     return failed ? -1 : 0;
 }
 
 int XpsPage::WritePageFile()
 {
-    if (headBytes > markup.size())
-        return -1;
-    fwrite(markup.data(), 1, headBytes, out);
-    WritePageResources();
-    fwrite(markup.data() + headBytes, 1, markup.size() - headBytes, out);
-    return ferror(out) ? -1 : 0;
+    bool ok = WritePageResources();
+    ok = markup.CopyTo(out) && ok;
+    return ok && !ferror(out) ? 0 : -1;
 }
 
 void XpsPage::CloseClips(int keep)
@@ -558,10 +568,8 @@ std::string RectClipValue(const double b[4])
 
 XpsPage::ClipCanvas* XpsPage::InnermostCanvas()
 {
-    for (size_t i = clips.size(); i > clipFloor; i--)
-        if (clips[i - 1].written)
-            return &clips[i - 1];
-    return nullptr;
+    size_t k = clips.empty() ? 0 : clips.back().innermost;
+    return k > clipFloor ? &clips[k - 1] : nullptr;
 }
 
 void XpsPage::OpenClipCanvas(const std::string& value)
@@ -616,6 +624,7 @@ int XpsPage::Clip(GState* gs, FillRule rule)
     }
     if (!c.written)
         c.value.clear();
+    c.innermost = c.written ? clips.size() + 1 : clips.empty() ? 0 : clips.back().innermost;
     clips.push_back(std::move(c));
     openClips = (int)clips.size();
     return 0;

@@ -14,6 +14,7 @@
 #include "Interpreter/PathGeometry.h"
 #include "Interpreter/RenderPage.h"
 #include "Pdf/Limits.h"
+#include "Xps/PageMarkup.h"
 #include "Xps/XpsNumber.h"
 
 class ContentParser;
@@ -25,8 +26,11 @@ class TilePatternInfo;
 // the deepest drawing reaches four elements below its own (a Path, its Fill, a gradient
 // brush, its stops, one stop); a tiling brush's content lies five below the painted element
 // (its Fill, VisualBrush, the Visual, the Canvas), and two further (a placing canvas and a
-// clipping one) when the cell is laid into a tile of the pattern's step.
-enum { XPS_PAGE_CONTENT_DEPTH = 3, XPS_DRAWING_DEPTH = 4, XPS_TILE_DEPTH = 5, XPS_TILE_COPY_DEPTH = 2 };
+// clipping one) when the cell is laid into a tile of the pattern's step. A soft mask's form
+// lies five below its masked canvas (the OpacityMask, VisualBrush, the Visual, the Canvas),
+// and one further inside the clip of its box.
+enum { XPS_PAGE_CONTENT_DEPTH = 3, XPS_DRAWING_DEPTH = 4, XPS_TILE_DEPTH = 5, XPS_TILE_COPY_DEPTH = 2,
+       XPS_MASK_DEPTH = 6 };
 
 // PDF points to page units. The decimal, not 4/3: 612 points must come out as 816.
 const double XPS_UNITS_PER_POINT = 1.333333333;
@@ -48,7 +52,9 @@ const char* LineCap(int cap);
 
 // The Color value of one side's brush where it is a solid colour (what SetFill and SetStroke
 // write inside a SolidColorBrush); "" for a pattern, or a colour kind that paints nothing.
-std::string XpsSolidColour(GState* gs, bool stroke);
+// With `luminosity` the colour is black at an alpha of its luminosity, as a luminosity mask
+// reads it.
+std::string XpsSolidColour(GState* gs, bool stroke, bool luminosity = false);
 
 class XpsPage : public RenderPage {
 public:
@@ -69,7 +75,9 @@ public:
 
     // Creates "<pageDir>/<pageIndex + 1>.fpage" and writes the page head. -1 when the file
     // cannot be created: the page is then not written anywhere and every later call does
-    // nothing until the next StartPage. The markup collects in memory until the page ends.
+    // nothing until the next StartPage. The rest of the markup collects until the page ends
+    // (in memory, and past XPS_MARKUP_IN_MEMORY bytes in "<n>.fbody" and "<n>.fres" beside
+    // the page file).
     int StartPage(int pageIndex, double width, double height) override;
     // Closes every clip still open, the page canvas and the page, and writes the page file
     // (with the page's resources after the FixedPage start tag). -1 when the page could not
@@ -83,6 +91,18 @@ public:
     int Clip(GState* gs, FillRule rule) override;
     // Closes the innermost clip; does nothing when no clip is open.
     int EndClip() override;
+    // A transparency group's canvas: what it holds is laid on the page as one picture at the
+    // opacity `value` (opaque when that is not a fraction below 1). -1, and nothing written,
+    // when the page is full or the canvas would nest too deep for what is drawn inside it.
+    // Clips opened inside end with it.
+    int StartCanvas(_matrix* m, double value) override;
+    void EndCanvas() override;
+    // A canvas under an opacity mask that shows gs's soft mask: a visual of the mask's form,
+    // drawn on the page's own space (colours as their luminosity for a luminosity mask). -1,
+    // and nothing written, where the mask cannot be drawn: inside a tiling cell (another
+    // space), too deep, on a full page, or when the form may not run (the page's budget, a
+    // mask inside itself). Ended by EndCanvas.
+    int StartMaskedCanvas(GState* gs) override;
     int OutComment(char* text) override;
 
     // Images: a Path over the image's unit square, placed by the CTM. ShowImage fills it
@@ -134,19 +154,24 @@ public:
     int openClips;
     void CloseClips(int keep);
 
-    // Bytes of markup the page has written so far; past PAGE_MAX_MARKUP_BYTES the page is
-    // full: it starts no new element and only closes what is open.
+    // Bytes of markup the page has written so far; past the page's markup budget (that of
+    // the parser's PageWork, PAGE_MAX_MARKUP_BYTES without a parser) the page is full: it
+    // starts no new element and only closes what is open. A page whose markup cannot be
+    // kept (its file failed) is full too.
     unsigned long long markupBytes;
     bool Full() override;
     // Element depth at which the next element of the page is written: 3 on the page canvas
     // (below FixedPage and the page Canvas), one more inside each clip canvas, five more
     // inside a tiling brush's canvas.
     int contentDepth;
+    // True while a luminosity mask's form is drawn: every colour is written as the alpha
+    // its luminosity gives.
+    bool luminosity = false;
 
 protected:
-    // The page's markup collects in one buffer and goes to its file at EndPage; nothing is
-    // kept while no page file is open. Out formats as printf does, Put appends text as it
-    // stands, PutNumber a number as XpsNumber writes it.
+    // The page's markup after its head collects in `markup` and goes to its file at
+    // EndPage; nothing is kept while no page file is open. Out formats as printf does, Put
+    // appends text as it stands, PutNumber a number as XpsNumber writes it.
     void Out(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void Out(const std::string& text);
     void Put(const char* text, size_t length);
@@ -177,32 +202,38 @@ private:
     // are rectangles, and otherwise left out (the page then draws a little more).
     struct ClipCanvas {
         bool written = false;   // this clip has a canvas of its own, open now or reopened
+        // 1 + the index of the innermost clip up to this one that has a canvas, 0 for none:
+        // however many clips are left out, the canvas a new one nests in is found at once.
+        size_t innermost = 0;
         bool replaced = false;  // its canvas took the place of the one before, which reopens
         bool rect = false;      // the clip is one upright rectangle: box
         double box[4] = {0, 0, 0, 0};  // left, bottom, right, top
         std::string value;      // the canvas's Clip value, while written
     };
     std::vector<ClipCanvas> clips;
-    // Clips below this index are canvases outside the brush being drawn, in another space.
+    // Clips below this index are canvases outside the brush or group canvas being drawn.
     size_t clipFloor = 0;
+    // The floor of each open group or masked canvas's surroundings, outermost first.
+    std::vector<size_t> groupFloors;
+    // Counts a group or masked canvas just opened as one the page's content lies in.
+    void EnterCanvas();
     ClipCanvas* InnermostCanvas();
     void OpenClipCanvas(const std::string& value);
     void PopClip();
     // True when a new element may be written (a page is open and not full).
     bool Writing();
 
-    // The page's markup, collected for the page file until the page ends: the page's
-    // resources go in after the FixedPage start tag, its first headBytes bytes.
-    std::string markup;
-    size_t headBytes = 0;
-    // Writes the page file: the start tag, the page's resources, the rest of the markup.
+    // The page's markup after the FixedPage start tag, which is in the page file already:
+    // the page's resources go in before it when the page ends.
+    PageMarkup markup;
+    // Completes the page file: the page's resources, then the rest of the markup.
     int WritePageFile();
 
     // The page's resource dictionary: the PathGeometry of every glyph outline written on
     // the page, keyed "p<page>g<n>" by its place n, and the place by the outline's id (-1: an
     // outline that writes no figure). Keys differ from page to page as well: a reader may
     // keep a key it has seen for the pages after.
-    std::string glyphDictionary;
+    PageMarkup glyphDictionary;
     std::string keyPrefix;
     std::unordered_map<unsigned long long, int> glyphKeys;
     int glyphsDefined = 0;
@@ -210,8 +241,8 @@ private:
     // has no figure.
     int GlyphKey(const OutlineGlyph& glyph);
     // Writes the FixedPage.Resources element of the page's dictionary into the page file,
-    // where the page has one.
-    void WritePageResources();
+    // where the page has one; false when the dictionary could not be kept whole.
+    bool WritePageResources();
 
     // Object numbers of the tiling patterns whose cells are being drawn, outermost first: a
     // cell that paints with one of them again gets no brush, so a pattern that uses itself

@@ -125,15 +125,24 @@ TEST(AnyOption, NoArgumentsAndArgumentLimit)
     EXPECT_EQ(Rest(limited), "a b");
 }
 
-TEST(AnyOption, UnknownOptionsReportedOnStandardErrorOnlyWhenVerbose)
+// Unknown options and value options given last without their value are reported (when
+// verbose) and counted, so that the caller can refuse the run; names echoed are cut.
+TEST(AnyOption, CommandLineMistakesReportedAndCounted)
 {
-    struct Case { std::vector<std::string> args; bool verbose; const char* message; };
+    const std::string longName(100, 'n');
+    struct Case { std::vector<std::string> args; bool verbose; const char* message; int errors; };
     const Case cases[] = {
-        {{"--nosuch"}, true, "Unknown command argument option : nosuch\n"},
-        {{"-x"}, true, "Unknown command argument option : x\n"},
-        {{"--cmdonly=1"}, true, "Unknown command argument option : cmdonly=1\n"},
-        {{"--fileonly"}, true, "Unknown command argument option : fileonly\n"},
-        {{"--nosuch", "-x"}, false, ""},
+        {{"--nosuch"}, true, "Unknown command argument option : nosuch\n", 1},
+        {{"-x"}, true, "Unknown command argument option : x\n", 1},
+        {{"--cmdonly=1"}, true, "Unknown command argument option : cmdonly=1\n", 1},
+        {{"--fileonly"}, true, "Unknown command argument option : fileonly\n", 1},
+        {{"a", "--output"}, true, "Missing value of command argument option : --output\n", 1},
+        {{"a", "-o"}, true, "Missing value of command argument option : -o\n", 1},
+        {{"a", "-qo"}, true, "Missing value of command argument option : -qo\n", 1},
+        {{"--" + longName}, true,
+         "Unknown command argument option : nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn...\n", 1},
+        {{"--nosuch", "-x"}, false, "", 2},
+        {{"-o", "dir", "--output=x", "-q", "a"}, true, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -149,6 +158,7 @@ TEST(AnyOption, UnknownOptionsReportedOnStandardErrorOnlyWhenVerbose)
         // Standard output may be carrying a package: the parser adds nothing to it.
         EXPECT_EQ(GetCapturedStdout(), "");
         EXPECT_EQ(err, c.message);
+        EXPECT_EQ(opt.commandErrorCount(), c.errors);
     }
 }
 
@@ -202,6 +212,8 @@ TEST(AnyOption, OptionFileLines)
         {"quiet : yes\n", "(unset)", "(unset)", "Unknown option in resourcefile : quiet\n"},
         {"output :\n", "(unset)", "(unset)", "Unknown option in resourcefile : output :\n"},
         {":x\n", "(unset)", "(unset)", "Unknown option in resourcefile : :x\n"},
+        {"nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn\n", "(unset)",
+         "(unset)", "Unknown option in resourcefile : nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn...\n"},
     };
     testutil::TempDir tmp;
     for (const Case& c : cases) {
@@ -216,6 +228,8 @@ TEST(AnyOption, OptionFileLines)
         EXPECT_EQ(GetCapturedStderr(), c.message);
         EXPECT_EQ(Shown(opt.getValue("output")), c.output);
         EXPECT_EQ(Shown(opt.getValue("quiet")), c.quiet);
+        // The file's unknown lines never stop a run.
+        EXPECT_EQ(opt.commandErrorCount(), 0);
     }
 }
 

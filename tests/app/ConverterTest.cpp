@@ -13,6 +13,7 @@
 #include "PdfBuilder.h"
 #include "Rendering.h"
 #include "TestUtil.h"
+#include "Type1Fonts.h"
 #include "Apps/converter/PathUtils.h"
 #include "Pdf/Limits.h"
 
@@ -195,7 +196,7 @@ TEST(Converter, ArgumentsOptionsAndOutputNames)
          {"new/er/dir/a.XPS"}, "", ""},
         {"an output folder that cannot be made fails the run", {"a.pdf", "b.pdf"},
          {{"blocker", "a file"}}, "-q -o blocker/out a.pdf b.pdf", 1, {}, "",
-         "cannot create the output folder blocker/out"},
+         "cannot create the output folder blocker/out: Not a directory"},
         {"the later of two values wins", {"a.pdf"}, {}, "-q -o first -o second a.pdf", 0,
          {"second/a.XPS"}, "", ""},
         {"options.txt wins over the command line", {"a.pdf"},
@@ -232,8 +233,8 @@ TEST(Converter, ArgumentsOptionsAndOutputNames)
          "-q " + longArg + " a.pdf", 1, {"a.XPS"}, "", "skipped"},
         {"a pattern of 200 bytes is skipped and fails the run", {"a.pdf"}, {},
          "-q '" + std::string(200, 'p') + "*' a.pdf", 1, {"a.XPS"}, "", "skipped"},
-        {"unknown option reported on standard error", {"a.pdf"}, {}, "-q --nosuch a.pdf", 0,
-         {"a.XPS"}, "", "Unknown command argument option : nosuch"},
+        {"an unknown option fails the run before converting", {"a.pdf"}, {}, "-q --nosuch a.pdf", 1,
+         {}, "", "Unknown command argument option : nosuch"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -320,7 +321,7 @@ std::string MakeFlatePdf(const std::string& content, const std::string& resource
                     " /Contents 4 0 R >>");
     b.Stream(4, "/Filter /FlateDecode", testpdf::Deflate(content));
     if (!more.empty()) {
-        // A Type 1 program is written as it decodes, whatever it holds.
+        // A Type 1 program is written as it decodes.
         b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Big /FontDescriptor 7 0 R >>");
         b.Object(7, "<< /Type /FontDescriptor /FontName /Big /FontFile 8 0 R >>");
         b.Stream(8, "/Filter /FlateDecode", testpdf::Deflate(more));
@@ -334,9 +335,16 @@ TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
     // The disk fills at 64 KiB; each document writes one temporary file past that, and the
     // package it would make without that file is small.
     const std::string comments(300000, '%');
-    std::string rects;
+    // A Type 1 program of 5,000 glyphs, some 150 KiB.
+    std::vector<testfont::Type1Box> glyphs;
+    for (int i = 0; i < 5000; i++)
+        glyphs.push_back({"g" + std::to_string(i), -1, 0, 500, 700, 600});
+    std::string rects, moreRects;
     for (int i = 0; i < 4000; i++)
         rects += std::to_string(i % 190) + " " + std::to_string(i % 90) + " 5 5 re f\n";
+    // Markup past what a page keeps in memory, which goes on in a file of its own.
+    for (int i = 0; i < 10; i++)
+        moreRects += rects;
     struct Case {
         const char* what;
         std::string pdf;
@@ -344,9 +352,10 @@ TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
     };
     const Case cases[] = {
         {"decoded content stream", MakeFlatePdf(kShapes + comments + "\n"), "temporary file"},
-        {"font program", MakeFlatePdf(kShapes, "<< /Font << /F1 5 0 R >> >>", std::string(300000, 'z')),
+        {"font program", MakeFlatePdf(kShapes, "<< /Font << /F1 5 0 R >> >>", testfont::BoxType1("Big", glyphs)),
          "temporary file"},
         {"page markup", MakePdf(rects), "page 1"},
+        {"page markup past what memory keeps", MakePdf(moreRects), "page 1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -373,6 +382,71 @@ TEST(Converter, TemporaryFilesNotWrittenWholeFailTheConversion)
 
 // Conversions that share one --tmpdir each work in a folder of their own inside it: run
 // together they give exactly the packages they give alone.
+// Pages that reach a budget keep what they drew and the conversion succeeds; once the package
+// is written, one line per such page names it and the budget as it stood, grown with the
+// bytes the page holds. Here page 2 runs out of tokens (no-ops inflating from a few
+// kilobytes) and page 3 of markup (a form of a thousand paths drawn 300 times); page 1 and
+// page 4 are drawn whole, page 4 after the others.
+TEST(Converter, PagesDrawnInPartAreNamedOnceThePackageIsWritten)
+{
+    auto repeat = [](const std::string& text, int times) {
+        std::string out;
+        out.reserve(text.size() * (size_t)times);
+        for (int i = 0; i < times; i++)
+            out += text;
+        return out;
+    };
+    const std::string noOps = testpdf::Deflate(repeat("n\n", 3500000) + "0 0 9 9 re f\n");
+    std::string paths;
+    for (int i = 0; i < 1000; i++)
+        paths += std::to_string(i % 190) + " 10 5 5 re f\n";
+    const std::string draws = repeat("/X Do\n", 300);
+    testpdf::PdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R 5 0 R 7 0 R 10 0 R] /Count 4 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>");
+    b.Stream(4, "", kShapes);
+    b.Object(5, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 6 0 R >>");
+    b.Stream(6, "/Filter /FlateDecode", noOps);
+    b.Object(7, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 8 0 R "
+                "/Resources << /XObject << /X 9 0 R >> >> >>");
+    b.Stream(8, "", draws);
+    b.Stream(9, "/Type /XObject /Subtype /Form /BBox [0 0 200 100]", paths);
+    b.Object(10, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 11 0 R >>");
+    b.Stream(11, "", kShapes);
+    b.ClassicXref();
+    const long long tokens = PAGE_MAX_CONTENT_TOKENS + PAGE_TOKENS_PER_HELD_BYTE * (long long)noOps.size();
+    const long long markup = PAGE_MAX_MARKUP_BYTES +
+                             PAGE_MARKUP_PER_HELD_BYTE * (long long)(draws.size() + paths.size());
+    const std::string lines =
+        "Vardex: warning: x.pdf: page 2 is drawn in part: it reached its limit of " +
+        std::to_string(tokens) + " content tokens (PAGE_MAX_CONTENT_TOKENS)\n"
+        "Vardex: warning: x.pdf: page 3 is drawn in part: it reached its limit of " +
+        std::to_string(markup) + " bytes of markup (PAGE_MAX_MARKUP_BYTES)\n";
+
+    Tree t;
+    MakeFile(t.file("x.pdf"), b.Bytes());
+    for (const char* args : {"-q -o out x.pdf", "--stdout x.pdf >x.xps"}) {
+        SCOPED_TRACE(args);
+        Result r = RunVardex(t.cwd, args);
+        EXPECT_EQ(0, r.status) << r.err;
+        EXPECT_EQ(lines, r.err);
+        const std::string package = t.file(args[0] == '-' && args[1] == 'q' ? "out/x.XPS" : "x.xps");
+        EXPECT_TRUE(IsZipPackage(package));
+        std::string listing;
+        testutil::RunCommand("unzip -l " + Quote(package), &listing);
+        EXPECT_NE(std::string::npos, listing.find("Documents/1/Pages/4.fpage")) << listing;
+        // Page 2 drew nothing before its budget ran out; page 3 drew its fill until its markup
+        // reached the budget, within one element of it.
+        std::string page2, page3;
+        testutil::RunCommand("unzip -p " + Quote(package) + " Documents/1/Pages/2.fpage", &page2);
+        testutil::RunCommand("unzip -p " + Quote(package) + " Documents/1/Pages/3.fpage", &page3);
+        EXPECT_EQ(std::string::npos, page2.find("<Path ")) << page2;
+        EXPECT_GE((long long)page3.size(), markup);
+        EXPECT_LT((long long)page3.size(), markup + 4096);
+    }
+}
+
 TEST(Converter, ParallelRunsSharingATmpdirGiveTheirOwnPackages)
 {
     Tree t;
@@ -465,15 +539,8 @@ TEST(Converter, ATemporaryFolderWithoutRoomIsRefused)
         SCOPED_TRACE(c.what);
         Tree t;
         MakeFile(t.file("x.pdf"), MakeFlatePdf(kShapes));
-        std::string base = t.tmp.path();
-        ASSERT_LT(base.size() + 20, c.length);
-        // Pad with "/ddd..." folders of up to 40 bytes; never leave a single byte over,
-        // which no "/" plus name can fill.
-        while (base.size() < c.length) {
-            size_t rest = c.length - base.size();
-            size_t n = rest <= 41 ? rest - 1 : std::min<size_t>(40, rest - 3);
-            base += "/" + std::string(n, 'd');
-        }
+        ASSERT_LT(t.tmp.path().size() + 20, c.length);
+        std::string base = testutil::PaddedPath(t.tmp.path(), c.length);
         ASSERT_EQ(base.size(), c.length);
         std::string cmd = "cd " + Quote(t.cwd) + " && mkdir -p " + Quote(base) + " && TMPDIR=" +
                           Quote(c.viaTmpdirOption ? t.tmp.file("tmp") : base) + " " + Quote(kVardex) +

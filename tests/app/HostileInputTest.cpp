@@ -6,10 +6,12 @@
 // hostile part finds them inked in both readers' renderings.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 
 #include "HostileDocs.h"
+#include "PageCompare.h"
 #include "Rendering.h"
 #include "TestUtil.h"
 #include "XpsTestUtil.h"
@@ -27,6 +29,40 @@ const long kMaxKiB = 2L * 1024 * 1024;
 const double kMaxSeconds = 5;
 const long kMaxKiB = 256L * 1024;
 #endif
+
+// Page by page, the package as each reader draws it against the PDF as mutool draws it, with
+// the bounds of the real-document rows.
+void ExpectDrawnAsPdf(const std::string& pdf, const std::string& package,
+                      const testutil::TempDir& dir)
+{
+    testutil::RunCommand("mkdir " + Quote(dir.file("same")));
+    std::string out;
+    ASSERT_EQ(0, testutil::RunCommand("mutool draw -q -r 72 -o " + Quote(dir.file("same/p%d.png")) +
+                                          " " + Quote(pdf) + " 2>&1 && mutool draw -q -r 72 -o " +
+                                          Quote(dir.file("same/m%d.png")) + " " + Quote(package) +
+                                          " 2>&1 && xpstopng -r 72 " + Quote(package) + " " +
+                                          Quote(dir.file("same/g")) + " 2>&1",
+                                      &out))
+        << out;
+    int pages = 0;
+    for (int p = 1; testutil::FileExists(dir.file("same/p" + std::to_string(p) + ".png")); p++) {
+        pages++;
+        testimg::Png want = testimg::ReadPng(dir.file("same/p" + std::to_string(p) + ".png"));
+        // xpstopng pads the page number with zeros to the width of the page count.
+        std::string gx;
+        for (const std::string& name : testutil::Entries(dir.file("same")))
+            if (name[0] == 'g' && atoi(name.c_str() + 2) == p)
+                gx = dir.file("same/" + name);
+        for (const std::string& file : {dir.file("same/m" + std::to_string(p) + ".png"), gx}) {
+            testimg::Png got = testimg::ReadPng(file);
+            ASSERT_TRUE(want.ok && got.ok) << file;
+            testutil::PageScore s = testutil::ComparePages(want, got);
+            EXPECT_TRUE(s.sameSize && s.diff <= 0.01 && s.inkF1 >= 0.98)
+                << file << ": " << testutil::Describe(s);
+        }
+    }
+    EXPECT_GT(pages, 0);
+}
 
 class Hostile : public ::testing::TestWithParam<size_t> {};
 
@@ -80,6 +116,8 @@ TEST_P(Hostile, EndsSoundlyWithinBounds)
                                               Quote(dir.file("render/g")) + " 2>&1",
                                           &out))
             << out;
+        if (doc.drawnAsPdf)
+            ExpectDrawnAsPdf(pdf, package, dir);
         if (!doc.drawnBefore.empty()) {
             std::vector<testutil::Raster> pages[] = {
                 testutil::RenderPages(package, 72, dir.file("render")),

@@ -86,8 +86,13 @@ TEST_P(RealDocRow, ConvertsAndLooksLikeThePdf)
     for (int p : row.pages)
         pageList += (pageList.empty() ? "" : ",") + std::to_string(p);
     std::string out;
+    std::string drawn = pdf;
+    if (row.reference) {
+        drawn = dir.file(row.name + "-reference.pdf");
+        ASSERT_TRUE(testutil::WriteFile(drawn, row.reference()));
+    }
     ASSERT_EQ(0, RunCommand("mutool draw -q -r 72 -o " + Quote(dir.file("pdf-%d.png")) + " " +
-                                Quote(pdf) + " " + pageList + " 2>&1", &out)) << out;
+                                Quote(drawn) + " " + pageList + " 2>&1", &out)) << out;
     ASSERT_EQ(0, RunCommand("mutool draw -q -r 72 -o " + Quote(dir.file("mu-%d.png")) + " " +
                                 Quote(xps) + " " + pageList + " 2>&1", &out)) << out;
     std::vector<int> pages = row.pages;

@@ -95,13 +95,13 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
         {"TMPDIR ~/ from HOME", "in/job.pdf", true, false, "~/spool", "home", "", false, 0, ""},
         {"TMPDIR created", "in/job.pdf", true, false, "new/spool", "-", "", false, 0, ""},
         {"converter fails: its reason is the error", "in/job.pdf", true, false, "spool", "-", "fail",
-         false, 1, "ERROR: standin: cannot load "},
+         false, 1, "ERROR: report: standin: cannot load "},
         {"converter crashes", "in/job.pdf", true, false, "spool", "-", "crash", false, 1,
-         "ERROR: the converter failed (signal 11)"},
-        {"no package", "in/job.pdf", true, false, "spool", "-", "nopackage", false, 1, "ERROR: open failed"},
+         "ERROR: report: the converter failed (signal 11)"},
+        {"no package", "in/job.pdf", true, false, "spool", "-", "nopackage", false, 1, "ERROR: report: open failed"},
         {"job file missing", "in/gone.pdf", false, false, "spool", "-", "", false, 1,
-         "ERROR: standin: cannot read "},
-        {"converter missing", "in/job.pdf", true, false, "spool", "-", "", true, 1, "ERROR: Error Execv"},
+         "ERROR: report: standin: cannot read "},
+        {"converter missing", "in/job.pdf", true, false, "spool", "-", "", true, 1, "ERROR: report: Error Execv"},
         {"TMPDIR too long", "in/job.pdf", true, false, longTmp, "-", "", false, 1, "ERROR: "},
         {"job path too long", longJob, true, false, "spool", "-", "", false, 1, "ERROR: "},
     };
@@ -156,6 +156,42 @@ TEST(PrintFilter, JobsThroughTheStandInConverter)
             EXPECT_EQ(Entries(spool), std::vector<std::string>{});
         }
         EXPECT_FALSE(testutil::FileExists(tmp.file("~")));
+    }
+}
+
+// A page the converter drew only in part is a warning in the spooler's log, and the job
+// goes on; the other lines pass as they are, a line longer than any block whole. The reason
+// of a converter that fails is its own line, never a warning around it.
+TEST(PrintFilter, ConverterWarningsReachTheSpoolerAsWarnings)
+{
+    for (const char* mode : {"warn", "warnfail"}) {
+        SCOPED_TRACE(mode);
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        const std::string content = "%PDF-1.4 warned\n";
+        MakeFile(tmp.file("in/job.pdf"), content);
+        Job job;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.mode = mode;
+        job.args = {"42", "lp", "report", "1", "", tmp.file("in/job.pdf")};
+        Result r = RunFilter(job);
+        const std::string warning = "WARNING: Vardex: " + tmp.file("in/job.pdf") +
+                                    ": page 2 is drawn in part: it reached its limit of 3000016 "
+                                    "content tokens (PAGE_MAX_CONTENT_TOKENS)\n";
+        EXPECT_EQ(std::string::npos, r.err.find("Vardex: warning:")) << r.err;
+        if (std::string(mode) == "warn") {
+            EXPECT_EQ(0, r.status) << r.err;
+            EXPECT_EQ(kMarker + content, r.out);
+            EXPECT_EQ("DEBUG: before the warning\n" + warning + std::string(6000, 'x') + "\n",
+                      r.err);
+        } else {
+            EXPECT_EQ(1, r.status);
+            EXPECT_EQ("", r.out);
+            const std::string reason = "standin: cannot load " + tmp.file("in/job.pdf") + "\n";
+            EXPECT_EQ(warning + reason + warning + "ERROR: report: " + reason, r.err);
+        }
+        EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
     }
 }
 
@@ -263,9 +299,8 @@ TEST(PrintFilter, ATmpdirWithoutRoomIsRefused)
         SCOPED_TRACE(length);
         testutil::TempDir tmp;
         MakeFile(tmp.file("in/job.pdf"), b.Bytes());
-        std::string spool = tmp.path();
-        while (spool.size() < length)
-            spool += "/" + std::string(std::max<size_t>(1, std::min<size_t>(40, length - spool.size() - 1)), 's');
+        ASSERT_LT(tmp.path().size() + 2, length);
+        std::string spool = testutil::PaddedPath(tmp.path(), length);
         ASSERT_EQ(spool.size(), length);
         testutil::RunCommand("mkdir -p " + Quote(spool));
         Job job;
@@ -321,18 +356,33 @@ TEST(PrintFilter, RealConverterPrintsThePackage)
     b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>");
     b.Stream(4, "", "20 20 60 40 re f\n");
     b.ClassicXref();
+    // Forms that each draw a square and run the next one twice: far more runs than the page's
+    // budget allows.
+    testpdf::PdfBuilder fans;
+    fans.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    fans.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    fans.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R "
+                   "/Resources << /XObject << /X 5 0 R >> >> >>");
+    fans.Stream(4, "", "/X Do\n");
+    for (int k = 0; k < 16; k++)
+        fans.Stream(5 + k, "/Type /XObject /Subtype /Form /BBox [0 0 200 100] /Resources << "
+                           "/XObject << /X " + std::to_string(6 + k) + " 0 R >> >>",
+                    "20 20 60 40 re f /X Do /X Do\n");
+    fans.ClassicXref();
     const std::string notPdf = "no PDF here\n";
     struct Case {
         const char* what;
         const char* jobFile;
         const std::string* bytes;
         int status;
+        bool inPart = false;  // a page drawn in part, which the spooler is warned of
     };
     const Case cases[] = {
         {"a PDF", "in/job.pdf", &b.Bytes(), 0},
         // Taken as a pattern, the name would also match the neighbour, which is no PDF.
         {"a PDF named like a pattern", "in/a*b.pdf", &b.Bytes(), 0},
         {"not a PDF", "in/job.pdf", &notPdf, 1},
+        {"a page drawn in part", "in/job.pdf", &fans.Bytes(), 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -352,13 +402,78 @@ TEST(PrintFilter, RealConverterPrintsThePackage)
             EXPECT_EQ(testutil::RunCommand("unzip -tqq " + Quote(tmp.file("print.xps")) + " >/dev/null"), 0);
             EXPECT_EQ(testutil::RunCommand("mutool draw -q -o " + Quote(tmp.file("p.png")) + " " +
                                            Quote(tmp.file("print.xps")) + " 1 >/dev/null 2>&1"), 0);
+            EXPECT_EQ(std::string::npos, r.err.find("ERROR:")) << r.err;
+            const std::string warning = "WARNING: Vardex: " + tmp.file(c.jobFile) +
+                                        ": page 1 is drawn in part: it reached its limit of ";
+            const size_t at = r.err.find(warning);
+            EXPECT_EQ(c.inPart, at != std::string::npos) << r.err;
+            if (c.inPart) {
+                EXPECT_EQ(at, r.err.rfind(warning)) << r.err;
+                EXPECT_NE(std::string::npos,
+                          r.err.find("nested content streams (PAGE_MAX_NESTED_RUNS)\n", at))
+                    << r.err;
+            }
         } else {
             EXPECT_EQ(r.out, "");
-            // The converter's own reason is the job's error.
-            EXPECT_NE(r.err.find("ERROR: " + tmp.file(c.jobFile) + ": no cross-reference data"),
+            // The converter's own reason is the job's error, with the job's title and file.
+            EXPECT_NE(r.err.find("ERROR: report (" + tmp.file(c.jobFile) + "): no cross-reference data"),
                       std::string::npos)
                 << r.err;
         }
+        EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
+    }
+}
+
+// The ERROR line of a refused job names what the user printed, the job's title, as one line
+// of the spooler's log whatever the title holds; the job file only when the spooler gave
+// one (a job on standard input is the filter's own copy, which tells the user nothing).
+TEST(PrintFilter, ARefusedJobNamesWhatTheUserPrinted)
+{
+    std::string accents;
+    for (int i = 0; i < 60; i++)
+        accents += "\xc3\xa9";  // 120 bytes of two-byte characters
+    struct Case {
+        const char* what;
+        std::string title;
+        bool onStdin;
+        std::string named;  // what the ERROR line says before ": " and the reason
+    };
+    const Case cases[] = {
+        {"a job file", "Quarterly report", false, "Quarterly report (JOB)"},
+        {"a job on standard input", "Quarterly report", true, "Quarterly report"},
+        {"line breaks in the title", "two\nlines\rATTR: job-state-message=x", true,
+         "two lines ATTR: job-state-message=x"},
+        {"a long title", std::string(300, 'T'), true, std::string(100, 'T')},
+        {"cut between characters", "x" + accents, true, "x" + accents.substr(0, 98)},
+        {"no title", "", true, "untitled"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::TempDir tmp;
+        testutil::RunCommand("mkdir " + Quote(tmp.file("spool")));
+        MakeFile(tmp.file("in/job.pdf"), "no PDF here\n");
+        Job job;
+        job.filter = kFilterRealConverter;
+        job.cwd = tmp.path();
+        job.tmpdir = "spool";
+        job.args = {"42", "lp", c.title, "1", ""};
+        if (c.onStdin)
+            job.stdinFile = tmp.file("in/job.pdf");
+        else
+            job.args.push_back("in/job.pdf");
+        Result r = RunFilter(job);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        std::string named = c.named;
+        size_t at = named.find("JOB");
+        if (at != std::string::npos)
+            named.replace(at, 3, tmp.file("in/job.pdf"));
+        size_t error = r.err.find("ERROR: ");
+        ASSERT_NE(error, std::string::npos) << r.err;
+        std::string line = r.err.substr(error, r.err.find('\n', error) - error);
+        const std::string expected = "ERROR: " + named + ": no cross-reference data found";
+        EXPECT_EQ(line.substr(0, expected.size()), expected);
+        EXPECT_EQ(r.err.find("\nATTR:"), std::string::npos) << r.err;
         EXPECT_EQ(Entries(tmp.file("spool")), std::vector<std::string>{});
     }
 }

@@ -430,21 +430,41 @@ TEST(ContentParser, OpTableIsWhole)
 }  // namespace
 
 // The page's token budget: the scan stops at it, in the stream where it runs out and in every
-// stream of the page after it; what was drawn before stays.
+// stream of the page after it; what was drawn before stays. It is PAGE_MAX_CONTENT_TOKENS and
+// PAGE_TOKENS_PER_HELD_BYTE tokens for each byte the page holds, and the page says it ran out.
 TEST(ContentParser, TokenBudgetEndsThePage)
 {
-    PageRun run;
-    // "0 0 1 1 re f" is six tokens: the first rectangle spends the budget exactly.
-    run.cp.work->tokens = PAGE_MAX_CONTENT_TOKENS - 6;
-    std::string page = run.Page({"0 0 1 1 re f 2 2 1 1 re f", "4 4 1 1 re f"});
-    EXPECT_EQ(1, run.rec.Count("Fill")) << page;
-    EXPECT_EQ((long long)PAGE_MAX_CONTENT_TOKENS, run.cp.work->tokens);
+    for (long long held : {0LL, 1000LL}) {
+        SCOPED_TRACE(held);
+        const long long budget = PAGE_MAX_CONTENT_TOKENS + PAGE_TOKENS_PER_HELD_BYTE * held;
+        PageRun run;
+        run.cp.work->Hold(9, held, 1 << 30);
+        // "0 0 1 1 re f" is six tokens: the first rectangle spends the budget exactly.
+        run.cp.work->tokens = budget - 6;
+        std::string page = run.Page({"0 0 1 1 re f 2 2 1 1 re f", "4 4 1 1 re f"});
+        EXPECT_EQ(1, run.rec.Count("Fill")) << page;
+        EXPECT_EQ(budget, run.cp.work->tokens);
+        EXPECT_EQ(PAGE_BUDGET_TOKENS, run.cp.work->stoppedBy);
 
-    // A clip opened before the budget ran out still ends.
-    PageRun clipped;
-    clipped.cp.work->tokens = PAGE_MAX_CONTENT_TOKENS - 8;
-    clipped.Page({"q 0 0 1 1 re W n 0 0 1 1 re f Q"});
-    EXPECT_EQ(1, clipped.rec.Count("Clip"));
-    EXPECT_EQ(1, clipped.rec.Count("EndClip"));
-    EXPECT_EQ(0, clipped.rec.Count("Fill"));
+        // One token short of the first rectangle: nothing is drawn.
+        PageRun shorter;
+        shorter.cp.work->Hold(9, held, 1 << 30);
+        shorter.cp.work->tokens = budget - 5;
+        shorter.Page({"0 0 1 1 re f"});
+        EXPECT_EQ(0, shorter.rec.Count("Fill"));
+
+        // A clip opened before the budget ran out still ends.
+        PageRun clipped;
+        clipped.cp.work->Hold(9, held, 1 << 30);
+        clipped.cp.work->tokens = budget - 8;
+        clipped.Page({"q 0 0 1 1 re W n 0 0 1 1 re f Q"});
+        EXPECT_EQ(1, clipped.rec.Count("Clip"));
+        EXPECT_EQ(1, clipped.rec.Count("EndClip"));
+        EXPECT_EQ(0, clipped.rec.Count("Fill"));
+    }
+
+    // A page drawn whole within its budget says nothing.
+    PageRun whole;
+    whole.Page({"0 0 1 1 re f"});
+    EXPECT_EQ(PAGE_BUDGET_NONE, whole.cp.work->stoppedBy);
 }

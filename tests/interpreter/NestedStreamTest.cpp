@@ -18,6 +18,7 @@
 #include "TestUtil.h"
 #include "Xps/XpsPackage.h"
 #include "Xps/XpsPage.h"
+#include "XpsTestUtil.h"
 
 using testutil::ReadFile;
 using testutil::TempDir;
@@ -63,11 +64,13 @@ std::string Trigger(int x)
 // real reader, with one page interpreted the way the conversion driver does it.
 class NestedRun {
 public:
-    // streams: object number and content; a flate flag stores the stream compressed.
+    // streams: object number and content; a flate flag stores the stream compressed, and
+    // `entries` go into its dictionary (a Length there replaces the true one).
     struct Stream {
         int num;
         std::string content;
         bool flate = false;
+        std::string entries{};  // of the stream's dictionary
     };
 
     // objects: more objects, by number and body.
@@ -81,9 +84,9 @@ public:
             b.Object(o.first, o.second);
         for (const Stream& s : streams) {
             if (s.flate)
-                b.Stream(s.num, "/Filter /FlateDecode", testpdf::Deflate(s.content));
+                b.Stream(s.num, s.entries + " /Filter /FlateDecode", testpdf::Deflate(s.content));
             else
-                b.Stream(s.num, "", s.content);
+                b.Stream(s.num, s.entries, s.content);
         }
         b.ClassicXref();
         std::string path = dir.file("doc.pdf");
@@ -266,6 +269,9 @@ TEST(NestedStream, DeepChainsStopAtTheCap)
 
 // Every run below one page counts into the page's budget, at every level: with one run
 // left, the first stream runs and what it would run, and what the page runs next, do not.
+// The budget is PAGE_MAX_NESTED_RUNS and PAGE_NESTED_RUNS_PER_HELD_BYTE runs for each byte
+// the page holds (here its streams, held before they run, and a large one held besides);
+// the page says which budget stopped it.
 TEST(NestedStream, RunsStopAtThePageBudget)
 {
     NestedRun run({{3, Trigger(1000) + Trigger(1000)}, {10, Square(1) + Trigger(1001)},
@@ -273,12 +279,55 @@ TEST(NestedStream, RunsStopAtThePageBudget)
     ASSERT_TRUE(run.loaded);
     run.page.tiles[1000] = 10;
     run.page.tiles[1001] = 11;
-    run.cp.work->nestedRuns = PAGE_MAX_NESTED_RUNS - 1;
+    for (int num : {3, 10, 11})
+        run.cp.HoldStream(num);
+    run.cp.work->Hold(99, 100000, 1 << 30);
+    const long long budget =
+        PAGE_MAX_NESTED_RUNS + PAGE_NESTED_RUNS_PER_HELD_BYTE * run.cp.work->heldBytes;
+    ASSERT_GT(run.cp.work->heldBytes, 100000);
+    run.cp.work->nestedRuns = budget - 1;
     run.Scan(3);
     std::string markup = run.Finish();
     EXPECT_EQ(1, Occurrences(markup, SquareData(1)));
     EXPECT_EQ(0, Occurrences(markup, SquareData(2)));
-    EXPECT_EQ(PAGE_MAX_NESTED_RUNS, run.cp.work->nestedRuns);
+    EXPECT_EQ(budget, run.cp.work->nestedRuns);
+    EXPECT_EQ(PAGE_BUDGET_NESTED_RUNS, run.cp.work->stoppedBy);
+    EXPECT_EQ(budget, run.cp.work->Budget(PAGE_BUDGET_NESTED_RUNS));
+}
+
+// What a page holds, which its budgets grow with: each stream it runs, counted once however
+// often it runs, by the bytes its data takes in the file (a flate stream's packed bytes; a
+// Length past the file's end counts what the file holds from the data on; no usable Length
+// counts nothing), and never more than the whole file.
+TEST(NestedStream, ThePageHoldsEachStreamOnceWithinTheFile)
+{
+    const std::string flat = Square(1), packed = Square(2), past = Square(3);
+    for (bool greedy : {false, true}) {
+        SCOPED_TRACE(greedy ? "two streams claim the rest of the file" : "sound lengths");
+        std::vector<NestedRun::Stream> streams = {
+            {3, Trigger(1000) + Trigger(1000) + Trigger(1001) + Trigger(1003)},
+            {10, flat},
+            {11, packed, true},
+            {13, Square(4), false, "/Length /None"}};
+        if (greedy) {
+            streams[0].content += Trigger(1002) + Trigger(1004);
+            // Early in the file, so that each claims nearly all of it.
+            streams.insert(streams.begin() + 1, {12, past, false, "/Length 99999999"});
+            streams.insert(streams.begin() + 2, {14, Square(5), true, "/Length 99999999"});
+        }
+        NestedRun run(streams);
+        ASSERT_TRUE(run.loaded);
+        run.page.tiles = {{1000, 10}, {1001, 11}, {1002, 12}, {1003, 13}, {1004, 14}};
+        run.Scan(3);
+        std::string markup = run.Finish();
+        EXPECT_EQ(greedy ? "1 1 2 4 3 5 " : "1 1 2 4 ", Squares(markup));
+        long long want = (long long)flat.size() + (long long)testpdf::Deflate(packed).size();
+        if (greedy)
+            want = run.xref->fileBytes;
+        EXPECT_EQ(want, run.cp.work->heldBytes);
+        EXPECT_EQ(greedy ? 5u : 3u, run.cp.work->heldStreams.size());
+        EXPECT_EQ(PAGE_BUDGET_NONE, run.cp.work->stoppedBy);
+    }
 }
 
 // Nothing is drawn for a stream that is not there, and the caller carries on.
@@ -403,6 +452,44 @@ TEST(NestedStream, ClipsOfANestedStreamCloseBeforeItReturns)
             EXPECT_EQ(1, Occurrences(markup.substr(last), "</Canvas>\n") - 1) << c.what;
         }
     }
+}
+
+// Soft masks: what is painted under one lies in a canvas whose opacity mask is a visual of
+// the mask's form over the page. A luminosity mask's colours are written as the alpha their
+// luminosity gives, its backdrop under them, and only while the mask is drawn; an alpha
+// mask's as they are. A mask that masks its own drawing runs once.
+TEST(NestedStream, SoftMasksDrawTheirFormIntoTheMaskedCanvas)
+{
+    const std::string form = "/Type /XObject /Subtype /Form";
+    NestedRun run({{3, "/L gs 1 0 0 rg 0 0 50 50 re f /A gs 0 0 1 rg 0 0 60 60 re f"},
+                   {4, "0.5 g 0 0 10 10 re f /A gs 0 0 20 20 re f", false, form},
+                   {5, "0 1 0 rg 0 0 30 30 re f /Self gs 0 0 40 40 re f", false, form}},
+                  {{9, "<< /ExtGState << /L << /SMask 10 0 R >> /A << /SMask 11 0 R >> "
+                       "/Self << /SMask 11 0 R >> >> >>"},
+                   {10, "<< /S /Luminosity /G 4 0 R /BC [1] >>"},
+                   {11, "<< /S /Alpha /G 5 0 R >>"}});
+    ASSERT_TRUE(run.loaded);
+    PdfIndirect resources;
+    resources.refNum = 9;
+    run.Scan(3, &resources);
+    std::string markup = xpstest::PageBody(run.Finish());
+    const std::string mask = "<Canvas>\n<Canvas.OpacityMask>\n<VisualBrush Viewbox=\"0,0,612,792\" "
+                             "Viewport=\"0,0,612,792\" TileMode=\"None\" ViewboxUnits=\"Absolute\" "
+                             "ViewportUnits=\"Absolute\">\n<VisualBrush.Visual>\n<Canvas>\n";
+    const std::string close = "</Canvas>\n</VisualBrush.Visual>\n</VisualBrush>\n</Canvas.OpacityMask>\n";
+    std::vector<std::string> order = {
+        mask, "<Path Data=\"M 0,0 L 612,0 612,792 0,792 z\" Fill=\"#FF000000\" />", SquareData(10),
+        "#7F000000", mask, SquareData(30), "#FF00FF00", SquareData(40), "#FF00FF00", close,
+        SquareData(20), "#7F000000", "</Canvas>", close, SquareData(50), "#FFFF0000", "</Canvas>",
+        mask, SquareData(30), "#FF00FF00", SquareData(40), "#FF00FF00", close, SquareData(60),
+        "#FF0000FF", "</Canvas>"};
+    size_t at = 0;
+    for (const std::string& part : order) {
+        size_t next = markup.find(part, at);
+        ASSERT_NE(std::string::npos, next) << part << " after " << at << " in\n" << markup;
+        at = next + part.size();
+    }
+    EXPECT_EQ(3, Occurrences(markup, "<VisualBrush "));
 }
 
 // Colours, opacities and a form, interpreted, packed and drawn by both readers: each probe

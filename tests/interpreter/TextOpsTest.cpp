@@ -279,6 +279,9 @@ public:
         tt->widths = (double*)malloc(59 * sizeof(double));
         for (int i = 0; i < 59; i++)
             tt->widths[i] = i == 0 ? 250 : 500;
+        // Glyph indices are what these cases look at, not the font's count of glyphs: both
+        // fonts take every 16-bit index as theirs.
+        tt->numGlyphs = 65535;
         xref->entries[12].path = strdup(kDejaVu);
         xref->entries[12].resData = tt;
 
@@ -294,6 +297,7 @@ public:
         cid->widths[1] = 700;
         cid->cids[2] = 36;  // a later pair of a CID does not count
         cid->widths[2] = 999;
+        cid->numGlyphs = 65535;
         std::string cidPath = dir.file("CID016.ttf");
         xref->entries[16].path = strdup(cidPath.c_str());
         xref->entries[16].resData = cid;

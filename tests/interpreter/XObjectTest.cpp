@@ -27,8 +27,11 @@ testpdf::PdfBuilder Objects()
 {
     testpdf::PdfBuilder b;
     b.Object(5, "<< /XObject << /Im1 15 0 R /Fm1 20 0 R /Bad 21 0 R /Fm2 22 0 R /Fm3 23 0 R "
-                "/Mk 24 0 R /Masked 25 0 R /SelfMasked 26 0 R /FormMasked 27 0 R >> "
-                "/ExtGState << /SMask << /G 30 0 R >> >> >>");
+                "/Mk 24 0 R /Masked 25 0 R /SelfMasked 26 0 R /FormMasked 27 0 R "
+                "/Placed 40 0 R /Unboxed 41 0 R /Odd 42 0 R /Group 43 0 R /NoGroup 44 0 R "
+                "/Outer 45 0 R /GroupRef 46 0 R >> "
+                "/ExtGState << /SMask << /G 30 0 R >> /Half << /ca 0.5 /CA 0.25 >> "
+                "/Thin << /CA 0.25 >> /Masked << /SMask << /S /Alpha /G 48 0 R >> >> >> >>");
     b.Stream(15, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
                  "/ColorSpace /DeviceRGB /SMask 16 0 R", "\x01\x02\x03\x04\x05\x06");
     b.Stream(16, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
@@ -46,6 +49,20 @@ testpdf::PdfBuilder Objects()
     b.Stream(25, rgb + "/Mask 24 0 R", "\x01\x02\x03\x04\x05\x06");
     b.Stream(26, rgb + "/Mask 26 0 R", "\x01\x02\x03\x04\x05\x06");
     b.Stream(27, rgb + "/Mask 20 0 R", "\x01\x02\x03\x04\x05\x06");
+    // Forms with matrices and boxes, sound and not; transparency groups and a form whose
+    // group is of another kind; a form drawing another.
+    const std::string form = "/Type /XObject /Subtype /Form ";
+    b.Stream(40, form + "/BBox [0 0 10 20] /Matrix [2 0 0 3 5 7]", "0 0 m 1 1 l S");
+    b.Stream(41, form + "/Matrix [1 0 0 1 4 4]", "0 0 m 1 1 l S");
+    b.Stream(42, form + "/BBox [10 10 0 0 5] /Matrix [2 0 0 /d 1]", "0 0 m 1 1 l S");
+    b.Stream(43, form + "/BBox [0 0 1 1] /Group << /S /Transparency >>", "0 0 m f 0 0 m S");
+    b.Stream(44, form + "/BBox [0 0 1 1] /Group << /S /Other >>", "0 0 m f 0 0 m S");
+    b.Stream(45, form + "/BBox [0 0 50 50] /Matrix [1 0 0 1 100 0] "
+                        "/Resources << /XObject << /In 40 0 R >> >>", "/In Do");
+    b.Stream(46, form + "/BBox [0 0 1 1] /Group 47 0 R", "0 0 m f");
+    b.Object(47, "<< /Type /Group /S /Transparency >>");
+    b.Stream(48, form + "/BBox [0 0 4 4] /Matrix [1 0 0 1 1 1] /Group << /S /Transparency >>",
+             "0 0 m f");
     return b;
 }
 
@@ -130,6 +147,9 @@ TEST(XObject, ImagesDrawnAndRecordedOncePerPage)
     p.rec.log.clear();
     p.cp.ProcessSMask(99);  // never extracted
     p.cp.ProcessSMask(21);  // refused
+    // A form is drawn only for the masked canvas being opened, never inside an image.
+    p.Run("/Masked gs endstream");
+    p.cp.ProcessSMask(48);
     EXPECT_EQ(p.rec.Joined(), "");
 
     EXPECT_EQ(p.cp.GetSmask(&p.res), 30);
@@ -162,13 +182,151 @@ TEST(XObject, ImageMasks)
 TEST(XObject, FormsRunNested)
 {
     Page p;
-    EXPECT_EQ(p.Run("/Fm1 Do endstream"), "Do; Stroke M 0 0 L 1 1");
+    // Everything the form draws is clipped to its box, and the clip ends with the form.
+    EXPECT_EQ(p.Run("/Fm1 Do endstream"),
+              "Do; Clip 1 M 0 0 L 1 0 L 1 1 L 0 1 Z; Stroke M 0 0 L 1 1; EndClip");
     // Drawn twice, the form's inline image is written once and recorded once for the page.
     EXPECT_EQ(p.Run("/Fm2 Do /Fm2 Do endstream"),
               "Do; ShowImage IMG_IL_022_1.png; Do; ShowImage IMG_IL_022_1.png");
     EXPECT_EQ(p.Inline(), "{0,IMG_IL_022_1.png}");
     // Without resources of its own a form draws with those of the stream that runs it.
     EXPECT_EQ(p.Run("/Fm3 Do endstream"), "Do; Do; ShowImage IMG_015.png");
+}
+
+namespace {
+
+// Logs where each clip and painting lies (its CTM) and the alphas it paints with, and opens
+// group canvases or refuses them as told.
+class PlacingRenderer : public RecordingRenderer {
+public:
+    int canvasResult = 0;
+    // Draws the soft masks of masked canvases, as the page writer does through its back
+    // pointer; without one, this is always the page's parser, told which mask it opens.
+    ContentParser* parser = nullptr;
+    int StartMaskedCanvas(GState* gs) override
+    {
+        log.push_back("StartMaskedCanvas " + std::to_string(gs->softMask) + " {");
+        if (canvasResult == 0 && parser) {
+            const int opening = parser->maskOpening;
+            parser->maskOpening = gs->softMask;
+            parser->ProcessSMask(gs->softMask);
+            parser->maskOpening = opening;
+        }
+        log.push_back("}");
+        return canvasResult;
+    }
+    static std::string Where(GState* gs)
+    {
+        char text[160];
+        const pdfmatrix& m = gs->ctm;
+        snprintf(text, sizeof text, " [%g %g %g %g %g %g] %g/%g", m.a, m.b, m.c, m.d, m.e, m.f,
+                 gs->fillAlpha, gs->strokeAlpha);
+        return text;
+    }
+    int StartCanvas(_matrix* m, double value) override
+    {
+        RecordingRenderer::StartCanvas(m, value);
+        return canvasResult;
+    }
+    int Clip(GState* gs, FillRule rule) override
+    {
+        log.push_back("Clip" + Where(gs) + " " + PathText(gs->path));
+        (void)rule;
+        return 0;
+    }
+    int Fill(GState* gs, FillRule) override
+    {
+        log.push_back("Fill" + Where(gs));
+        return 0;
+    }
+    int Stroke(GState* gs) override
+    {
+        log.push_back("Stroke" + Where(gs));
+        return 0;
+    }
+};
+
+}  // namespace
+
+// A form draws in its own space: its Matrix places it in the user space of the Do and its
+// BBox clips it there, at every depth. A transparency group takes the Do's fill alpha as one
+// opacity around its content, which starts opaque; where that canvas cannot be had the
+// content keeps the Do's alphas. A soft mask's form is placed and clipped alike.
+TEST(XObject, FormsArePlacedClippedAndGrouped)
+{
+    struct Case {
+        const char* what;
+        std::string content;
+        std::string log;
+        int canvasResult = 0;
+    };
+    const Case cases[] = {
+        {"matrix after the CTM, box in form space", "2 0 0 2 0 0 cm /Placed Do",
+         "Do; Clip [4 0 0 6 10 14] 1/1 M 0 0 L 10 0 L 10 20 L 0 20 Z; "
+         "Stroke [4 0 0 6 10 14] 1/1; EndClip"},
+        {"no box: placed, not clipped", "/Unboxed Do", "Do; Stroke [1 0 0 1 4 4] 1/1"},
+        {"items that are no numbers keep their identity value; a box as given",
+         "/Odd Do",
+         "Do; Clip [2 0 0 1 1 0] 1/1 M 10 10 L 0 10 L 0 0 L 10 0 Z; Stroke [2 0 0 1 1 0] 1/1; "
+         "EndClip"},
+        {"a form inside a form", "/Outer Do",
+         "Do; Clip [1 0 0 1 100 0] 1/1 M 0 0 L 50 0 L 50 50 L 0 50 Z; Do; "
+         "Clip [2 0 0 3 105 7] 1/1 M 0 0 L 10 0 L 10 20 L 0 20 Z; "
+         "Stroke [2 0 0 3 105 7] 1/1; EndClip; EndClip"},
+        {"a group under half opacity", "/Half gs /Group Do",
+         "Do; StartCanvas 0.5; Clip [1 0 0 1 0 0] 1/1 M 0 0 L 1 0 L 1 1 L 0 1 Z; "
+         "Fill [1 0 0 1 0 0] 1/1; Stroke [1 0 0 1 0 0] 1/1; EndClip; EndCanvas"},
+        {"a group named by reference", "/Half gs /GroupRef Do",
+         "Do; StartCanvas 0.5; Clip [1 0 0 1 0 0] 1/1 M 0 0 L 1 0 L 1 1 L 0 1 Z; "
+         "Fill [1 0 0 1 0 0] 1/1; EndClip; EndCanvas"},
+        {"a group whose canvas is refused", "/Half gs /Group Do",
+         "Do; StartCanvas 0.5; Clip [1 0 0 1 0 0] 0.5/0.25 M 0 0 L 1 0 L 1 1 L 0 1 Z; "
+         "Fill [1 0 0 1 0 0] 0.5/0.25; Stroke [1 0 0 1 0 0] 0.5/0.25; EndClip", -1},
+        {"an opaque group needs no canvas, and its content starts opaque", "/Thin gs /Group Do",
+         "Do; Clip [1 0 0 1 0 0] 1/1 M 0 0 L 1 0 L 1 1 L 0 1 Z; Fill [1 0 0 1 0 0] 1/1; "
+         "Stroke [1 0 0 1 0 0] 1/1; EndClip"},
+        {"a group of another kind is no group", "/Half gs /NoGroup Do",
+         "Do; Clip [1 0 0 1 0 0] 0.5/0.25 M 0 0 L 1 0 L 1 1 L 0 1 Z; "
+         "Fill [1 0 0 1 0 0] 0.5/0.25; Stroke [1 0 0 1 0 0] 0.5/0.25; EndClip"},
+        // Soft masks: each thing painted lies in a canvas the mask's form covers, the form
+        // placed by its Matrix and the CTM of the gs that set the mask, and clipped by its box.
+        {"a fill under a soft mask", "/Masked gs 2 0 0 2 0 0 cm 0 0 m f",
+         "StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; Fill [2 0 0 2 0 0] 1/1; EndCanvas"},
+        {"a group is masked as one picture", "/Masked gs /Group Do",
+         "Do; StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; "
+         "Clip [1 0 0 1 0 0] 1/1 M 0 0 L 1 0 L 1 1 L 0 1 Z; Fill [1 0 0 1 0 0] 1/1; "
+         "Stroke [1 0 0 1 0 0] 1/1; EndClip; EndCanvas"},
+        {"any other form is masked piece by piece", "/Masked gs 1 0 0 1 5 0 cm /NoGroup Do",
+         "Do; Clip [1 0 0 1 5 0] 1/1 M 0 0 L 1 0 L 1 1 L 0 1 Z; "
+         "StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; Fill [1 0 0 1 5 0] 1/1; EndCanvas; "
+         "StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; Stroke [1 0 0 1 5 0] 1/1; EndCanvas; EndClip"},
+        {"an image", "/Masked gs /Im1 Do",
+         "Do; StartMaskedCanvas 48 {; Clip [1 0 0 1 1 1] 1/1 M 0 0 L 4 0 L 4 4 L 0 4 Z; "
+         "Fill [1 0 0 1 1 1] 1/1; EndClip; }; ShowImage IMG_015.png; EndCanvas"},
+        {"a masked canvas refused: unmasked", "/Masked gs 0 0 m f",
+         "StartMaskedCanvas 48 {; }; Fill [1 0 0 1 0 0] 1/1", -1},
+        {"the mask ends with its q level", "q /Masked gs Q 0 0 m f 0 0 m n",
+         "Fill [1 0 0 1 0 0] 1/1"},
+    };
+    for (const Case& c : cases) {
+        Page p;
+        PlacingRenderer placing;
+        placing.canvasResult = c.canvasResult;
+        placing.parser = &p.cp;
+        p.cp.renderer = &placing;
+        FILE* f = testutil::StreamOf(c.content + " endstream");
+        char buf[PDF_PARSE_BUF];
+        p.cp.Scanner(f, &p.res, buf, sizeof buf);
+        fclose(f);
+        std::string log = placing.Joined();
+        for (size_t at; (at = log.find("OutComment <!-- Form -->\n")) != std::string::npos;)
+            log.replace(at, 25, "Do");
+        EXPECT_EQ(c.log, log) << c.what;
+    }
 }
 
 TEST(XObject, ShadingNamesReachTheRenderer)

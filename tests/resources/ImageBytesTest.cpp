@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "Pdf/Limits.h"
 #include "Pdf/PdfFilter.h"
+#include "Resources/Functions.h"
+#include "Resources/PaintColour.h"
 #include "TestImages.h"
 
 namespace {
@@ -56,8 +60,9 @@ TEST(ImageBytes, PackedSizes)
         {1, INT_MAX, 1, 8, INT_MAX},
         {2, INT_MAX, 1, 1, INT_MAX},
         {INT_MAX, INT_MAX, 1, 1, -1},
-        {1, 1, INT_MAX, 16, -1},   // no colour space has more than 4 components
-        {1, 1, 5, 8, -1},
+        {1, 1, INT_MAX, 16, -1},   // no colour space has more than 32 components
+        {1, 1, 33, 8, -1},
+        {3, 1, 5, 8, 15},          // DeviceN of five colorants
     };
     for (auto& c : cases)
         EXPECT_EQ(PackedImageBytes(c.w, c.h, c.comps, c.bpc), c.bytes) << c.w << "x" << c.h;
@@ -183,4 +188,174 @@ TEST(ImageBytes, JpegHasFrameOnlyWhenAFrameHeaderIsReachable)
     std::string pastLimit = many + app0 + sof('\xC0', 8, 8, 1);
     EXPECT_TRUE(JpegHasFrame((const unsigned char*)atLimit.data(), (int)atLimit.size()));
     EXPECT_FALSE(JpegHasFrame((const unsigned char*)pastLimit.data(), (int)pastLimit.size()));
+}
+
+// A colour key compares samples as stored, at their own depth: 16-bit samples whole, indexes
+// unscaled, every component within its range.
+TEST(ImageBytes, ColourKeyAlphaFromSamplesAsStored)
+{
+    struct {
+        const char* what;
+        std::string src;
+        int w, comps, bpc;
+        std::vector<long> ranges;
+        const char* alpha;
+    } cases[] = {
+        {"RGB: every component within", std::string("\x00\x00\xFF\x00\x00\xF0\x00\x10\xFF", 9), 3, 3, 8,
+         {0, 0, 0, 0, 250, 255}, "0 255 255 "},
+        {"4-bit indexes", "\x12\x32", 4, 1, 4, {2, 2}, "255 0 255 0 "},
+        {"1-bit gray", "\xA0", 3, 1, 1, {1, 1}, "0 255 0 "},
+        {"16 bits compared whole", std::string("\x01\x00\x01\x01", 4), 2, 1, 16, {256, 256}, "0 255 "},
+        {"missing samples read as 0", "", 2, 1, 8, {0, 0}, "0 0 "},
+        {"an empty range keys nothing", "\x05\x05", 2, 1, 8, {6, 4}, "255 255 "},
+    };
+    for (auto& c : cases) {
+        std::vector<unsigned char> alpha((size_t)c.w, 0xEE);
+        ASSERT_EQ(KeyAlpha((const unsigned char*)c.src.data(), (int64_t)c.src.size(), c.w, 1,
+                           c.comps, c.bpc, c.ranges.data(), alpha.data()), 0) << c.what;
+        std::string out;
+        for (unsigned char a : alpha)
+            out += std::to_string(a) + " ";
+        EXPECT_EQ(out, c.alpha) << c.what;
+    }
+    std::vector<long> ranges = {0, 0};
+    unsigned char alpha[1];
+    EXPECT_EQ(KeyAlpha((const unsigned char*)"x", 1, 1, 1, 1, 3, ranges.data(), alpha), -1);
+}
+
+namespace {
+
+PaintSpaceRef Space(PaintSpace::Family family, int comps, PaintSpaceRef base = nullptr,
+                    FunctionRef tint = nullptr)
+{
+    auto s = std::make_shared<PaintSpace>();
+    s->family = family;
+    s->comps = comps;
+    s->base = base;
+    s->tint = tint;
+    return s;
+}
+
+// The exponential function c0 + t (c1 - c0).
+FunctionRef Linear(std::vector<double> c0, std::vector<double> c1)
+{
+    auto f = std::make_shared<PdfFunction>();
+    f->type = 2;
+    f->inputs = 1;
+    f->outputs = (int)c0.size();
+    f->domain = {0, 1};
+    f->c0 = c0;
+    f->c1 = c1;
+    return f;
+}
+
+// The pixels, each within one level of `want` (a level of rounding is the conversion's own).
+std::string Pixels(const std::string& src, int w, int bpc, const PaintSpace& space,
+                   const std::vector<double>& decode, int* comps, const std::vector<int>& want)
+{
+    FunctionWork work;
+    unsigned char* px = SpaceRowsToPixels((const unsigned char*)src.data(), (int64_t)src.size(),
+                                          w, 1, bpc, space, decode.empty() ? nullptr : decode.data(),
+                                          &work, comps);
+    if (!px)
+        return "refused";
+    std::string out;
+    for (int i = 0; i < w * *comps; i++)
+        out += std::to_string(i < (int)want.size() && abs(px[i] - want[i]) <= 1 ? want[i] : px[i]) + " ";
+    free(px);
+    return out;
+}
+
+std::string Text(const std::vector<int>& values)
+{
+    std::string out;
+    for (int v : values)
+        out += std::to_string(v) + " ";
+    return values.empty() ? "refused" : out;
+}
+
+}  // namespace
+
+// Samples of the spaces fills are drawn in become the colours those fills show, under the
+// Decode range, as gray where every colour of the space is gray.
+TEST(ImageBytes, SpaceSamplesBecomeTheirFillColours)
+{
+    PaintSpaceRef gray = Space(PaintSpace::GRAY, 1), rgb = Space(PaintSpace::RGB, 3);
+    PaintSpaceRef cmyk = Space(PaintSpace::CMYK, 4), lab = Space(PaintSpace::LAB, 3);
+    PaintSpaceRef toGray = Space(PaintSpace::TINT, 1, gray, Linear({1}, {0}));
+    PaintSpaceRef toCmyk = Space(PaintSpace::TINT, 1, cmyk, Linear({0, 0, 0, 0}, {0, 1, 1, 0}));
+    PaintSpaceRef noTint = Space(PaintSpace::TINT, 2);
+    struct {
+        const char* what;
+        const PaintSpace& space;
+        std::string src;
+        int w, bpc;
+        std::vector<double> decode;
+        int comps;
+        std::vector<int> out;  // empty: refused
+    } cases[] = {
+        {"CalGray as stored", *gray, std::string("\x00\x80\xFF", 3), 3, 8, {}, 1, {0, 128, 255}},
+        {"CalGray under [1 0]", *gray, std::string("\x00\x80\xFF", 3), 3, 8, {1, 0}, 1, {255, 127, 0}},
+        {"CalGray at 2 bits", *gray, "\x1B", 4, 2, {}, 1, {0, 85, 170, 255}},
+        {"CalRGB under a Decode", *rgb, std::string("\x00\x80\xFF", 3), 1, 8, {1, 0, 0, 1, 0.5, 1}, 3,
+         {255, 128, 255}},
+        {"Lab white and black, its own ranges", *lab, std::string("\xFF\x80\x80\x00\x80\x80", 6),
+         2, 8, {}, 3, {255, 255, 255, 0, 0, 0}},
+        {"Lab under a Decode", *lab, std::string("\x00\x00\x00", 3), 1, 8, {100, 0, 0, 0, 0, 0}, 3,
+         {255, 255, 255}},
+        {"a tint into gray stays gray", *toGray, std::string("\x00\xFF", 2), 2, 8, {}, 1, {255, 0}},
+        {"a tint into CMYK becomes RGB", *toCmyk, std::string("\x00\xFF", 2), 2, 8, {}, 3,
+         {255, 255, 255, 255, 0, 0}},
+        {"a tint under [1 0]", *toCmyk, std::string("\x00", 1), 1, 8, {1, 0}, 3, {255, 0, 0}},
+        {"no usable transform: gray by the largest tint", *noTint,
+         std::string("\x00\xFF\x00\x00", 4), 2, 8, {}, 3, {0, 0, 0, 255, 255, 255}},
+        {"depth 3", *gray, "\xFF", 1, 3, {}, 1, {}},
+    };
+    for (auto& c : cases) {
+        int comps = 0;
+        EXPECT_EQ(Pixels(c.src, c.w, c.bpc, c.space, c.decode, &comps, c.out), Text(c.out)) << c.what;
+        if (!c.out.empty()) {
+            EXPECT_EQ(comps, c.comps) << c.what;
+        }
+    }
+}
+
+// A tint transform of one input runs once per sample value, not per pixel; one of more inputs
+// runs per colour and stops with the conversion's budget, which bounds a hostile image.
+TEST(ImageBytes, TintImagesWithinTheFunctionBudget)
+{
+    PaintSpaceRef rgb = Space(PaintSpace::RGB, 3);
+    PaintSpaceRef one = Space(PaintSpace::TINT, 1, rgb, Linear({1, 1, 1}, {0, 0, 1}));
+    const int w = 4096;
+    std::string ramp;
+    for (int x = 0; x < w; x++)
+        ramp += (char)(x % 256);
+    FunctionWork work;
+    work.left = 256;
+    int comps = 0;
+    unsigned char* px = SpaceRowsToPixels((const unsigned char*)ramp.data(), w, w, 1, 8, *one,
+                                          nullptr, &work, &comps);
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(comps, 3);
+    // The last pixel (tint 255) is as blue as the first of its value: the 256 evaluations did.
+    EXPECT_EQ(px[(w - 1) * 3], 0);
+    EXPECT_EQ(px[(w - 1) * 3 + 2], 255);
+    free(px);
+
+    // Two inputs: each new colour costs its own evaluation, until the budget is spent.
+    auto f = std::make_shared<PdfFunction>(*Linear({1, 1, 0}, {1, 1, 0}));
+    f->inputs = 2;
+    f->domain = {0, 1, 0, 1};
+    PaintSpaceRef two = Space(PaintSpace::TINT, 2, rgb, f);
+    std::string pairs;
+    for (int x = 0; x < w; x++)
+        pairs += std::string(1, (char)(x % 256)) + (char)(x / 256);
+    work.left = 100;
+    px = SpaceRowsToPixels((const unsigned char*)pairs.data(), 2 * w, w, 1, 8, *two, nullptr,
+                           &work, &comps);
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(px[1], 255);              // yellow while the budget lasts
+    EXPECT_EQ(px[99 * 3 + 1], 255);
+    EXPECT_EQ(px[(w - 1) * 3 + 1], 0);  // then the zeros of a spent budget: black
+    free(px);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "PageTreeDoc.h"
@@ -134,7 +135,10 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
          "xx"},
         {"depth 3", "/Width 2 /Height 2 /BitsPerComponent 3 /ColorSpace /DeviceGray", "xx"},
         {"no colour space", gray4x2, std::string(8, 'x')},
-        {"CalRGB", gray4x2 + "/ColorSpace [/CalRGB << >>]", std::string(24, 'x')},
+        // Samples in a space that paints nothing draw nothing.
+        {"the colorant None", gray4x2 + "/ColorSpace [/Separation /None /DeviceGray 35 0 R]",
+         std::string(8, 'x')},
+        {"an unknown family", gray4x2 + "/ColorSpace [/Spot << >>]", std::string(8, 'x')},
         // A family name without its parameters has no palette or profile to read.
         {"bare /Indexed", gray4x2 + "/ColorSpace /Indexed", std::string(8, 'x')},
         {"bare /ICCBased", gray4x2 + "/ColorSpace /ICCBased", std::string(24, 'x')},
@@ -163,6 +167,7 @@ TEST(ImageExtract, RefusedImagesLeaveNoTrace)
         b.Object(32, "<< /Predictor 12 /Columns 4 >>");
         b.Object(33, "/Indexed");
         b.Object(34, "/ICCBased");
+        b.Object(35, "<< /FunctionType 2 /Domain [0 1] /N 1 >>");
         ImageDoc d(b);
         EXPECT_EQ(d.Extract(20), -1) << c.what;
         EXPECT_EQ(d.Entry(20)->path, nullptr) << c.what;
@@ -520,5 +525,162 @@ TEST(ImageExtract, ImageMasksBecomeStencils)
                 rows[y] += p.At(x, y)[3] == 255 ? '+' : p.At(x, y)[3] == 0 ? '.' : '?';
         EXPECT_EQ(rows[0], c.row0) << c.what;
         EXPECT_EQ(rows[1], c.row1) << c.what;
+    }
+}
+
+// A soft mask of DCT data is a gray JPEG: decoded, its samples become the mask's alpha at the
+// JPEG's own size. A JPEG of other than one component is no mask.
+TEST(ImageExtract, DctSoftMasksBecomeAlpha)
+{
+    std::string ramp;
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 16; x++)
+            ramp += (char)(x < 8 ? 0 : 255);
+    struct {
+        const char* what;
+        std::string entries;
+        std::string data;
+        bool mask;
+    } cases[] = {
+        {"gray JPEG", "/Width 16 /Height 8 /Filter /DCTDecode", testimg::MakeGrayJpeg(ramp, 16, 8), true},
+        {"gray JPEG under Flate, declared at another size", "/Width 4 /Height 4 /Filter [/FlateDecode /DCTDecode]",
+         Deflate(testimg::MakeGrayJpeg(ramp, 16, 8)), true},
+        {"three components", "/Width 16 /Height 8 /Filter /DCTDecode",
+         testimg::MakeJpeg(testimg::JPEG_JFIF_72DPI, 16, 8), false},
+        {"not JPEG data", "/Width 16 /Height 8 /Filter /DCTDecode", "not a JPEG", false},
+    };
+    for (const auto& c : cases) {
+        testpdf::PdfBuilder b;
+        b.Stream(15, std::string(kImage) + "/Width 2 /Height 1 /BitsPerComponent 8 "
+                     "/ColorSpace /DeviceGray /SMask 16 0 R", "\x10\x20");
+        b.Stream(16, std::string(kImage) + "/ColorSpace /DeviceGray /BitsPerComponent 8 " + c.entries,
+                 c.data);
+        ImageDoc d(b);
+        ASSERT_EQ(d.Extract(15), 0) << c.what;
+        EXPECT_EQ(d.Info(15)->smaskObj, 16) << c.what;
+        EXPECT_FALSE(FileExists(d.File("IMG_016.jpg"))) << c.what;
+        if (!c.mask) {
+            EXPECT_EQ(d.Entry(16)->path, nullptr) << c.what;
+            continue;
+        }
+        ASSERT_NE(d.Info(16), nullptr) << c.what;
+        EXPECT_EQ(d.Info(16)->width, 16) << c.what;
+        EXPECT_EQ(d.Info(16)->height, 8) << c.what;
+        testimg::Png p = d.Png("IMG_016.png");
+        ASSERT_TRUE(p.ok) << c.what;
+        EXPECT_LE(p.At(2, 4)[3], 8) << c.what;
+        EXPECT_GE(p.At(13, 4)[3], 247) << c.what;
+        EXPECT_EQ(Rgba(p, 13, 4).substr(0, 6), "0,0,0,") << c.what;
+    }
+}
+
+// A /Mask array keys out the pixels whose samples, as stored, all lie within its ranges:
+// the image is written with an alpha of its own. A soft mask takes the place of the key, and
+// an array that does not fit the space keys nothing.
+TEST(ImageExtract, ColourKeysBecomeTheImagesAlpha)
+{
+    const std::string rgb = testimg::StripeRgb(8, 1);  // red, green, blue, yellow, two pixels each
+    struct {
+        const char* what;
+        std::string entries;
+        std::string data;
+        const char* alpha;  // of pixels 0, 2, 4 and 6
+        const char* first;  // R,G,B of pixel 0: the colours stay what they are
+    } cases[] = {
+        {"RGB, blue keyed", "/BitsPerComponent 8 /ColorSpace /DeviceRGB /Mask [0 0 0 0 250 255]", rgb,
+         "255 255 0 255", "255,0,0"},
+        {"RGB by reference", "/BitsPerComponent 8 /ColorSpace /DeviceRGB /Mask 17 0 R", rgb,
+         "255 0 255 255", "255,0,0"},
+        {"4-bit indexes, index 2 keyed",
+         "/BitsPerComponent 4 /ColorSpace [/Indexed /DeviceRGB 3 <FF0000 00FF00 0000FF FFFF00>] "
+         "/Mask [2 2]", std::string("\x00\x11\x22\x33", 4), "255 255 0 255", "255,0,0"},
+        {"gray at 1 bit", "/BitsPerComponent 1 /ColorSpace /DeviceGray /Mask [1 1]", "\x0F",
+         "255 255 0 0", "0,0,0"},
+        {"a tint image", "/BitsPerComponent 8 /ColorSpace [/Separation /S /DeviceGray 18 0 R] "
+         "/Mask [0 10]", std::string("\x00\x00\x80\x80\xFF\xFF\x05\x05", 8), "0 255 255 0", "255,255,255"},
+        {"a soft mask wins", "/BitsPerComponent 8 /ColorSpace /DeviceRGB /Mask [0 0 0 0 250 255] "
+         "/SMask 19 0 R", rgb, "255 255 255 255", "255,0,0"},
+        {"too few numbers", "/BitsPerComponent 8 /ColorSpace /DeviceRGB /Mask [0 0 0 0 250]", rgb,
+         "255 255 255 255", "255,0,0"},
+        {"not numbers", "/BitsPerComponent 8 /ColorSpace /DeviceRGB /Mask [0 0 0 0 /A 255]", rgb,
+         "255 255 255 255", "255,0,0"},
+    };
+    for (const auto& c : cases) {
+        testpdf::PdfBuilder b;
+        b.Stream(15, std::string(kImage) + "/Width 8 /Height 1 " + c.entries, c.data);
+        b.Object(17, "[0 0 250 255 0 0]");
+        b.Object(18, "<< /FunctionType 2 /Domain [0 1] /C0 [1] /C1 [0] /N 1 >>");
+        b.Stream(19, std::string(kImage) + "/Width 1 /Height 1 /BitsPerComponent 8 /ColorSpace /DeviceGray",
+                 "\xFF");
+        ImageDoc d(b);
+        ASSERT_EQ(d.Extract(15), 0) << c.what;
+        testimg::Png p = d.Png("IMG_015.png");
+        ASSERT_TRUE(p.ok) << c.what;
+        std::string alpha;
+        for (int x = 0; x < 8; x += 2)
+            alpha += (x ? " " : "") + std::to_string(p.At(x, 0)[3]);
+        EXPECT_EQ(alpha, c.alpha) << c.what;
+        EXPECT_EQ(Rgba(p, 0, 0).substr(0, strlen(c.first)), c.first) << c.what;
+    }
+}
+
+// Images in the spaces fills are drawn in become gray or RGB files of the fills' colours, and
+// JPEG data go through a decoding of their own where needed.
+TEST(ImageExtract, SpacesOfFillsAndJpegColourTransforms)
+{
+    struct {
+        const char* what;
+        std::string entries;
+        std::string data;
+        const char* file;
+        const char* first;  // R,G,B,A of pixel 0
+    } cases[] = {
+        {"CalRGB", "/BitsPerComponent 8 /ColorSpace [/CalRGB << /WhitePoint [0.9505 1 1.089] >>]",
+         std::string("\x10\x20\x30\x00\x00\x00", 6), "IMG_015.png", "16,32,48,255"},
+        {"CalGray by name, under Decode [1 0]", "/BitsPerComponent 8 /ColorSpace /CalGray /Decode [1 0]",
+         std::string("\x00\x00", 2), "IMG_015.png", "255,255,255,255"},
+        {"Lab", "/BitsPerComponent 8 /ColorSpace [/Lab << /WhitePoint [0.9642 1 0.8249] >>]",
+         std::string("\x00\x80\x80\x00\x80\x80", 6), "IMG_015.png", "0,0,0,255"},
+        {"Separation over CMYK", "/BitsPerComponent 8 /ColorSpace [/Separation /Spot /DeviceCMYK "
+         "<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] /C1 [0 1 1 0] /N 1 >>]",
+         std::string("\xFF\x00", 2), "IMG_015.png", "255,0,0,255"},
+        {"DeviceN of five colorants", "/BitsPerComponent 8 /ColorSpace [/DeviceN [/A /B /C /D /E] "
+         "/DeviceGray 18 0 R]", std::string("\x00\x00\x00\x00\xFF\x00\x00\x00\x00\x00", 10),
+         "IMG_015.png", "0,0,0,255"},
+        {"JPEG of RGB read without a transform", "/BitsPerComponent 8 /ColorSpace /DeviceRGB "
+         "/Filter /DCTDecode /DecodeParms << /ColorTransform 0 >>",
+         testimg::MakeRgbJpeg(testimg::StripeRgb(2, 1), 2, 1, testimg::JPEG_RGB_UNMARKED),
+         "IMG_015.png", "255,0,0,255"},
+        {"JPEG of RGB with its Adobe segment", "/BitsPerComponent 8 /ColorSpace /DeviceRGB "
+         "/Filter [/DCTDecode] /DecodeParms [<< /ColorTransform 1 >>]",
+         testimg::MakeRgbJpeg(testimg::StripeRgb(2, 1), 2, 1, testimg::JPEG_RGB_ADOBE),
+         "IMG_015.png", "255,0,0,255"},
+        {"JPEG of YCbCr passes through", "/BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /DCTDecode "
+         "/DecodeParms 17 0 R", testimg::MakeRgbJpeg(testimg::StripeRgb(2, 1), 2, 1, testimg::JPEG_YCC_JFIF),
+         "IMG_015.jpg", nullptr},
+        {"JPEG in a Separation space", "/BitsPerComponent 8 /ColorSpace [/Separation /S /DeviceGray 19 0 R] "
+         "/Filter /DCTDecode", testimg::MakeGrayJpeg(std::string(2, '\xFF'), 2, 1), "IMG_015.png",
+         "0,0,0,255"},
+    };
+    for (const auto& c : cases) {
+        testpdf::PdfBuilder b;
+        b.Stream(15, std::string(kImage) + "/Width 2 /Height 1 " + c.entries, c.data);
+        b.Object(17, "<< /ColorTransform 1 >>");
+        b.Stream(18, "/FunctionType 4 /Domain [0 1 0 1 0 1 0 1 0 1] /Range [0 1]",
+                 "{ 1 exch sub 5 1 roll pop pop pop pop }");
+        b.Object(19, "<< /FunctionType 2 /Domain [0 1] /C0 [1] /C1 [0] /N 1 >>");
+        ImageDoc d(b);
+        ASSERT_EQ(d.Extract(15), 0) << c.what;
+        ASSERT_NE(d.Entry(15)->path, nullptr) << c.what;
+        EXPECT_EQ(std::string(d.Entry(15)->path), d.File(c.file)) << c.what;
+        if (!c.first)
+            continue;
+        testimg::Png p = d.Png(c.file);
+        ASSERT_TRUE(p.ok) << c.what;
+        const unsigned char* px = p.At(0, 0);
+        int want[4];
+        ASSERT_EQ(sscanf(c.first, "%d,%d,%d,%d", &want[0], &want[1], &want[2], &want[3]), 4);
+        for (int i = 0; i < 4; i++)
+            EXPECT_NEAR(px[i], want[i], 8) << c.what << ": " << Rgba(p, 0, 0);
     }
 }

@@ -212,4 +212,53 @@ TEST(ResourceLookup, SetExtGState)
     }
 }
 
+// Soft masks: a mask dictionary names its form and its kind, and the gs that sets it places
+// it; /None, and anything that names no form, takes the mask away.
+TEST(ResourceLookup, SoftMasksOfExtGState)
+{
+    testpdf::PdfBuilder b;
+    b.Object(2, "<< /ExtGState << "
+                "/Lum << /SMask << /S /Luminosity /G 10 0 R /BC [1 0 0] >> >> "
+                "/Alpha << /SMask 12 0 R >> "
+                "/Cmyk << /SMask << /S /Luminosity /G 10 0 R /BC [0 0 0 0.5] >> >> "
+                "/None << /SMask /None >> "
+                "/Image << /SMask << /S /Alpha /G 11 0 R >> >> "
+                "/Direct << /SMask << /S /Alpha /G << /Subtype /Form >> >> >> "
+                "/Kind << /SMask << /S /Colour /G 10 0 R >> >> "
+                "/Absent << /SMask << /S /Alpha /G 99 0 R >> >> >> >>");
+    b.Stream(10, "/Type /XObject /Subtype /Form /BBox [0 0 1 1]", "0 0 m");
+    b.Stream(11, "/Type /XObject /Subtype /Image /Width 1 /Height 1", "x");
+    b.Object(12, "<< /S /Alpha /G 10 0 R >>");
+    Doc doc(b, 100);
+    Ref res(2);
+    const struct {
+        const char* name;
+        const char* want;  // the mask after gs, set over a mask of object 7
+    } cases[] = {
+        {"Lum", "10 lum bc 0.3 ctm 2"},
+        {"Alpha", "10 alpha bc 0 ctm 2"},
+        {"Cmyk", "10 lum bc 0.5 ctm 2"},
+        {"None", "0"},
+        {"Image", "0"},
+        {"Direct", "0"},
+        {"Kind", "0"},
+        {"Absent", "0"},
+    };
+    for (const auto& c : cases) {
+        GState gs;
+        gs.softMask = 7;
+        gs.ctm.a = 2;
+        Name n(c.name);
+        EXPECT_EQ(0, doc.tree->SetExtGState(&n, &gs, &res)) << c.name;
+        char got[80];
+        if (gs.softMask)
+            snprintf(got, sizeof got, "%d %s bc %g ctm %g", gs.softMask,
+                     gs.softMaskLuminosity ? "lum" : "alpha", gs.softMaskBackdrop,
+                     gs.softMaskCtm.a);
+        else
+            snprintf(got, sizeof got, "0");
+        EXPECT_STREQ(c.want, got) << c.name;
+    }
+}
+
 }  // namespace

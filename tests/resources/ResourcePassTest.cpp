@@ -20,6 +20,8 @@
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
 #include "TestUtil.h"
+#include "TrueTypeFonts.h"
+#include "Type1Fonts.h"
 
 namespace {
 
@@ -103,7 +105,7 @@ TEST(ResourcePass, FontsAndProfileOfTwoPagesYieldExactlyTheirFiles)
 {
     std::string ttf = testutil::ReadFile(kDejaVu);
     ASSERT_GT(ttf.size(), 100000u) << kDejaVu;
-    const std::string type1 = "%!PS-AdobeFont-1.0: Foo-Regular 001.000\n/FontName /Foo-Regular def\n";
+    const std::string type1 = testfont::BoxType1("Foo-Regular", {{"A", 65, 0, 500, 700, 600}});
     const std::string cff = testcff::CidKeyedCff({{10, 0, 500, 700}});
     const std::string icc = std::string("\x00\x00\x02\x0c", 4) + "lcms" + std::string(120, '\x7f');
 
@@ -204,7 +206,7 @@ TEST(ResourcePass, FontNamesCannotLeaveTheFolderOrBreakTheName)
         {"/" + longName, ""},  // cut to fit; checked below
     };
 
-    const std::string program = testcff::CidKeyedCff({{1, 0, 500, 700}});
+    const std::string program = testfont::BoxType1("X", {});
     testpdf::PdfBuilder b;
     std::string fonts = "<<";
     int obj = 100;
@@ -214,7 +216,7 @@ TEST(ResourcePass, FontNamesCannotLeaveTheFolderOrBreakTheName)
                           " 0 R >>");
         b.Object(obj + 1, "<< /Type /FontDescriptor /FontName " + c.fontName + " /FontFile " +
                               std::to_string(obj + 2) + " 0 R >>");
-        b.Stream(obj + 2, "", "%!FontType1");
+        b.Stream(obj + 2, "", program);
         obj += 3;
     }
     OnePage(b, "<< /Font " + fonts + " >> >>");
@@ -238,7 +240,7 @@ TEST(ResourcePass, FontNamesCannotLeaveTheFolderOrBreakTheName)
         } else {
             EXPECT_EQ(path, dir + "/" + c.stem + "_" + std::to_string(obj) + ".pfa");
         }
-        EXPECT_EQ(testutil::ReadFile(path), "%!FontType1");
+        EXPECT_EQ(testutil::ReadFile(path), program);
         expected.push_back("a/b/" + path.substr(dir.size() + 1));
         obj += 3;
     }
@@ -251,13 +253,15 @@ TEST(ResourcePass, FontNamesCannotLeaveTheFolderOrBreakTheName)
 // first, so both fonts drew with one.
 TEST(ResourcePass, FontFilesOfDifferentObjectsNeverShareAName)
 {
+    const std::string first = testfont::BoxType1("Font1", {});
+    const std::string second = testfont::BoxType1("Font", {});
     testpdf::PdfBuilder b;
     b.Object(100, "<< /Type /Font /Subtype /Type1 /BaseFont /X /FontDescriptor 101 0 R >>");
     b.Object(101, "<< /Type /FontDescriptor /FontName /Font1 /FontFile 102 0 R >>");
-    b.Stream(102, "", "%!first");
+    b.Stream(102, "", first);
     b.Object(1100, "<< /Type /Font /Subtype /Type1 /BaseFont /Y /FontDescriptor 1101 0 R >>");
     b.Object(1101, "<< /Type /FontDescriptor /FontName /Font /FontFile 1102 0 R >>");
-    b.Stream(1102, "", "%!second");
+    b.Stream(1102, "", second);
     OnePage(b, "<< /Font << /F1 100 0 R /F2 1100 0 R >> >>");
     b.ClassicXref();
     testutil::TempDir out;
@@ -265,14 +269,15 @@ TEST(ResourcePass, FontFilesOfDifferentObjectsNeverShareAName)
     doc.RunPass();
     EXPECT_EQ(doc.Path(102), out.file("Font1_102.pfa"));
     EXPECT_EQ(doc.Path(1102), out.file("Font_1102.pfa"));
-    EXPECT_EQ(testutil::ReadFile(doc.Path(102)), "%!first");
-    EXPECT_EQ(testutil::ReadFile(doc.Path(1102)), "%!second");
+    EXPECT_EQ(testutil::ReadFile(doc.Path(102)), first);
+    EXPECT_EQ(testutil::ReadFile(doc.Path(1102)), second);
 }
 
 // Damaged or unusual font and colour-space structures: what may be extracted is, the rest
-// leaves no file and no record behind.
+// leaves no file behind, and no record but that of a program refused.
 TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
 {
+    const std::string direct = testfont::BoxType1("Direct", {});
     testpdf::PdfBuilder b;
     OnePage(b,
             "<< /Font << /Direct 10 0 R /DirectCID 20 0 R /Shared 13 0 R /NotRef 30 0 R /NotStream 32 0 R "
@@ -282,7 +287,7 @@ TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
     // A descriptor given directly, and a second font sharing its file with other widths.
     b.Object(10, "<< /Subtype /Type1 /FirstChar 1 /Widths [100] "
                  "/FontDescriptor << /FontName /Direct /FontFile 12 0 R >> >>");
-    b.Stream(12, "/Filter /FlateDecode", testpdf::Deflate("direct descriptor"));
+    b.Stream(12, "/Filter /FlateDecode", testpdf::Deflate(direct));
     b.Object(13, "<< /Subtype /Type1 /FirstChar 1 /Widths [999 999] "
                  "/FontDescriptor << /FontName /Shared /FontFile 12 0 R >> >>");
     // A CIDFont given directly in DescendantFonts.
@@ -296,7 +301,8 @@ TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
     b.Object(32, "<< /Subtype /TrueType /FontDescriptor << /FontName /NotStream /FontFile2 33 0 R >> >>");
     b.Object(33, "<< /Length 0 >>");
     b.Object(34, "<< /Subtype /TrueType /FontDescriptor << /FontName /Missing /FontFile2 999 0 R >> >>");
-    // A program the rewriter refuses: no file, and the entry stays empty.
+    // A program the rewriter refuses: no file, and the entry keeps it as refused, so that it
+    // is not read again.
     b.Object(40, "<< /Subtype /TrueType /Widths [1 2 3] /FontDescriptor << /FontName /Bad /FontFile2 41 0 R >> >>");
     b.Stream(41, "", std::string("\x00\x01\x00\x00\xff\xff", 6) + "not a font");
     b.Stream(42, "/N 1", "gray profile");
@@ -307,14 +313,14 @@ TEST(ResourcePass, UnusualStructuresExtractSoundlyOrNotAtAll)
     doc.RunPass();
 
     EXPECT_EQ(Files(out.path()), (std::vector<std::string>{"DirectCID_021.ttf", "Direct_012.pfa", "profilenf00042.icc"}));
-    EXPECT_EQ(testutil::ReadFile(doc.Path(12)), "direct descriptor");
+    EXPECT_EQ(testutil::ReadFile(doc.Path(12)), direct);
     EXPECT_EQ(Widths(doc.Font(12)), "100");  // the first dictionary met decides
     EXPECT_EQ(Widths(doc.Font(21)), "3:7");
     EXPECT_EQ(doc.E(31)->path, nullptr);
     EXPECT_EQ(doc.E(31)->resData, nullptr);
     EXPECT_EQ(doc.E(33)->path, nullptr);
     EXPECT_EQ(doc.E(41)->path, nullptr);
-    EXPECT_EQ(doc.E(41)->resData, nullptr);
+    EXPECT_NE(RecordAs<RefusedFontProgram>(doc.E(41)->resData), nullptr);
     ASSERT_NE(dynamic_cast<IccInfo*>(doc.E(42)->resData), nullptr);
     EXPECT_EQ(dynamic_cast<IccInfo*>(doc.E(42)->resData)->N, 1);
     // A profile naming a font file does not take that font's record.
@@ -458,9 +464,9 @@ TEST(ResourcePass, FilesThatCannotBeCreatedLeaveNoEntry)
     b.Object(10, "<< /Subtype /TrueType /FontDescriptor << /FontName /T /FontFile2 11 0 R >> >>");
     b.Stream(11, "/Filter /FlateDecode", testpdf::Deflate(ttf));
     b.Object(20, "<< /Subtype /Type0 /DescendantFonts [<< /FontDescriptor << /FontName /C /FontFile2 21 0 R >> >>] >>");
-    b.Stream(21, "", "cid");
+    b.Stream(21, "", testfont::BoxTrueType({{0, 500, 700, 600}}));
     b.Object(30, "<< /Subtype /Type1 /FontDescriptor << /FontName /P /FontFile 31 0 R >> >>");
-    b.Stream(31, "", "pfa");
+    b.Stream(31, "", testfont::BoxType1("P", {}));
     b.Stream(40, "/N 4", "cmyk");
     b.ClassicXref();
 

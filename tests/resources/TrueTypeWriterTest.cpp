@@ -459,7 +459,8 @@ TEST(TrueTypeWriter, FileSourceWritesTheSameFont)
     EXPECT_NE(fromMemory.find(std::string("FooItalic")), std::string::npos);
 }
 
-// Programs that do not hold up: WriteNewFont fails and leaves no file.
+// Programs that do not hold up: WriteNewFont fails, leaves no file and says the program was
+// refused.
 TEST(TrueTypeWriter, HostileProgramsFailWithoutWriting)
 {
     const std::string good = Sfnt(Tables(8, 0, Cmap({{1, 0, Format0({{65, 3}})}})));
@@ -524,7 +525,13 @@ TEST(TrueTypeWriter, HostileProgramsFailWithoutWriting)
              return s;
          }()},
         {"head of 53 bytes", withTable("head", Head(0).substr(0, 53))},
+        // Readers refuse the whole font over these.
+        {"units per em 0", patched(Be32(good, tableRecord("head") + 8) + 18, Bytes().u16(0).s)},
+        {"units per em 15", patched(Be32(good, tableRecord("head") + 8) + 18, Bytes().u16(15).s)},
+        {"units per em 16385", patched(Be32(good, tableRecord("head") + 8) + 18, Bytes().u16(16385).s)},
+        {"units per em 65535", patched(Be32(good, tableRecord("head") + 8) + 18, Bytes().u16(65535).s)},
         {"maxp of 5 bytes", withTable("maxp", Maxp(8).substr(0, 5))},
+        {"no glyphs", withTable("maxp", Maxp(0))},
         {"cmap shorter than its header", withTable("cmap", std::string("\0\0", 2))},
         {"cmap with more records than bytes", withTable("cmap", Bytes().u16(0).u16(40).u16(1).s)},
         {"cmap subtable past the end",
@@ -550,14 +557,27 @@ TEST(TrueTypeWriter, HostileProgramsFailWithoutWriting)
         TrueTypeWriter w(bytes.empty() ? nullptr : &bytes[0], bytes.size());
         EXPECT_EQ(w.WriteNewFont(dir.file("x.ttf").c_str(), "Foo"), -1);
         EXPECT_FALSE(testutil::FileExists(dir.file("x.ttf")));
+        EXPECT_TRUE(w.refused);
     }
 
-    // A null program, and an output that cannot be created.
+    // The units per em at either end of what readers take are kept as they are.
+    for (unsigned unitsPerEm : {16u, 16384u}) {
+        SCOPED_TRACE(unitsPerEm);
+        testutil::TempDir dir;
+        std::string bytes = patched(Be32(good, tableRecord("head") + 8) + 18, Bytes().u16(unitsPerEm).s);
+        TrueTypeWriter w(&bytes[0], bytes.size());
+        ASSERT_EQ(w.WriteNewFont(dir.file("x.ttf").c_str(), "Foo"), 0);
+        EXPECT_FALSE(w.refused);
+    }
+
+    // A null program, and an output that cannot be created: only the program is refused.
     TrueTypeWriter none(nullptr, 100);
     EXPECT_EQ(none.WriteNewFont("/nonexistent/dir/x.ttf", "Foo"), -1);
+    EXPECT_TRUE(none.refused);
     std::string ok = good;
     TrueTypeWriter w(&ok[0], ok.size());
     EXPECT_EQ(w.WriteNewFont("/nonexistent/dir/x.ttf", "Foo"), -1);
+    EXPECT_FALSE(w.refused);
 }
 
 // An OpenType font with CFF outlines keeps its flavour: readers take the outlines by it.

@@ -116,4 +116,45 @@ std::string CidKeyedCff(const std::vector<BoxGlyph>& glyphs)
            globals + charset.s + fdSelect.s + charStringsIndex + Index({fontDict(privateAt)}) + priv;
 }
 
+std::string NameKeyedCff(const std::vector<NamedBox>& glyphs)
+{
+    std::vector<std::string> charStrings = {Bytes().u8(14).s};  // .notdef: endchar
+    std::vector<std::string> names;
+    Bytes charset;
+    charset.u8(0);
+    for (const NamedBox& g : glyphs) {
+        Bytes c;
+        c.i16(g.advance).i16(g.x0).i16(0).u8(21);  // width, rmoveto
+        c.i16(g.x1 - g.x0).u8(6);                  // hlineto
+        c.i16(g.height).u8(7);                     // vlineto
+        c.i16(g.x0 - g.x1).u8(6);                  // hlineto
+        c.u8(14);                                  // endchar
+        charStrings.push_back(c.s);
+        charset.u16(391 + (unsigned)names.size());
+        names.push_back(g.name);
+    }
+    const std::string priv = Bytes().u8(139).u8(20).s;  // defaultWidthX 0
+
+    const std::string header = Bytes().u8(1).u8(0).u8(4).u8(4).s;
+    const std::string nameIndex = Index({"Tiny"});
+    const std::string strings = Index(names);
+    const std::string globals = Index({});
+    // Every offset in five bytes, so the Top DICT's length does not depend on them.
+    auto top = [&](int charsetAt, int charStringsAt, int privateAt) {
+        Bytes t;
+        t.i32(charsetAt).u8(15);
+        t.i32(charStringsAt).u8(17);
+        t.i32((int)priv.size()).i32(privateAt).u8(18);
+        return t.s;
+    };
+    const size_t topIndexSize = Index({top(0, 0, 0)}).size();
+    const int charsetAt =
+        (int)(header.size() + nameIndex.size() + topIndexSize + strings.size() + globals.size());
+    const int charStringsAt = charsetAt + (int)charset.s.size();
+    const std::string charStringsIndex = Index(charStrings);
+    const int privateAt = charStringsAt + (int)charStringsIndex.size();
+    return header + nameIndex + Index({top(charsetAt, charStringsAt, privateAt)}) + strings +
+           globals + charset.s + charStringsIndex + priv;
+}
+
 }  // namespace testcff

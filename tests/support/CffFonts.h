@@ -26,6 +26,17 @@ struct BoxGlyph {
 // k-th of `glyphs`, charset format 0.
 std::string CidKeyedCff(const std::vector<BoxGlyph>& glyphs);
 
+// One glyph of a name-keyed program: its name, a box as a BoxGlyph's, and its advance.
+struct NamedBox {
+    std::string name;
+    int x0, x1, height, advance;
+};
+
+// A name-keyed CFF program (a Type 1C font) whose glyph 0 is an empty .notdef and glyph k the
+// k-th of `glyphs`; every name is a string of its own String INDEX (charset format 0), and the
+// program's encoding is the standard one.
+std::string NameKeyedCff(const std::vector<NamedBox>& glyphs);
+
 }  // namespace testcff
 
 #endif

@@ -8,6 +8,7 @@
 #include "Pdf/Limits.h"
 #include "PdfBuilder.h"
 #include "TestImages.h"
+#include "TrueTypeFonts.h"
 
 namespace testpdf {
 
@@ -848,6 +849,89 @@ void Fonts(std::vector<HostileDoc>* docs)
                      0});
 }
 
+// TrueType programs whose header readers refuse, programs without glyphs, CIDToGIDMap streams
+// and font-file entries that lead nowhere: the package names no glyph its fonts lack and
+// holds no font a reader cannot open.
+void BrokenTrueTypePrograms(std::vector<HostileDoc>* docs)
+{
+    const std::string boxes =
+        testfont::BoxTrueType({{50, 450, 700, 500}, {50, 950, 300, 1000}, {50, 250, 500, 300}},
+                              {{65, 1}, {66, 2}, {67, 3}});
+    const std::string descriptor = "<< /Type /FontDescriptor /FontName /ABCDEF+Boxes /Flags 4 "
+                                   "/FontBBox [0 0 1000 1000] /ItalicAngle 0 /Ascent 1000 /Descent 0 "
+                                   "/CapHeight 700 /StemV 80 /FontFile2 7 0 R >>";
+    for (unsigned unitsPerEm : {0u, 1u, 65535u}) {
+        docs->push_back({"truetype-units-per-em-" + std::to_string(unitsPerEm),
+                         [=] {
+                             return OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 30 Tf 10 100 Td (ABCBA) Tj ET",
+                                            {{5, "<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+Boxes "
+                                                 "/FirstChar 65 /LastChar 67 /Widths [500 1000 300] "
+                                                 "/FontDescriptor 6 0 R >>", ""},
+                                             {6, descriptor, ""},
+                                             {7, "", testfont::WithField16(boxes, "head", 18, unitsPerEm), true}});
+                         },
+                         0});
+    }
+    // A CIDFont of a program without glyphs, and CIDFonts whose maps hold an odd byte, name
+    // glyphs past the program's, or are no stream: each of /F1 to /F4 shows CIDs 0 to 3 and
+    // 0xFFFF.
+    docs->push_back({"cidfonttype2-no-glyphs-and-damaged-maps",
+                     [=] {
+                         std::string map;
+                         for (unsigned g : {0u, 0xFFFFu, 3u, 4u, 2u})
+                             map += std::string{(char)(g >> 8), (char)(g & 0xFF)};
+                         std::vector<ExtraObject> objs = {
+                             {6, descriptor, ""},
+                             {7, "", boxes, true},
+                             {8, "<< /Type /FontDescriptor /FontName /ABCDEF+Empty /Flags 4 "
+                                 "/FontBBox [0 0 1000 1000] /ItalicAngle 0 /Ascent 1000 /Descent 0 "
+                                 "/CapHeight 700 /StemV 80 /FontFile2 9 0 R >>", ""},
+                             {9, "", testfont::WithField16(boxes, "maxp", 4, 0), true},
+                             {10, "", map + "\x01", true},
+                             {11, "/Filter /FlateDecode", Deflate(std::string(1 << 20, '\xff')), true},
+                             {12, "<< /Not /AStream >>", ""}};
+                         const char* cidFonts[4][2] = {{"8", "/Identity"}, {"6", "10 0 R"}, {"6", "11 0 R"},
+                                                       {"6", "12 0 R"}};
+                         std::string fonts, content = "BT ";
+                         for (int i = 0; i < 4; i++) {
+                             const int obj = 20 + 2 * i;
+                             fonts += "/F" + std::to_string(i + 1) + " " + std::to_string(obj) + " 0 R ";
+                             objs.push_back({obj, "<< /Type /Font /Subtype /Type0 /BaseFont /X /Encoding /Identity-H "
+                                                  "/DescendantFonts [" + std::to_string(obj + 1) + " 0 R] >>", ""});
+                             objs.push_back({obj + 1, std::string("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /X "
+                                                                  "/CIDToGIDMap ") + cidFonts[i][1] +
+                                                          " /FontDescriptor " + cidFonts[i][0] + " 0 R >>", ""});
+                             content += "/F" + std::to_string(i + 1) + " 20 Tf 10 " + std::to_string(160 - 40 * i) +
+                                        " Td <0000 0001 0002 0003 FFFF> Tj ";
+                         }
+                         return OnePage("<< /Font << " + fonts + ">> >>", content + "ET", objs);
+                     },
+                     0});
+    // Font-file entries that refer to no program: past the table, a negative number, the page,
+    // the font dictionary itself.
+    docs->push_back({"font-files-refer-to-no-program",
+                     [] {
+                         std::string fonts, content = "BT ";
+                         std::vector<ExtraObject> objs;
+                         const char* refs[] = {"/FontFile2 2147483647 0 R", "/FontFile -1 0 R", "/FontFile3 3 0 R",
+                                               "/FontFile2 5 0 R"};
+                         const char* subtypes[] = {"TrueType", "Type1", "MMType1", "TrueType"};
+                         for (int i = 0; i < 4; i++) {
+                             const int obj = 5 + 2 * i;
+                             fonts += "/F" + std::to_string(i + 1) + " " + std::to_string(obj) + " 0 R ";
+                             objs.push_back({obj, std::string("<< /Type /Font /Subtype /") + subtypes[i] +
+                                                      " /BaseFont /Arial /FontDescriptor " + std::to_string(obj + 1) +
+                                                      " 0 R >>", ""});
+                             objs.push_back({obj + 1, std::string("<< /Type /FontDescriptor /FontName /Arial /Flags 32 ") +
+                                                          refs[i] + " >>", ""});
+                             content += "/F" + std::to_string(i + 1) + " 12 Tf 10 " + std::to_string(160 - 30 * i) +
+                                        " Td (Nothing there) Tj ";
+                         }
+                         return OnePage("<< /Font << " + fonts + ">> >>", content + "ET", objs);
+                     },
+                     0});
+}
+
 // Functions, tint transforms and shadings.
 void Functions(std::vector<HostileDoc>* docs)
 {
@@ -977,8 +1061,13 @@ void FunctionWalks(std::vector<HostileDoc>* docs)
 {
     const std::string straight = "<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0] /C1 [1 0.5 0] >>";
     const std::string paint = "q 0 100 200 100 re W n /Sh sh Q /S cs 0.5 sc 100 10 80 80 re f\n";
+    // mutool draws functions this deep otherwise than their arithmetic gives (a tint of 0.5
+    // reaches the start of a piece on every level below, and so black), so the PDF's
+    // rendering is no measure of them: a page is held to its square.
     auto add = [docs](const std::string& name, std::function<std::string()> make) {
-        docs->push_back({name, std::move(make), 0, kBlueSquareInk});
+        HostileDoc d{name, std::move(make), 0};
+        d.drawnBefore = kBlueSquareInk;
+        docs->push_back(d);
     };
     // 15 levels, each naming the next 8 times (8^15 paths, 4.9 KB): whether the gradient is
     // straight is asked of every path unless each object answers it once.
@@ -1007,22 +1096,25 @@ void FunctionWalks(std::vector<HostileDoc>* docs)
     // gradient painted 2,000 times: each gradient's breaks cost a quarter of a million
     // steps, so the conversion's function budget ends the walks, and the page keeps what it
     // drew before.
-    add("function-wide-pieces-shaded-2000-times", [=] {
+    HostileDoc wide{"function-wide-pieces-shaded-2000-times", [=] {
         std::vector<ExtraObject> objs;
         for (int l = 0; l < 12; l++)
             objs.push_back({10 + l, "<< /FunctionType 3 /Domain [0 1] /Bounds [0.5 " + Repeat("1 ", 1022) +
                                         "] /Functions [" + Repeat(std::to_string(11 + l) + " 0 R ", 1024) + "] >>", ""});
         objs.push_back({22, straight, ""});
         return SharedFunctionPage(objs, Repeat("q 0 100 200 100 re W n /Sh sh Q\n", 2000));
-    });
+    }, 0};
+    wide.drawnBefore = kBlueSquareInk;
+    docs->push_back(wide);
 }
 
 // Calculator programs whose integer operators get operands far beyond the integers: huge
 // numbers, and the infinite and undefined results of real arithmetic. Each is the tint
-// transform of a spot colour of its own, and one is also a shading's gradient.
+// transform of a spot colour of its own, and one is also a shading's gradient. (mutool reads
+// no exponent in a program, so its rendering is no measure of these colours.)
 void CalculatorOperands(std::vector<HostileDoc>* docs)
 {
-    docs->push_back({"function-calculator-operands-beyond-integers", [] {
+    HostileDoc d{"function-calculator-operands-beyond-integers", [] {
         const char* programs[] = {
             "{ 1e300 mul cvi dup dup }",
             "{ pop 99999999999999999999 index dup dup }",
@@ -1048,7 +1140,62 @@ void CalculatorOperands(std::vector<HostileDoc>* docs)
         }
         return OnePage("<< /ColorSpace << " + spaces + ">> /Shading << /Sh 5 0 R >> >>",
                        kBlueSquare + paint + "q 0 140 200 60 re W n /Sh sh Q\n", objs);
-    }, 0, kBlueSquareInk});
+    }, 0};
+    d.drawnBefore = kBlueSquareInk;
+    docs->push_back(d);
+}
+
+// Canvases the content opens in bulk. Clips by the hundred thousand, none of them ended
+// before the page is: past the markup's nesting limit each is kept unwritten, and the page
+// still draws what they leave. Soft masks, whose form is drawn again for every thing painted
+// under them.
+void CanvasesInBulk(std::vector<HostileDoc>* docs)
+{
+    auto clips = [](const std::string& shape) {
+        std::string content = Repeat(shape + " W n\n", 100000);
+        content += "0 0 1 rg 20 20 160 160 re f 60 60 80 80 re W n 1 0 0 rg 0 0 200 200 re f";
+        PdfBuilder b;
+        Catalog(b, "3 0 R", 1);
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", Deflate(content));
+        b.ClassicXref();
+        return b.Bytes();
+    };
+    HostileDoc rects{"clips-100000-rectangles-no-q", [=] { return clips("0 0 200 200 re"); }, 0};
+    rects.drawnAsPdf = true;
+    docs->push_back(rects);
+    // Shapes that cannot merge are left out past the limit, so the page draws more than the
+    // PDF there (and mutool takes gigabytes to draw the PDF itself): time and memory only.
+    docs->push_back({"clips-100000-triangles-no-q",
+                     [=] { return clips("-10 -10 m 400 -10 l -10 400 l h"); }, 0});
+
+    const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 200 200] ";
+    // A mask of 2,000 paths under 200,000 fills.
+    docs->push_back({"soft-mask-of-many-paths-under-many-fills", [=] {
+        PdfBuilder b;
+        Catalog(b, "3 0 R", 1);
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << "
+                    "/ExtGState << /M << /SMask << /S /Luminosity /G 5 0 R >> >> >> >> "
+                    "/Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", Deflate("/M gs " + Repeat("0 0 1 1 re f\n", 200000)));
+        b.Stream(5, form + "/Filter /FlateDecode", Deflate(Repeat("1 g 0 0 9 9 re f\n", 2000)));
+        b.ClassicXref();
+        return b.Bytes();
+    }, 0});
+    // Masks inside masks: the form of mask k paints twice under mask k + 1.
+    docs->push_back({"soft-masks-inside-soft-masks-fan-out", [=] {
+        const int levels = 40;
+        std::vector<ExtraObject> more;
+        for (int k = 0; k < levels; k++) {
+            std::string next = std::to_string(5 + k + 1);
+            more.push_back({5 + k, form + "/Resources << /ExtGState << /M << /SMask << /S "
+                                          "/Alpha /G " + next + " 0 R >> >> >> >>",
+                            "/M gs 0 0 100 100 re f 50 50 100 100 re f", true});
+        }
+        more.push_back({5 + levels, form, "0 0 200 200 re f", true});
+        return OnePage("<< /ExtGState << /M << /SMask << /S /Alpha /G 5 0 R >> >> >> >>",
+                       "/M gs 0 0 1 rg 0 0 200 200 re f", more);
+    }, 0});
 }
 
 }  // namespace
@@ -1061,9 +1208,11 @@ std::vector<HostileDoc> HostileDocs()
     PageWork(&docs);
     FilesAndFolders(&docs);
     Fonts(&docs);
+    BrokenTrueTypePrograms(&docs);
     Functions(&docs);
     FunctionWalks(&docs);
     CalculatorOperands(&docs);
+    CanvasesInBulk(&docs);
     return docs;
 }
 

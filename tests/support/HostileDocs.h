@@ -16,8 +16,13 @@ struct HostileDoc {
     std::function<std::string()> make;  // writes the PDF (some are large: made when run)
     int status;                        // the exit status a sound conversion gives: 0, 1, or -1
                                        // for either
+    // With status 0, every page as both readers draw it is held to the PDF's own rendering,
+    // as the real-document rows are: the row checks what the page drew, not only that it
+    // ended.
+    bool drawnAsPdf = false;
     // Pixels (x, y from the top left of page 1 drawn at 72 dpi) that the page inks before
-    // anything hostile runs: a conversion that stops at a budget keeps them.
+    // anything hostile runs: a conversion that stops at a budget, and so draws the rest
+    // otherwise than the PDF, still keeps them.
     std::vector<std::pair<int, int>> drawnBefore = {};
 };
 

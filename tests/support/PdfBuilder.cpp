@@ -94,29 +94,104 @@ static std::vector<std::pair<int, int>> Runs(const M& list)
     return runs;
 }
 
+std::string PdfBuilder::ClassicTable(const std::map<int, Entry>& list)
+{
+    std::string t = "xref\n";
+    for (const auto& run : Runs(list)) {
+        t += std::to_string(run.first) + " " + std::to_string(run.second) + "\n";
+        for (int n = run.first; n < run.first + run.second; n++) {
+            const Entry& e = list.at(n);
+            char rec[32];
+            snprintf(rec, sizeof rec, "%010lld %05lld %c\r\n", e.f2, e.f3, e.type == 'n' ? 'n' : 'f');
+            t += rec;
+        }
+    }
+    return t;
+}
+
 size_t PdfBuilder::ClassicXref(const XrefOptions& opt)
 {
     std::map<int, Entry> list = Pending(!haveSection_ && opt.zeroEntry);
     size_t at = out_.size();
-    out_ += "xref\n";
-    for (const auto& run : Runs(list)) {
-        out_ += std::to_string(run.first) + " " + std::to_string(run.second) + "\n";
-        for (int n = run.first; n < run.first + run.second; n++) {
-            const Entry& e = list[n];
-            char rec[32];
-            snprintf(rec, sizeof rec, "%010lld %05lld %c\r\n", e.f2, e.f3, e.type == 'n' ? 'n' : 'f');
-            out_ += rec;
-        }
-    }
-    out_ += "trailer\n<< " + TrailerEntries(opt) + " >>\n";
+    out_ += ClassicTable(list) + "trailer\n<< " + TrailerEntries(opt) + " >>\n";
     EndSection(at);
     return at;
+}
+
+void PdfBuilder::SetAside(const std::vector<int>& nums)
+{
+    for (int n : nums) {
+        auto it = pending_.find(n);
+        if (it != pending_.end()) {
+            aside_[n] = it->second;
+            pending_.erase(it);
+        }
+    }
+}
+
+size_t PdfBuilder::Reserve(size_t bytes)
+{
+    size_t at = out_.size();
+    out_ += std::string(bytes - 1, ' ') + "\n";
+    return at;
+}
+
+size_t PdfBuilder::FrontXref(size_t reserved, const XrefOptions& opt)
+{
+    if (!haveSection_ && opt.zeroEntry && !aside_.count(0))
+        aside_[0] = Entry{'f', 0, 65535};
+    std::string section = ClassicTable(aside_) + "trailer\n<< " + TrailerEntries(opt) +
+                          " >>\nstartxref\n0\n%%EOF\n";
+    aside_.clear();
+    size_t room = out_.find('\n', reserved) - reserved;
+    if (section.size() > room)
+        return 0;  // the caller reserved too little
+    out_.replace(reserved, section.size(), section);
+    EndSection(reserved);
+    return reserved;
 }
 
 static void PutField(std::string& row, long long v, int width)
 {
     for (int i = width - 1; i >= 0; i--)
         row += (char)((v >> (8 * i)) & 0xff);
+}
+
+std::string PdfBuilder::StreamObject(int num, const std::map<int, Entry>& list,
+                                     const XrefOptions& opt, const std::string& trailer) const
+{
+    std::string rows, index;
+    for (const auto& run : Runs(list))
+        index += std::to_string(run.first) + " " + std::to_string(run.second) + " ";
+    const int rowBytes = opt.w[0] + opt.w[1] + opt.w[2];
+    std::string above((size_t)rowBytes, '\0');
+    for (const auto& kv : list) {
+        const Entry& e = kv.second;
+        std::string row;
+        PutField(row, e.type == 'f' ? 0 : e.type == 'n' ? 1 : 2, opt.w[0]);
+        PutField(row, e.f2, opt.w[1]);
+        PutField(row, e.f3, opt.w[2]);
+        if (opt.predictor) {
+            // PNG Up: each row is the byte 2 and its differences from the row above.
+            std::string up = "\x02";
+            for (int i = 0; i < rowBytes; i++)
+                up += (char)(row[(size_t)i] - above[(size_t)i]);
+            above = row;
+            row = up;
+        }
+        rows += row;
+    }
+    std::string data = opt.compress ? Deflate(rows) : rows;
+    std::string entries = "/Type /XRef /W [" + std::to_string(opt.w[0]) + " " + std::to_string(opt.w[1]) +
+                          " " + std::to_string(opt.w[2]) + "] ";
+    if (opt.index)
+        entries += "/Index [" + index + "] ";
+    if (opt.compress)
+        entries += "/Filter /FlateDecode ";
+    if (opt.predictor)
+        entries += "/DecodeParms << /Columns " + std::to_string(rowBytes) + " /Predictor 12 >> ";
+    return std::to_string(num) + " 0 obj\n<< /Length " + std::to_string(data.size()) + " " + entries +
+           trailer + " >>\nstream\n" + data + "\nendstream\nendobj\n";
 }
 
 size_t PdfBuilder::XrefStream(int num, const XrefOptions& opt)
@@ -127,29 +202,21 @@ size_t PdfBuilder::XrefStream(int num, const XrefOptions& opt)
     if (num > maxNum_)
         maxNum_ = num;
     std::map<int, Entry> list = Pending(!haveSection_ && opt.zeroEntry);
-
-    std::string rows, index;
-    for (const auto& run : Runs(list))
-        index += std::to_string(run.first) + " " + std::to_string(run.second) + " ";
-    for (const auto& kv : list) {
-        const Entry& e = kv.second;
-        PutField(rows, e.type == 'f' ? 0 : e.type == 'n' ? 1 : 2, opt.w[0]);
-        PutField(rows, e.f2, opt.w[1]);
-        PutField(rows, e.f3, opt.w[2]);
-    }
-    std::string data = opt.compress ? Deflate(rows) : rows;
-    std::string entries = "/Type /XRef /W [" + std::to_string(opt.w[0]) + " " + std::to_string(opt.w[1]) +
-                          " " + std::to_string(opt.w[2]) + "] ";
-    if (opt.index)
-        entries += "/Index [" + index + "] ";
-    if (opt.compress)
-        entries += "/Filter /FlateDecode ";
-    entries += TrailerEntries(opt);
-
     offsets_[num] = at;
-    out_ += std::to_string(num) + " 0 obj\n<< /Length " + std::to_string(data.size()) + " " + entries +
-            " >>\nstream\n" + data + "\nendstream\nendobj\n";
+    out_ += StreamObject(num, list, opt, TrailerEntries(opt));
     EndSection(at);
+    return at;
+}
+
+size_t PdfBuilder::XrefStmStream(int num, const XrefOptions& opt)
+{
+    size_t at = out_.size();
+    if (num > maxNum_)
+        maxNum_ = num;
+    out_ += StreamObject(num, aside_, opt, "/Size " + std::to_string(maxNum_ + 1));
+    aside_.clear();
+    offsets_[num] = at;
+    pending_[num] = Entry{'n', (long long)at, 0};
     return at;
 }
 

@@ -21,6 +21,7 @@ struct XrefOptions {
     bool compress = true;  // deflate the cross-reference stream
     bool index = true;     // write /Index (else the stream lists 0 .. Size-1)
     bool zeroEntry = true;  // the first section lists object 0 as free
+    bool predictor = false;  // stream rows through the PNG Up predictor, as many writers do
 };
 
 class PdfBuilder {
@@ -41,6 +42,20 @@ public:
     size_t ClassicXref(const XrefOptions& opt = XrefOptions());
     size_t XrefStream(int num, const XrefOptions& opt = XrefOptions());
 
+    // Sections that list objects apart from the next one. SetAside takes objects already
+    // written (or entries given) out of the next section and keeps them for one of these:
+    // - a linearized file's first-page section, which lies before the objects it lists:
+    //   Reserve keeps room for it where the file stands, and FrontXref writes the objects set
+    //   aside there as a classic section whose Prev names the latest section (unless
+    //   opt.prev is false) and makes the closing startxref name it;
+    // - a hybrid file's stream: XrefStmStream writes them as cross-reference stream object
+    //   `num`, without trailer entries or startxref, for a classic trailer's XRefStm to name;
+    //   the stream object itself goes into the next section.
+    void SetAside(const std::vector<int>& nums);
+    size_t Reserve(size_t bytes);
+    size_t FrontXref(size_t reserved, const XrefOptions& opt = XrefOptions());
+    size_t XrefStmStream(int num, const XrefOptions& opt = XrefOptions());
+
     size_t Offset(int num) const;  // of the latest object written with that number
     size_t Tell() const { return out_.size(); }
     int Size() const { return maxNum_ + 1; }
@@ -58,10 +73,14 @@ private:
     std::map<int, Entry> Pending(bool zeroEntry);
     std::string TrailerEntries(const XrefOptions& opt) const;
     void EndSection(size_t offset);
+    static std::string ClassicTable(const std::map<int, Entry>& list);
+    std::string StreamObject(int num, const std::map<int, Entry>& list, const XrefOptions& opt,
+                             const std::string& trailer) const;
 
     std::string out_;
     std::map<int, size_t> offsets_;
     std::map<int, Entry> pending_;
+    std::map<int, Entry> aside_;
     int maxNum_ = 0;
     size_t lastSection_ = 0;
     bool haveSection_ = false;

@@ -21,6 +21,9 @@ struct RealDoc {
     double minInkF1 = 0.98;
     std::string gxpsSkip;               // why xpstopng's drawing is not judged, or ""
     bool toStdout = false;              // convert with --stdout rather than into a folder
+    // Where mutool draws the row's own PDF wrongly (the row names the bug): a PDF of the same
+    // pages drawn by other means, whose rendering the package is held to instead; or null.
+    std::function<std::string()> reference;
 };
 
 // Every row, section by section.

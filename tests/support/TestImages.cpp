@@ -83,6 +83,30 @@ std::string MakeJpeg(JpegKind kind, int width, int height)
         });
 }
 
+std::string MakeGrayJpeg(const std::string& gray, int width, int height)
+{
+    return CompressJpeg(gray, width, height, 1, JCS_GRAYSCALE, [](jpeg_compress_struct&) {},
+                        [](jpeg_compress_struct&) {});
+}
+
+std::string MakeRgbJpeg(const std::string& rgb, int width, int height, RgbJpegKind kind)
+{
+    return CompressJpeg(
+        rgb, width, height, 3, JCS_RGB,
+        [kind](jpeg_compress_struct& c) {
+            if (kind != JPEG_YCC_JFIF)
+                jpeg_set_colorspace(&c, JCS_RGB);
+            for (int i = 0; i < c.num_components; i++) {
+                c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+                if (kind == JPEG_RGB_UNMARKED)
+                    c.comp_info[i].component_id = i + 1;
+            }
+            c.write_JFIF_header = kind == JPEG_YCC_JFIF;
+            c.write_Adobe_marker = kind == JPEG_RGB_ADOBE;
+        },
+        [](jpeg_compress_struct&) {});
+}
+
 const unsigned char kCmykStripes[4][4] = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {0, 0, 0, 128}};
 const unsigned char kCmykStripesRgb[4][3] = {{0, 255, 255}, {255, 0, 255}, {255, 255, 0}, {127, 127, 127}};
 

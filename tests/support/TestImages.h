@@ -35,6 +35,18 @@ std::string StripeCmyk(int width, int height, bool inverted = false);
 std::string MakeCmykJpeg(int width, int height, bool inverted = false, bool ycck = false,
                          bool progressive = false);
 
+// width × height gray samples as a JPEG of one component with a JFIF header.
+std::string MakeGrayJpeg(const std::string& gray, int width, int height);
+
+// width × height R G B pixels as a JPEG of three components (quality 95, no subsampling).
+enum RgbJpegKind {
+    JPEG_YCC_JFIF,       // stored as YCbCr under a JFIF header: what every reader reads alike
+    JPEG_RGB_ADOBE,      // stored as R G B; an Adobe segment says so (transform flag 0)
+    JPEG_RGB_UNMARKED    // stored as R G B with no JFIF or Adobe segment, and components
+                         // numbered 1, 2, 3 as a YCbCr file's are: only the PDF can tell
+};
+std::string MakeRgbJpeg(const std::string& rgb, int width, int height, RgbJpegKind kind);
+
 // What libjpeg reads from a JPEG's headers; ok false when it does not decode.
 struct JpegHeader {
     bool ok = false;

@@ -16,18 +16,28 @@
 
 namespace testutil {
 
-TempDir::TempDir()
+namespace {
+const char kEveryUserPrefix[] = "/tmp/vardex-testtmp.";
+}
+
+TempDir::TempDir(bool everyUser)
 {
     std::string base = VARDEX_BINARY_DIR "/testtmp";
-    mkdir(base.c_str(), 0755);
-    std::string tmpl = base + "/t.XXXXXX";
+    std::string tmpl = std::string(kEveryUserPrefix) + "XXXXXX";
+    if (!everyUser) {
+        mkdir(base.c_str(), 0755);
+        tmpl = base + "/t.XXXXXX";
+    }
     char* made = mkdtemp(&tmpl[0]);
     path_ = made ? made : base;
+    if (made && everyUser)
+        chmod(made, 0755);
 }
 
 TempDir::~TempDir()
 {
-    if (path_.find("/testtmp/t.") != std::string::npos && !getenv("VARDEX_KEEP_TEMP"))
+    bool ours = path_.find("/testtmp/t.") != std::string::npos || path_.rfind(kEveryUserPrefix, 0) == 0;
+    if (ours && !getenv("VARDEX_KEEP_TEMP"))
         RunCommand("rm -rf '" + path_ + "'");
 }
 
@@ -134,6 +144,17 @@ FileSizeLimit::~FileSizeLimit()
     old.rlim_max = oldMax_;
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler_);
+}
+
+std::string PaddedPath(const std::string& base, size_t length)
+{
+    std::string path = base;
+    while (path.size() + 1 < length) {
+        size_t rest = length - path.size();
+        size_t n = rest <= 41 ? rest - 1 : std::min<size_t>(40, rest - 3);
+        path += "/" + std::string(n, 'd');
+    }
+    return path;
 }
 
 std::string DiskFullAfter(long kib)

@@ -9,10 +9,12 @@
 
 namespace testutil {
 
-// A fresh folder under the build tree, removed with its contents when the object dies.
+// A fresh folder under the build tree, removed with its contents when the object dies. With
+// `everyUser`, a folder that every user may enter (the spooler's own user, nobody), made in
+// /tmp: a checkout may lie where other users cannot reach, such as below /root.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(bool everyUser = false);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -49,6 +51,11 @@ private:
 };
 // The same for a shell command: prefix that runs it with a full disk at `kib` KiB.
 std::string DiskFullAfter(long kib);
+
+// `base` followed by "/ddd..." folders of up to 40 bytes, `length` bytes long in all (a
+// path the caller creates). Never a single byte is left over, which no "/" and a name could
+// fill; the caller keeps `base` at least two bytes short of `length`.
+std::string PaddedPath(const std::string& base, size_t length);
 
 // Runs a shell command; returns its exit status (or -1), with its standard output in *out.
 int RunCommand(const std::string& command, std::string* out = nullptr);

@@ -1,5 +1,6 @@
 #include "TrueTypeFonts.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -93,16 +94,9 @@ std::string Format6(const CodeMap& m)
     return t;
 }
 
-}  // namespace
-
-std::string WithCharMaps(const std::string& font, const CodeMap& symbol, const CodeMap& mac)
+// A cmap of the (1,0) and (3,0) maps; an empty map is left out.
+std::string CmapTable(const CodeMap& symbol, const CodeMap& mac)
 {
-    if (font.size() < 12)
-        return "";
-    const unsigned numTables = Get16(font, 4);
-    if (font.size() < 12 + 16 * (size_t)numTables)
-        return "";
-
     std::vector<std::pair<std::string, std::string>> subtables;  // (platform, encoding) head
     if (!mac.empty()) {
         std::string h;
@@ -127,6 +121,45 @@ std::string WithCharMaps(const std::string& font, const CodeMap& symbol, const C
     }
     for (const auto& s : subtables)
         cmap += s.second;
+    return cmap;
+}
+
+// An sfnt of the tables, in tag order, with their checksums.
+std::string Sfnt(const std::map<std::string, std::string>& tables)
+{
+    const unsigned n = (unsigned)tables.size();
+    unsigned power = 1, log2 = 0;
+    while (power * 2 <= n) {
+        power *= 2;
+        log2++;
+    }
+    std::string out;
+    Put32(&out, 0x00010000);
+    Put16(&out, n);
+    Put16(&out, 16 * power);
+    Put16(&out, log2);
+    Put16(&out, 16 * n - 16 * power);
+    std::string data;
+    for (const auto& t : tables) {
+        out += t.first;
+        Put32(&out, CheckSum(t.second));
+        Put32(&out, 12 + 16 * n + (uint32_t)data.size());
+        Put32(&out, (uint32_t)t.second.size());
+        data += t.second + std::string((4 - t.second.size() % 4) % 4, '\0');
+    }
+    return out + data;
+}
+
+}  // namespace
+
+std::string WithCharMaps(const std::string& font, const CodeMap& symbol, const CodeMap& mac)
+{
+    if (font.size() < 12)
+        return "";
+    const unsigned numTables = Get16(font, 4);
+    if (font.size() < 12 + 16 * (size_t)numTables)
+        return "";
+    const std::string cmap = CmapTable(symbol, mac);
 
     std::string out = font.substr(0, 12);
     std::string data;
@@ -145,6 +178,107 @@ std::string WithCharMaps(const std::string& font, const CodeMap& symbol, const C
         data += table + std::string((4 - table.size() % 4) % 4, '\0');
     }
     return out + data;
+}
+
+std::string BoxTrueType(const std::vector<Box>& glyphs, const CodeMap& symbol)
+{
+    const unsigned count = (unsigned)glyphs.size() + 1;
+    std::string glyf, loca, hmtx;
+    Put32(&loca, 0);
+    Put16(&hmtx, 500);  // .notdef: no outline
+    Put16(&hmtx, 0);
+    Put32(&loca, 0);
+    int maxWidth = 500, maxHeight = 0, maxX = 0;
+    for (const Box& b : glyphs) {
+        // One contour of four on-curve points, clockwise, each coordinate a 16-bit delta.
+        Put16(&glyf, 1);
+        Put16(&glyf, (unsigned)b.x0 & 0xFFFF);
+        Put16(&glyf, 0);
+        Put16(&glyf, (unsigned)b.x1 & 0xFFFF);
+        Put16(&glyf, (unsigned)b.height & 0xFFFF);
+        Put16(&glyf, 3);  // last point of the contour
+        Put16(&glyf, 0);  // no instructions
+        glyf += std::string(4, '\x01');
+        for (int dx : {b.x0, 0, b.x1 - b.x0, 0})
+            Put16(&glyf, (unsigned)dx & 0xFFFF);
+        for (int dy : {0, b.height, 0, -b.height})
+            Put16(&glyf, (unsigned)dy & 0xFFFF);
+        glyf += std::string((4 - glyf.size() % 4) % 4, '\0');
+        Put32(&loca, (uint32_t)glyf.size());
+        Put16(&hmtx, (unsigned)b.advance);
+        Put16(&hmtx, (unsigned)b.x0 & 0xFFFF);
+        maxWidth = std::max(maxWidth, b.advance);
+        maxHeight = std::max(maxHeight, b.height);
+        maxX = std::max(maxX, b.x1);
+    }
+
+    std::string head;
+    Put32(&head, 0x00010000);
+    Put32(&head, 0x00010000);  // fontRevision
+    Put32(&head, 0);           // checkSumAdjustment
+    Put32(&head, 0x5F0F3CF5);
+    Put16(&head, 0x000B);      // flags
+    Put16(&head, 1000);        // unitsPerEm
+    head += std::string(16, '\0');  // created, modified
+    Put16(&head, 0);
+    Put16(&head, 0);
+    Put16(&head, (unsigned)maxX);
+    Put16(&head, (unsigned)maxHeight);
+    Put16(&head, 0);  // macStyle
+    Put16(&head, 8);  // lowestRecPPEM
+    Put16(&head, 2);  // fontDirectionHint
+    Put16(&head, 1);  // indexToLocFormat: 32-bit offsets
+    Put16(&head, 0);
+
+    std::string hhea;
+    Put32(&hhea, 0x00010000);
+    Put16(&hhea, 1000);  // ascender
+    Put16(&hhea, 0);     // descender
+    Put16(&hhea, 0);     // lineGap
+    Put16(&hhea, (unsigned)maxWidth);
+    hhea += std::string(6, '\0');  // min side bearings, xMaxExtent
+    Put16(&hhea, 1);  // caretSlopeRise
+    hhea += std::string(14, '\0');
+    Put16(&hhea, count);  // numberOfHMetrics
+
+    std::string maxp;
+    Put32(&maxp, 0x00010000);
+    Put16(&maxp, count);
+    Put16(&maxp, 4);  // maxPoints
+    Put16(&maxp, 1);  // maxContours
+    Put16(&maxp, 0);
+    Put16(&maxp, 0);
+    Put16(&maxp, 2);  // maxZones
+    maxp += std::string(16, '\0');
+
+    std::string post;
+    Put32(&post, 0x00030000);
+    post += std::string(28, '\0');
+
+    std::map<std::string, std::string> tables = {{"glyf", glyf}, {"head", head}, {"hhea", hhea},
+                                                 {"hmtx", hmtx}, {"loca", loca}, {"maxp", maxp},
+                                                 {"post", post}};
+    if (!symbol.empty())
+        tables["cmap"] = CmapTable(symbol, {});
+    return Sfnt(tables);
+}
+
+std::string WithField16(const std::string& font, const char* tag, size_t at, unsigned value)
+{
+    if (font.size() < 12)
+        return "";
+    const unsigned n = Get16(font, 4);
+    for (unsigned i = 0; i < n && 12 + 16 * (size_t)(i + 1) <= font.size(); i++) {
+        const size_t r = 12 + 16 * (size_t)i;
+        const uint32_t off = Get32(font, r + 8), len = Get32(font, r + 12);
+        if (font.compare(r, 4, tag) != 0 || at + 2 > len || (size_t)off + len > font.size())
+            continue;
+        std::string out = font;
+        out[off + at] = (char)((value >> 8) & 0xFF);
+        out[off + at + 1] = (char)(value & 0xFF);
+        return out;
+    }
+    return "";
 }
 
 }  // namespace testfont

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Rendering.h"
 #include "TestUtil.h"
 #include "Xps/XpsPage.h"
 
@@ -20,15 +21,15 @@ inline const std::string kPageHead =
     "</Canvas.RenderTransform>\n";
 inline const std::string kPageTail = "</Canvas>\n</FixedPage>\n";
 
-// The strict package checker beside the repository, or "" when it is not there.
+// The strict package checker of the shared folder beside the repository, or "" when it is
+// not there.
 inline std::string XpsCheckTool()
 {
-    const std::string candidates[] = {VARDEX_SOURCE_DIR "/../shared/tools/xps-check",
-                                      "/work/shared/tools/xps-check"};
-    for (const std::string& c : candidates)
-        if (testutil::RunCommand("test -x '" + c + "'") == 0)
-            return c;
-    return "";
+    const std::string shared = testutil::SharedDir();
+    const std::string tool = shared + "/tools/xps-check";
+    if (shared.empty() || testutil::RunCommand("test -x '" + tool + "'") != 0)
+        return "";
+    return tool;
 }
 
 // Runs the checker when it exists: true when it is absent or passes; its report in *report.

@@ -1,6 +1,7 @@
 #include "Xps/Package.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -299,8 +300,9 @@ TEST(Package, APackageNotWrittenWholeFails)
     EXPECT_EQ("", left);
 }
 
-// Writes the same entries whichever way the archive goes out.
-int WriteSample(Package& pkg, const std::string& resource)
+// Writes the same entries whichever way the archive goes out, with `extra` small stored
+// entries more after them.
+int WriteSample(Package& pkg, const std::string& resource, int extra = 0)
 {
     int rc = 0;
     rc |= pkg.OpenForWrite("FixedDocumentSequence.fdseq", false);
@@ -323,14 +325,23 @@ int WriteSample(Package& pkg, const std::string& resource)
         rc |= pkg.Write("<s n=\"%d\"/>\n", i);
         rc |= pkg.CloseWrite();
     }
+    pkg.SetFolder("Many");
+    for (int i = 0; i < extra; i++) {
+        rc |= pkg.OpenForWrite(std::to_string(i).c_str(), true);
+        rc |= pkg.Write("%d", i % 10);
+        rc |= pkg.CloseWrite();
+    }
     return rc;
 }
+// Entries of the sample without extra ones.
+const int kSampleEntries = 44;
 
-enum class Out { Path, StdoutFile, StdoutPipe, StdoutAppending };
+// StdoutFile is opened for writing only, StdoutReadWrite for reading as well.
+enum class Out { Path, StdoutFile, StdoutReadWrite, StdoutPipe, StdoutAppending };
 
 // Writes the sample archive in a child process (standard output is replaced there); returns
 // the archive's bytes and what went to standard error.
-bool WriteInChild(Out how, const TempDir& dir, std::string* bytes, std::string* err)
+bool WriteInChild(Out how, const TempDir& dir, std::string* bytes, std::string* err, int extra = 0)
 {
     const std::string resource = dir.file("res.bin");
     WriteFile(resource, Pattern(9000, 1));
@@ -355,12 +366,13 @@ bool WriteInChild(Out how, const TempDir& dir, std::string* bytes, std::string* 
             close(pipeFds[0]);
             dup2(pipeFds[1], 1);
         } else if (how != Out::Path) {
-            int flags = O_WRONLY | O_CREAT | O_TRUNC | (how == Out::StdoutAppending ? O_APPEND : 0);
+            int flags = (how == Out::StdoutReadWrite ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC |
+                        (how == Out::StdoutAppending ? O_APPEND : 0);
             dup2(open(outFile.c_str(), flags, 0644), 1);
         }
         Package pkg;
         int rc = pkg.Create(how == Out::Path ? outFile.c_str() : nullptr, spool.c_str());
-        rc |= WriteSample(pkg, resource);
+        rc |= WriteSample(pkg, resource, extra);
         rc |= pkg.Close();
         // Standard output stays open for whatever the process writes next.
         if (fcntl(1, F_GETFD) == -1)
@@ -401,6 +413,7 @@ TEST(Package, StandardOutputGivesTheSameArchiveOnAnyStream)
         const char* label;
     } streams[] = {
         {Out::StdoutFile, "seekable file"},
+        {Out::StdoutReadWrite, "seekable file open for reading too"},
         {Out::StdoutPipe, "pipe"},
         {Out::StdoutAppending, "file opened for appending"},
     };
@@ -424,6 +437,55 @@ TEST(Package, StandardOutputGivesTheSameArchiveOnAnyStream)
         std::string left;
         RunCommand("ls -A '" + dir.file("spool") + "'", &left);
         EXPECT_EQ("", left) << s.label;
+    }
+}
+
+// The entries an archive's end records count: the zip64 end record's total where a locator
+// precedes the end record, else the end record's own; -1 when they do not read.
+long long EndRecordCount(const std::string& zip, bool* zip64)
+{
+    using xpstest::Le16;
+    using xpstest::Le32;
+    *zip64 = false;
+    if (zip.size() < 22 + 20 + 56 || Le32(zip, zip.size() - 22) != 0x06054b50)
+        return -1;
+    const size_t locator = zip.size() - 22 - 20;
+    if (Le32(zip, locator) != 0x07064b50)
+        return Le16(zip, zip.size() - 22 + 10);
+    *zip64 = true;
+    size_t at = Le32(zip, locator + 8);
+    if (at + 56 != locator || Le32(zip, at) != 0x06064b50 || Le32(zip, at + 36) != 0)
+        return -1;
+    return Le32(zip, at + 32);
+}
+
+// An archive of more entries than the end record's 16-bit counts hold (the zip library of
+// Debian 12 writes 0xFFFF there from 65,535 on, and the zip64 end records only past 4 GiB)
+// gets zip64 end records whatever stream it goes to, and reads whole; below that it keeps
+// the end record alone.
+TEST(Package, ManyEntriesGetZip64EndRecords)
+{
+    TempDir dir;
+    for (int entries : {65534, 65535, 65536, 70000}) {
+        SCOPED_TRACE(entries);
+        std::string reference, err;
+        ASSERT_TRUE(WriteInChild(Out::Path, dir, &reference, &err, entries - kSampleEntries));
+        bool zip64 = false;
+        EXPECT_EQ(entries, EndRecordCount(reference, &zip64));
+        EXPECT_EQ(entries >= 65535, zip64);
+        EXPECT_TRUE(UnzipTestPasses(dir.file("out.zip")));
+        std::string listed;
+        RunCommand("unzip -Z1 '" + dir.file("out.zip") + "' | wc -l", &listed);
+        EXPECT_EQ(entries, atoi(listed.c_str()));
+        if (entries != 70000)
+            continue;
+        EXPECT_EQ("5", EntryBytes(dir.file("out.zip"), "Many/69955"));  // the last one
+        for (Out how : {Out::StdoutFile, Out::StdoutReadWrite, Out::StdoutPipe}) {
+            std::string bytes;
+            ASSERT_TRUE(WriteInChild(how, dir, &bytes, &err, entries - kSampleEntries));
+            EXPECT_TRUE(bytes == reference) << (int)how << ": " << bytes.size() << " bytes, want "
+                                            << reference.size();
+        }
     }
 }
 

@@ -71,6 +71,15 @@ std::string InnermostClip(const std::string& xml, size_t pos)
     return "";
 }
 
+// The innermost clip in force at each Path of the page, in order.
+std::vector<std::string> ClipsOfPaths(const std::string& xml)
+{
+    std::vector<std::string> clips;
+    for (size_t at = xml.find("<Path "); at != std::string::npos; at = xml.find("<Path ", at + 1))
+        clips.push_back(InnermostClip(xml, at));
+    return clips;
+}
+
 size_t Occurrences(const std::string& text, const std::string& what)
 {
     size_t n = 0;
@@ -123,10 +132,9 @@ TEST_F(Nesting, RectanglesPastTheLimitMergeIntoTheInnermostCanvas)
     std::string xml = Finish();
     EXPECT_LE(MaxDepth(xml), (int)PAGE_MAX_MARKUP_DEPTH);
     // The first fill is clipped to the innermost rectangle, the second to the 150th.
-    size_t first = xml.find("<Path "), second = xml.find("<Path ", first + 1);
-    ASSERT_NE(std::string::npos, second);
-    EXPECT_EQ("F1M 299,299 L 301,299 301,401 299,401 z ", InnermostClip(xml, first));
-    EXPECT_EQ("F1M 149,149 L 451,149 451,551 149,551 z ", InnermostClip(xml, second));
+    EXPECT_EQ((std::vector<std::string>{"F1M 299,299 L 301,299 301,401 299,401 z ",
+                                        "F1M 149,149 L 451,149 451,551 149,551 z "}),
+              ClipsOfPaths(xml));
 }
 
 // Clips that cannot be merged: a repeat of the canvas it would nest in adds nothing, and a
@@ -158,6 +166,77 @@ TEST_F(Nesting, ClipsWithinTheLimitNestAsBefore)
     std::string xml = Finish();
     EXPECT_EQ((size_t)room, Occurrences(xml, "Clip=\"F1M 0,0 L 10,0 10,10 0,10 z \""));
     EXPECT_EQ(PAGE_MAX_MARKUP_DEPTH - 2, MaxDepth(xml));
+}
+
+// Past the limit, clips left out (no rectangles) do not hide the rectangle canvas further
+// out: a rectangle after a thousand of them still merges into it, and gives it back.
+TEST_F(Nesting, ClipsLeftOutLeaveTheCanvasTheyWouldNestIn)
+{
+    for (int i = 0; i < 300; i++)
+        Clip([](PDF_PathGeometry* p, int k) { Rect(p, k, k, 600 - k, 700 - k); });
+    for (int i = 0; i < 1000; i++)
+        Clip([](PDF_PathGeometry* p, int k) { Triangle(p, k, 600 - k); });
+    Clip([](PDF_PathGeometry* p, int) { Rect(p, 0, 0, 310, 310); });
+    FillPage();
+    page.EndClip();
+    FillPage();
+    std::string xml = Finish();
+    EXPECT_LE(MaxDepth(xml), (int)PAGE_MAX_MARKUP_DEPTH);
+    EXPECT_EQ((std::vector<std::string>{"F1M 299,299 L 301,299 301,310 299,310 z ",
+                                        "F1M 299,299 L 301,299 301,401 299,401 z "}),
+              ClipsOfPaths(xml));
+}
+
+// A transparency group's canvas: one opacity mask over all it holds, the clips opened inside
+// ending with it. Past the limit a clip inside cannot take the place of a canvas outside
+// (that would close the group's canvas instead), and a group that would nest too deep gets
+// no canvas.
+TEST_F(Nesting, GroupCanvasesHoldTheirClips)
+{
+    Clip([](PDF_PathGeometry* p, int) { Rect(p, 0, 0, 500, 500); });
+    ASSERT_EQ(0, page.StartCanvas(nullptr, 0.5));
+    Clip([](PDF_PathGeometry* p, int) { Rect(p, 10, 10, 400, 400); });
+    FillPage();
+    page.EndCanvas();
+    FillPage();
+    std::string body = xpstest::PageBody(Finish());
+    EXPECT_EQ("<Canvas\nClip=\"F1M 0,0 L 500,0 500,500 0,500 z \" >\n<Canvas>\n"
+              "<Canvas.OpacityMask>\n<LinearGradientBrush Opacity=\"0.5\" MappingMode=\"Absolute\" "
+              "StartPoint=\"0,0\" EndPoint=\"1,0\" SpreadMethod=\"Pad\">\n"
+              "<LinearGradientBrush.GradientStops>\n"
+              "<GradientStop Color=\"#FF000000\" Offset=\"0\" />\n"
+              "<GradientStop Color=\"#FF000000\" Offset=\"1\" />\n"
+              "</LinearGradientBrush.GradientStops>\n</LinearGradientBrush>\n"
+              "</Canvas.OpacityMask>\n<Canvas\nClip=\"F1M 10,10 L 400,10 400,400 10,400 z \" >\n",
+              body.substr(0, body.find("<Path ")));
+    size_t first = body.find("<Path "), second = body.find("<Path ", first + 1);
+    ASSERT_NE(std::string::npos, second);
+    EXPECT_EQ("</Path>\n</Canvas>\n</Canvas>\n",
+              body.substr(body.find("</Path>"), second - body.find("</Path>")));
+    EXPECT_EQ(0, page.openClips);
+}
+
+TEST_F(Nesting, GroupCanvasesPastTheLimit)
+{
+    const int room = PAGE_MAX_MARKUP_DEPTH - XPS_PAGE_CONTENT_DEPTH - XPS_DRAWING_DEPTH;
+    for (int i = 0; i < room - 1; i++)
+        Clip([](PDF_PathGeometry* p, int k) { Rect(p, k, k, 600 - k, 700 - k); });
+    // One level is left: a group takes it (an opaque one writes no mask), the next cannot.
+    ASSERT_EQ(0, page.StartCanvas(nullptr, 1));
+    EXPECT_EQ(-1, page.StartCanvas(nullptr, 0.5));
+    for (int i = 0; i < 20; i++)
+        Clip([](PDF_PathGeometry* p, int k) { Rect(p, k, k, 600 - k, 700 - k); });
+    FillPage();
+    page.EndCanvas();
+    FillPage();
+    std::string xml = Finish();
+    EXPECT_LE(MaxDepth(xml), (int)PAGE_MAX_MARKUP_DEPTH);
+    EXPECT_EQ(std::string::npos, xml.find("OpacityMask"));
+    // Inside the group the clips were left out; outside, the innermost rectangle stands.
+    const std::vector<std::string> clips = ClipsOfPaths(xml);
+    ASSERT_EQ(2u, clips.size());
+    EXPECT_EQ(clips[1], clips[0]);
+    EXPECT_EQ((size_t)room - 1, Occurrences(xml, "<Canvas\nClip="));
 }
 
 // The markup budget: an element begun below it is written whole; at it the page starts no

@@ -8,6 +8,8 @@
 namespace {
 
 const char kTrue[] = "true";
+// Longest name a message echoes; a longer one is cut and followed by "...".
+const size_t kMaxEchoedName = 64;
 
 // Element counts come from int capacities; sizes are taken in 64 bits and a negative or
 // absurd count is a failed allocation rather than a wrapped size.
@@ -132,6 +134,7 @@ void AnyOption::init(int maxOptions, int maxCharOptions)
     usageOnce = true;
     hasArguments = false;
     autoUsage = false;
+    commandErrors = 0;
 
     if (!alloc())
         FailedAllocating();
@@ -523,6 +526,11 @@ bool AnyOption::hasOptions()
     return hasArguments;
 }
 
+int AnyOption::commandErrorCount()
+{
+    return commandErrors;
+}
+
 bool AnyOption::CommandSet()
 {
     return commandSet;
@@ -579,19 +587,27 @@ void AnyOption::processCommandArgs()
         const char* arg = argValues[i];
         if (!arg)
             continue;
+        // A value option given last has no value to take.
+        bool last = i >= argCount - 1;
         if (longLen > 0 && strncmp(arg, longPrefix, longLen) == 0) {
             int k = parseGNU(arg + longLen);
-            if (k >= 0 && i < argCount - 1)
+            if (k >= 0 && !last)
                 setSlot(longSlot[k], argValues[++i]);
+            else if (k >= 0)
+                missingValue(arg);
         } else if (arg[0] == optionPrefix && arg[0] != 0) {
             if (posix) {
                 char c = parsePOSIX(arg + 1);
-                if (c != '0' && i < argCount - 1)
+                if (c != '0' && !last)
                     setSlot(commandCharSlot(c), argValues[++i]);
+                else if (c != '0')
+                    missingValue(arg);
             } else {
                 int k = parseGNU(arg + 1);
-                if (k >= 0 && i < argCount - 1)
+                if (k >= 0 && !last)
                     setSlot(longSlot[k], argValues[++i]);
+                else if (k >= 0)
+                    missingValue(arg);
             }
         } else if (argIndexCount < argIndexLimit) {
             argIndex[argIndexCount++] = i;
@@ -603,10 +619,28 @@ void AnyOption::processCommandArgs()
     }
 }
 
+void AnyOption::reportName(const char* prefix, const char* text)
+{
+    if (!verbose)
+        return;
+    size_t len = strlen(text);
+    if (len > kMaxEchoedName)
+        fprintf(stderr, "%s%.*s...\n", prefix, (int)kMaxEchoedName, text);
+    else
+        fprintf(stderr, "%s%s\n", prefix, text);
+}
+
 void AnyOption::reportUnknown(const char* prefix, const char* text)
 {
-    if (verbose)
-        fprintf(stderr, "%s%s\n", prefix, text);
+    commandErrors++;
+    reportName(prefix, text);
+    printAutoUsage();
+}
+
+void AnyOption::missingValue(const char* arg)
+{
+    commandErrors++;
+    reportName("Missing value of command argument option : ", arg);
     printAutoUsage();
 }
 
@@ -807,8 +841,8 @@ int AnyOption::fileSlot(const char* name, int kindA, int kindB)
         if (i >= 0)
             slot = longSlot[i];
     }
-    if (slot < 0 && verbose)
-        fprintf(stderr, "Unknown option in resourcefile : %s\n", name);
+    if (slot < 0)
+        reportName("Unknown option in resourcefile : ", name);
     return slot;
 }
 

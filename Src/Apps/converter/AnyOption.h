@@ -3,9 +3,10 @@
 // each registration takes one value slot shared by its name and character. A set flag has
 // the value "true". Values are the parser's own heap strings, valid while it lives.
 //
-// Diagnostics (unknown options, extra arguments) go to standard error while the verbose flag
-// is set, so that they never mix with a package written to standard output; the usage text
-// and printVerbose go to standard output.
+// Diagnostics (unknown options, missing values, extra arguments) go to standard error while
+// the verbose flag is set, so that they never mix with a package written to standard output;
+// a name they echo is cut to a few dozen bytes. The usage text and printVerbose go to
+// standard output.
 #ifndef VARDEX_APPS_CONVERTER_ANYOPTION_H
 #define VARDEX_APPS_CONVERTER_ANYOPTION_H
 
@@ -92,6 +93,9 @@ public:
     int getArgc();
     char* getArgv(int index);
     bool hasOptions();
+    // Unknown options and value options without their value met on the command line (each
+    // reported while verbose); the option file's unknown lines do not count.
+    int commandErrorCount();
     bool CommandSet();
     bool FileSet();
 
@@ -126,6 +130,8 @@ private:
     int commandCharSlot(char c);
     void setSlot(int slot, const char* value);
     void reportUnknown(const char* prefix, const char* text);
+    void reportName(const char* prefix, const char* text);
+    void missingValue(const char* arg);
 
     int parseGNU(const char* text);
     int matchOpt(const char* name);
@@ -184,6 +190,7 @@ private:
     bool usageOnce;
     bool hasArguments;
     bool autoUsage;
+    int commandErrors;
 };
 
 #endif

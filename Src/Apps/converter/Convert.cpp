@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ftw.h>
+#include <string>
 #include <sys/stat.h>
 
 #include "Apps/converter/PathUtils.h"
@@ -87,8 +88,9 @@ public:
                    (int)(TMP_MAX_FOLDER - 1 - strlen(VARDEX_RUN_FOLDER)), base);
             return -1;
         }
-        if (keep && !MakeDirectory(base)) {
-            Reason(input, "cannot create the temporary folder %s", base);
+        int why = 0;
+        if (keep && !MakeDirectory(base, &why)) {
+            Reason(input, "cannot create the temporary folder %s: %s", base, strerror(why));
             path[0] = 0;
             return -1;
         }
@@ -119,6 +121,32 @@ bool WriteFailed(const char* input)
     const char* path = FirstWriteFailure(&err);
     Reason(input, "cannot write the temporary file %s: %s", path, strerror(err ? err : EIO));
     return true;
+}
+
+// The line for a page that ran out of one of its budgets ("" for a page drawn whole): the
+// page keeps what it drew, and the conversion goes on.
+std::string BudgetWarning(const char* input, int page, const PageWork& work)
+{
+    static const struct {
+        PageBudget budget;
+        const char* what;
+        const char* limit;
+    } kBudgets[] = {
+        {PAGE_BUDGET_TOKENS, "content tokens", "PAGE_MAX_CONTENT_TOKENS"},
+        {PAGE_BUDGET_NESTED_RUNS, "nested content streams", "PAGE_MAX_NESTED_RUNS"},
+        {PAGE_BUDGET_MARKUP, "bytes of markup", "PAGE_MAX_MARKUP_BYTES"},
+    };
+    for (const auto& b : kBudgets) {
+        if (b.budget != work.stoppedBy)
+            continue;
+        char line[PDF_MAX_PATH + 160];
+        snprintf(line, sizeof line,
+                 "Vardex: warning: %s: page %d is drawn in part: it reached its limit of %lld "
+                 "%s (%s)\n",
+                 input, page + 1, work.Budget(b.budget), b.what, b.limit);
+        return line;
+    }
+    return "";
 }
 
 // The document's file, tables and objects, released on every way out of the conversion,
@@ -222,6 +250,7 @@ void ScanStream(ContentParser* parser, PdfPageTree* pages, PdfObj* ref, PdfObj* 
     int fromPdf = 0;
     if (pages->GetPageContent(ref, &stream, &fromPdf) != 0 || !stream)
         return;
+    parser->HoldStream(static_cast<PdfIndirect*>(ref)->refNum);
     parser->Scanner(stream, resources, buf, SCAN_BUF);
     // A stream read in place shares the document's file, which stays open.
     if (!fromPdf)
@@ -281,9 +310,16 @@ int Larkspan::Convert(char* input, char* output)
         return -1;
     }
 
+    // Objects in object streams are not read: a page tree that leads into one would lose
+    // pages without a word.
+    int compressedBefore = doc.xref->compressedAsked;
     doc.pages = new PdfPageTree(doc.xref);
     PdfPageTree* pages = doc.pages;
     pages->Load();
+    if (doc.xref->compressedAsked != compressedBefore) {
+        Reason(input, "the page tree lies in object streams, which are not supported");
+        return -1;
+    }
     snprintf(pages->tmpDir, sizeof pages->tmpDir, "%s", work.path);
     size_t len = strlen(pages->tmpDir);
     if (len == 0 || (pages->tmpDir[len - 1] != '/' && pages->tmpDir[len - 1] != '\\'))
@@ -302,6 +338,8 @@ int Larkspan::Convert(char* input, char* output)
     }
 
     char scanBuf[SCAN_BUF];
+    // Said once the package is written: a conversion that fails says only why.
+    std::string warnings;
     for (int page = 0; page < pageCount; page++) {
         double x, y, width, height;
         PageSize(pages, page, &x, &y, &width, &height);
@@ -330,6 +368,7 @@ int Larkspan::Convert(char* input, char* output)
         RemoveObj(resources);
         parser->RunAllClips();
         int ended = renderer.EndPage();
+        warnings += BudgetWarning(input, page, parser->ownWork);
         delete parser;
         if (ended != 0) {
             Reason(input, "cannot write page %d", page + 1);
@@ -340,14 +379,21 @@ int Larkspan::Convert(char* input, char* output)
     }
 
     // The package writer leaves the output path as it was unless the package is complete.
+    int why = 0;
     if (WriteXpsPackage(pageCount, &pages->resources, &pages->iResources, &pages->inlineResources,
-                        output, work.path, doc.xref) != 0) {
-        if (output) {
+                        output, work.path, doc.xref, &why) != 0) {
+        if (output && why)
+            Reason(input, "cannot write the package %s: %s", output, strerror(why));
+        else if (output)
             Reason(input, "cannot write the package %s", output);
-        } else {
+        else
             Reason(input, "cannot write the package to standard output");
-        }
         return -1;
     }
+    // A section the reader could not walk whole is said once the document has converted
+    // without it; a refused document says only why it was refused.
+    if (doc.xref->sectionDamaged)
+        error_str("xref error\n");
+    fputs(warnings.c_str(), stderr);
     return 0;
 }

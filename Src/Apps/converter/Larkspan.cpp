@@ -1,6 +1,7 @@
 #include "Apps/converter/Larkspan.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -51,7 +52,7 @@ struct OptionRow {
     const char* name;
     int shortChar;  // 0: long name only
     void (Larkspan::*handler)(char*);
-    int isFlag;
+    int isFlag;  // 2: a flag of the command line only, never of the option file
 };
 
 const OptionRow OptionTable[] = {
@@ -62,6 +63,8 @@ const OptionRow OptionTable[] = {
     {"tmpdir", 't', &Larkspan::SetTempFile, 0},
     {"opt1", '0', &Larkspan::Opt1, 1},
     {"file", 'f', &Larkspan::SetFile, 0},
+    {"help", 'h', &Larkspan::SetHelp, 2},
+    {"version", 'v', &Larkspan::SetVersion, 2},
 };
 
 bool IsAbsolute(const char* path)
@@ -103,7 +106,8 @@ FindNode* OpenNode(const char* path, FindNode* parent)
 Larkspan::Larkspan(int count, char** vector)
     : argc(count), argv(vector), options(nullptr), outputDir(kEmpty), stdoutMode(false),
       findPattern(nullptr), findSingle(nullptr), subfolders(false), folderExt(kFolderExt),
-      tempDir(kEmpty), current(nullptr), literalFile(nullptr), entrySkipped(false)
+      tempDir(kEmpty), current(nullptr), literalFile(nullptr), helpWanted(false),
+      versionWanted(false), entrySkipped(false), outputError(0)
 {
     currentDir[0] = 0;
     pattern[0] = 0;
@@ -123,7 +127,9 @@ void Larkspan::InitOptions()
     options = new AnyOption();
     options->setVerbose();
     for (const OptionRow& row : OptionTable) {
-        if (row.isFlag && row.shortChar)
+        if (row.isFlag == 2)
+            options->setCommandFlag(row.name, (char)row.shortChar);
+        else if (row.isFlag && row.shortChar)
             options->setFlag(row.name, (char)row.shortChar);
         else if (row.isFlag)
             options->setFlag(row.name);
@@ -152,6 +158,10 @@ int Larkspan::ProcessArgs()
 int Larkspan::Run()
 {
     InitOptions();
+    // A mistyped option would otherwise change what the run does without a word (a --stdout
+    // that is not one writes a file): the parser has said what it did not take.
+    if (options->commandErrorCount() > 0)
+        return 1;
     if (!options->hasOptions()) {
         options->printUsage();
         delete options;
@@ -159,6 +169,14 @@ int Larkspan::Run()
         return 0;
     }
     ProcessArgs();
+    if (helpWanted) {
+        options->printUsage();
+        return 0;
+    }
+    if (versionWanted) {
+        fputs(kBanner, stdout);
+        return 0;
+    }
     options->printVerbose("Processing...\n");
 
     // Anything the user named that was not converted makes the run fail; a conversion that
@@ -189,7 +207,8 @@ int Larkspan::Run()
             found++;
             int named = CreateOutputName(output, name, 0);
             if (named < 0 && !stdoutMode) {
-                fprintf(stderr, "Vardex: cannot create the output folder %s\n", outputDir);
+                fprintf(stderr, "Vardex: cannot create the output folder %s: %s\n", outputDir,
+                        strerror(outputError));
                 FindDone(handle);
                 return 1;
             }
@@ -245,7 +264,6 @@ void Larkspan::SetStdout(char*)
 {
     stdoutMode = true;
     options->unsetVerbose();
-    SetMessageStream(stderr);
 }
 
 void Larkspan::SetTempFile(char* name)
@@ -258,6 +276,16 @@ void Larkspan::Opt1(char*) {}
 void Larkspan::SetFile(char* name)
 {
     literalFile = options->getValue(name);
+}
+
+void Larkspan::SetHelp(char*)
+{
+    helpWanted = true;
+}
+
+void Larkspan::SetVersion(char*)
+{
+    versionWanted = true;
 }
 
 char* Larkspan::FindFirst(char* argument)
@@ -382,7 +410,7 @@ int Larkspan::CreateOutputName(char* out, char* input, int)
 
     const char* folder = currentDir;
     if (outputDir && outputDir[0]) {
-        if (!IsDir(outputDir) && !MakeDirectory(outputDir))
+        if (!IsDir(outputDir) && !MakeDirectory(outputDir, &outputError))
             return -1;
         folder = outputDir;
     }

@@ -26,7 +26,9 @@ public:
     Larkspan(const Larkspan&) = delete;
     Larkspan& operator=(const Larkspan&) = delete;
 
-    // 0 when every file named or found was converted, 1 when one was not: an argument that
+    // 0 when every file named or found was converted, 1 when one was not or when the command
+    // line held an unknown option or an option without its value (nothing is converted
+    // then; -h and -v convert nothing either, with status 0): an argument that
     // could not be searched, a search that found nothing, an entry, input or package path
     // that was skipped (each says why on standard error), or a conversion that failed, which
     // also ends the loop. An output folder that cannot be created ends it as well. Entries of
@@ -44,6 +46,10 @@ public:
     // --file PATH: PATH is converted as the one file it names, before the other arguments;
     // a '*' or '?' in it, or a folder of that name, is never searched.
     void SetFile(char* name);
+    // -h/--help and -v/--version, of the command line only: the usage text or the banner
+    // instead of converting anything.
+    void SetHelp(char* name);
+    void SetVersion(char* name);
 
     // A search over one argument. FindFirst returns the handle (null when the argument cannot
     // be searched: it is reported on standard error); FindNext gives the next bare name (the
@@ -54,7 +60,7 @@ public:
 
     // `out` (PDF_MAX_PATH bytes) := the package path for the input file `input`, creating the
     // output folder on first use. 1; 0 when the path does not fit, -1 when the output folder
-    // is not there and cannot be created (`out` is then empty).
+    // is not there and cannot be created (`out` is then empty, the reason in outputError).
     int CreateOutputName(char* out, char* input, int unused);
     int ProcessArgs();
     int CreateInputName(char* out, char* folder, char* name);
@@ -79,12 +85,16 @@ public:
     char patternUpper[PDF_MAX_PATH];
     FindNode* current;
     char* literalFile;  // the value of --file; null when not given
+    bool helpWanted;
+    bool versionWanted;
 
 private:
     // The input path of the name FindNext just gave, built aside so that it is known to fit.
     char foundPath[PDF_MAX_PATH];
     // Set when the running search passed by an entry whose path does not fit.
     bool entrySkipped;
+    // Why CreateOutputName could not make the output folder (an errno value).
+    int outputError;
 };
 
 #endif

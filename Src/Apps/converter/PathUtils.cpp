@@ -152,26 +152,37 @@ bool GetPathFromFileName(const char* path, char* out, size_t size)
     return true;
 }
 
-bool MakeDirectory(const char* path)
+bool MakeDirectory(const char* path, int* error)
 {
-    if (!path || !*path || strlen(path) >= PDF_MAX_PATH)
+    if (!path || !*path || strlen(path) >= PDF_MAX_PATH) {
+        if (error)
+            *error = path && *path ? ENAMETOOLONG : ENOENT;
         return false;
+    }
     char work[PDF_MAX_PATH];
     strcpy(work, path);
     // Every prefix that ends before a separator, then the whole path. Whether each mkdir
     // succeeds does not matter (most of the prefixes usually exist): the result is whether
     // the folder stands at the end, which also makes "out/" and an existing folder succeed
-    // and a path that names a file, or cannot be created, fail.
+    // and a path that names a file, or cannot be created, fail. The first refusal other than
+    // "exists" is the reason: the folders below it fail only for want of it.
+    int first = 0;
     for (size_t i = 1; work[i]; i++) {
         if (IsSep(work[i])) {
             char saved = work[i];
             work[i] = 0;
-            mkdir(work, 0775);
+            if (mkdir(work, 0775) != 0 && errno != EEXIST && !first)
+                first = errno;
             work[i] = saved;
         }
     }
-    mkdir(work, 0775);
-    return IsDir(path);
+    if (mkdir(work, 0775) != 0 && errno != EEXIST && !first)
+        first = errno;
+    if (IsDir(path))
+        return true;
+    if (error)
+        *error = first ? first : ENOTDIR;
+    return false;
 }
 
 bool RunFolderPattern(char* out, const char* base)

@@ -30,8 +30,10 @@ int wildcmp(const char* pattern, const char* text);
 // not fit `size` bytes (callers reject such paths before asking); `out` is then empty.
 bool GetPathFromFileName(const char* path, char* out, size_t size);
 
-// Creates every folder along `path` (mode 0775). True when the path is a folder afterwards.
-bool MakeDirectory(const char* path);
+// Creates every folder along `path` (mode 0775). True when the path is a folder afterwards;
+// otherwise `error`, when given, gets the system's reason (an errno value): that of the first
+// folder that could not be made, or ENOTDIR when the path names something else.
+bool MakeDirectory(const char* path, int* error = nullptr);
 
 // `out` := `base` joined with `rel` by `sep`, leading separators of `rel` and trailing ones
 // of the result dropped, every '/' and '\' turned into `sep`. `out` may be `base` or `rel`.

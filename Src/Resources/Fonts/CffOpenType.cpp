@@ -302,7 +302,7 @@ bool ReadCffProgram(const unsigned char* d, size_t n, CffProgram* out)
     out->unitsPerEm = 1000;
     if (top.fontMatrix0 > 0) {
         const double upem = std::round(1.0 / top.fontMatrix0);
-        if (upem >= 16 && upem <= 16384)
+        if (upem >= SFNT_MIN_UNITS_PER_EM && upem <= SFNT_MAX_UNITS_PER_EM)
             out->unitsPerEm = (int)upem;
     }
     for (int i = 0; i < 4; i++)
@@ -338,12 +338,17 @@ const unsigned char* SfntTable(const unsigned char* s, size_t n, const char* tag
 }
 
 int WriteCffAsOpenType(const char* path, const unsigned char* cff, size_t length,
-                       const char* fontName, const CffProgram& prog)
+                       const char* fontName, const CffProgram& prog, bool* refused)
 {
+    auto refuse = [refused] {
+        if (refused)
+            *refused = true;
+        return -1;
+    };
     // Offsets in the font are 32-bit.
     if (!path || !cff || length == 0 || length > 0x7FFF0000u || prog.numGlyphs < 1 ||
         prog.numGlyphs > 0xFFFF)
-        return -1;
+        return refuse();
     const unsigned glyphs = (unsigned)prog.numGlyphs;
     const unsigned upem = (unsigned)prog.unitsPerEm;
     const int* bb = prog.bbox;
@@ -474,7 +479,7 @@ int WriteCffAsOpenType(const char* path, const unsigned char* cff, size_t length
         offset += (t.data.size() + 3) / 4 * 4;
     }
     if (offset > 0x7FFFFFFFu)
-        return -1;
+        return refuse();
     for (const Table& t : tables) {
         font.b.insert(font.b.end(), t.data.begin(), t.data.end());
         font.zeros((4 - t.data.size() % 4) % 4);
@@ -486,18 +491,8 @@ int WriteCffAsOpenType(const char* path, const unsigned char* cff, size_t length
     font.b[headAt + 11] = (unsigned char)adjust;
 
     // What readers will do with it: open it and find every glyph.
-    if (!FontEng::m_library && FT_Init_FreeType(&FontEng::m_library) != 0) {
-        FontEng::m_library = nullptr;
-        return -1;
-    }
-    FT_Face face = nullptr;
-    if (FT_New_Memory_Face(FontEng::m_library, font.b.data(), (FT_Long)font.b.size(), 0, &face) != 0 ||
-        !face)
-        return -1;
-    const bool sound = face->num_glyphs == (FT_Long)glyphs;
-    FT_Done_Face(face);
-    if (!sound)
-        return -1;
+    if (FontProgramGlyphs(font.b.data(), font.b.size()) != (long)glyphs)
+        return refuse();
 
     FILE* fp = fopen(path, "wb");
     if (!fp)

@@ -36,8 +36,9 @@ const unsigned char* SfntTable(const unsigned char* sfnt, size_t length, const c
 
 // Writes the OpenType font around the program to `path`: 0 once the whole file is written,
 // closed and opens as a font in FreeType with the program's glyph count; -1 otherwise, with
-// no file left behind.
+// no file left behind, and *refused (when given) set where the font itself is at fault
+// rather than the writing.
 int WriteCffAsOpenType(const char* path, const unsigned char* cff, size_t length,
-                       const char* fontName, const CffProgram& program);
+                       const char* fontName, const CffProgram& program, bool* refused = nullptr);
 
 #endif

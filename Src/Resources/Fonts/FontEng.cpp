@@ -51,6 +51,22 @@ double fixed_to_real(long v)
     return v * kUnit;
 }
 
+long FontProgramGlyphs(const unsigned char* data, size_t length)
+{
+    if (!data || length == 0 || length > (size_t)LONG_MAX)
+        return -1;
+    if (!FontEng::m_library && FT_Init_FreeType(&FontEng::m_library) != 0) {
+        FontEng::m_library = nullptr;
+        return -1;
+    }
+    FT_Face face = nullptr;
+    if (FT_New_Memory_Face(FontEng::m_library, data, (FT_Long)length, 0, &face) != 0 || !face)
+        return -1;
+    const long glyphs = face->num_glyphs;
+    FT_Done_Face(face);
+    return glyphs;
+}
+
 void OutCubic(FT_Vector* p0, FT_Vector* control, FT_Vector* p2, PDF_PathGeometry* path)
 {
     FT_Vector c1, c2;

@@ -3,6 +3,8 @@
 #ifndef VARDEX_RESOURCES_FONTS_FONTENG_H
 #define VARDEX_RESOURCES_FONTS_FONTENG_H
 
+#include <cstddef>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -34,5 +36,9 @@ void OutCubic(FT_Vector* p0, FT_Vector* control, FT_Vector* p2, PDF_PathGeometry
 
 // 26.6 fixed point to double.
 double fixed_to_real(long v);
+
+// The glyphs of the font program in data[0..length) as FreeType opens it (starting the
+// library on first use), or -1 when it does not open: what readers will make of it.
+long FontProgramGlyphs(const unsigned char* data, size_t length);
 
 #endif

@@ -15,6 +15,7 @@
 #include "Pdf/PdfXref.h"
 #include "Resources/Fonts/CffOpenType.h"
 #include "Resources/Fonts/FontEncoding.h"
+#include "Resources/Fonts/FontEng.h"
 #include "Resources/Fonts/TrueTypeWriter.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
@@ -82,14 +83,6 @@ int FontFilePath(char* out, const char* dir, const char* fontName, int objNum, c
     return (len > 0 && len < PDF_MAX_PATH) ? 0 : -1;
 }
 
-// The object number of a font-file entry. The program is a stream, and a stream can only be
-// reached through a reference: anything else is no font file (-1).
-int FontFileRef(PdfObj* descriptor, const char* key)
-{
-    PdfObj* v = ResourceValue(descriptor, key);
-    return (v && v->Type() == PDF_INDIRECT) ? static_cast<PdfIndirect*>(v)->refNum : -1;
-}
-
 // A dictionary given directly or through a reference; a parsed one goes to *parsed.
 PdfObj* DictValue(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** parsed)
 {
@@ -98,6 +91,24 @@ PdfObj* DictValue(PdfXref* xref, PdfObj* value, char* buf, int size, PdfObj** pa
 }
 
 }  // namespace
+
+bool IsType1Subtype(const char* subtype)
+{
+    return subtype && (strcmp(subtype, "Type1") == 0 || strcmp(subtype, "MMType1") == 0);
+}
+
+// The program is a stream, and a stream can only be reached through a reference.
+int FontProgramObject(PdfXref* xref, PdfObj* descriptor, const char* key)
+{
+    PdfObj* v = ResourceValue(descriptor, key);
+    if (!xref || !v || v->Type() != PDF_INDIRECT)
+        return -1;
+    const int f = static_cast<PdfIndirect*>(v)->refNum;
+    PdfObj* obj = xref->Object(f);
+    XrefEntry* e = xref->Entry(f);
+    // Reading the object gives a stream its data offset.
+    return (obj && obj->Type() == PDF_DICT && e && e->streamOffset > 0) ? f : -1;
+}
 
 // Walks a CIDFont's W array: c [w1 ... wn] gives (c, w1) ... (c+n-1, wn); c c_last w gives
 // (c, w) ... (c_last, w). With `info` null it only counts; the same walk fills, so a hostile
@@ -187,13 +198,16 @@ static bool IsSfnt(const unsigned char* p, size_t n)
 }
 
 // An sfnt through the rewriter. Glyph runs address its glyphs by index: the glyph count
-// bounds them, and the charset of a CID-keyed CFF table turns CIDs into them.
+// bounds them, and the charset of a CID-keyed CFF table turns CIDs into them. A program the
+// rewriter refuses sets *refused.
 static int WriteSfnt(const unsigned char* p, size_t n, const char* path, const char* fontName,
-                     FontInfo* info)
+                     FontInfo* info, bool* refused)
 {
     TrueTypeWriter writer((char*)p, n);
-    if (writer.WriteNewFont(path, fontName) != 0)
+    if (writer.WriteNewFont(path, fontName) != 0) {
+        *refused = writer.refused;
         return -1;
+    }
     info->numGlyphs = writer.numGlyphs;
     size_t cffLength = 0;
     const unsigned char* cff = SfntTable(p, n, "CFF ", &cffLength);
@@ -205,21 +219,62 @@ static int WriteSfnt(const unsigned char* p, size_t n, const char* path, const c
 
 // A bare CFF program, wrapped into an OpenType font.
 static int WriteCff(const unsigned char* p, size_t n, const char* path, const char* fontName,
-                    FontInfo* info)
+                    FontInfo* info, bool* refused)
 {
     CffProgram program;
-    if (!ReadCffProgram(p, n, &program) || WriteCffAsOpenType(path, p, n, fontName, program) != 0)
+    if (!ReadCffProgram(p, n, &program)) {
+        *refused = true;
+        return -1;
+    }
+    if (WriteCffAsOpenType(path, p, n, fontName, program, refused) != 0)
         return -1;
     info->numGlyphs = program.numGlyphs;
     info->cidToGid = program.cidToGid;
     return 0;
 }
 
-// DW and the W pairs of a CIDFont.
+// The CIDToGIDMap of a CIDFontType2 when it is a stream (its object number), else 0: every
+// other map, and every other kind of CIDFont, keeps CIDs as they are.
+static int CidMapObject(PdfPageTree* tree, PdfObj* cidFont)
+{
+    PdfKey subtypeKey("Subtype");
+    PdfName subtype;
+    if (tree->GetName(subtype, &subtypeKey, cidFont) != 0 || !subtype.str ||
+        strcmp(subtype.str, "CIDFontType2") != 0)
+        return 0;
+    PdfObj* map = ResourceValue(cidFont, "CIDToGIDMap");
+    return map && map->Type() == PDF_INDIRECT && static_cast<PdfIndirect*>(map)->refNum > 0
+               ? static_cast<PdfIndirect*>(map)->refNum
+               : 0;
+}
+
+// The glyph index of each CID from info's CIDToGIDMap stream: two bytes, high byte first, per
+// CID from 0; CIDs are 16-bit, so what lies past 65,536 entries is no CID's. A stream that does
+// not decode leaves CIDs as they are, and so does a short one for the CIDs past its end.
+static void ReadCidMap(PdfPageTree* tree, FontInfo* info)
+{
+    if (info->cidMapObj <= 0)
+        return;
+    char buf[FONT_PARSE_BUF];
+    ByteBuffer data;
+    data.growStep = 4096;
+    if (DecodeResourceStream(tree, info->cidMapObj, buf, sizeof buf, &data, nullptr) == 0) {
+        const size_t cids = std::min<size_t>(data.size > 0 ? (size_t)data.size / 2 : 0, 65536);
+        auto map = std::make_shared<std::vector<uint16_t>>(cids);
+        for (size_t c = 0; c < cids; c++)
+            (*map)[c] = (uint16_t)(data.data[2 * c] << 8 | data.data[2 * c + 1]);
+        info->cidMap = map;
+    }
+    free(data.data);
+}
+
+// DW, the W pairs and the CIDToGIDMap of a CIDFont; the map is only named here, and read
+// (ReadCidMap) for a record that is kept.
 static FontInfo* CidFontInfo(PdfPageTree* tree, PdfObj* cidFont)
 {
     FontInfo* info = new FontInfo;
     info->kind = FONT_KIND_TYPE0;
+    info->cidMapObj = CidMapObject(tree, cidFont);
     PdfKey dwKey("DW");
     PdfReal dw;
     dw.value = 1000;
@@ -248,7 +303,7 @@ static FontInfo* CidFontInfo(PdfPageTree* tree, PdfObj* cidFont)
 static bool SameWidths(const FontInfo& a, const FontInfo& b)
 {
     if (a.kind != b.kind || a.count != b.count || a.defaultWidth != b.defaultWidth ||
-        (a.kind != FONT_KIND_TYPE0 && a.firstChar != b.firstChar))
+        a.cidMapObj != b.cidMapObj || (a.kind != FONT_KIND_TYPE0 && a.firstChar != b.firstChar))
         return false;
     for (int32_t i = 0; i < a.count; i++) {
         if ((a.widths && b.widths && a.widths[i] != b.widths[i]) || !a.widths != !b.widths)
@@ -300,12 +355,15 @@ int FontWidthSet(PdfPageTree* tree, PdfObj* font, FontInfo* record)
     }
     mine->numGlyphs = record->numGlyphs;
     mine->cidToGid = record->cidToGid;
+    ReadCidMap(tree, mine);
     record->variants.emplace_back(mine);
     return (int)record->variants.size();
 }
 
 // Decodes font-file object f and writes it to `path` as `how` says. Only a complete file
-// gives the entry its path and `info`; otherwise `info` is deleted and the entry stays
+// gives the entry its path and `info`. A program that does not decode, or that is no font
+// readers can use, leaves a RefusedFontProgram in the entry: its fonts are drawn as fonts
+// without a program. When only the writing failed, `info` is deleted and the entry stays
 // empty, so a later font dictionary may try again.
 static void WriteFontFile(PdfPageTree* tree, int f, const char* path, const char* fontName, FontInfo* info,
                           FontWrite how, char* buf, int size)
@@ -314,23 +372,38 @@ static void WriteFontFile(PdfPageTree* tree, int f, const char* path, const char
     ByteBuffer data;
     data.growStep = 1024;
     int rc = -1;
-    if (e && DecodeResourceStream(tree, f, buf, size, &data, nullptr) == 0) {
+    bool refused = false;
+    if (!e) {
+        delete info;
+        return;
+    }
+    if (DecodeResourceStream(tree, f, buf, size, &data, nullptr) != 0) {
+        refused = true;
+    } else {
         const unsigned char* p = data.data;
         const size_t n = (size_t)data.size;
-        if (how == WRITE_AS_DECODED)
-            rc = WriteResourceFile(path, p, n);
-        else if (how == WRITE_SFNT || IsSfnt(p, n))
-            rc = WriteSfnt(p, n, path, fontName, info);
-        else
-            rc = WriteCff(p, n, path, fontName, info);
+        if (how == WRITE_AS_DECODED) {
+            // The outline road opens the file as it stands; one FreeType cannot open draws
+            // nothing there.
+            refused = FontProgramGlyphs(p, n) < 1;
+            if (!refused)
+                rc = WriteResourceFile(path, p, n);
+        } else if (how == WRITE_SFNT || IsSfnt(p, n)) {
+            rc = WriteSfnt(p, n, path, fontName, info, &refused);
+        } else {
+            rc = WriteCff(p, n, path, fontName, info, &refused);
+        }
     }
     free(data.data);
     if (rc == 0)
         e->path = strdup(path);
-    if (rc == 0 && e->path)
+    if (rc == 0 && e->path) {
         e->resData = info;
-    else
-        delete info;
+        return;
+    }
+    delete info;
+    if (refused && !e->resData)
+        e->resData = new RefusedFontProgram;
 }
 
 // An entry that already has a path or a record is done (or belongs to another extractor).
@@ -348,13 +421,13 @@ static int ExtractSimpleFont(PdfPageTree* tree, PdfObj* font, int kind, char* bu
     bool trueType = kind == FONT_KIND_TRUETYPE;
     PdfObj* parsed = nullptr;
     PdfObj* descriptor = DictValue(tree->xref, ResourceValue(font, "FontDescriptor"), buf, size, &parsed);
-    int f = FontFileRef(descriptor, trueType ? "FontFile2" : "FontFile");
+    int f = FontProgramObject(tree->xref, descriptor, trueType ? "FontFile2" : "FontFile");
     // A Type 1 font may carry its program in compact form instead (FontFile3, Type1C); it is
     // drawn through the same outlines. A TrueType font's FontFile3 is an OpenType program,
     // rewritten alike.
     bool compact = !trueType && f < 0;
     if (f < 0)
-        f = FontFileRef(descriptor, "FontFile3");
+        f = FontProgramObject(tree->xref, descriptor, "FontFile3");
     PdfKey nameKey("FontName");
     PdfName fontName;
     char path[PDF_MAX_PATH];
@@ -397,14 +470,15 @@ int PdfPageTree::ExtractType0(PdfObj* font)
 
     PdfKey nameKey("FontName");
     PdfName fontName;
-    int f = FontFileRef(descriptor, "FontFile2");
+    int f = FontProgramObject(xref, descriptor, "FontFile2");
     bool trueType = f >= 0;
     if (f < 0)
-        f = FontFileRef(descriptor, "FontFile3");
+        f = FontProgramObject(xref, descriptor, "FontFile3");
     char path[PDF_MAX_PATH];
     if (descriptor && GetName(fontName, &nameKey, descriptor) == 0 && FreshEntry(xref, f) &&
         FontFilePath(path, tmpDir, fontName.str ? fontName.str : "", f, ".ttf") == 0) {
         FontInfo* info = CidFontInfo(this, cidFont);
+        ReadCidMap(this, info);
         // A TrueType program goes through the rewriter, as a simple font's does: subsets made
         // for CID fonts often lack the cmap and OS/2 tables that a font part must have. A
         // FontFile3 holds an OpenType font, which goes the same way, or a bare CFF program,
@@ -437,7 +511,7 @@ int PdfPageTree::ExtractFontResource(PdfObj* fonts)
             const char* s = subtype.str ? subtype.str : "";
             if (strcmp(s, "Type0") == 0)
                 ExtractType0(font);
-            else if (strcmp(s, "Type1") == 0)
+            else if (IsType1Subtype(s))
                 ExtractType1(font);
             else if (strcmp(s, "TrueType") == 0)
                 ExtractTrueType(font);

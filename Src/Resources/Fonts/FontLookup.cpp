@@ -1,15 +1,14 @@
 // What a font resource name stands for when a content stream selects it. Fonts whose program
 // goes into the package or is drawn from its file are answered with the font file's object
-// number; fonts drawn from their dictionary (Type 3, Type 1 under a standard name, drawn from
-// the built-in data, and fonts that carry no program, drawn with the nearest built-in font)
-// with a copy of it. A font file that the resource pass did not reach
+// number; fonts drawn from their dictionary (Type 3, and fonts that carry no program or one
+// that cannot be used: drawn from the built-in data of their standard name, else with the
+// nearest built-in font) with a copy of it. A font file that the resource pass did not reach
 // (a font used only inside a form, a pattern or a glyph procedure) is extracted here.
 #include <cstring>
 
 #include "Pdf/PdfObj.h"
 #include "Pdf/PdfParser.h"
 #include "Pdf/PdfXref.h"
-#include "Resources/Fonts/BaseFonts.h"
 #include "Resources/PdfPageTree.h"
 #include "Resources/ResData.h"
 
@@ -46,14 +45,6 @@ struct Parsed {
     }
 };
 
-// The object number behind a font-file entry: a program is a stream, which only a reference
-// can reach. -1 when there is none.
-int FontFileObject(PdfObj* descriptor, const char* key)
-{
-    PdfObj* v = ResourceValue(descriptor, key);
-    return (v && v->Type() == PDF_INDIRECT) ? static_cast<PdfIndirect*>(v)->refNum : -1;
-}
-
 bool Is(const PdfName& name, const char* text)
 {
     return name.str && strcmp(name.str, text) == 0;
@@ -61,8 +52,19 @@ bool Is(const PdfName& name, const char* text)
 
 }  // namespace
 
+// Fonts drawn from their dictionary: a copy of it.
+static int DictAnswer(PdfObj* font, PdfObj** out)
+{
+    PdfObj* copy = font->Dup();
+    if (!copy)
+        return -1;
+    *out = copy;
+    return 0;
+}
+
 // Extracts font file f through `extract` unless that was done already, and answers with its
-// number only when the file exists with a font record: a failed extraction draws nothing.
+// number only when the file exists with a font record. A program that cannot be used is
+// answered as no program at all; a file that could not be written draws nothing.
 // A font whose widths differ from those of the program's record is answered with the number
 // and its own width set: [f k].
 static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
@@ -73,6 +75,8 @@ static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
         return -1;
     if (!e->path)
         (tree->*extract)(font);
+    if (!e->path && RecordAs<RefusedFontProgram>(e->resData))
+        return DictAnswer(font, out);
     FontInfo* record = e->path ? RecordAs<FontInfo>(e->resData) : nullptr;
     if (!record)
         return -1;
@@ -101,16 +105,6 @@ static int FontFileAnswer(PdfPageTree* tree, int f, PdfObj* font,
     return 0;
 }
 
-// Fonts drawn from their dictionary: a copy of it.
-static int DictAnswer(PdfObj* font, PdfObj** out)
-{
-    PdfObj* copy = font->Dup();
-    if (!copy)
-        return -1;
-    *out = copy;
-    return 0;
-}
-
 int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
 {
     if (!name || name->Type() != PDF_NAME || !static_cast<PdfName*>(name)->str || !out || !res ||
@@ -134,9 +128,9 @@ int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
     if (Is(subtype, "TrueType")) {
         PdfObj* descriptor =
             parsed.Dict(xref, ResourceValue(font, "FontDescriptor"), buf, sizeof buf);
-        int f = FontFileObject(descriptor, "FontFile2");
+        int f = FontProgramObject(xref, descriptor, "FontFile2");
         if (f < 0)
-            f = FontFileObject(descriptor, "FontFile3");
+            f = FontProgramObject(xref, descriptor, "FontFile3");
         // A font without a program is drawn with the nearest built-in one.
         if (f < 0)
             return DictAnswer(font, out);
@@ -151,27 +145,23 @@ int PdfPageTree::FindFontFile(PdfObj* name, PdfObj** out, PdfObj* res)
                               : nullptr;
         PdfObj* descriptor =
             parsed.Dict(xref, ResourceValue(cidFont, "FontDescriptor"), buf, sizeof buf);
-        int f = FontFileObject(descriptor, "FontFile2");
+        int f = FontProgramObject(xref, descriptor, "FontFile2");
         if (f < 0)
-            f = FontFileObject(descriptor, "FontFile3");
+            f = FontProgramObject(xref, descriptor, "FontFile3");
         if (f < 0)
             return DictAnswer(font, out);
         return FontFileAnswer(this, f, font, &PdfPageTree::ExtractType0, out);
     }
-    if (Is(subtype, "Type1")) {
-        Key baseFontKey("BaseFont");
-        PdfName baseFont;
-        GetName(baseFont, &baseFontKey, font);
-        // A standard name is drawn from the built-in data, whatever the font embeds.
-        if (IsStandardFont(&baseFont))
-            return DictAnswer(font, out);
+    if (IsType1Subtype(subtype.str)) {
         PdfObj* descriptor =
             parsed.Dict(xref, ResourceValue(font, "FontDescriptor"), buf, sizeof buf);
-        // The program in Type 1 form, else in compact form; without either the font is drawn
-        // with the nearest built-in one.
-        int f = FontFileObject(descriptor, "FontFile");
+        // The program in Type 1 form, else in compact form. It is drawn whatever the font's
+        // name: only the program holds every glyph its Encoding may name. Without one a
+        // standard name is drawn from the built-in data, any other with the nearest built-in
+        // font.
+        int f = FontProgramObject(xref, descriptor, "FontFile");
         if (f < 0)
-            f = FontFileObject(descriptor, "FontFile3");
+            f = FontProgramObject(xref, descriptor, "FontFile3");
         if (f < 0)
             return DictAnswer(font, out);
         return FontFileAnswer(this, f, font, &PdfPageTree::ExtractType1, out);

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <vector>
 
+// The units per em that readers accept in a head table (FreeType refuses a font outside them).
+enum { SFNT_MIN_UNITS_PER_EM = 16, SFNT_MAX_UNITS_PER_EM = 16384 };
+
 // Appends big-endian fields to a table under construction.
 struct SfntOut {
     std::vector<unsigned char> b;

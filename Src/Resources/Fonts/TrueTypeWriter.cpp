@@ -77,7 +77,7 @@ const char* StyleOf(unsigned macStyle)
 TrueTypeWriter::TrueTypeWriter(char* sfnt, size_t length)
     : sourceFile(nullptr), macStyle(0), firstCode(0), codeCount(0), sourceOffset(0),
       checksum(0), numTables(0), fontName(nullptr), source(sfnt), records(nullptr),
-      needOS2(0), needCmap(0), numGlyphs(0), headOffset(-1),
+      needOS2(0), needCmap(0), numGlyphs(0), headOffset(-1), refused(false),
       sourceLength(sfnt ? length : 0), ownsSource(false), failed(false)
 {
     const unsigned char* s = (const unsigned char*)source;
@@ -302,11 +302,18 @@ bool TrueTypeWriter::CheckSource()
         if (IsTag(r, "head")) {
             if (len < 54)
                 return false;
+            // Readers refuse the whole font over units per em outside their range.
+            const unsigned unitsPerEm = Be16(t + 18);
+            if (unitsPerEm < SFNT_MIN_UNITS_PER_EM || unitsPerEm > SFNT_MAX_UNITS_PER_EM)
+                return false;
             macStyle = Be16(t + 44);
         } else if (IsTag(r, "maxp")) {
             if (len < 6)
                 return false;
             numGlyphs = Be16(t + 4);
+            // A font without glyphs draws nothing, and readers refuse it.
+            if (numGlyphs == 0)
+                return false;
         } else if (IsTag(r, "cmap")) {
             if (!CheckCmap(t, (size_t)len))
                 return false;
@@ -533,8 +540,13 @@ int TrueTypeWriter::WriteNewFont(const char* path, const char* name)
     CheckForCMAP();
     fontName = name;
     headOffset = -1;
-    if (!path || !CheckSource())
+    refused = false;
+    if (!path)
         return -1;
+    if (!CheckSource()) {
+        refused = true;
+        return -1;
+    }
 
     FILE* fp = nullptr;
     if (pdfcreatfile(&fp, path) != 0)

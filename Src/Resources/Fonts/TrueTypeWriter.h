@@ -6,9 +6,9 @@
 // An OpenType program with CFF outlines is rewritten the same way and keeps its flavour.
 //
 // The program comes out of the PDF and is checked whole before anything is written: a
-// directory, table range, head, maxp or cmap subtable that does not hold up, or a missing
-// head, hhea, hmtx, maxp or outline table (glyf and loca, or CFF), fails WriteNewFont, and
-// then no file is left behind.
+// directory, table range, head, maxp or cmap subtable that does not hold up, units per em
+// that readers refuse, no glyphs, or a missing head, hhea, hmtx, maxp or outline table (glyf
+// and loca, or CFF), fails WriteNewFont, and then no file is left behind.
 #ifndef VARDEX_RESOURCES_FONTS_TRUETYPEWRITER_H
 #define VARDEX_RESOURCES_FONTS_TRUETYPEWRITER_H
 
@@ -34,8 +34,9 @@ public:
     TrueTypeWriter(const TrueTypeWriter&) = delete;
     TrueTypeWriter& operator=(const TrueTypeWriter&) = delete;
 
-    // 0 when the whole file was written and closed; -1 when the program does not hold up,
-    // the file cannot be created or a write fails (a partly written file is removed).
+    // 0 when the whole file was written and closed; -1 when the program does not hold up
+    // (then `refused` is set), the file cannot be created or a write fails (a partly written
+    // file is removed).
     int WriteNewFont(const char* path, const char* fontName);
 
     // needOS2 (needCmap) := 1 and 0 when no record has the tag, else 0 and 1.
@@ -62,6 +63,7 @@ public:
     int needCmap;
     int numGlyphs;             // maxp.numGlyphs
     int headOffset;            // where "head" went in the output; -1 when there is none
+    bool refused;              // WriteNewFont found the program unfit for a font part
 
 private:
     struct Segment {

@@ -143,11 +143,61 @@ void DebugCopy(const char* title, const char* jobFile)
     close(in);
 }
 
+// The job's title fit for one line of the spooler's log: control characters (a line break
+// would start a line of its own, which the spooler reads as a message) become blanks, and it
+// is cut to kMaxTitleName bytes, not inside a UTF-8 character.
+void LogTitle(const char* title, char* out, size_t size)
+{
+    size_t n = 0;
+    for (const char* p = title; *p && n + 1 < size && n < kMaxTitleName; p++) {
+        unsigned char c = (unsigned char)*p;
+        out[n++] = c < 0x20 || c == 0x7f ? ' ' : (char)c;
+    }
+    // Cut inside a character: its first bytes go too.
+    if (((unsigned char)title[n] & 0xc0) == 0x80) {
+        while (n > 0 && ((unsigned char)out[n - 1] & 0xc0) == 0x80)
+            n--;
+        if (n > 0)
+            n--;
+    }
+    out[n] = 0;
+}
+
+// Ends a job the converter did not print, naming what the user printed (the job's title), and
+// the job file too when the spooler gave one: the converter's line begins with the path it
+// was handed ("Vardex: " before it on its own lines), which is the spooler's spool file, or
+// the filter's copy of a job that came on standard input and tells the user nothing.
+[[noreturn]] void FailJob(const char* title, const char* jobFile, bool fromStdin, const char* why)
+{
+    char name[kMaxTitleName + 1];
+    LogTitle(title, name, sizeof name);
+    const char* rest = why;
+    if (strncmp(rest, "Vardex: ", 8) == 0)
+        rest += 8;
+    size_t len = strlen(jobFile);
+    bool aboutJob = strncmp(rest, jobFile, len) == 0 && strncmp(rest + len, ": ", 2) == 0;
+    if (aboutJob)
+        rest += len + 2;
+    else
+        rest = why;
+    const char* named = name[0] ? name : "untitled";
+    char line[kMaxReason + kMaxTitleName + PDF_MAX_PATH + 8];
+    if (aboutJob && !fromStdin)
+        snprintf(line, sizeof line, "%s (%s): %s", named, jobFile, rest);
+    else
+        snprintf(line, sizeof line, "%s: %s", named, rest);
+    Fail("%s", line);
+}
+
 // Makes the job folder: a fresh folder under `tmp`, created first when missing.
 void MakeJobDir(const char* tmp)
 {
-    if (!IsDir(tmp) && !MakeDirectory(tmp))
-        Fail("cannot create the temporary folder %s", tmp);
+    int why = 0;
+    if (!IsDir(tmp) && !MakeDirectory(tmp, &why)) {
+        char detail[PDF_MAX_PATH + 64];
+        snprintf(detail, sizeof detail, "%s: %s", tmp, strerror(why));
+        Fail("cannot create the temporary folder %s", detail);
+    }
     char absolute[PATH_MAX];
     if (!realpath(tmp, absolute))
         Fail("cannot resolve the temporary folder %s", tmp);
@@ -264,13 +314,38 @@ void SetStopSignals(int how)
 }
 
 // Passes the converter's messages on to standard error as they come (the spooler logs them)
-// and keeps its last line that is not a debug line in `reason`: the converter says why it
-// refused a document in one line, which becomes the job's ERROR line.
+// and keeps its last line that is neither a debug line nor a warning in `reason`: the
+// converter says why it refused a document in one line, which becomes the job's ERROR line.
+// A warning of the converter ("Vardex: warning: ...", a page it drew only in part) reaches
+// the spooler as a "WARNING: " line of its own, and the job goes on.
 void ForwardMessages(int in, char* reason, size_t size)
 {
+    static const char kWarning[] = "Vardex: warning: ";
+    static const char kWarningLine[] = "WARNING: Vardex: ";
+    const size_t warningLength = sizeof kWarning - 1;
     char line[kMaxReason + 1];
-    size_t len = 0;
+    size_t len = 0;  // bytes of the line kept in `line`
+    // A line's first bytes wait in `line` until they tell whether it is a warning; the rest
+    // of the line follows as it comes.
+    enum { UNDECIDED, PLAIN, WARNING } kind = UNDECIDED;
     char block[kCopyBlock];
+    char out[kCopyBlock];
+    size_t put = 0;
+    auto emit = [&](const char* bytes, size_t n) {
+        if (put + n > sizeof out) {
+            WriteAll(STDERR_FILENO, out, put);
+            put = 0;
+        }
+        memcpy(out + put, bytes, n);
+        put += n;
+    };
+    auto endLine = [&]() {
+        line[len] = 0;
+        if (kind != WARNING && len > 0 && strncmp(line, "DEBUG:", 6) != 0)
+            snprintf(reason, size, "%s", line);
+        len = 0;
+        kind = UNDECIDED;
+    };
     reason[0] = 0;
     for (;;) {
         ssize_t got = read(in, block, sizeof block);
@@ -278,22 +353,35 @@ void ForwardMessages(int in, char* reason, size_t size)
             continue;
         if (got <= 0)
             break;
-        WriteAll(STDERR_FILENO, block, (size_t)got);
         for (ssize_t i = 0; i < got; i++) {
-            if (block[i] != '\n') {
-                if (len < kMaxReason)
-                    line[len++] = block[i];
+            const char c = block[i];
+            if (c == '\n') {
+                if (kind == UNDECIDED)
+                    emit(line, len);
+                emit(&c, 1);
+                endLine();
                 continue;
             }
-            line[len] = 0;
-            if (len > 0 && strncmp(line, "DEBUG:", 6) != 0)
-                snprintf(reason, size, "%s", line);
-            len = 0;
+            if (len < kMaxReason)
+                line[len++] = c;
+            if (kind != UNDECIDED) {
+                emit(&c, 1);
+            } else if (len == warningLength) {
+                kind = memcmp(line, kWarning, warningLength) == 0 ? WARNING : PLAIN;
+                if (kind == WARNING)
+                    emit(kWarningLine, sizeof kWarningLine - 1);
+                else
+                    emit(line, len);
+            }
         }
+        WriteAll(STDERR_FILENO, out, put);
+        put = 0;
     }
-    line[len] = 0;
-    if (len > 0 && strncmp(line, "DEBUG:", 6) != 0)
-        snprintf(reason, size, "%s", line);
+    // A last line without its line feed.
+    if (kind == UNDECIDED)
+        emit(line, len);
+    WriteAll(STDERR_FILENO, out, put);
+    endLine();
 }
 
 }  // namespace
@@ -373,14 +461,17 @@ int main(int argc, char** argv)
             snprintf(detail, sizeof detail, "exit status %d", WEXITSTATUS(status));
         else
             snprintf(detail, sizeof detail, "signal %d", WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        char why[kMaxReason + 64];
         if (reason[0])
-            Fail("%s", reason);
-        Fail("the converter failed (%s)", detail);
+            snprintf(why, sizeof why, "%s", reason);
+        else
+            snprintf(why, sizeof why, "the converter failed (%s)", detail);
+        FailJob(argv[3], jobFile, argc == 6, why);
     }
 
     int in = open(package, O_RDONLY);
     if (in < 0)
-        Fail("open failed: %s", package);
+        FailJob(argv[3], jobFile, argc == 6, "open failed: the converter wrote no package");
     int copied = CopyFd(in, STDOUT_FILENO);
     int copyErrno = errno;
     close(in);
