@@ -56,6 +56,8 @@ int main(int argc, char** argv)
         ok = Put(root + "/content", "ops-" + std::to_string(i), contents[i]) && ok;
     for (const auto& f : fuzz::FilterSeeds())
         ok = Put(root + "/filter", f.first, f.second) && ok;
+    for (const auto& f : fuzz::FunctionSeeds())
+        ok = Put(root + "/function", f.first, f.second) && ok;
     for (const auto& o : fuzz::ObjectSeeds())
         ok = Put(root + "/parser", o.first, o.second) && ok;
     return ok ? 0 : 1;

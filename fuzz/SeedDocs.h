@@ -9,9 +9,11 @@
 
 namespace fuzz {
 
-// One page whose Resources name a font of each kind, parameter sets, colour spaces, an
-// image, a mask, a form (that also calls itself), a tiling and a shading pattern and a
-// shading, with `content` as its content stream (deflated when `deflate`).
+// One page whose Resources name a font of each kind (standard, named, and embedded Type 1,
+// compact, TrueType, CID-keyed compact and OpenType programs), parameter sets, colour spaces
+// (spot, DeviceN, Lab and indexed ones through functions of every type among them), images,
+// a mask, a form (that also calls itself), a tiling and a shading pattern and shadings, with
+// `content` as its content stream (deflated when `deflate`); nothing else is compressed.
 std::string ResourceDocument(const std::string& content, bool deflate = false);
 
 // Content streams that use those resources and every operator.
@@ -20,6 +22,8 @@ std::vector<std::string> ContentSeeds();
 // Named seeds: whole documents, filter inputs, object texts.
 std::vector<std::pair<std::string, std::string>> DocumentSeeds();
 std::vector<std::pair<std::string, std::string>> FilterSeeds();
+// Inputs of the function target: dictionary entries, and a stream's data after "\nstream\n".
+std::vector<std::pair<std::string, std::string>> FunctionSeeds();
 std::vector<std::pair<std::string, std::string>> ObjectSeeds();
 
 }  // namespace fuzz

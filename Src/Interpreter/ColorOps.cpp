@@ -71,7 +71,7 @@ void UseCmykProfile(ContentParser* p)
 // A colour of a space without a brush of its own, converted into the side's device fields.
 void Paint(ContentParser* p, Side s, const double* comps)
 {
-    DeviceColour c = ToDevice(**s.space, comps);
+    DeviceColour c = ToDevice(**s.space, comps, p->pages ? &p->pages->functionWork : nullptr);
     *s.paint = c.kind;
     if (c.kind == CS_DEVICEGRAY)
         *s.gray = c.c[0];

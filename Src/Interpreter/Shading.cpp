@@ -59,10 +59,12 @@ void ReadCoords(PdfPageTree* pages, PdfObj* shading, const int* slots, const dou
     }
 }
 
-// The shading's colour function: one function of all components, or one per component.
+// The shading's colour function: one function of all components, or one per component,
+// evaluated within the conversion's budget.
 struct ShadingFunction {
     std::vector<FunctionRef> parts;
     int outputs = 0;
+    FunctionWork* work = nullptr;
 
     bool Linear() const
     {
@@ -75,7 +77,7 @@ struct ShadingFunction {
     {
         int k = 0;
         for (const FunctionRef& f : parts) {
-            EvalFunction(*f, &t, out + k);
+            EvalFunction(*f, &t, out + k, work);
             k += f->outputs;
         }
     }
@@ -133,7 +135,7 @@ void AddStop(ShadePatternInfo* info, const PaintSpace& space, const ShadingFunct
 {
     double comps[FUNCTION_MAX_COMPONENTS] = {0};
     fn.Eval(t, comps);
-    DeviceColour c = ToDevice(space, comps);
+    DeviceColour c = ToDevice(space, comps, fn.work);
     double rgb[3];
     DeviceToRgb(c, rgb);
     ShadeStop stop = {offset, {0, 0, 0, 0}, 255};
@@ -157,6 +159,7 @@ int ShadingStops(ContentParser* cp, PdfObj* shading, ShadePatternInfo* info)
 {
     PdfPageTree* pages = cp->pages;
     ShadingFunction fn;
+    fn.work = &pages->functionWork;
     if (!ReadFunction(cp, shading, &fn))
         return -1;
     // Without a ColorSpace the number of components tells gray, RGB or CMYK.
@@ -177,7 +180,7 @@ int ShadingStops(ContentParser* cp, PdfObj* shading, ShadePatternInfo* info)
         std::vector<double> inputs;
         for (const FunctionRef& f : fn.parts)
             FunctionBreaks(*f, std::fmin(t0, t1), std::fmax(t0, t1), &inputs,
-                           SHADING_MAX_STOPS / 2 - 2 - inputs.size());
+                           SHADING_MAX_STOPS / 2 - 2 - inputs.size(), fn.work);
         for (double t : inputs)
             breaks.push_back((t - t0) / (t1 - t0));
     }

@@ -214,9 +214,11 @@ enum {
     // Operand stack of a calculator program; a program that overflows it gives no result.
     FUNCTION_MAX_STACK = 100,
 
-    // Calculator instructions and sample lookups that evaluating functions may take in one
-    // conversion; past it every evaluation gives its zeros at once, so a page that sets a
-    // colour through the largest program millions of times still ends quickly.
+    // Steps that evaluating and walking functions may take in one conversion: calculator
+    // instructions, sample lookups, and the pieces of every stitching function a walk for a
+    // gradient's breaks visits. Past it every evaluation gives its zeros at once and walks
+    // stop where they are, so a page that sets a colour through the largest program millions
+    // of times, or paints a gradient whose shared pieces fan out, still ends quickly.
     FUNCTION_MAX_WORK = 1 << 26,
 
     // Stitching functions inside one another, and braces inside one another in a calculator

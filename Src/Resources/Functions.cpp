@@ -55,20 +55,6 @@ const struct {
     {"if", PS_IF},       {"ifelse", PS_IFELSE},
 };
 
-// Steps left in this conversion's evaluation budget (the program is single-threaded).
-uint64_t g_workLeft = FUNCTION_MAX_WORK;
-
-// Takes `steps` from the budget; false when they are not there.
-bool Spend(uint64_t steps)
-{
-    if (steps > g_workLeft) {
-        g_workLeft = 0;
-        return false;
-    }
-    g_workLeft -= steps;
-    return true;
-}
-
 double Finite(double v)
 {
     return std::isfinite(v) ? v : 0.0;
@@ -155,6 +141,13 @@ bool NextToken(PsScanner* s, std::string* tok)
     return true;
 }
 
+// The calculator's integers are those of 32 bits, as in PostScript: an integer token or
+// result beyond them is a real, and an operator that needs an integer takes nothing else.
+bool FitsInt(double v)
+{
+    return v >= -2147483648.0 && v <= 2147483647.0;  // false for NaN
+}
+
 bool ParseNumberToken(const std::string& tok, PsInstr* in)
 {
     char* endp = nullptr;
@@ -163,7 +156,7 @@ bool ParseNumberToken(const std::string& tok, PsInstr* in)
         return false;
     in->op = PS_NUMBER;
     in->value = v;
-    in->isInt = tok.find_first_of(".eE") == std::string::npos;
+    in->isInt = tok.find_first_of(".eE") == std::string::npos && FitsInt(v) && v == std::trunc(v);
     return true;
 }
 
@@ -236,6 +229,16 @@ struct PsValue {
     char kind;  // 'i' integer, 'r' real, 'b' boolean
 };
 
+// The integer an operator takes: false for a real, a boolean or a number beyond the
+// calculator's integers, which the operator refuses as PostScript's rangecheck would.
+bool IntOperand(const PsValue& v, int32_t* out)
+{
+    if (v.kind != 'i' || !FitsInt(v.v) || v.v != std::trunc(v.v))
+        return false;
+    *out = (int32_t)v.v;
+    return true;
+}
+
 bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
 {
     int& n = *depth;
@@ -285,9 +288,9 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
             break;
         case PS_COPY:
         case PS_INDEX: {
-            if (!need(1) || top->kind != 'i')
+            int32_t k;
+            if (!need(1) || !IntOperand(*top, &k))
                 return false;
-            int k = (int)top->v;
             n--;
             if (in.op == PS_COPY) {
                 if (k < 0 || k > n || n + k > FUNCTION_MAX_STACK)
@@ -304,10 +307,9 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
             break;
         }
         case PS_ROLL: {
-            if (!need(2) || stack[n - 1].kind != 'i' || stack[n - 2].kind != 'i')
+            int32_t j, k;
+            if (!need(2) || !IntOperand(stack[n - 1], &j) || !IntOperand(stack[n - 2], &k))
                 return false;
-            long j = (long)stack[n - 1].v;
-            int k = (int)stack[n - 2].v;
             n -= 2;
             if (k < 0 || k > n)
                 return false;
@@ -327,10 +329,11 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
             double v = top->v;
             char k = top->kind;
             if (in.op == PS_NOT) {
+                int32_t x;
                 if (k == 'b')
                     v = v == 0;
-                else if (k == 'i')
-                    v = (double)~(int64_t)v;
+                else if (IntOperand(*top, &x))
+                    v = (double)~x;
                 else
                     return false;
             } else if (k == 'b') {
@@ -353,7 +356,13 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
                 default: break;
                 }
             }
-            *top = {Finite(v), k};
+            v = Finite(v);
+            if (k == 'i' && !FitsInt(v)) {
+                if (in.op == PS_CVI)
+                    return false;
+                k = 'r';
+            }
+            *top = {v, k};
             break;
         }
         default: {
@@ -372,9 +381,6 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
                 if (!nums)
                     return false;
                 r = in.op == PS_ADD ? a.v + b.v : in.op == PS_SUB ? a.v - b.v : a.v * b.v;
-                // An integer result out of the integer range becomes real, as in PostScript.
-                if (ints && std::fabs(r) > 2147483647.0)
-                    k = 'r';
                 break;
             case PS_DIV:
                 if (!nums || b.v == 0)
@@ -420,26 +426,30 @@ bool RunProgram(const std::vector<PsInstr>& code, PsValue* stack, int* depth)
                     bool x = a.v != 0, y = b.v != 0;
                     r = in.op == PS_AND ? (x && y) : in.op == PS_OR ? (x || y) : (x != y);
                     k = 'b';
-                } else if (ints) {
-                    int64_t x = (int64_t)a.v, y = (int64_t)b.v;
-                    r = (double)(in.op == PS_AND ? (x & y) : in.op == PS_OR ? (x | y) : (x ^ y));
                 } else {
-                    return false;
+                    int32_t x, y;
+                    if (!IntOperand(a, &x) || !IntOperand(b, &y))
+                        return false;
+                    r = (double)(in.op == PS_AND ? (x & y) : in.op == PS_OR ? (x | y) : (x ^ y));
                 }
                 break;
             case PS_BITSHIFT: {
-                if (!ints)
+                int32_t x, s;
+                if (!IntOperand(a, &x) || !IntOperand(b, &s))
                     return false;
-                uint32_t x = (uint32_t)(int32_t)a.v;
-                int s = (int)b.v;
-                x = s >= 32 || s <= -32 ? 0 : s >= 0 ? x << s : x >> -s;
-                r = (int32_t)x;
+                uint32_t u = (uint32_t)x;
+                u = s >= 32 || s <= -32 ? 0 : s >= 0 ? u << s : u >> -s;
+                r = (int32_t)u;
                 break;
             }
             default:
                 return false;
             }
-            stack[n++] = {Finite(r), k};
+            r = Finite(r);
+            // An integer result beyond the integers becomes real, as in PostScript.
+            if (k == 'i' && !FitsInt(r))
+                k = 'r';
+            stack[n++] = {r, k};
             break;
         }
         }
@@ -629,6 +639,24 @@ bool ReadStitching(Loader* L, PdfObj* dict, PdfFunction* f, int depth)
     return f->outputs == f->parts[0]->outputs;
 }
 
+// Whether f is linear between its breaks, from what its parts were found to be: parts are
+// parsed before the function that holds them, so each object is looked at once, however
+// often the tree names it.
+bool Linear(const PdfFunction& f)
+{
+    if (f.type == FN_EXPONENTIAL)
+        return f.exponent == 1;
+    if (f.type == FN_STITCHING) {
+        for (const FunctionRef& p : f.parts)
+            if (!p->linear)
+                return false;
+        return true;
+    }
+    // One input over two samples is a straight line.
+    return f.type == FN_SAMPLED && f.inputs == 1 && f.size[0] == 2 && f.encode[0] == 0 &&
+           f.encode[1] == 1;
+}
+
 FunctionRef Parse(Loader* L, PdfObj* dict, int objNum, int depth)
 {
     auto f = std::make_shared<PdfFunction>();
@@ -670,6 +698,7 @@ FunctionRef Parse(Loader* L, PdfObj* dict, int objNum, int depth)
     }
     if (!ok || f->outputs < 1 || f->outputs > FUNCTION_MAX_COMPONENTS)
         return nullptr;
+    f->linear = Linear(*f);
     return f;
 }
 
@@ -713,12 +742,16 @@ FunctionRef Load(Loader* L, PdfObj* value, int depth)
     return f;
 }
 
-void BreaksIn(const PdfFunction& f, double lo, double hi, std::vector<double>* out,
-              size_t room, double x0, double x1, double u0, double u1)
+// False once the budget is spent: the walk then stops where it is.
+bool BreaksIn(const PdfFunction& f, double lo, double hi, std::vector<double>* out,
+              size_t room, double x0, double x1, double u0, double u1, FunctionWork* work)
 {
-    // f's input u relates to the caller's input x by the linear map (x0,x1) -> (u0,u1).
+    // f's input u relates to the caller's input x by the linear map (x0,x1) -> (u0,u1); the
+    // caller's inputs that reach f lie inside (lo, hi).
     if (f.type != FN_STITCHING || out->size() >= room)
-        return;
+        return true;
+    if (!work->Spend(f.parts.size()))
+        return false;
     const size_t k = f.parts.size();
     for (size_t i = 0; i < k && out->size() < room; i++) {
         double a = i == 0 ? f.domain[0] : f.bounds[i - 1];
@@ -726,9 +759,14 @@ void BreaksIn(const PdfFunction& f, double lo, double hi, std::vector<double>* o
         double xa = Interpolate(a, u0, u1, x0, x1), xb = Interpolate(b, u0, u1, x0, x1);
         if (i > 0 && xa > lo && xa < hi)
             out->push_back(xa);
-        // The piece sees [a, b] as its Encode interval.
-        BreaksIn(*f.parts[i], lo, hi, out, room, xa, xb, f.encode[2 * i], f.encode[2 * i + 1]);
+        // The piece sees [a, b] as its Encode interval, and only inputs inside [xa, xb]: one
+        // encoded to a point, or lying outside (lo, hi), has no break that an input reaches.
+        double plo = std::fmax(lo, std::fmin(xa, xb)), phi = std::fmin(hi, std::fmax(xa, xb));
+        if (plo < phi && !BreaksIn(*f.parts[i], plo, phi, out, room, xa, xb, f.encode[2 * i],
+                                   f.encode[2 * i + 1], work))
+            return false;
     }
+    return true;
 }
 
 }  // namespace
@@ -741,7 +779,7 @@ FunctionRef LoadFunction(PdfPageTree* pages, PdfObj* value)
     return Load(&L, value, 0);
 }
 
-int EvalFunction(const PdfFunction& f, const double* in, double* out)
+int EvalFunction(const PdfFunction& f, const double* in, double* out, FunctionWork* work)
 {
     double x[FUNCTION_MAX_COMPONENTS];
     for (int i = 0; i < f.inputs; i++)
@@ -753,7 +791,7 @@ int EvalFunction(const PdfFunction& f, const double* in, double* out)
         steps += f.program.size();
     else if (f.type == FN_SAMPLED)
         steps += ((uint64_t)1 << f.inputs) * (uint64_t)f.outputs;
-    if (!Spend(steps)) {
+    if (!work || !work->Spend(steps)) {
         for (int j = 0; j < f.outputs; j++)
             out[j] = f.range.empty() ? 0 : Clip(0, f.range[2 * j], f.range[2 * j + 1]);
         return -1;
@@ -770,13 +808,13 @@ int EvalFunction(const PdfFunction& f, const double* in, double* out)
     }
     case FN_STITCHING: {
         const size_t k = f.parts.size();
-        size_t i = 0;
-        while (i < k - 1 && x[0] >= f.bounds[i])
-            i++;
+        // The piece after every bound at or below the input.
+        size_t i = (size_t)(std::upper_bound(f.bounds.begin(), f.bounds.end(), x[0]) -
+                            f.bounds.begin());
         double a = i == 0 ? f.domain[0] : f.bounds[i - 1];
         double b = i + 1 == k ? f.domain[1] : f.bounds[i];
         double u = Interpolate(x[0], a, b, f.encode[2 * i], f.encode[2 * i + 1]);
-        if (EvalFunction(*f.parts[i], &u, out) < 0)
+        if (EvalFunction(*f.parts[i], &u, out, work) < 0)
             result = -1;
         break;
     }
@@ -804,36 +842,26 @@ int EvalFunction(const PdfFunction& f, const double* in, double* out)
     return result;
 }
 
-void ResetFunctionWork(uint64_t steps)
+bool FunctionWork::Spend(uint64_t steps)
 {
-    g_workLeft = steps;
-}
-
-void ResetFunctionWork()
-{
-    g_workLeft = FUNCTION_MAX_WORK;
+    if (steps > left) {
+        left = 0;
+        return false;
+    }
+    left -= steps;
+    return true;
 }
 
 bool FunctionIsLinear(const PdfFunction& f)
 {
-    if (f.type == FN_EXPONENTIAL)
-        return f.exponent == 1;
-    if (f.type == FN_STITCHING) {
-        for (const FunctionRef& p : f.parts)
-            if (!FunctionIsLinear(*p))
-                return false;
-        return true;
-    }
-    // One input over two samples is a straight line.
-    return f.type == FN_SAMPLED && f.inputs == 1 && f.size[0] == 2 && f.encode[0] == 0 &&
-           f.encode[1] == 1;
+    return f.linear;
 }
 
 void FunctionBreaks(const PdfFunction& f, double lo, double hi, std::vector<double>* out,
-                    size_t room)
+                    size_t room, FunctionWork* work)
 {
-    if (f.inputs != 1)
+    if (f.inputs != 1 || !work)
         return;
     size_t limit = out->size() + room;
-    BreaksIn(f, lo, hi, out, limit, 0, 1, 0, 1);
+    BreaksIn(f, lo, hi, out, limit, 0, 1, 0, 1, work);
 }

@@ -106,7 +106,8 @@ int KeyAlpha(const unsigned char* src, int64_t srcSize, int width, int height, i
     return 0;
 }
 
-SpaceRows::SpaceRows(const PaintSpace& s, const double* decode) : space(s)
+SpaceRows::SpaceRows(const PaintSpace& s, const double* decode, FunctionWork* w)
+    : space(s), work(w)
 {
     const int comps = space.comps;
     // What each 8-bit sample of each component stands for.
@@ -128,7 +129,7 @@ SpaceRows::SpaceRows(const PaintSpace& s, const double* decode) : space(s)
     bool gray = comps == 1;
     if (comps == 1) {
         for (int v = 0; v < 256; v++) {
-            DeviceColour colour = ToDevice(space, &value[v]);
+            DeviceColour colour = ToDevice(space, &value[v], work);
             gray = gray && colour.kind == CS_DEVICEGRAY;
             Bytes(colour, table[v]);
         }
@@ -164,7 +165,7 @@ int SpaceRows::Row(const unsigned char* src, int64_t have, int width, int bpc, u
         } else {
             for (int c = 0; c < comps; c++)
                 colour[c] = value[(size_t)c * 256 + s[c]];
-            Bytes(ToDevice(space, colour), o);
+            Bytes(ToDevice(space, colour, work), o);
         }
     }
     return 0;
@@ -172,14 +173,14 @@ int SpaceRows::Row(const unsigned char* src, int64_t have, int width, int bpc, u
 
 unsigned char* SpaceRowsToPixels(const unsigned char* src, int64_t srcSize, int width,
                                  int height, int bpc, const PaintSpace& space,
-                                 const double* decode, int* outComps)
+                                 const double* decode, FunctionWork* work, int* outComps)
 {
     int64_t total = PackedImageBytes(width, height, space.comps, bpc);
     if (total < 0 || !outComps || (uint64_t)width * (uint64_t)height * 3 > PNG_MAX_BUFFER_BYTES)
         return nullptr;
     if (!src || srcSize < 0)
         srcSize = 0;
-    SpaceRows rows(space, decode);
+    SpaceRows rows(space, decode, work);
     const int n = rows.outComps;
     unsigned char* out = (unsigned char*)malloc((size_t)width * (size_t)height * n);
     if (!out)

@@ -284,6 +284,7 @@ int ExtractStencil(PdfPageTree* t, int objNum, XrefEntry* e, PdfObj* obj)
 ImageSpace SpaceOf(PdfPageTree* t, PdfObj* csValue, ColorSpaceRecord* cs)
 {
     ImageSpace s;
+    s.work = &t->functionWork;
     s.comps = cs ? ImageComponents(cs) : 0;
     s.indexed = AsIndexed(cs);
     if (s.comps != 0 || !csValue || (cs && cs->cs != CS_CALGRAY && cs->cs != CS_CALRGB &&

@@ -11,6 +11,7 @@
 #include "Pdf/PdfFilter.h"
 
 struct IndexColorSpace;
+struct FunctionWork;
 
 // Bytes of `height` rows of `width` pixels of `comps` components at `bpc` bits, each row
 // padded to a whole byte; -1 when a value is out of range (a size of 0 or below, components
@@ -45,17 +46,18 @@ int KeyAlpha(const unsigned char* src, int64_t srcSize, int width, int height, i
 // (1) when the space paints every colour as gray, else R G B (3). Each sample, brought to 8
 // bits, stands for a value of its Decode range (`decode`: a pair for every component, or null
 // for the space's own: 0 to 1, and for Lab L 0 to 100 and its a and b ranges), and becomes the
-// colour a fill in the space shows. Samples the source lacks read as 0. Null for sizes
-// PackedImageBytes refuses, a block beyond PNG_MAX_BUFFER_BYTES, or no memory.
+// colour a fill in the space shows, its tint transform spending from `work`. Samples the
+// source lacks read as 0. Null for sizes PackedImageBytes refuses, a block beyond
+// PNG_MAX_BUFFER_BYTES, or no memory.
 unsigned char* SpaceRowsToPixels(const unsigned char* src, int64_t srcSize, int width,
                                  int height, int bpc, const PaintSpace& space,
-                                 const double* decode, int* outComps);
+                                 const double* decode, FunctionWork* work, int* outComps);
 
 // The rows of an image in `space` one at a time, converted as SpaceRowsToPixels converts them
 // (the conversions that do not depend on the pixel are made once, for the whole image).
 class SpaceRows {
 public:
-    SpaceRows(const PaintSpace& space, const double* decode);
+    SpaceRows(const PaintSpace& space, const double* decode, FunctionWork* work);
     // A packed row (`have` bytes of it there) into `out`, width pixels of outComps bytes.
     int Row(const unsigned char* src, int64_t have, int width, int bpc, unsigned char* out);
     int outComps = 3;
@@ -63,6 +65,7 @@ public:
 private:
     static void Bytes(const DeviceColour& colour, unsigned char* rgb);
     const PaintSpace& space;
+    FunctionWork* work;
     std::vector<double> value;
     unsigned char table[256][3];
     std::vector<unsigned char> row;
@@ -100,6 +103,7 @@ struct ImageSpace {
     IndexColorSpace* indexed = nullptr;  // the palette of an indexed image (borrowed)
     PaintSpaceRef paint;                 // CalGray, CalRGB, Lab, Separation, DeviceN
     bool alpha = false;                  // one component: the alpha of black pixels
+    FunctionWork* work = nullptr;        // the conversion's budget for tint transforms
 };
 
 // An image written as PNG a row at a time: each packed row (PackedImageBytes layout) is

@@ -53,7 +53,7 @@ ImageRowWriter::ImageRowWriter(const char* path, int width, int height, int bpc,
         n = 3;
     } else if (space.paint) {
         const bool given = decode && decodeCount == 2 * comps;
-        s.paint.reset(new SpaceRows(*space.paint, given ? decode : nullptr));
+        s.paint.reset(new SpaceRows(*space.paint, given ? decode : nullptr, space.work));
         n = s.paint->outComps;
     } else if (comps == 4) {
         DecodeMap(decode, decode ? decodeCount : 0, s.map);

@@ -222,7 +222,7 @@ DeviceColour LabToRgb(const PaintSpace& s, const double* c)
     return out;
 }
 
-DeviceColour Convert(const PaintSpace& s, const double* comps, int depth)
+DeviceColour Convert(const PaintSpace& s, const double* comps, FunctionWork* work, int depth)
 {
     DeviceColour out;
     if (depth > COLOURSPACE_MAX_DEPTH)
@@ -257,7 +257,7 @@ DeviceColour Convert(const PaintSpace& s, const double* comps, int depth)
                            byte * (s.base->labRange[2 * k - 1] - s.base->labRange[2 * k - 2]);
             base[k] = byte;
         }
-        out = Convert(*s.base, base, depth + 1);
+        out = Convert(*s.base, base, work, depth + 1);
         break;
     }
     case PaintSpace::TINT: {
@@ -268,8 +268,8 @@ DeviceColour Convert(const PaintSpace& s, const double* comps, int depth)
             double tints[FUNCTION_MAX_COMPONENTS], alt[FUNCTION_MAX_COMPONENTS];
             for (int k = 0; k < s.comps; k++)
                 tints[k] = Clip01(comps[k]);
-            EvalFunction(*s.tint, tints, alt);
-            out = Convert(*s.base, alt, depth + 1);
+            EvalFunction(*s.tint, tints, alt, work);
+            out = Convert(*s.base, alt, work, depth + 1);
         } else {
             double most = 0;
             for (int k = 0; k < s.comps; k++)
@@ -292,9 +292,9 @@ PaintSpaceRef LoadPaintSpace(PdfPageTree* pages, PdfObj* value)
     return pages ? Load(pages, value, 0) : nullptr;
 }
 
-DeviceColour ToDevice(const PaintSpace& space, const double* comps)
+DeviceColour ToDevice(const PaintSpace& space, const double* comps, FunctionWork* work)
 {
-    return Convert(space, comps, 0);
+    return Convert(space, comps, work, 0);
 }
 
 void InitialColour(const PaintSpace& space, double* comps)

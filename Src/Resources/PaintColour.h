@@ -45,8 +45,8 @@ struct DeviceColour {
 // space this cannot paint (Pattern, an unknown name, a malformed array).
 PaintSpaceRef LoadPaintSpace(PdfPageTree* pages, PdfObj* value);
 
-// The colour of `comps` (space.comps values) in `space`.
-DeviceColour ToDevice(const PaintSpace& space, const double* comps);
+// The colour of `comps` (space.comps values) in `space`; tint transforms spend from `work`.
+DeviceColour ToDevice(const PaintSpace& space, const double* comps, FunctionWork* work);
 
 // The colour a space starts with when it is selected: black, or full tint, or index 0.
 void InitialColour(const PaintSpace& space, double* comps);

@@ -10,6 +10,7 @@
 #include "Pdf/PdfFilter.h"
 #include "Pdf/XGE_List.h"
 #include "Resources/ColorSpace.h"
+#include "Resources/Functions.h"
 
 class GState;
 class PdfObj;
@@ -171,6 +172,8 @@ public:
 
     char unwrittenPath[PDF_MAX_PATH];
     int unwrittenErrno;
+    // What evaluating and walking the document's functions may still spend.
+    FunctionWork functionWork;
 };
 
 // Releases the tree with the pages, the page-tree root and the record lists its loading made

@@ -2,7 +2,8 @@
 // would run them on a job: every one must end with status 0 or 1 within a bounded time and
 // memory; with 0 the package must open in both readers (and pass the strict checker when it
 // is beside the checkout), with 1 there is one line on standard error and no package; and
-// nothing is left in the temporary folder.
+// nothing is left in the temporary folder. A row that names pixels its page draws before the
+// hostile part finds them inked in both readers' renderings.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -117,6 +118,19 @@ TEST_P(Hostile, EndsSoundlyWithinBounds)
             << out;
         if (doc.drawnAsPdf)
             ExpectDrawnAsPdf(pdf, package, dir);
+        if (!doc.drawnBefore.empty()) {
+            std::vector<testutil::Raster> pages[] = {
+                testutil::RenderPages(package, 72, dir.file("render")),
+                testutil::XpstopngPages(package, 72, dir.file("render"))};
+            for (const auto& reader : pages) {
+                ASSERT_FALSE(reader.empty());
+                for (const auto& xy : doc.drawnBefore) {
+                    ASSERT_LT(xy.first, reader[0].width);
+                    ASSERT_LT(xy.second, reader[0].height);
+                    EXPECT_TRUE(reader[0].at(xy.first, xy.second)) << xy.first << "," << xy.second;
+                }
+            }
+        }
     }
     EXPECT_TRUE(testutil::Entries(dir.file("tmp")).empty());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct FunctionDoc {
         ref.refNum = num;
         return LoadFunction(doc.tree, &ref);
     }
+    // The document's own budget, as a conversion of it has.
+    FunctionWork* work() { return &doc.tree->functionWork; }
     pagetreetest::Doc doc;
 };
 
@@ -129,7 +132,7 @@ TEST(Functions, ValuesComputedByHand)
         ASSERT_EQ((size_t)f->inputs, c.in.size());
         ASSERT_EQ((size_t)f->outputs, c.out.size());
         std::vector<double> out(c.out.size(), -99);
-        EvalFunction(*f, c.in.data(), out.data());
+        EvalFunction(*f, c.in.data(), out.data(), d.work());
         for (size_t i = 0; i < c.out.size(); i++)
             EXPECT_NEAR(out[i], c.out[i], 1e-4) << i;
     }
@@ -152,6 +155,214 @@ std::vector<Obj> Chain(int stitchings)
                                     std::to_string(11 + i) + " 0 R]"});
     objs.push_back({10 + stitchings, "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1]"});
     return objs;
+}
+
+// A number as the file writes it, to the last bit.
+std::string Exact(double v)
+{
+    char buf[32];
+    snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
+}
+
+// Stitching functions 10 to 9 + levels, each naming the next `fan` times over equal pieces,
+// each piece encoded onto `encode`; object 10 + levels is `leaf`.
+std::vector<Obj> Shared(int levels, int fan, const std::string& encode, const std::string& leaf)
+{
+    std::string bounds;
+    for (int i = 1; i < fan; i++)
+        bounds += Exact((double)i / fan) + " ";
+    std::vector<Obj> objs;
+    for (int i = 0; i < levels; i++)
+        objs.push_back({10 + i, "/FunctionType 3 /Domain [0 1] /Bounds [" + bounds + "] /Encode [" +
+                                    Repeat(encode + " ", fan) + "] /Functions [" +
+                                    Repeat(std::to_string(11 + i) + " 0 R ", fan) + "]"});
+    objs.push_back({10 + levels, leaf});
+    return objs;
+}
+
+const std::string kStraight = "/FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1]";
+
+TEST(Functions, LinearityOfSharedPartsIsFoundOncePerObject)
+{
+    // 8^15 paths through 16 objects: a walk along every path would never end.
+    auto withTop = [](std::vector<Obj> objs, const Obj& second) {
+        objs.push_back({9, "/FunctionType 3 /Domain [0 1] /Bounds [0.5] /Functions [10 0 R 30 0 R]"});
+        objs.push_back(second);
+        return objs;
+    };
+    const struct {
+        const char* what;
+        std::vector<Obj> objs;
+        int top;
+        bool linear;
+    } cases[] = {
+        {"straight pieces all the way down", Shared(15, 8, "0 1", kStraight), 10, true},
+        {"a curve at the bottom", Shared(15, 8, "0 1", kStraight + " /N 2"), 10, false},
+        {"beside the shared tree, a straight piece", withTop(Shared(15, 8, "0 1", kStraight), {30, kStraight}), 9, true},
+        {"beside the shared tree, a curve", withTop(Shared(15, 8, "0 1", kStraight), {30, kStraight + " /N 3"}), 9, false},
+        {"beside the shared tree, two samples",
+         withTop(Shared(15, 8, "0 1", kStraight),
+                 Stream(30, "/FunctionType 0 /Domain [0 1] /Range [0 1] /Size [2] /BitsPerSample 8", "\x10\xf0")),
+         9, true},
+        {"beside the shared tree, three samples",
+         withTop(Shared(15, 8, "0 1", kStraight),
+                 Stream(30, "/FunctionType 0 /Domain [0 1] /Range [0 1] /Size [3] /BitsPerSample 8", "\x10\xf0\x10")),
+         9, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FunctionDoc d(c.objs);
+        FunctionRef f = d.Load(c.top);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(FunctionIsLinear(*f), c.linear);
+    }
+}
+
+TEST(Functions, BreaksAreThoseAnInputReaches)
+{
+    const Obj straight = {12, kStraight};
+    const Obj halves = {11, "/FunctionType 3 /Domain [0 1] /Bounds [0.5] /Functions [12 0 R 12 0 R]"};
+    const Obj thirds = {11, "/FunctionType 3 /Domain [0 1] /Bounds [0.25 0.75] /Functions [12 0 R 12 0 R 12 0 R]"};
+    // 1,024 pieces, each a tree of 14 levels of 3 pieces encoded to a point (objects 10 to 24).
+    auto wide = [] {
+        std::vector<Obj> objs = Shared(14, 3, "0 0", kStraight);
+        std::string bounds;
+        for (int i = 1; i < 1024; i++)
+            bounds += Exact(i / 1024.0) + " ";
+        objs.push_back({9, "/FunctionType 3 /Domain [0 1] /Bounds [" + bounds + "] /Functions [" +
+                               Repeat("10 0 R ", 1024) + "]"});
+        return objs;
+    };
+    const size_t room = SHADING_MAX_STOPS / 2 - 2;
+    const struct {
+        const char* what;
+        std::vector<Obj> objs;
+        int top;
+        double lo, hi;
+        std::vector<double> breaks;  // the first ones found
+        size_t count;
+        uint64_t mostSteps;
+    } cases[] = {
+        {"one level", {{10, "/FunctionType 3 /Domain [0 1] /Bounds [0.25 0.5] /Functions [12 0 R 12 0 R 12 0 R]"}, straight},
+         10, 0, 1, {0.25, 0.5}, 2, 3},
+        {"only those inside (lo, hi)", {{10, "/FunctionType 3 /Domain [0 1] /Bounds [0.25 0.5] /Functions [12 0 R 12 0 R 12 0 R]"}, straight},
+         10, 0.3, 1, {0.5}, 1, 3},
+        {"a piece's own pieces, mapped into it",
+         {{10, "/FunctionType 3 /Domain [0 1] /Bounds [0.5] /Functions [11 0 R 12 0 R]"}, halves, straight},
+         10, 0, 1, {0.25, 0.5}, 2, 4},
+        {"a piece encoded backwards",
+         {{10, "/FunctionType 3 /Domain [0 1] /Bounds [0.5] /Encode [1 0 0 1] /Functions [11 0 R 12 0 R]"}, thirds, straight},
+         10, 0, 1, {0.375, 0.125, 0.5}, 3, 5},
+        {"a piece encoded onto part of its part: bounds it never sees are no breaks",
+         {{10, "/FunctionType 3 /Domain [0 1] /Bounds [0.5] /Encode [0 0.5 0 1] /Functions [11 0 R 12 0 R]"}, thirds, straight},
+         10, 0, 1, {0.25, 0.5}, 2, 5},
+        // Each part sees one input, so its own pieces are never reached.
+        {"pieces encoded to a point, 12 levels of 8 shared", Shared(12, 8, "0 0", kStraight),
+         10, 0, 1, {0.125, 0.25, 0.375}, 7, 8 + 8 * 8},
+        // Deepest first: the first breaks lie inside the first piece of every level.
+        {"shared pieces, 15 levels of 8: the room fills", Shared(15, 8, "0 1", kStraight),
+         10, 0, 1, {std::pow(8.0, -15), 2 * std::pow(8.0, -15)}, room, 8 * room},
+        // Each tree's top sees its inputs, its pieces one each: 12 steps for 3 breaks.
+        {"1,024 pieces of trees encoded to a point", wide(),
+         9, 0, 1, {1 / 3072.0, 2 / 3072.0, 1 / 1024.0, 4 / 3072.0}, room, 1024 + 12 * (room / 3 + 1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FunctionDoc d(c.objs);
+        FunctionRef f = d.Load(c.top);
+        ASSERT_NE(f, nullptr);
+        std::vector<double> breaks;
+        FunctionBreaks(*f, c.lo, c.hi, &breaks, room, d.work());
+        ASSERT_EQ(breaks.size(), c.count);
+        for (size_t i = 0; i < c.breaks.size(); i++)
+            EXPECT_NEAR(breaks[i], c.breaks[i], 1e-12) << i;
+        EXPECT_LE(FUNCTION_MAX_WORK - d.work()->left, c.mostSteps);
+    }
+
+    // A walk that meets the end of the budget stops there with what it found so far: the
+    // 1,024 pieces cost 1,024 steps, and each tree 12 more for its 3 breaks.
+    FunctionDoc d(wide());
+    FunctionRef f = d.Load(9);
+    ASSERT_NE(f, nullptr);
+    std::vector<double> all, cut;
+    FunctionBreaks(*f, 0, 1, &all, room, d.work());
+    FunctionWork little;
+    little.left = 1024 + 12 * 10 + 6;
+    FunctionBreaks(*f, 0, 1, &cut, room, &little);
+    EXPECT_EQ(little.left, 0u);
+    // Ten trees give 29 breaks (no bound of the top comes before the first); the eleventh's
+    // bound and its first own break come before the 6 steps left run out.
+    ASSERT_EQ(cut.size(), 31u);
+    EXPECT_TRUE(std::equal(cut.begin(), cut.end(), all.begin()));
+    // Spent, the budget has no evaluation left either.
+    double in = 0.5, out = -1;
+    EXPECT_EQ(EvalFunction(*f, &in, &out, &little), -1);
+    EXPECT_EQ(out, 0);
+}
+
+TEST(Functions, CalculatorOperandsBeyondTheIntegers)
+{
+    // Integers are those of 32 bits: a token or result beyond them is a real, which an
+    // operator that needs an integer refuses, failing the program (zeros, clipped to Range).
+    // NaN and infinite results are taken as 0 where they arise.
+    const struct {
+        const char* program;
+        int result;  // 1, or -1 for a failed program
+        double out;
+    } cases[] = {
+        {"{ pop 1e300 cvi }", -1, 0},
+        {"{ pop -1e300 cvi }", -1, 0},
+        {"{ pop 2147483647.9 cvi 2147483647 sub }", 1, 0},
+        {"{ pop -2147483648.9 cvi -2147483648 sub }", 1, 0},
+        {"{ pop 2147483648.0 cvi }", -1, 0},
+        {"{ pop -1 sqrt cvi 1 add }", 1, 1},
+        {"{ pop 1e308 dup mul cvi 1 add }", 1, 1},
+        {"{ pop 0 ln cvi 1 add }", 1, 1},
+        {"{ pop 99999999999999999999 index }", -1, 0},
+        {"{ 2147483647 index }", -1, 0},
+        {"{ 1e300 cvi index }", -1, 0},
+        {"{ 4294967296 copy }", -1, 0},
+        {"{ -2147483648 copy }", -1, 0},
+        {"{ 1e300 cvi copy }", -1, 0},
+        {"{ pop 1 2 2 99999999999 roll sub }", -1, 0},
+        {"{ pop 1 2 99999999999 1 roll sub }", -1, 0},
+        {"{ pop 1 2 2 -2147483648 roll sub }", 1, -1},
+        {"{ pop 1 2 2 2147483647 roll sub }", 1, 1},
+        {"{ pop 1e300 cvi not }", -1, 0},
+        {"{ pop 2147483647 1 add not }", -1, 0},
+        {"{ pop -2147483648 neg not }", -1, 0},
+        {"{ pop -2147483648 not }", 1, 2147483647},
+        {"{ pop 1e300 cvi 1 and }", -1, 0},
+        {"{ pop 1 1e300 cvi or }", -1, 0},
+        {"{ pop 4294967297 1 xor }", -1, 0},
+        {"{ pop 2147483647 2147483647 add 1 and }", -1, 0},
+        {"{ pop -2147483648 -1 idiv 1 and }", -1, 0},
+        {"{ pop -1 2147483647 and }", 1, 2147483647},
+        {"{ pop 1e300 cvi 1 bitshift }", -1, 0},
+        {"{ pop 1 1e300 cvi bitshift }", -1, 0},
+        {"{ pop 1 2147483647 bitshift }", 1, 0},
+        {"{ pop 1 -2147483648 bitshift }", 1, 0},
+        {"{ pop 1 30 bitshift }", 1, 1073741824},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program);
+        FunctionDoc d({Stream(10, "/FunctionType 4 /Domain [0 1] /Range [-10000000000 10000000000]", c.program)});
+        FunctionRef f = d.Load(10);
+        ASSERT_NE(f, nullptr);
+        double in = 0.5, out = -99;
+        EXPECT_EQ(EvalFunction(*f, &in, &out, d.work()), c.result);
+        EXPECT_EQ(out, c.out);
+    }
+    // An input of no value is taken as 0.
+    FunctionDoc d({Stream(10, "/FunctionType 4 /Domain [-10000000000 10000000000] /Range [-10000000000 10000000000]", "{ cvi 1 add }")});
+    FunctionRef f = d.Load(10);
+    ASSERT_NE(f, nullptr);
+    for (double in : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        double out = -99;
+        EXPECT_EQ(EvalFunction(*f, &in, &out, d.work()), 1);
+        EXPECT_EQ(out, 1);
+    }
 }
 
 TEST(Functions, LimitsAndMalformedFunctions)
@@ -232,7 +443,7 @@ TEST(Functions, LimitsAndMalformedFunctions)
         EXPECT_EQ(f != nullptr, c.loads);
         if (f) {
             std::vector<double> in(f->inputs, 0.5), out(f->outputs);
-            EXPECT_GE(EvalFunction(*f, in.data(), out.data()), 0);
+            EXPECT_GE(EvalFunction(*f, in.data(), out.data(), d.work()), 0);
         }
     }
 }
@@ -248,11 +459,11 @@ TEST(Functions, StackLimitAndCache)
     double in = 0.75, out = -1;
     FunctionRef f = full.Load(10);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(EvalFunction(*f, &in, &out), 1);
+    EXPECT_EQ(EvalFunction(*f, &in, &out, full.work()), 1);
     EXPECT_DOUBLE_EQ(out, 0.75);
     f = over.Load(10);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(EvalFunction(*f, &in, &out), -1);
+    EXPECT_EQ(EvalFunction(*f, &in, &out, over.work()), -1);
     EXPECT_DOUBLE_EQ(out, 0);
 
     // Parsed once: the second load is the same tree, kept in the object's entry.
@@ -266,14 +477,32 @@ TEST(Functions, EvaluationBudget)
     FunctionRef f = d.Load(10);
     ASSERT_NE(f, nullptr);
     double in = 0.5, out = 0;
-    ResetFunctionWork(10);
-    EXPECT_EQ(EvalFunction(*f, &in, &out), 1);
-    EXPECT_EQ(EvalFunction(*f, &in, &out), 1);
+    FunctionWork ten;
+    ten.left = 10;
+    EXPECT_EQ(EvalFunction(*f, &in, &out, &ten), 1);
+    EXPECT_EQ(EvalFunction(*f, &in, &out, &ten), 1);
     EXPECT_DOUBLE_EQ(out, 0.75);
-    EXPECT_EQ(EvalFunction(*f, &in, &out), -1);
+    EXPECT_EQ(EvalFunction(*f, &in, &out, &ten), -1);
     EXPECT_DOUBLE_EQ(out, 0.1);
-    ResetFunctionWork();
-    EXPECT_EQ(EvalFunction(*f, &in, &out), 1);
+    // Without a budget nothing is evaluated.
+    EXPECT_EQ(EvalFunction(*f, &in, &out, nullptr), -1);
+
+    // A document's budget is FUNCTION_MAX_WORK steps: runs of a program of 4095 instructions
+    // (4096 steps each) spend it exactly, and the next run finds it spent.
+    const int instructions = 4095;
+    static_assert(FUNCTION_MAX_WORK % (instructions + 1) == 0, "runs that spend the budget exactly");
+    FunctionDoc big({Stream(10, "/FunctionType 4 /Domain [0 1] /Range [0 100000]",
+                            "{ " + Repeat("1 add ", (instructions - 1) / 2) + "dup }")});
+    f = big.Load(10);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->program.size(), (size_t)instructions);
+    int ran = 0;
+    while (ran <= FUNCTION_MAX_WORK / (instructions + 1) && EvalFunction(*f, &in, &out, big.work()) == 1)
+        ran++;
+    EXPECT_EQ(ran, FUNCTION_MAX_WORK / (instructions + 1));
+    EXPECT_EQ(big.work()->left, 0u);
+    // Another document starts with a budget of its own.
+    EXPECT_EQ(EvalFunction(*d.Load(10), &in, &out, d.work()), 1);
 }
 
 TEST(Functions, ColourSpacesNestOnlySoDeep)
@@ -297,7 +526,7 @@ TEST(Functions, ColourSpacesNestOnlySoDeep)
         delete holder;
         ASSERT_NE(s, nullptr);
         double tint = 0.25;
-        DeviceColour c = ToDevice(*s, &tint);
+        DeviceColour c = ToDevice(*s, &tint, d.work());
         ASSERT_EQ(c.kind, 1);
         // The transforms keep the tint, so gray 0.25 comes out at the end of the chain; a chain
         // too deep ends in a space without its alternate, which paints the tint as gray by

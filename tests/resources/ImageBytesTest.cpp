@@ -253,9 +253,10 @@ FunctionRef Linear(std::vector<double> c0, std::vector<double> c1)
 std::string Pixels(const std::string& src, int w, int bpc, const PaintSpace& space,
                    const std::vector<double>& decode, int* comps, const std::vector<int>& want)
 {
+    FunctionWork work;
     unsigned char* px = SpaceRowsToPixels((const unsigned char*)src.data(), (int64_t)src.size(),
                                           w, 1, bpc, space, decode.empty() ? nullptr : decode.data(),
-                                          comps);
+                                          &work, comps);
     if (!px)
         return "refused";
     std::string out;
@@ -329,10 +330,11 @@ TEST(ImageBytes, TintImagesWithinTheFunctionBudget)
     std::string ramp;
     for (int x = 0; x < w; x++)
         ramp += (char)(x % 256);
-    ResetFunctionWork(256);
+    FunctionWork work;
+    work.left = 256;
     int comps = 0;
     unsigned char* px = SpaceRowsToPixels((const unsigned char*)ramp.data(), w, w, 1, 8, *one,
-                                          nullptr, &comps);
+                                          nullptr, &work, &comps);
     ASSERT_NE(px, nullptr);
     EXPECT_EQ(comps, 3);
     // The last pixel (tint 255) is as blue as the first of its value: the 256 evaluations did.
@@ -348,10 +350,9 @@ TEST(ImageBytes, TintImagesWithinTheFunctionBudget)
     std::string pairs;
     for (int x = 0; x < w; x++)
         pairs += std::string(1, (char)(x % 256)) + (char)(x / 256);
-    ResetFunctionWork(100);
+    work.left = 100;
     px = SpaceRowsToPixels((const unsigned char*)pairs.data(), 2 * w, w, 1, 8, *two, nullptr,
-                           &comps);
-    ResetFunctionWork();
+                           &work, &comps);
     ASSERT_NE(px, nullptr);
     EXPECT_EQ(px[1], 255);              // yellow while the budget lasts
     EXPECT_EQ(px[99 * 3 + 1], 255);

@@ -1025,6 +1025,130 @@ void Functions(std::vector<HostileDoc>* docs)
     });
 }
 
+// Stitching functions that share their parts, as the gradient of an axial shading and as
+// the tint transform of a spot colour. Each page first fills a blue square, which a sound
+// conversion keeps whatever the functions cost.
+const std::string kBlueSquare = "0 0 1 rg 20 20 60 60 re f\n";
+const std::vector<std::pair<int, int>> kBlueSquareInk = {{50, 150}};
+
+// Levels of stitching functions from object `first` on, each naming the next `fan` times
+// over equal pieces, each piece encoded onto `encode`; the object after them is `leaf`.
+std::vector<ExtraObject> SharedLevels(int first, int levels, int fan, const std::string& encode,
+                                      const std::string& leaf)
+{
+    std::string bounds;
+    for (int i = 1; i < fan; i++) {
+        char b[32];
+        snprintf(b, sizeof b, "%.6f ", (double)i / fan);
+        bounds += b;
+    }
+    std::vector<ExtraObject> objs;
+    for (int l = 0; l < levels; l++)
+        objs.push_back({first + l, "<< /FunctionType 3 /Domain [0 1] /Bounds [" + bounds +
+                                       "] /Encode [" + Repeat(encode + " ", fan) + "] /Functions [" +
+                                       Repeat(std::to_string(first + l + 1) + " 0 R ", fan) + "] >>", ""});
+    objs.push_back({first + levels, leaf, ""});
+    return objs;
+}
+
+// A page whose shading /Sh (object 5) and spot colour /S take function 10 of `functions`.
+std::string SharedFunctionPage(const std::vector<ExtraObject>& functions, const std::string& paint)
+{
+    std::vector<ExtraObject> objs = {
+        {5, "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 200 0] /Function 10 0 R >>", ""}};
+    objs.insert(objs.end(), functions.begin(), functions.end());
+    return OnePage("<< /ColorSpace << /S [/Separation /Spot /DeviceRGB 10 0 R] >> /Shading << /Sh 5 0 R >> >>",
+                   kBlueSquare + paint, objs);
+}
+
+void FunctionWalks(std::vector<HostileDoc>* docs)
+{
+    const std::string straight = "<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0] /C1 [1 0.5 0] >>";
+    const std::string paint = "q 0 100 200 100 re W n /Sh sh Q /S cs 0.5 sc 100 10 80 80 re f\n";
+    // mutool draws functions this deep otherwise than their arithmetic gives (a tint of 0.5
+    // reaches the start of a piece on every level below, and so black), so the PDF's
+    // rendering is no measure of them: a page is held to its square.
+    auto add = [docs](const std::string& name, std::function<std::string()> make) {
+        HostileDoc d{name, std::move(make), 0};
+        d.drawnBefore = kBlueSquareInk;
+        docs->push_back(d);
+    };
+    // 15 levels, each naming the next 8 times (8^15 paths, 4.9 KB): whether the gradient is
+    // straight is asked of every path unless each object answers it once.
+    add("function-shared-parts-15-levels-of-8", [=] {
+        return SharedFunctionPage(SharedLevels(10, 15, 8, "0 1", straight), paint);
+    });
+    // The same with every piece encoded to a point: the breaks of the gradient lie nowhere an
+    // input reaches, so a walk that looks for them in every path finds none to stop it.
+    add("function-shared-parts-encoded-to-a-point", [=] {
+        return SharedFunctionPage(SharedLevels(10, 12, 8, "0 0", straight), paint);
+    });
+    // 1,024 pieces, each a tree of 14 levels of 3 pieces encoded to a point.
+    add("function-1024-pieces-of-shared-trees", [=] {
+        std::vector<ExtraObject> objs = SharedLevels(11, 14, 3, "0 0", straight);
+        std::string bounds;
+        for (int i = 1; i < 1024; i++) {
+            char b[32];
+            snprintf(b, sizeof b, "%.8f ", i / 1024.0);
+            bounds += b;
+        }
+        objs.insert(objs.begin(), {10, "<< /FunctionType 3 /Domain [0 1] /Bounds [" + bounds +
+                                            "] /Functions [" + Repeat("11 0 R ", 1024) + "] >>", ""});
+        return SharedFunctionPage(objs, paint);
+    });
+    // 12 levels of 1,024 pieces, two of them halves and the rest empty at the end, under a
+    // gradient painted 2,000 times: each gradient's breaks cost a quarter of a million
+    // steps, so the conversion's function budget ends the walks, and the page keeps what it
+    // drew before.
+    HostileDoc wide{"function-wide-pieces-shaded-2000-times", [=] {
+        std::vector<ExtraObject> objs;
+        for (int l = 0; l < 12; l++)
+            objs.push_back({10 + l, "<< /FunctionType 3 /Domain [0 1] /Bounds [0.5 " + Repeat("1 ", 1022) +
+                                        "] /Functions [" + Repeat(std::to_string(11 + l) + " 0 R ", 1024) + "] >>", ""});
+        objs.push_back({22, straight, ""});
+        return SharedFunctionPage(objs, Repeat("q 0 100 200 100 re W n /Sh sh Q\n", 2000));
+    }, 0};
+    wide.drawnBefore = kBlueSquareInk;
+    docs->push_back(wide);
+}
+
+// Calculator programs whose integer operators get operands far beyond the integers: huge
+// numbers, and the infinite and undefined results of real arithmetic. Each is the tint
+// transform of a spot colour of its own, and one is also a shading's gradient. (mutool reads
+// no exponent in a program, so its rendering is no measure of these colours.)
+void CalculatorOperands(std::vector<HostileDoc>* docs)
+{
+    HostileDoc d{"function-calculator-operands-beyond-integers", [] {
+        const char* programs[] = {
+            "{ 1e300 mul cvi dup dup }",
+            "{ pop 99999999999999999999 index dup dup }",
+            "{ 1e300 mul cvi copy dup dup }",
+            "{ 1 2 3 1e300 cvi 1 roll dup }",
+            "{ 1 2 2 1e300 cvi roll dup }",
+            "{ 1e300 mul cvi not dup dup }",
+            "{ 1e300 mul cvi 1 and 1 1e300 cvi or 4294967297 1 xor }",
+            "{ 1e300 mul cvi 1 bitshift 1 1e300 cvi bitshift dup }",
+            "{ 1e308 mul 1e308 mul cvi 1 and -1 sqrt cvi 1 or 0 ln cvi 1 xor }",
+            "{ -2147483648 neg 1 and dup dup }",
+        };
+        std::string spaces, paint;
+        std::vector<ExtraObject> objs = {
+            {5, "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 200 0] /Function 10 0 R >>", ""}};
+        int i = 0;
+        for (const char* prog : programs) {
+            const int num = 10 + i;
+            spaces += "/S" + std::to_string(i) + " [/Separation /Spot /DeviceRGB " + std::to_string(num) + " 0 R] ";
+            objs.push_back({num, "/FunctionType 4 /Domain [0 1] /Range [0 1 0 1 0 1]", prog, true});
+            paint += "/S" + std::to_string(i) + " cs 0.5 sc " + std::to_string(10 + 18 * i) + " 100 16 16 re f\n";
+            i++;
+        }
+        return OnePage("<< /ColorSpace << " + spaces + ">> /Shading << /Sh 5 0 R >> >>",
+                       kBlueSquare + paint + "q 0 140 200 60 re W n /Sh sh Q\n", objs);
+    }, 0};
+    d.drawnBefore = kBlueSquareInk;
+    docs->push_back(d);
+}
+
 // Canvases the content opens in bulk. Clips by the hundred thousand, none of them ended
 // before the page is: past the markup's nesting limit each is kept unwritten, and the page
 // still draws what they leave. Soft masks, whose form is drawn again for every thing painted
@@ -1241,6 +1365,8 @@ std::vector<HostileDoc> HostileDocs()
     Fonts(&docs);
     BrokenTrueTypePrograms(&docs);
     Functions(&docs);
+    FunctionWalks(&docs);
+    CalculatorOperands(&docs);
     CanvasesInBulk(&docs);
     StreamsAtTheDecodedCap(&docs);
     return docs;

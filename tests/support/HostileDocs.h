@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testpdf {
@@ -19,6 +20,10 @@ struct HostileDoc {
     // as the real-document rows are: the row checks what the page drew, not only that it
     // ended.
     bool drawnAsPdf = false;
+    // Pixels (x, y from the top left of page 1 drawn at 72 dpi) that the page inks before
+    // anything hostile runs: a conversion that stops at a budget, and so draws the rest
+    // otherwise than the PDF, still keeps them.
+    std::vector<std::pair<int, int>> drawnBefore = {};
 };
 
 // Every hostile document, section by section.

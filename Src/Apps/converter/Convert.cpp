@@ -314,7 +314,6 @@ int Larkspan::Convert(char* input, char* output)
     int compressedBefore = doc.xref->compressedAsked;
     doc.pages = new PdfPageTree(doc.xref);
     PdfPageTree* pages = doc.pages;
-    ResetFunctionWork();
     pages->Load();
     if (doc.xref->compressedAsked != compressedBefore) {
         Reason(input, "the page tree lies in object streams, which are not supported");
