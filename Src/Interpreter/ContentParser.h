@@ -215,6 +215,11 @@ public:
     PageWork ownWork;
     // The soft mask whose canvas this parser is asking the renderer to open, 0 otherwise.
     int maskOpening = 0;
+    // The fill rule of a clip that W or W* asked for, -1 for none: it takes the path as the
+    // painting operator that ends the path finds it, after that operator has painted.
+    int clipAsked = -1;
+    // Opens the clip that W or W* asked for, if one did, with the current path.
+    void ClipAsked();
 
 private:
     void Push(PdfObj* obj);

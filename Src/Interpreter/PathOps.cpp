@@ -71,6 +71,7 @@ int ContentParser::Stroke(PdfObj**)
         return 0;
     if (renderer)
         renderer->Stroke(current);
+    ClipAsked();
     current->NewPath();
     return 0;
 }
@@ -96,6 +97,7 @@ static int Paint(ContentParser* cp, FillRule rule, bool stroke, bool close)
         else
             cp->renderer->Fill(gs, rule);
     }
+    cp->ClipAsked();
     gs->NewPath();
     return 0;
 }
@@ -132,6 +134,7 @@ int ContentParser::FillStrokeOddEvenClose(PdfObj**)
 
 int ContentParser::EndPath(PdfObj**)
 {
+    ClipAsked();
     if (current)
         current->NewPath();
     return 0;
@@ -171,12 +174,26 @@ void ContentParser::ClipToBox(const double box[4])
     current->path = kept;
 }
 
+// W and W* only mark the path: the clip is made from the path as it stands when a painting
+// operator ends it. A path that goes on growing past W (as damaged files have it, W after
+// W) then makes one clip, not one for every mark.
 int ContentParser::ClipNonZero(PdfObj**)
 {
-    return OpenClip(1);
+    clipAsked = 1;
+    return 0;
 }
 
 int ContentParser::ClipOddEven(PdfObj**)
 {
-    return OpenClip(0);
+    clipAsked = 0;
+    return 0;
+}
+
+void ContentParser::ClipAsked()
+{
+    if (clipAsked < 0)
+        return;
+    FillRule rule = clipAsked;
+    clipAsked = -1;
+    OpenClip(rule);
 }

@@ -622,8 +622,9 @@ int XpsPage::Clip(GState* gs, FillRule rule)
         // Otherwise the clip is left out: the page draws a little more than the document,
         // which beats a page that no reader opens.
     }
+    // A clip left out keeps nothing of its path: the page may hold thousands of them.
     if (!c.written)
-        c.value.clear();
+        std::string().swap(c.value);
     c.innermost = c.written ? clips.size() + 1 : clips.empty() ? 0 : clips.back().innermost;
     clips.push_back(std::move(c));
     openClips = (int)clips.size();

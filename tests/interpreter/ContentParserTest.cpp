@@ -97,8 +97,10 @@ TEST(ContentParser, StreamsToRendererCalls)
         {"W then n keeps the clip to the page end",
          {"0 0 m 100 0 l 100 100 l W n S endstream"},
          "Clip 1 M 0 0 L 100 0 L 100 100; Stroke -; |0; EndClip"},
-        {"W* clips even-odd and the path stays for painting", {"0 0 m 5 5 l W* f endstream"},
-         "Clip 0 M 0 0 L 5 5; Fill 1 M 0 0 L 5 5; |0; EndClip"},
+        {"W* clips even-odd once the path is painted", {"0 0 m 5 5 l W* f endstream"},
+         "Fill 1 M 0 0 L 5 5; Clip 0 M 0 0 L 5 5; |0; EndClip"},
+        {"marks that the path outgrows make one clip, of the path that is painted",
+         {"0 0 m W 1 1 l W 2 2 l W n endstream"}, "Clip 1 M 0 0 L 1 1 L 2 2; |0; EndClip"},
         {"clip ended at Q", {"q 0 0 m W n Q 1 1 m S endstream"},
          "Clip 1 M 0 0; EndClip; Stroke M 1 1; |0"},
         {"Q at depth 0 leaves the clip queued", {"0 0 m W n Q 1 1 m S endstream"},
@@ -225,8 +227,8 @@ TEST(ContentParser, ReleasesWhatIsLeftAtTheEnd)
         EXPECT_EQ(cp.depth, 2);
         EXPECT_EQ(cp.operandCount, 7);
     }
-    // The clip of depth 2 ended at the stream end; those below were never ended.
-    EXPECT_EQ(rec.Joined(), "Clip 1 M 0 0; Clip 1 M 0 0 L 1 1");
+    // The first W only marked the path: the one clip, made at n, was never ended.
+    EXPECT_EQ(rec.Joined(), "Clip 1 M 0 0 L 1 1");
 }
 
 TEST(ContentParser, RunsWithABareRenderer)

@@ -1172,6 +1172,25 @@ void CanvasesInBulk(std::vector<HostileDoc>* docs)
     // PDF there (and mutool takes gigabytes to draw the PDF itself): time and memory only.
     docs->push_back({"clips-100000-triangles-no-q",
                      [=] { return clips("-10 -10 m 400 -10 l -10 400 l h"); }, 0});
+    // W marks without painting while the path grows: one clip of the whole path, not one
+    // per mark (each of the paths 1 to 6,000 rectangles long, formatted and kept).
+    auto page = [](const std::string& content) {
+        PdfBuilder b;
+        Catalog(b, "3 0 R", 1);
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode",
+                 Deflate(content + "0 0 1 rg 20 20 160 160 re f 60 60 80 80 re W n 1 0 0 rg 0 0 200 200 re f"));
+        b.ClassicXref();
+        return b.Bytes();
+    };
+    HostileDoc marks{"clip-marks-on-a-growing-path",
+                     [=] { return page(Repeat("0 0 200 200 re W\n", 6000) + "n\n"); }, 0};
+    marks.drawnAsPdf = true;
+    docs->push_back(marks);
+    // Clips of 200 rectangles each, 20,000 of them, most past the nesting limit: none that is
+    // left out keeps its path.
+    docs->push_back({"clips-20000-of-long-paths-no-q",
+                     [=] { return page(Repeat(Repeat("0 0 200 200 re ", 200) + "W n\n", 20000)); }, 0});
 
     const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 200 200] ";
     // A mask of 2,000 paths under 200,000 fills.
